@@ -1,0 +1,49 @@
+// The packet-radio layer-2 interface: the eight functions through which the
+// connect cycle and the answering service reach the radio network, and
+// nothing else. A connection is named by an unsigned 16-bit handle; 0 = none.
+//
+// Threading: GUI thread only. Implementations never block the caller.
+//
+// Results as the callers use them:
+//   ax_init      nonzero = the stack is reachable; 0 = "FlexNet not active!"
+//   l2_connect   handle of a new outgoing connection (own call, connect path)
+//   l2_get_sabm  handle of a pending incoming connect to the given call, or 0
+//   l2_stat      status word; low 3 bits = link state (5 connected, below 2
+//                down; while an outgoing connect is pending 0 = failed,
+//                1 = given up, others = still being set up), 0x40 = received
+//                frames waiting
+//   l2_get_i     next received frame or null: bytes 0-1 = 16-bit
+//                little-endian text count, byte 2 unused, text from byte 3,
+//                lines ending in CR; valid until the next l2_get_i or
+//                l2_bef(15) on that handle
+//   l2_ialloc    nonzero = the next l2_puts may hand over that many bytes
+//   l2_puts      sends text whose lines end in LF
+//   l2_bef       command: 2 new incoming connection, 14 before sending,
+//                7 after sending, 15 frame handled, 4 disconnect
+#pragma once
+
+#include <cstdint>
+
+constexpr int kL2StateMask = 0x07;
+constexpr int kL2DataWaiting = 0x40;
+constexpr int kL2Connected = 5;
+
+enum L2Command : int {
+    kL2NewIncoming = 2,
+    kL2Disconnect = 4,
+    kL2AfterSend = 7,
+    kL2BeforeSend = 14,
+    kL2FrameDone = 15,
+};
+
+struct Layer2 {
+    virtual ~Layer2() = default;
+    virtual int ax_init() = 0;
+    virtual std::uint16_t l2_connect(const char* mycall, const char* callPath) = 0;
+    virtual std::uint16_t l2_get_sabm(const char* mycall) = 0;
+    virtual int l2_stat(int zero, std::uint16_t handle) = 0;
+    virtual const unsigned char* l2_get_i(std::uint16_t handle) = 0;
+    virtual int l2_ialloc(std::uint16_t handle, int bytes) = 0;
+    virtual void l2_puts(std::uint16_t handle, const char* text) = 0;
+    virtual void l2_bef(int command, std::uint16_t handle) = 0;
+};

@@ -1,0 +1,2 @@
+// Replaced by the main window.
+namespace {}
