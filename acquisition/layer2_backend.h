@@ -1,0 +1,17 @@
+// Chooses the layer-2 backend from its URI:
+//   sim                 the built-in simulated network (seed 1)
+//   sim:seed=N          the simulated network with seed N
+//   sim:fail            a simulated stack that is not active (ax_init fails)
+//   agw://HOST:PORT[/RADIOPORT]   a TNC speaking the AGWPE TCP protocol
+//
+// Threading: GUI thread only.
+#pragma once
+
+#include <memory>
+
+#include "acquisition/layer2.h"
+
+constexpr const char* kDefaultBackend = "agw://localhost:8000";
+
+// Null with a one-line reason in `error` when the URI is not understood.
+std::unique_ptr<Layer2> CreateLayer2Backend(const char* uri, char* error, int errorSize);
