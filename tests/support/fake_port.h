@@ -1,0 +1,84 @@
+// A scriptable platform port for core tests: records every box, answers
+// questions from a queue (Cancel when empty), keeps status texts and toolbar
+// states, gives a fixed local time, and can run a hook while a box is "open"
+// to imitate the nested loop of a real modal box.
+#pragma once
+
+#include <ctime>
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "acquisition/layer2.h"
+#include "shell/platform_port.h"
+
+struct NullLayer2 final : Layer2 {
+    int ax_init() override { return 1; }
+    std::uint16_t l2_connect(const char*, const char*) override { return 0; }
+    std::uint16_t l2_get_sabm(const char*) override { return 0; }
+    int l2_stat(int, std::uint16_t) override { return 0; }
+    const unsigned char* l2_get_i(std::uint16_t) override { return nullptr; }
+    int l2_ialloc(std::uint16_t, int) override { return 0; }
+    void l2_puts(std::uint16_t, const char*) override {}
+    void l2_bef(int, std::uint16_t) override {}
+};
+
+struct FakeBox {
+    std::string Text;
+    std::string Caption;
+    BoxIcon Icon;
+    BoxButtons Buttons;
+    bool Asked;  // true for ask(), false for tell()
+};
+
+struct FakePort : PlatformPort {
+    BoxAnswer ask(const char* text, const char* caption, BoxIcon icon, BoxButtons buttons) override {
+        Boxes.push_back({text, caption, icon, buttons, true});
+        if (WhileBoxOpen) WhileBoxOpen();
+        if (Answers.empty()) return buttons == BoxButtons::Ok ? BoxAnswer::Ok : BoxAnswer::Cancel;
+        BoxAnswer a = Answers.front();
+        Answers.pop_front();
+        return a;
+    }
+    void tell(const char* text, const char* caption, BoxIcon icon) override {
+        Boxes.push_back({text, caption, icon, BoxButtons::Ok, false});
+        if (WhileBoxOpen) WhileBoxOpen();
+    }
+    void repaint(bool erase) override { Repaints.push_back(erase); }
+    void setStatusText(int field, const char* text) override { Status[field] = text; }
+    int isButtonChecked(int id) override { return Checked[id]; }
+    int isButtonEnabled(int id) override {
+        auto it = Enabled.find(id);
+        return it == Enabled.end() ? 1 : it->second;
+    }
+    void enableButton(int id, int enable) override {
+        EnableCalls.push_back({id, enable});
+        Enabled[id] = enable ? 1 : 0;
+    }
+    std::tm localTime() override { return Now; }
+    Layer2& l2() override { return *Net; }
+
+    // Sets the local time returned from now on (month 1..12, full year).
+    void SetTime(int year, int month, int day, int hour, int minute) {
+        Now = std::tm{};
+        Now.tm_year = year - 1900;
+        Now.tm_mon = month - 1;
+        Now.tm_mday = day;
+        Now.tm_hour = hour;
+        Now.tm_min = minute;
+    }
+
+    std::vector<FakeBox> Boxes;
+    std::deque<BoxAnswer> Answers;
+    std::function<void()> WhileBoxOpen;
+    std::vector<bool> Repaints;
+    std::map<int, std::string> Status;
+    std::map<int, int> Checked;
+    std::map<int, int> Enabled;
+    std::vector<std::pair<int, int>> EnableCalls;
+    std::tm Now{};
+    NullLayer2 DefaultNet;
+    Layer2* Net = &DefaultNet;
+};
