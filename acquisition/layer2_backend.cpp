@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "acquisition/agw_client.h"
 #include "acquisition/sim_network.h"
 
 std::unique_ptr<Layer2> CreateLayer2Backend(const char* uri, char* error, int errorSize) {
@@ -20,7 +21,24 @@ std::unique_ptr<Layer2> CreateLayer2Backend(const char* uri, char* error, int er
             return CreateSimNetwork(SimOptions{static_cast<std::uint32_t>(seed), 0});
         }
     }
+    if (std::strncmp(uri, "agw://", 6) == 0) {
+        AgwOptions options;
+        if (!ParseAgwUri(uri, &options, error, errorSize)) return nullptr;
+        return CreateAgwClient(options);
+    }
     std::snprintf(error, static_cast<std::size_t>(errorSize),
                   "unknown layer-2 backend \"%s\" (use sim, sim:seed=N or agw://HOST:PORT[/RADIOPORT])", uri);
     return nullptr;
+}
+
+const char* BackendStartHint(const char* uri) {
+    static char hint[400];
+    if (uri != nullptr && std::strncmp(uri, "agw://", 6) == 0) {
+        std::snprintf(hint, sizeof hint,
+                      "hopwatch: no AGWPE TNC answers at %.200s; start Direwolf (AGW port 8000) or another "
+                      "TNC, choose it with --l2 agw://HOST:PORT[/RADIOPORT], or try --demo",
+                      uri);
+        return hint;
+    }
+    return "hopwatch: the packet-radio stack is not active; choose one with --l2, or try --demo";
 }

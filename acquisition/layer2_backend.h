@@ -15,3 +15,7 @@ constexpr const char* kDefaultBackend = "agw://localhost:8000";
 
 // Null with a one-line reason in `error` when the URI is not understood.
 std::unique_ptr<Layer2> CreateLayer2Backend(const char* uri, char* error, int errorSize);
+
+// One line for standard error when ax_init of the backend chosen by uri
+// failed: what to do about it.
+const char* BackendStartHint(const char* uri);
