@@ -10,3 +10,5 @@ hopwatch_add_test(NAME agw_direwolf_tests
 target_compile_definitions(agw_direwolf_tests PRIVATE
   HOPWATCH_AUDIO_FORWARD="$<TARGET_FILE:agw_audio_forward>")
 add_dependencies(agw_direwolf_tests agw_audio_forward)
+
+hopwatch_add_fuzzer(NAME agw_frame_fuzz SOURCES fuzz/agw_frame_fuzz.cpp)
