@@ -46,7 +46,7 @@ protected:
         return false;
     }
     // Lets frames in flight arrive at both ends.
-    void Settle(int ms = 30) {
+    void Settle(int ms = 50) {
         Until([] { return false; }, ms);
     }
     // An outgoing link to dest that the TNC has reported connected.
