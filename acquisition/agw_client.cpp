@@ -255,6 +255,7 @@ void AgwClient::DropConnection(const char* why) {
         // Received lines stay readable; the links themselves are gone.
         l->State = 0;
         l->Closing = 0;
+        l->DiscSent = 0;
         l->AskPending = 0;
     }
     if (wasUp && initialised_) {
@@ -443,6 +444,7 @@ void AgwClient::HandleFrame(const AgwFrame& f) {
             if (l != nullptr) {
                 l->State = 0;
                 l->Closing = 0;
+                l->DiscSent = 0;
                 l->AskPending = 0;
             }
             return;
@@ -477,6 +479,7 @@ void AgwClient::HandleFrame(const AgwFrame& f) {
             l->Outstanding = tnc + l->SentSinceAsk;
             l->AskPending = 0;
             askAnswered_ = 1;
+            if (l->Closing && !l->DiscSent && l->Outstanding == 0) SendDisconnect(*l, NowMs());
             return;
         }
         default:
@@ -484,13 +487,23 @@ void AgwClient::HandleFrame(const AgwFrame& f) {
     }
 }
 
+void AgwClient::Ask(Link& l, long long now) {
+    l.AskPending = 1;
+    l.AskedAt = now;
+    l.SentSinceAsk = 0;
+    Send('Y', 0, l.Own.c_str(), l.Remote.c_str(), nullptr, 0);
+}
+
+void AgwClient::SendDisconnect(Link& l, long long now) {
+    l.DiscSent = 1;
+    l.ClosingSince = now;
+    Send('d', 0, l.Own.c_str(), l.Remote.c_str(), nullptr, 0);
+}
+
 void AgwClient::CheckTimeouts(long long now) {
-    for (auto& l : links_) {
-        if (l->Closing && now - l->ClosingSince >= options_.DisconnectTimeoutMs) {
-            l->State = 0;
-            l->Closing = 0;
-        }
-        if (l->AskPending && now - l->AskedAt >= options_.OutstandingReplyTimeoutMs) {
+    for (auto& p : links_) {
+        Link& l = *p;
+        if (l.AskPending && now - l.AskedAt >= options_.OutstandingReplyTimeoutMs) {
             // A TNC that has never answered 'Y' does not know it: from now on
             // transmit space follows the link state alone. One that has
             // answered before only lost this reply (its link may have just
@@ -499,8 +512,23 @@ void AgwClient::CheckTimeouts(long long now) {
                 SayOnce(Fault::NoAskReply, "no answer to the outstanding-frames request; not asking again");
                 askSupported_ = 0;
             }
-            l->AskPending = 0;
-            l->Outstanding = 0;
+            l.AskPending = 0;
+            l.Outstanding = 0;
+        }
+        if (!l.Closing || l.State == 0) continue;
+        if (!l.DiscSent) {
+            // Waiting for what was sent to be delivered before 'd'.
+            if (!IsConnected()) continue;
+            if (!askSupported_ || now - l.ClosingSince >= options_.DisconnectTimeoutMs) {
+                SendDisconnect(l, now);
+            } else if (!l.AskPending && now - l.AskedAt >= options_.DrainAskIntervalMs) {
+                Ask(l, now);
+            }
+        } else if (now - l.ClosingSince >= options_.DisconnectTimeoutMs) {
+            // 'd' never confirmed: the link is given up.
+            l.State = 0;
+            l.Closing = 0;
+            l.DiscSent = 0;
         }
     }
 }
@@ -604,12 +632,7 @@ int AgwClient::l2_ialloc(std::uint16_t handle, int) {
     Link* l = Find(handle);
     if (l == nullptr || l->State != kL2Connected || l->Closing || !IsConnected()) return 0;
     if (!askSupported_) return 1;
-    if (!l->AskPending) {
-        l->AskPending = 1;
-        l->AskedAt = NowMs();
-        l->SentSinceAsk = 0;
-        Send('Y', 0, l->Own.c_str(), l->Remote.c_str(), nullptr, 0);
-    }
+    if (!l->AskPending) Ask(*l, NowMs());
     return l->Outstanding < kAgwMaxOutstanding ? 1 : 0;
 }
 
@@ -624,6 +647,7 @@ void AgwClient::l2_puts(std::uint16_t handle, const char* text) {
         Send('D', kPidText, l->Own.c_str(), l->Remote.c_str(), data.data() + at, n);
         ++l->Outstanding;
         ++l->SentSinceAsk;
+        l->EverSent = 1;
     }
 }
 
@@ -635,18 +659,24 @@ void AgwClient::l2_bef(int command, std::uint16_t handle) {
         case kL2FrameDone:
             l->Current.clear();
             return;
-        case kL2Disconnect:
+        case kL2Disconnect: {
             if (l->State == 0 || l->Closing) return;
             if (!IsConnected()) {
                 l->State = 0;
                 return;
             }
-            // The link stays up until the TNC confirms; a TNC that never
-            // does is given up after DisconnectTimeoutMs.
+            // The link stays up until the TNC confirms. Text sent on it goes
+            // out first: 'Y' is asked until nothing is outstanding.
+            const long long now = NowMs();
             l->Closing = 1;
-            l->ClosingSince = NowMs();
-            Send('d', 0, l->Own.c_str(), l->Remote.c_str(), nullptr, 0);
+            l->ClosingSince = now;
+            if (!l->EverSent || !askSupported_) {
+                SendDisconnect(*l, now);
+            } else if (!l->AskPending) {
+                Ask(*l, now);
+            }
             return;
+        }
         default:
             return;  // 2, 7 and 14 need nothing from the TNC
     }

@@ -16,8 +16,11 @@
 //   l2_ialloc    granted while the link is up and the TNC's outstanding
 //                frame count for it ('Y', polled and cached) is short
 //   l2_puts      LF becomes CR; sent as 'D' in pieces of kAgwSendChunk
-//   l2_bef       4 sends 'd'; 2, 7, 14 and 15 are bookkeeping (15 releases
-//                the current frame)
+//   l2_bef       4 sends 'd' once the TNC has delivered what was sent on
+//                the link ('Y' down to 0: a 'd' makes Direwolf drop frames
+//                still queued, so a greeting followed at once by command 4
+//                would never reach the caller); 2, 7, 14 and 15 are
+//                bookkeeping (15 releases the current frame)
 //   l2_get_sabm  registers the own call when it changed; the handle of an
 //                incoming connection to it not yet taken, else 0
 //
@@ -61,7 +64,8 @@ struct AgwOptions {
     int InitTimeoutMs = 3000;         // ax_init: TCP connect plus version reply
     int ReconnectIntervalMs = 3000;   // between background reconnect attempts
     int OutstandingReplyTimeoutMs = 10000;  // a TNC that never answers 'Y'
-    int DisconnectTimeoutMs = 120000;  // 'd' sent but never confirmed
+    int DisconnectTimeoutMs = 120000;  // draining before 'd', and 'd' unconfirmed, each
+    int DrainAskIntervalMs = 200;      // 'Y' while waiting to disconnect
 };
 
 // Parses agw://HOST:PORT[/RADIOPORT] (HOST may be [v6-address]). 0 with a
@@ -103,8 +107,10 @@ private:
         int State = 0;           // 0 down, 2 pending, 5 connected
         int Incoming = 0;
         int Taken = 0;           // an incoming link handed out by l2_get_sabm
-        int Closing = 0;         // 'd' sent, confirmation awaited
-        long long ClosingSince = 0;
+        int Closing = 0;         // command 4 given: draining, then 'd'
+        int DiscSent = 0;        // 'd' sent, confirmation awaited
+        long long ClosingSince = 0;  // command 4, or 'd' once sent
+        int EverSent = 0;        // text went out on this link
         long long Serial = 0;    // creation order, for evicting the oldest
         std::string Own;         // our end's call
         std::string Remote;      // the other station
@@ -131,6 +137,8 @@ private:
     Link* FindLive(const char* own, const char* remote);
     Link* NewLink();
     void CheckTimeouts(long long now);
+    void Ask(Link& link, long long now);
+    void SendDisconnect(Link& link, long long now);
 
     AgwOptions options_;
     std::vector<unsigned char> address_;  // resolved sockaddr of the TNC

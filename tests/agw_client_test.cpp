@@ -313,6 +313,37 @@ TEST_F(AgwClientTest, DisconnectFromEitherSide) {
     EXPECT_TRUE(Until([&] { return State(k) == 0; }, 2000));
 }
 
+TEST_F(AgwClientTest, TextSentBeforeADisconnectIsDeliveredFirst) {
+    // A TNC drops frames still queued when told to disconnect, so 'd' waits
+    // until the TNC reports nothing outstanding on the link.
+    const std::uint16_t h = Connected();
+    ASSERT_EQ(1, client->l2_ialloc(h, 256));
+    client->l2_puts(h, "Hopwatch V 2.34 link data acquisition!\n");
+    client->l2_bef(kL2AfterSend, h);
+    client->l2_bef(kL2Disconnect, h);
+    EXPECT_EQ(0, client->l2_ialloc(h, 100));  // nothing more once ending
+    const unsigned char one[4] = {1, 0, 0, 0};
+    const unsigned char none[4] = {0, 0, 0, 0};
+    ASSERT_TRUE(Until([&] { return server.Of('Y').size() >= 1; }));
+    server.SendRaw('Y', "Q1OWN", "Q1DIG", one, 4);
+    ASSERT_TRUE(Until([&] { return server.Of('Y').size() >= 2; }));  // asked again later
+    EXPECT_TRUE(server.Of('d').empty());
+    EXPECT_EQ(5, State(h));
+    server.SendRaw('Y', "Q1OWN", "Q1DIG", none, 4);
+    ASSERT_TRUE(Until([&] { return server.Of('d').size() == 1; }));
+    server.Send('d', "Q1DIG", "Q1OWN", "*** DISCONNECTED From Station Q1DIG\r");
+    EXPECT_TRUE(Until([&] { return State(h) == 0; }));
+
+    // The caller hanging up meanwhile ends the wait as well.
+    const std::uint16_t g = Connected("Q2DIG");
+    client->l2_puts(g, "text\n");
+    client->l2_bef(kL2Disconnect, g);
+    server.Send('d', "Q2DIG", "Q1OWN", "*** DISCONNECTED From Station Q2DIG\r");
+    EXPECT_TRUE(Until([&] { return State(g) == 0; }));
+    Settle();
+    EXPECT_EQ(1u, server.Of('d').size());
+}
+
 TEST_F(AgwClientTest, ATncThatVanishesDropsEveryLinkAndIsFoundAgain) {
     const std::uint16_t up = Connected();
     const std::uint16_t pending = client->l2_connect("Q1OWN", "Q2DIG");
