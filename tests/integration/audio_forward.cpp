@@ -10,6 +10,10 @@
 // overruns the receiver's socket buffer, and without a continuous stream the
 // receiving Direwolf's carrier detect never drops, so it never answers.
 //
+// The samples are scaled down to a level a receiver expects from a radio
+// (Direwolf transmits at nearly full scale and would warn of every frame
+// it hears as too loud).
+//
 // Usage: audio_forward PORT [RATE]   (RATE defaults to 48000)
 // Ends when standard input closes and the audio taken in has gone out.
 #include <arpa/inet.h>
@@ -20,6 +24,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -35,6 +40,7 @@ constexpr int kTickMillis = 10;
 constexpr std::size_t kBufferBytes = 256 * 1024;
 // After a stall, at most this much is sent at once to catch up.
 constexpr long long kMaxCatchUpMillis = 100;
+constexpr int kLevelDivisor = 4;
 
 long long NowMicros() {
     using namespace std::chrono;
@@ -99,7 +105,11 @@ int main(int argc, char** argv) {
             // Whole samples only, so that silence never splits one.
             const std::size_t take = std::min<std::size_t>(kDatagramBytes, audio.size() & ~static_cast<std::size_t>(1));
             if (take > 0) {
-                std::memcpy(datagram, audio.data(), take);
+                for (std::size_t i = 0; i + 1 < take; i += 2) {
+                    const int sample = static_cast<std::int16_t>(audio[i] | (audio[i + 1] << 8)) / kLevelDivisor;
+                    datagram[i] = static_cast<unsigned char>(sample & 0xFF);
+                    datagram[i + 1] = static_cast<unsigned char>((sample >> 8) & 0xFF);
+                }
                 audio.erase(audio.begin(), audio.begin() + static_cast<std::ptrdiff_t>(take));
             }
             // A receiver that is not up yet refuses; that is no reason to stop.

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -72,6 +73,8 @@ pid_t Launch(const DirewolfInstance& d, const std::string& direwolf) {
     // Child: its own process group, so that the forwarder it starts goes
     // down with it.
     setpgid(0, 0);
+    // Should the test itself die, the TNC goes too.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (chdir(d.Dir.c_str()) != 0) _exit(127);
     setenv("HOME", d.Dir.c_str(), 1);
     const int log = open("direwolf.log", O_WRONLY | O_CREAT | O_TRUNC, 0644);
