@@ -383,6 +383,7 @@ AgwClient::Link* AgwClient::NewLink() {
     auto link = std::make_unique<Link>();
     link->Handle = lastHandle_;
     link->Serial = ++serial_;
+    link->CreatedAt = NowMs();
     links_.push_back(std::move(link));
     return links_.back().get();
 }
@@ -411,19 +412,20 @@ void AgwClient::HandleFrame(const AgwFrame& f) {
     }
     switch (f.Kind) {
         case 'C': {
-            // The calls decide; the text only tells an unexpected report of
-            // our own connect from a station calling us.
+            // The calls decide: a TNC keeps one link per pair of calls, so a
+            // report for the pair of a pending connect of ours is that
+            // connect, whichever way the text puts it (both ends may have
+            // called at once). The text only tells a stale report of an
+            // own connect from a station calling us.
             const char* own = f.CallTo;
             const char* remote = f.CallFrom;
-            const int saysIncoming = ContainsNoCase(f.Data, f.DataLength, "connected to");
-            const int saysOutgoing = ContainsNoCase(f.Data, f.DataLength, "connected with");
             Link* live = FindLive(own, remote);
-            if (live != nullptr && !live->Incoming && live->State == 2 && !saysIncoming) {
+            if (live != nullptr && live->State == 2) {
                 live->State = kL2Connected;
                 return;
             }
-            if (live != nullptr && live->State == kL2Connected) return;  // repeated report
-            if (saysOutgoing) {
+            if (live != nullptr) return;  // repeated report
+            if (ContainsNoCase(f.Data, f.DataLength, "connected with")) {
                 // A connect of ours that nobody waits for any more.
                 Send('d', 0, own, remote, nullptr, 0);
                 return;
@@ -514,6 +516,13 @@ void AgwClient::CheckTimeouts(long long now) {
             }
             l.AskPending = 0;
             l.Outstanding = 0;
+        }
+        if (l.State == 2 && !l.Closing && now - l.CreatedAt >= options_.ConnectTimeoutMs) {
+            // A TNC that never reports on a connect would hold the call
+            // forever; it counts as failed, and the TNC is told to stop.
+            l.State = 0;
+            if (IsConnected()) Send('d', 0, l.Own.c_str(), l.Remote.c_str(), nullptr, 0);
+            continue;
         }
         if (!l.Closing || l.State == 0) continue;
         if (!l.DiscSent) {

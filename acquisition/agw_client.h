@@ -64,6 +64,7 @@ struct AgwOptions {
     int InitTimeoutMs = 3000;         // ax_init: TCP connect plus version reply
     int ReconnectIntervalMs = 3000;   // between background reconnect attempts
     int OutstandingReplyTimeoutMs = 10000;  // a TNC that never answers 'Y'
+    int ConnectTimeoutMs = 300000;     // a connect the TNC never reports on
     int DisconnectTimeoutMs = 120000;  // draining before 'd', and 'd' unconfirmed, each
     int DrainAskIntervalMs = 200;      // 'Y' while waiting to disconnect
 };
@@ -112,6 +113,7 @@ private:
         long long ClosingSince = 0;  // command 4, or 'd' once sent
         int EverSent = 0;        // text went out on this link
         long long Serial = 0;    // creation order, for evicting the oldest
+        long long CreatedAt = 0;
         std::string Own;         // our end's call
         std::string Remote;      // the other station
         std::deque<std::vector<unsigned char>> Frames;

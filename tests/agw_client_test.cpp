@@ -30,6 +30,7 @@ protected:
         options.ReconnectIntervalMs = 20;
         options.OutstandingReplyTimeoutMs = 300;
         options.DisconnectTimeoutMs = 300;
+        options.ConnectTimeoutMs = 1000;
         client = std::make_unique<AgwClient>(options);
         ASSERT_EQ(1, WithServerPumping(server, [&] { return client->ax_init(); }));
     }
@@ -185,6 +186,31 @@ TEST_F(AgwClientTest, ConnectOutcomesBecomeLinkStates) {
     server.Send('C', "Q1DIG", "Q1OWN", "*** CONNECTED With Station Q1DIG\r", 1);
     Settle();
     EXPECT_EQ(2, State(h));
+}
+
+TEST_F(AgwClientTest, ReportsAreMatchedByCallsBeforeText) {
+    // Both ends called at once: the TNC's one link for the pair is ours,
+    // though reported as incoming.
+    const std::uint16_t h = client->l2_connect("Q1OWN", "Q1DIG");
+    Settle();
+    server.Send('C', "Q1DIG", "Q1OWN", "*** CONNECTED To Station Q1DIG\r");
+    EXPECT_TRUE(Until([&] { return State(h) == 5; }));
+    EXPECT_EQ(0, client->l2_get_sabm("Q1OWN"));
+
+    // A report of an own connect that nobody waits for is ended.
+    server.Send('C', "Q2DIG", "Q1OWN", "*** CONNECTED With Station Q2DIG\r");
+    ASSERT_TRUE(Until([&] { return server.Of('d').size() == 1; }));
+    EXPECT_EQ("Q2DIG", server.Of('d')[0].To);
+    EXPECT_EQ(0, client->l2_get_sabm("Q1OWN"));
+}
+
+TEST_F(AgwClientTest, AConnectTheTncNeverReportsOnFails) {
+    const std::uint16_t h = client->l2_connect("Q1OWN", "Q1DIG");
+    Settle();
+    EXPECT_EQ(2, State(h));
+    EXPECT_TRUE(Until([&] { return State(h) == 0; }, 3000));
+    ASSERT_TRUE(Until([&] { return server.Of('d').size() == 1; }));
+    EXPECT_EQ("Q1DIG", server.Of('d')[0].To);
 }
 
 TEST_F(AgwClientTest, ReceivedDataIsCutIntoLineFrames) {
