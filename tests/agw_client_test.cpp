@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 
 #include "acquisition/agw_client.h"
+#include "acquisition/layer2_backend.h"
 #include "agw_fake_server.h"
 
 namespace {
@@ -118,6 +120,53 @@ TEST(AgwUri, ParsesHostPortAndRadioPort) {
             EXPECT_NE('\0', error[0]) << c.uri;
         }
     }
+}
+
+TEST(AgwUri, TheBackendFactoryBuildsTheClientOrSaysWhy) {
+    char error[200] = "";
+    EXPECT_NE(nullptr, CreateLayer2Backend("agw://127.0.0.1:8000/1", error, sizeof error));
+    EXPECT_EQ(nullptr, CreateLayer2Backend("agw://127.0.0.1:0", error, sizeof error));
+    EXPECT_NE(nullptr, std::strstr(error, "agw://127.0.0.1:0")) << error;
+    EXPECT_NE(nullptr, std::strstr(BackendStartHint("agw://tnc:8001"), "agw://tnc:8001"));
+}
+
+TEST(AgwRadioPort, EveryFrameGoesToTheChosenPortAndOnlyItsReportsCount) {
+    FakeAgwServer server;
+    AgwOptions o;
+    o.Host = "127.0.0.1";
+    o.TcpPort = server.Port();
+    o.RadioPort = 1;
+    AgwClient client(o);
+    ASSERT_EQ(1, WithServerPumping(server, [&] { return client.ax_init(); }));
+    const std::uint16_t h = client.l2_connect("Q1OWN", "Q1DIG Q2VIA");
+    server.Send('C', "Q1DIG", "Q1OWN", "*** CONNECTED With Station Q1DIG\r", 0);  // other port
+    for (int i = 0; i < 50; ++i) {
+        server.Pump();
+        client.Poll();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(2, client.l2_stat(0, h));
+    server.Send('C', "Q1DIG", "Q1OWN", "*** CONNECTED With Station Q1DIG\r", 1);
+    for (int i = 0; i < 2000 && client.l2_stat(0, h) != 5; ++i) {
+        server.Pump();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(5, client.l2_stat(0, h));
+    client.l2_ialloc(h, 256);
+    client.l2_puts(h, "p\n");
+    client.l2_bef(kL2Disconnect, h);
+    for (int i = 0; i < 50; ++i) {
+        server.Pump();
+        client.Poll();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    int perKind = 0;
+    for (const auto& f : server.Frames) {
+        if (f.Kind == 'R') continue;  // the version request names no port
+        EXPECT_EQ(1, f.Port) << f.Kind;
+        ++perKind;
+    }
+    EXPECT_GE(perKind, 4);  // X, v, Y, D at least
 }
 
 TEST_F(AgwClientTest, ConnectGoesOutAsCOrVWithTheViaList) {
