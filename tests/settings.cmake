@@ -1,0 +1,2 @@
+# The settings file: profile semantics, the settings layout, atomic saving.
+hopwatch_add_test(NAME settings_test SOURCES settings_profile_test.cpp settings_file_test.cpp)
