@@ -102,9 +102,9 @@ void MainWindow::createToolBar() {
         action->setToolTip(QString::fromLatin1(text));
         action->setText(QString::fromLatin1(text));
         connect(action, &QAction::triggered, this, [this, id] { runCommand(id); });
-    }
-    if (QAction* hold = toolbarAction(kCmdHoldMarker)) {
-        connect(hold, &QAction::toggled, this, [this] { updateHoldMarkerTooltip(); });
+        if (id == kCmdHoldMarker) {
+            connect(action, &QAction::toggled, this, [this] { updateHoldMarkerTooltip(); });
+        }
     }
     client_->setToolBar(bar);
 }
