@@ -1,6 +1,7 @@
 #include "shell/ui/main_window.h"
 
 #include <QAction>
+#include <QBitmap>
 #include <QCloseEvent>
 #include <QMenu>
 #include <QMenuBar>
@@ -90,8 +91,11 @@ void MainWindow::createToolBar() {
             bar->addSeparator();
             continue;
         }
-        const QPixmap image =
+        QPixmap image =
             strip.copy(entry.Image * kToolbarImageWidth, 0, kToolbarImageWidth, kToolbarImageHeight);
+        // The strip is drawn on the button face; that colour lets the button
+        // through, so that a disabled button greys only the picture.
+        image.setMask(image.createMaskFromColor(QColor(192, 192, 192), Qt::MaskInColor));
         QAction* action = bar->addAction(QIcon(image), QString());
         const int id = entry.CommandId;
         action->setData(id);
