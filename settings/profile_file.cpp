@@ -270,6 +270,9 @@ int SaveProfileFile(const ProfileFile& profile, const char* path) {
     }
     if (!MakeParentDirectories(target)) return 0;
     const bool exists = stat(target.c_str(), &st) == 0;
+    // A file the user made read-only stays as it is, as it would with a write
+    // in place.
+    if (exists && access(target.c_str(), W_OK) != 0) return 0;
 
     static unsigned serial = 0;
     std::string temp;

@@ -61,6 +61,6 @@ void WriteProfileInt(ProfileFile& profile, const char* section, const char* key,
 // Atomically replaces `path` (following a symbolic link to the real file):
 // creates missing directories, writes a temporary file beside it, flushes it
 // to disk and renames it over the old one, keeping the old file's
-// permissions. Returns 0 on any failure, leaving the old file untouched and
-// no temporary file behind.
+// permissions; a file we may not write is left alone. Returns 0 on any
+// failure, leaving the old file untouched and no temporary file behind.
 int SaveProfileFile(const ProfileFile& profile, const char* path);

@@ -200,14 +200,16 @@ TEST(SettingsProfileOnDisk, FailedSaveLeavesTheOldFile) {
     EXPECT_EQ(SaveProfileFile(big, dir.File("plain/hopw.ini").c_str()), 0);
 }
 
-TEST(SettingsProfileOnDisk, ReadOnlyDirectoryKeepsTheOldFile) {
-    if (geteuid() == 0) GTEST_SKIP() << "root writes into read-only directories";
+TEST(SettingsProfileOnDisk, ReadOnlyDirectoryOrFileKeepsTheOldFile) {
+    if (geteuid() == 0) GTEST_SKIP() << "root may write whatever is read-only";
     ScratchDir dir;
     const std::string path = dir.File("hopw.ini");
     WriteBytes(path, "[old]\r\n");
     chmod(dir.Path.c_str(), 0500);
     EXPECT_EQ(SaveProfileFile(Parse("[new]"), path.c_str()), 0);
     chmod(dir.Path.c_str(), 0700);
+    chmod(path.c_str(), 0444);
+    EXPECT_EQ(SaveProfileFile(Parse("[new]"), path.c_str()), 0);
     EXPECT_EQ(ReadBytes(path), "[old]\r\n");
     EXPECT_EQ(EntriesIn(dir.Path), 1);
 }
