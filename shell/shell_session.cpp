@@ -51,10 +51,9 @@ void LoadSettings(ShellSession& session, AppState& state, PlatformPort& port) {
         ChannelRecord& channel = state.ChannelTable[i];
         LoadChannelSettings(profile, ChannelSectionName(i), channel, state.german);
         ResetChannelCounters(channel);
-        // LEAD-MERGE: ScanHistoryFile(state, port, i);  (history/history_writer.h)
+        ScanHistoryFile(state, port, i);
         SetChannelViewDefaults(channel);
     }
-    (void)port;
     if (!session.BackendGiven) {
         char uri[kBackendUriMax] = "";
         LoadBackendSetting(profile, uri, sizeof uri);

@@ -118,6 +118,20 @@ TEST_F(ShellRun, StartUpReadsTheSettingsIntoEveryChannel) {
     EXPECT_EQ(session.SettingsLoaded, 1);
 }
 
+TEST_F(ShellRun, StartUpScansEachChannelsHistoryFileAfterItsSettings) {
+    WriteAll(Config(), kStoredSettings);
+    WriteAll(scratch.File("DB0XYZ.hpw"), "this is not a history file\r\n");
+    ASSERT_EQ(Entry(), kEnterMessageLoop);
+    // The scan of channel 1's file tells about the damage between the
+    // minute timer and the Y-zoom text; no other channel has a file.
+    ASSERT_EQ(port.Boxes.size(), 1u);
+    EXPECT_EQ(port.Boxes[0].Caption, "Hopwatch, t h e Monitor Program");
+    EXPECT_NE(port.Boxes[0].Text.find("DB0XYZ.hpw"), std::string::npos) << port.Boxes[0].Text;
+    EXPECT_FALSE(port.Boxes[0].Asked);
+    EXPECT_EQ(From("start 1 60000"), (Log{"start 1 60000", "tell Hopwatch, t h e Monitor Program",
+                                          "status 3 YZoom: 3", "start 2 1000", "show"}));
+}
+
 TEST_F(ShellRun, TimeScaleShortensBothTimers) {
     session.TimeScale = 60;
     ASSERT_EQ(Entry(), kEnterMessageLoop);

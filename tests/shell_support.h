@@ -60,6 +60,10 @@ struct LoggingPort : FakePort {
         Log->push_back(std::string("ask ") + caption + ": " + text);
         return FakePort::ask(text, caption, icon, buttons);
     }
+    void tell(const char* text, const char* caption, BoxIcon icon) override {
+        Log->push_back(std::string("tell ") + caption);
+        FakePort::tell(text, caption, icon);
+    }
     void setStatusText(int field, const char* text) override {
         Log->push_back("status " + std::to_string(field) + " " + text);
         FakePort::setStatusText(field, text);

@@ -5,6 +5,7 @@
 #include <QPixmap>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 
 #include "acquisition/answer_service.h"
 #include "acquisition/layer2_backend.h"
@@ -42,7 +43,22 @@ int RunHeadless(int argc, char** argv, ShellSession& session) {
     return code;
 }
 
+// Qt aborts with a long message when no display can be reached; say it in
+// one line and point at the service mode instead.
+int HasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && value[0] != '\0') return 1;
+    }
+    return 0;
+}
+
 int RunGui(int argc, char** argv, ShellSession& session, const char* screenshot) {
+    if (!HasDisplay()) {
+        std::fprintf(stderr, "hopwatch: no display to open the window on (DISPLAY is not set); "
+                             "use --headless, or run it under xvfb-run\n");
+        return 1;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("hopwatch"));
     QApplication::setApplicationVersion(QString::fromLatin1(kProgramVersion));
