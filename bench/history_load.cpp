@@ -26,7 +26,7 @@ namespace {
 
 constexpr int kRecords = 24000;
 constexpr int kLinks = 17;
-constexpr int kRounds = 15;
+constexpr int kRounds = 25;
 
 std::string MakeFile() {
     std::string text = std::to_string(kLinks) + "  ";

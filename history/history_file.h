@@ -12,8 +12,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 
+#include "history/reserved_area.h"
 #include "shell/channel_table.h"
 
 constexpr int kMaxStoredLinks = 18;       // links a record can hold (rows 1..18)
@@ -59,10 +59,17 @@ int FormatHistoryRecord(const ChannelRecord& channel, int failed, char* out, int
 
 // ---- Reading --------------------------------------------------------------
 
-// A whole file read into memory at once.
+// A whole file read into memory at once. The buffer is a reserved area of
+// its own (huge pages for a large file), given back when this goes away.
 struct HistoryBytes {
-    std::unique_ptr<char[]> Data;
+    char* Data = nullptr;
     std::size_t Size = 0;
+    ReservedArea Area{};
+
+    HistoryBytes() = default;
+    HistoryBytes(const HistoryBytes&) = delete;
+    HistoryBytes& operator=(const HistoryBytes&) = delete;
+    ~HistoryBytes() { ReleaseArea(Area); }
 };
 
 enum class HistoryOpen : int { Missing = 0, Read = 1, Unreadable = -1 };
@@ -85,6 +92,8 @@ struct HistoryHeader {
 struct HistoryRecordText {
     int Day, Month, Year, Hour, Minute;
     HistoryToken Groups[kMaxStoredLinks][kGroupTokens];
+    // Each group token as a number (HistoryNumber); ReadHistoryRecordValues only.
+    std::int32_t Values[kMaxStoredLinks][kGroupTokens];
 };
 
 enum class HistoryFault : int {
@@ -118,6 +127,8 @@ void StartHistoryReader(HistoryReader& reader, const char* data, std::size_t siz
 int ReadHistoryHeader(HistoryReader& reader, HistoryHeader& header);
 // 1 = one more complete record; 0 = clean end of file, or a fault.
 int ReadHistoryRecord(HistoryReader& reader, int linkCount, HistoryRecordText& record);
+// The same, with every group token also converted into record.Values.
+int ReadHistoryRecordValues(HistoryReader& reader, int linkCount, HistoryRecordText& record);
 // Header and every record, counting only (the start-up scan).
 long long CountHistoryRecords(HistoryReader& reader);
 

@@ -323,7 +323,7 @@ int ScanHistoryFile(AppState& state, PlatformPort& port, int channel) {
         return 0;
     }
     HistoryReader reader;
-    StartHistoryReader(reader, bytes.Data.get(), bytes.Size);
+    StartHistoryReader(reader, bytes.Data, bytes.Size);
     long long count = 0;
     if (opened == HistoryOpen::Unreadable) {
         reader.Fault = HistoryFault::Unreadable;
