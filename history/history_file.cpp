@@ -36,7 +36,6 @@
 #include "history/history_file.h"
 
 #include <bit>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
@@ -75,10 +74,6 @@ bool IsAsciiAlnum(char c) {
     return IsDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-std::size_t CellLength(const char* cell) {
-    return strnlen(cell, kMaxTokenLength);
-}
-
 // A small bounded appender: every write checks the room left, and the first
 // one that does not fit marks the buffer as overflowed.
 struct Out {
@@ -97,17 +92,10 @@ struct Out {
     }
     void Put(const char* text) { Put(text, std::strlen(text)); }
     void PutChar(char c) { Put(&c, 1); }
-    // One token from a cell: whitespace inside becomes '?', an empty cell
-    // is written as "?", so the token count of a record never changes.
     void PutToken(const char* cell) {
-        const std::size_t n = CellLength(cell);
-        if (n == 0) {
-            PutChar(kReplacement);
-            return;
-        }
-        for (std::size_t i = 0; i < n; ++i) {
-            PutChar(IsSpace(cell[i]) ? kReplacement : cell[i]);
-        }
+        char token[kCellSize];
+        CellToken(cell, token);
+        Put(token);
     }
     // A time field as "%02d". The values always come from a local time or
     // from a file the reader accepted; should one ever be out of range it is
@@ -305,6 +293,19 @@ int LinkCountToken(const HistoryToken& token, int& count) {
 }
 
 }  // namespace
+
+void CellToken(const char* cell, char* out) {
+    const std::size_t n = strnlen(cell, kMaxTokenLength);
+    if (n == 0) {
+        out[0] = kReplacement;
+        out[1] = '\0';
+        return;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        out[i] = IsSpace(cell[i]) ? kReplacement : cell[i];
+    }
+    out[n] = '\0';
+}
 
 int StoredLinkCount(const ChannelRecord& channel) {
     const int n = channel.ReplyLineCount - 2;

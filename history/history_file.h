@@ -52,6 +52,11 @@ void ConvertTimeCell(const char* cell, int failed, char* out, int outSize);
 std::int32_t HistoryNumber(const char* text, std::size_t length);
 std::int32_t CellNumber(const char* cell);
 
+// A cell as the writer puts it into the file: whitespace inside becomes
+// '?' and an empty cell is written as "?", so that no token can split or
+// vanish and shift every later token of the file. `out` has kCellSize bytes.
+void CellToken(const char* cell, char* out);
+
 // The header (only when the file is created) and one record, formatted into
 // `out`; each returns the byte count, or 0 when `outSize` is too small.
 int FormatHistoryHeader(const ChannelRecord& channel, char* out, int outSize);

@@ -67,22 +67,6 @@ int ReadStreamToken(std::FILE* file, char* out, int outSize) {
     return length;
 }
 
-// The cell as the writer puts it into the file: whitespace as '?', an empty
-// cell as "?" (see history_file.cpp).
-void CellAsToken(const char* cell, char* out) {
-    const std::size_t n = strnlen(cell, kMaxTokenLength);
-    if (n == 0) {
-        std::memcpy(out, "?", 2);
-        return;
-    }
-    for (std::size_t i = 0; i < n; ++i) {
-        const char c = cell[i];
-        const bool space = c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-        out[i] = space ? '?' : c;
-    }
-    out[n] = '\0';
-}
-
 // Why a rotation failed, for the user.
 const char* RotationFailureText(int error) {
     if (error == EEXIST) {
@@ -203,7 +187,7 @@ int CountChangedLinkNames(std::FILE* file, const ChannelRecord& channel) {
             return changed + (links - r + 1);  // the header ends early
         }
         char expected[kCellSize];
-        CellAsToken(channel.LinkTable[kColName][r], expected);
+        CellToken(channel.LinkTable[kColName][r], expected);
         if (nameLength > kMaxTokenLength || std::strcmp(name, expected) != 0) {
             ++changed;
         }

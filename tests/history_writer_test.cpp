@@ -114,6 +114,19 @@ TEST_F(HistoryWriter, ChangedLinkListRotatesAndKeepsTheRevealingConnect) {
     }
 }
 
+// The header holds a name as written ('?' for a tab); comparing it with
+// the raw cell would rotate the file at every connect.
+TEST_F(HistoryWriter, NameWrittenWithAReplacementStillMatches) {
+    std::vector<Link> links = ExampleLinks();
+    links[0].Name = "\tQX0AA";  // six characters: column 61 stays apart
+    SetReport(Channel(), links);
+    ASSERT_EQ(Connect(6, 12, 26, 14, 30), 1);
+    ASSERT_EQ(Connect(6, 12, 26, 14, 40), 1);
+    EXPECT_FALSE(Dir.Exists("QX0TST2.hp0"));
+    EXPECT_EQ(Dir.Read("QX0TST2.hpw").substr(0, 12), "2  ?QX0AA p1");
+    EXPECT_EQ(Channel().RecordCount, 2);
+}
+
 TEST_F(HistoryWriter, UnreadableCountIsTreatedAsAChangedLinkList) {
     for (const char* content : {"", "   \r\n", "x2  QX0AAA p1", "99  QX0AAA", "-1  ", "2  QX0AAA"}) {
         SCOPED_TRACE(content);
