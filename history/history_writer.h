@@ -24,7 +24,6 @@ struct PlatformPort;
 
 constexpr int kRotationPromptThreshold = 1000;  // more than this: prompt
 constexpr int kRotationAttemptLimit = 1000;     // numbered names tried
-constexpr const char* kProgramVersion = "2.34";
 
 // 1 = written (or the file rotated and the new one started), 0 = the file
 // could not be opened for appending or the write failed; the caller then
