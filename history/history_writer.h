@@ -10,7 +10,10 @@
 // link list changed it moves the old file away, empties the series, stores
 // this connect again as its only record (RecordCount 1, NextRecordIndex 1)
 // and starts the new file with the header and this record, so the connect
-// that revealed the change is kept in the file and in memory.
+// that revealed the change is kept in the file and in memory. A file that
+// cannot be read to its end (a record torn by a crash, an unreadable count)
+// is moved away and replaced the same way, since every record appended
+// behind the damage would be out of the reader's reach.
 //
 // Threading: GUI thread only. The notices are told (they do not block the
 // caller); the size prompt asks and runs a nested loop in which ticks go on.
