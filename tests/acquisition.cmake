@@ -1,0 +1,3 @@
+# Link acquisition: the answering service, the connect cycle and the
+# simulated network.
+hopwatch_add_test(NAME acquisition_answer_test SOURCES acquisition_answer_test.cpp)
