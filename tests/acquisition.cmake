@@ -1,3 +1,4 @@
 # Link acquisition: the answering service, the connect cycle and the
 # simulated network.
 hopwatch_add_test(NAME acquisition_answer_test SOURCES acquisition_answer_test.cpp)
+hopwatch_add_test(NAME acquisition_sim_test SOURCES acquisition_sim_test.cpp)
