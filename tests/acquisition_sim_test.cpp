@@ -153,11 +153,6 @@ TEST(SimNetwork, ReportsCarryTheirFieldsAtTheParserColumns) {
     for (char form : {'S', 'P', 's', 'p', '-'}) EXPECT_GT(timeForms[form], 0) << form;
 }
 
-TEST(SimNetwork, DISABLED_PrintOneCall) {
-    auto l2 = CreateSimNetwork(DefaultSimOptions());
-    for (const std::string& f : RunCall(*l2, "QX0TST-2").Frames) std::printf("%s\n", f.c_str());
-}
-
 TEST(SimNetwork, ValuesDriftFromCallToCall) {
     SimOptions o = DefaultSimOptions();
     o.FaultPercent = 0;
