@@ -25,7 +25,6 @@
 
 #include "acquisition/layer2.h"
 #include "acquisition/link_report.h"
-#include "history/history_series.h"
 #include "history/history_writer.h"
 #include "shell/platform_port.h"
 
@@ -47,14 +46,13 @@ std::uint8_t LinkStateOf(Layer2& l2, std::uint16_t handle) {
     return static_cast<std::uint8_t>(l2.l2_stat(0, handle) & kL2StateMask);
 }
 
-// Stores one connect in memory and in the history file, and has the diagram
-// redrawn. `writerState` tells the writer whether the call failed (7) or
-// completed (10).
-void RecordCall(AppState& state, PlatformPort& port, int channel, int writerState) {
-    int& next = state.NextRecordIndex[channel];
-    AddHistoryRecord(state, channel, next);
-    if (next < kHistoryCapacity) ++next;
-    if (!AppendHistoryRecord(state, port, channel, writerState)) {
+// Stores one connect in memory and in the history file (AddHistoryRecord,
+// NextRecordIndex, AppendHistoryRecord; after a rotation the writer makes
+// this connect the first record of the new file and series), then has the
+// diagram redrawn. The channel's CycleState says whether the call failed (7)
+// or completed (10).
+void RecordCall(AppState& state, PlatformPort& port, int channel) {
+    if (!RecordConnect(state, port, channel)) {
         port.tell(kSaveFailedText, kSaveFailedCaption, BoxIcon::Warning);
     }
     port.repaint(true);
@@ -168,7 +166,7 @@ void StepCallFailed(AppState& state, PlatformPort& port, ChannelRecord& c, int c
         // The stored lines are parsed again as they stand now; a reply cut
         // short in this call has overwritten its first slots.
         ParseLinkRows(c, c.RepeatLineCount);
-        RecordCall(state, port, channel, static_cast<int>(CycleState::CallFailed));
+        RecordCall(state, port, channel);
         if (!StillOurCall(c, CycleState::CallFailed, handle)) return;
     }
     SetState(c, c.L2State == 0 ? CycleState::AwaitDisconnect : CycleState::Disconnect);
@@ -179,7 +177,7 @@ void StepStoreReply(AppState& state, PlatformPort& port, ChannelRecord& c, int c
     SetState(c, CycleState::Disconnect);
     c.RestoreLineCount = c.ReplyLineCount;
     c.RepeatLineCount = c.ReplyLineCount;
-    RecordCall(state, port, channel, static_cast<int>(CycleState::Disconnect));
+    RecordCall(state, port, channel);
     if (!StillOurCall(c, CycleState::Disconnect, handle)) return;
     StepDisconnect(port.l2(), c);
 }

@@ -517,6 +517,47 @@ TEST_F(CycleFixture, MixedRunLeavesFileAndSeriesInStep) {
     }
 }
 
+TEST_F(CycleFixture, ChangedLinkListStartsANewFileWithThisCall) {
+    Run(12, GoodCall(1, 2));
+    port.SetTime(2026, 12, 6, 14, 31);
+    Run(12, GoodCall(2, 3));
+    ASSERT_EQ(port.Boxes.size(), 1u) << "the rotation is told";
+    EXPECT_FALSE(port.Boxes[0].Asked);
+    EXPECT_EQ(Channel().RecordCount, 1);
+    EXPECT_EQ(state.NextRecordIndex[0], 1);
+    EXPECT_EQ(HistorySlot(state, 0, 0)->Minute, 31);
+    EXPECT_EQ(HistoryFile(),
+              "3  QX0L00 0-15      QX1L01 0-15      QX2L02 0-15      \r\n"
+              "06.12.26 14:31 0 100 200 10 3 5 1 1 101 201 11 3 5 1 2 102 202 12 3 5 1 ");
+    std::ifstream old(dir + "/QX0TST2.hp0", std::ios::binary);
+    EXPECT_TRUE(old.good());
+    // The next call goes on in the new file and series.
+    port.SetTime(2026, 12, 6, 14, 32);
+    Run(12, GoodCall(3, 3));
+    EXPECT_EQ(Channel().RecordCount, 2);
+    EXPECT_EQ(state.NextRecordIndex[0], 2);
+    EXPECT_EQ(HistorySlot(state, 0, 1)->Minute, 32);
+}
+
+TEST_F(CycleFixture, NextRecordIndexNeverPassesTheCapacity) {
+    struct Case {
+        int before;
+        int after;
+        int slot;  // where the record went
+    };
+    for (const Case k : {Case{23998, 23999, 23998}, Case{23999, 24000, 23999}, Case{24000, 24000, 23999}}) {
+        SCOPED_TRACE(k.before);
+        Fresh();
+        state.NextRecordIndex[0] = k.before;
+        Channel().RecordCount = k.before;
+        port.SetTime(2026, 12, 6, 14, 33);
+        Run(12, GoodCall(1));
+        EXPECT_EQ(state.NextRecordIndex[0], k.after);
+        EXPECT_EQ(Channel().RecordCount, k.slot + 1);
+        EXPECT_EQ(HistorySlot(state, 0, k.slot)->Minute, 33);
+    }
+}
+
 TEST_F(CycleFixture, SaveFailureWarnsAndTheCallGoesOn) {
     BreakDataDir();
     const std::vector<Transition> got = Run(12, GoodCall(1));
