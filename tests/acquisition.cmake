@@ -4,3 +4,4 @@ hopwatch_add_test(NAME acquisition_answer_test SOURCES acquisition_answer_test.c
 hopwatch_add_test(NAME acquisition_sim_test SOURCES acquisition_sim_test.cpp)
 hopwatch_add_test(NAME acquisition_cycle_test SOURCES acquisition_cycle_test.cpp)
 hopwatch_add_test(NAME acquisition_run_test SOURCES acquisition_run_test.cpp)
+hopwatch_add_fuzzer(NAME acquisition_reply_fuzz SOURCES fuzz/acquisition_reply_fuzz.cpp)
