@@ -79,6 +79,8 @@ void StoreReplyLine(ChannelRecord& c, const unsigned char* frame, int count) {
     ++c.ReplyLineCount;
 }
 
+// A frame of fewer than two text bytes holds no prompt: the bytes behind its
+// count are not the stack's to hand out.
 int IsPrompt(const unsigned char* frame, int count) {
     return count >= 2 && frame[3] == '=' && frame[4] == '>';
 }
