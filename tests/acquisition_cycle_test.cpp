@@ -525,6 +525,8 @@ TEST_F(CycleFixture, ChangedLinkListStartsANewFileWithThisCall) {
     EXPECT_FALSE(port.Boxes[0].Asked);
     EXPECT_EQ(Channel().RecordCount, 1);
     EXPECT_EQ(state.NextRecordIndex[0], 1);
+    EXPECT_EQ(Channel().ReplyLineCount, 5) << "the new reply stays readable";
+    EXPECT_EQ(Channel().RepeatLineCount, 5);
     EXPECT_EQ(HistorySlot(state, 0, 0)->Minute, 31);
     EXPECT_EQ(HistoryFile(),
               "3  QX0L00 0-15      QX1L01 0-15      QX2L02 0-15      \r\n"
