@@ -9,5 +9,14 @@ hopwatch_add_test(NAME history_test SOURCES
 # Its own program: resident memory is measured for the whole process.
 hopwatch_add_test(NAME history_memory_test SOURCES history_memory_test.cpp)
 
-hopwatch_add_fuzzer(NAME history_reader_fuzz SOURCES fuzz/history_reader_fuzz.cpp)
-hopwatch_add_fuzzer(NAME link_report_fuzz SOURCES fuzz/link_report_fuzz.cpp)
+# The core library is built without coverage instrumentation, so each fuzz
+# target compiles the sources it explores itself (they then take precedence
+# over the library's copies); otherwise libFuzzer would be blind to them.
+set(HISTORY_FUZZ_CORE
+  ${PROJECT_SOURCE_DIR}/acquisition/link_report.cpp
+  ${PROJECT_SOURCE_DIR}/history/history_file.cpp
+  ${PROJECT_SOURCE_DIR}/history/history_series.cpp
+  ${PROJECT_SOURCE_DIR}/history/history_writer.cpp
+  ${PROJECT_SOURCE_DIR}/history/reserved_area.cpp)
+hopwatch_add_fuzzer(NAME history_reader_fuzz SOURCES fuzz/history_reader_fuzz.cpp ${HISTORY_FUZZ_CORE})
+hopwatch_add_fuzzer(NAME link_report_fuzz SOURCES fuzz/link_report_fuzz.cpp ${HISTORY_FUZZ_CORE})
