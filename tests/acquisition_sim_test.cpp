@@ -195,17 +195,6 @@ TEST(SimNetwork, EveryKindOfTroubleHappens) {
     EXPECT_GT(spaceRefused, 0);
 }
 
-TEST(SimNetwork, NoFaultsMeansEveryCallAnswers) {
-    SimOptions o = DefaultSimOptions();
-    o.FaultPercent = 0;
-    auto l2 = CreateSimNetwork(o);
-    for (int call = 0; call < 50; ++call) {
-        const CallTranscript t = RunCall(*l2, "QX0ABC");
-        ASSERT_EQ(t.ConnectState, kL2Connected);
-        EXPECT_FALSE(ReportOf(t).empty());
-    }
-}
-
 TEST(SimNetwork, StationConnectsToMycallAndLeavesAfterAFewSeconds) {
     SimOptions o = DefaultSimOptions();
     o.CallerSeconds = 3;
