@@ -26,7 +26,7 @@ namespace {
 
 constexpr int kRecords = 24000;
 constexpr int kLinks = 17;
-constexpr int kRounds = 15;
+constexpr int kRounds = 25;
 
 std::string MakeFile() {
     std::string text = std::to_string(kLinks) + "  ";
@@ -44,8 +44,8 @@ std::string MakeFile() {
                       26, i / 6 % 24, i * 10 % 60);
         text += buffer;
         for (int r = 0; r < kLinks; ++r) {
-            std::snprintf(buffer, sizeof buffer, "%u %u %u %u %u %u %u ", next(8), next(100000),
-                          next(100000), next(256), next(2000), next(2000), next(6));
+            std::snprintf(buffer, sizeof buffer, "%u %u %u %u %u %u %u ", next(8), next(1000000),
+                          next(1000000), next(256), next(3000), next(3000), next(6));
             text += buffer;
         }
     }

@@ -35,9 +35,10 @@
 // writes '?' for an empty cell).
 #include "history/history_file.h"
 
-#include <cerrno>
+#include <bit>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "acquisition/link_report.h"
 
@@ -73,10 +74,6 @@ bool IsAsciiAlnum(char c) {
     return IsDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-std::size_t CellLength(const char* cell) {
-    return strnlen(cell, kMaxTokenLength);
-}
-
 // A small bounded appender: every write checks the room left, and the first
 // one that does not fit marks the buffer as overflowed.
 struct Out {
@@ -95,19 +92,17 @@ struct Out {
     }
     void Put(const char* text) { Put(text, std::strlen(text)); }
     void PutChar(char c) { Put(&c, 1); }
-    // One token from a cell: whitespace inside becomes '?', an empty cell
-    // is written as "?", so the token count of a record never changes.
     void PutToken(const char* cell) {
-        const std::size_t n = CellLength(cell);
-        if (n == 0) {
-            PutChar(kReplacement);
-            return;
-        }
-        for (std::size_t i = 0; i < n; ++i) {
-            PutChar(IsSpace(cell[i]) ? kReplacement : cell[i]);
-        }
+        char token[kCellSize];
+        CellToken(cell, token);
+        Put(token);
     }
+    // A time field as "%02d". The values always come from a local time or
+    // from a file the reader accepted; should one ever be out of range it is
+    // kept to two digits all the same, since a three-digit field would make
+    // every later record of the file unreadable.
     void PutTwoDigits(int value) {
+        value = value < 0 ? 0 : value % 100;
         char text[16];
         const int n = std::snprintf(text, sizeof text, "%02d", value);
         Put(text, static_cast<std::size_t>(n));
@@ -121,20 +116,112 @@ inline const char* SkipSpace(const char* p, const char* end) {
     return p;
 }
 
-// Next token, or 0 at the end of the bytes.
+// Eight bytes at p as one little-endian word (p + 8 <= end is the caller's
+// business).
+inline std::uint64_t Load8(const char* p) {
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    return word;
+}
+
+constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+constexpr bool kLittleEndian = std::endian::native == std::endian::little;
+
+// Index 0..7 of the first byte of `word` that is below 0x21 (blanks and
+// control characters), or 8 when there is none.
+inline int FirstLowByte(std::uint64_t word) {
+    const std::uint64_t low = (word - 0x21 * kOnes) & ~word & kHighBits;
+    return low == 0 ? 8 : std::countr_zero(low) / 8;
+}
+
+// Index 0..7 of the first byte of `word` that is not a decimal digit, or 8.
+inline int FirstNonDigit(std::uint64_t word) {
+    const std::uint64_t high = (word & 0xF0 * kOnes) ^ (0x30 * kOnes);
+    const std::uint64_t low = ((word & 0x0F * kOnes) + 0x06 * kOnes) & 0xF0 * kOnes;
+    const std::uint64_t other = high | low;  // nonzero bytes: not a digit
+    const std::uint64_t mark = (((other & 0x7F * kOnes) + 0x7F * kOnes) | other) & kHighBits;
+    return mark == 0 ? 8 : std::countr_zero(mark) / 8;
+}
+
+// The value of the first n (1..7) bytes of `word`, all digits.
+inline std::uint32_t DigitsValue(std::uint64_t word, int n) {
+    std::uint64_t v = (word & 0x0F * kOnes) << (64 - 8 * n);  // leading zeros
+    v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFull;
+    v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFFull;
+    v = (v * 10000 + (v >> 32)) & 0xFFFFFFFFull;
+    return static_cast<std::uint32_t>(v);
+}
+
+// Is byte n (0..7) of `word` whitespace? Taken from the word itself, so
+// the test does not wait for another load.
+inline bool SpaceAt(std::uint64_t word, int n) {
+    const unsigned c = static_cast<unsigned>(word >> (8 * n)) & 0xFFu;
+    return c == ' ' || c - '\t' <= '\r' - '\t';
+}
+
+inline void SetToken(HistoryToken& token, const char* start, const char* end) {
+    const std::ptrdiff_t length = end - start;
+    token.Text = start;
+    token.Length = static_cast<int>(length < 0x7fffffff ? length : 0x7fffffff);
+}
+
+// Next token, or 0 at the end of the bytes. Tokens of up to seven bytes
+// (nearly all of them) are measured a word at a time, which spares the
+// branch per byte that makes a plain split slow.
 inline int NextToken(HistoryReader& reader, HistoryToken& token) {
     const char* p = SkipSpace(reader.Pos, reader.End);
-    if (p == reader.End) {
+    const char* end = reader.End;
+    if (p == end) {
         reader.Pos = p;
         return 0;
     }
     const char* start = p;
-    while (p < reader.End && !IsSpace(*p)) {
+    if (kLittleEndian && end - p >= 8) {
+        const std::uint64_t word = Load8(p);
+        const int n = FirstLowByte(word);
+        if (n < 8 && SpaceAt(word, n)) {
+            SetToken(token, start, p + n);
+            reader.Pos = p + n;
+            return 1;
+        }
+    }
+    while (p < end && !IsSpace(*p)) {
         ++p;
     }
-    token.Text = start;
-    token.Length = static_cast<int>(p - start < 0x7fffffff ? p - start : 0x7fffffff);
+    SetToken(token, start, p);
     reader.Pos = p;
+    return 1;
+}
+
+// The same, converting the token as a number on the way (HistoryNumber's
+// rules). A token of one to seven digits is measured and converted a word at
+// a time; anything else goes the long way. A token too long for a cell gets
+// no useful value, but the caller rejects it anyway.
+inline int NextNumberToken(HistoryReader& reader, HistoryToken& token, std::int32_t& value) {
+    const char* p = SkipSpace(reader.Pos, reader.End);
+    const char* end = reader.End;
+    if (p == end) {
+        reader.Pos = p;
+        return 0;
+    }
+    const char* start = p;
+    if (kLittleEndian && end - p >= 8) {
+        const std::uint64_t word = Load8(p);
+        const int n = FirstNonDigit(word);
+        if (n > 0 && n < 8 && SpaceAt(word, n)) {
+            value = static_cast<std::int32_t>(DigitsValue(word, n));
+            SetToken(token, start, p + n);
+            reader.Pos = p + n;
+            return 1;
+        }
+    }
+    while (p < end && !IsSpace(*p)) {
+        ++p;
+    }
+    SetToken(token, start, p);
+    reader.Pos = p;
+    value = HistoryNumber(start, static_cast<std::size_t>(token.Length));
     return 1;
 }
 
@@ -206,6 +293,19 @@ int LinkCountToken(const HistoryToken& token, int& count) {
 }
 
 }  // namespace
+
+void CellToken(const char* cell, char* out) {
+    const std::size_t n = strnlen(cell, kMaxTokenLength);
+    if (n == 0) {
+        out[0] = kReplacement;
+        out[1] = '\0';
+        return;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        out[i] = IsSpace(cell[i]) ? kReplacement : cell[i];
+    }
+    out[n] = '\0';
+}
 
 int StoredLinkCount(const ChannelRecord& channel) {
     const int n = channel.ReplyLineCount - 2;
@@ -370,8 +470,18 @@ int FormatHistoryRecord(const ChannelRecord& channel, int failed, char* out, int
     return o.Overflow ? 0 : o.Len;
 }
 
+namespace {
+
+// A fresh buffer of at least `bytes`, committed; 0 on failure.
+int MakeBuffer(ReservedArea& area, std::size_t bytes) {
+    return ReserveArea(area, bytes) && CommitArea(area, bytes);
+}
+
+}  // namespace
+
 HistoryOpen ReadHistoryBytes(const char* path, HistoryBytes& bytes) {
-    bytes.Data.reset();
+    ReleaseArea(bytes.Area);
+    bytes.Data = nullptr;
     bytes.Size = 0;
     std::FILE* f = std::fopen(path, "rb");
     if (f == nullptr) {
@@ -388,22 +498,24 @@ HistoryOpen ReadHistoryBytes(const char* path, HistoryBytes& bytes) {
         std::rewind(f);
     }
     capacity += 4096;
-    std::unique_ptr<char[]> data(new (std::nothrow) char[capacity]);
+    ReservedArea area{};
+    bool ok = MakeBuffer(area, capacity) != 0;
     std::size_t size = 0;
-    bool ok = data != nullptr;
     while (ok) {
         if (size == capacity) {
-            const std::size_t bigger = capacity * 2;
-            std::unique_ptr<char[]> grown(new (std::nothrow) char[bigger]);
-            if (grown == nullptr) {
+            ReservedArea bigger{};
+            if (!MakeBuffer(bigger, capacity * 2)) {
+                ReleaseArea(bigger);
                 ok = false;
                 break;
             }
-            std::memcpy(grown.get(), data.get(), size);
-            data = std::move(grown);
-            capacity = bigger;
+            std::memcpy(bigger.Base, area.Base, size);
+            ReleaseArea(area);
+            area = bigger;
+            capacity *= 2;
         }
-        const std::size_t got = std::fread(data.get() + size, 1, capacity - size, f);
+        const std::size_t got =
+            std::fread(reinterpret_cast<char*>(area.Base) + size, 1, capacity - size, f);
         size += got;
         if (got == 0) {
             ok = std::ferror(f) == 0;
@@ -412,9 +524,11 @@ HistoryOpen ReadHistoryBytes(const char* path, HistoryBytes& bytes) {
     }
     std::fclose(f);
     if (!ok) {
+        ReleaseArea(area);
         return HistoryOpen::Unreadable;
     }
-    bytes.Data = std::move(data);
+    bytes.Area = area;
+    bytes.Data = reinterpret_cast<char*>(area.Base);
     bytes.Size = size;
     return HistoryOpen::Read;
 }
@@ -449,7 +563,11 @@ int ReadHistoryHeader(HistoryReader& reader, HistoryHeader& header) {
     return 1;
 }
 
-int ReadHistoryRecord(HistoryReader& reader, int linkCount, HistoryRecordText& record) {
+namespace {
+
+// One record; with kValues the group tokens are also converted to numbers.
+template <bool kValues>
+int ReadRecord(HistoryReader& reader, int linkCount, HistoryRecordText& record) {
     HistoryToken date;
     if (!NextToken(reader, date)) {
         return 0;  // the end of the file at a record boundary
@@ -474,7 +592,13 @@ int ReadHistoryRecord(HistoryReader& reader, int linkCount, HistoryRecordText& r
     for (int r = 0; r < linkCount; ++r) {
         HistoryToken* group = record.Groups[r];
         for (int k = 0; k < kGroupTokens; ++k) {
-            if (!NextToken(reader, group[k])) {
+            int got;
+            if constexpr (kValues) {
+                got = NextNumberToken(reader, group[k], record.Values[r][k]);
+            } else {
+                got = NextToken(reader, group[k]);
+            }
+            if (!got) {
                 return Fail(reader, HistoryFault::TruncatedRecord, reader.Pos);
             }
             if (group[k].Length > kMaxTokenLength) {
@@ -484,6 +608,16 @@ int ReadHistoryRecord(HistoryReader& reader, int linkCount, HistoryRecordText& r
     }
     ++reader.Records;
     return 1;
+}
+
+}  // namespace
+
+int ReadHistoryRecord(HistoryReader& reader, int linkCount, HistoryRecordText& record) {
+    return ReadRecord<false>(reader, linkCount, record);
+}
+
+int ReadHistoryRecordValues(HistoryReader& reader, int linkCount, HistoryRecordText& record) {
+    return ReadRecord<true>(reader, linkCount, record);
 }
 
 long long CountHistoryRecords(HistoryReader& reader) {

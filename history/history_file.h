@@ -12,8 +12,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 
+#include "history/reserved_area.h"
 #include "shell/channel_table.h"
 
 constexpr int kMaxStoredLinks = 18;       // links a record can hold (rows 1..18)
@@ -52,6 +52,11 @@ void ConvertTimeCell(const char* cell, int failed, char* out, int outSize);
 std::int32_t HistoryNumber(const char* text, std::size_t length);
 std::int32_t CellNumber(const char* cell);
 
+// A cell as the writer puts it into the file: whitespace inside becomes
+// '?' and an empty cell is written as "?", so that no token can split or
+// vanish and shift every later token of the file. `out` has kCellSize bytes.
+void CellToken(const char* cell, char* out);
+
 // The header (only when the file is created) and one record, formatted into
 // `out`; each returns the byte count, or 0 when `outSize` is too small.
 int FormatHistoryHeader(const ChannelRecord& channel, char* out, int outSize);
@@ -59,10 +64,17 @@ int FormatHistoryRecord(const ChannelRecord& channel, int failed, char* out, int
 
 // ---- Reading --------------------------------------------------------------
 
-// A whole file read into memory at once.
+// A whole file read into memory at once. The buffer is a reserved area of
+// its own (huge pages for a large file), given back when this goes away.
 struct HistoryBytes {
-    std::unique_ptr<char[]> Data;
+    char* Data = nullptr;
     std::size_t Size = 0;
+    ReservedArea Area{};
+
+    HistoryBytes() = default;
+    HistoryBytes(const HistoryBytes&) = delete;
+    HistoryBytes& operator=(const HistoryBytes&) = delete;
+    ~HistoryBytes() { ReleaseArea(Area); }
 };
 
 enum class HistoryOpen : int { Missing = 0, Read = 1, Unreadable = -1 };
@@ -85,6 +97,8 @@ struct HistoryHeader {
 struct HistoryRecordText {
     int Day, Month, Year, Hour, Minute;
     HistoryToken Groups[kMaxStoredLinks][kGroupTokens];
+    // Each group token as a number (HistoryNumber); ReadHistoryRecordValues only.
+    std::int32_t Values[kMaxStoredLinks][kGroupTokens];
 };
 
 enum class HistoryFault : int {
@@ -118,6 +132,8 @@ void StartHistoryReader(HistoryReader& reader, const char* data, std::size_t siz
 int ReadHistoryHeader(HistoryReader& reader, HistoryHeader& header);
 // 1 = one more complete record; 0 = clean end of file, or a fault.
 int ReadHistoryRecord(HistoryReader& reader, int linkCount, HistoryRecordText& record);
+// The same, with every group token also converted into record.Values.
+int ReadHistoryRecordValues(HistoryReader& reader, int linkCount, HistoryRecordText& record);
 // Header and every record, counting only (the start-up scan).
 long long CountHistoryRecords(HistoryReader& reader);
 

@@ -42,10 +42,6 @@ void TokenToCell(const HistoryToken& token, char* cell) {
     cell[n] = '\0';
 }
 
-inline std::int32_t TokenNumber(const HistoryToken& token) {
-    return HistoryNumber(token.Text, static_cast<std::size_t>(token.Length));
-}
-
 void FillRecord(HistoryRecord& record, const HistoryRecordText& text, int linkCount,
                 const char (*names)[kCellSize]) {
     record.Day = text.Day;
@@ -54,15 +50,15 @@ void FillRecord(HistoryRecord& record, const HistoryRecordText& text, int linkCo
     record.Hour = text.Hour;
     record.Minute = text.Minute;
     for (int r = 0; r < linkCount; ++r) {
-        const HistoryToken* g = text.Groups[r];
+        const std::int32_t* v = text.Values[r];
         LinkSample& sample = record.Links[r];
         std::memcpy(sample.Name, names[r], kCellSize);
-        sample.Tkby = TokenNumber(g[1]);
-        sample.Rkby = TokenNumber(g[2]);
-        sample.Qty = TokenNumber(g[3]);
-        sample.TxTim = TokenNumber(g[4]);
-        sample.RxTim = TokenNumber(g[5]);
-        sample.LinkState = TokenNumber(g[6]);
+        sample.Tkby = v[1];
+        sample.Rkby = v[2];
+        sample.Qty = v[3];
+        sample.TxTim = v[4];
+        sample.RxTim = v[5];
+        sample.LinkState = v[6];
     }
 }
 
@@ -207,7 +203,7 @@ int LoadHistory(AppState& state, PlatformPort& port, int channel) {
     }
 
     HistoryReader reader;
-    StartHistoryReader(reader, bytes.Data.get(), bytes.Size);
+    StartHistoryReader(reader, bytes.Data, bytes.Size);
     HistoryHeader header;
     if (opened == HistoryOpen::Unreadable) {
         reader.Fault = HistoryFault::Unreadable;
@@ -237,7 +233,7 @@ int LoadHistory(AppState& state, PlatformPort& port, int channel) {
     HistoryRecordText text[2];
     long long total = 0;
     const bool reserved = state.HistoryArea[channel].Base != nullptr;
-    while (ReadHistoryRecord(reader, links, text[total & 1])) {
+    while (ReadHistoryRecordValues(reader, links, text[total & 1])) {
         if (reserved) {
             const int slot = static_cast<int>(total % kHistoryCapacity);
             HistoryRecord* record = total < kHistoryCapacity ? CommitSlot(state, channel, slot)

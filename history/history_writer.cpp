@@ -9,6 +9,7 @@
 #include "history/history_writer.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -23,6 +24,7 @@
 
 namespace {
 
+constexpr const char* kPromptVersion = "2.34";  // the program version the size prompt names
 constexpr const char* kLinksChangedText =
     "The number or the name of links of the digipeater has changed.\n"
     "The file %s has been renamed by Hopwatch to %s .\nHopwatch will then open a new file!";
@@ -38,8 +40,19 @@ constexpr const char* kLinksChangedNoRenameText =
     "but the file %s could not be renamed: %s.\n"
     "This connect has not been saved to the file.";
 constexpr const char* kNoRenameText = "The file %s could not be renamed: %s.";
+constexpr const char* kDamagedText =
+    "The file %s cannot be read to its end (%s).\n"
+    "It has been renamed by Hopwatch to %s .\nHopwatch will then open a new file!";
+constexpr const char* kDamagedNoRenameText =
+    "The file %s cannot be read to its end (%s),\n"
+    "but it could not be renamed: %s.\nThis connect has not been saved to the file.";
+constexpr long kTailWindow = 8192;  // bytes read back to check the last record
 constexpr int kNoticeSize = 3 * kHistoryPathSize + 1024;
 constexpr int kStreamTokenLimit = 64;  // longer tokens are not read further
+
+bool IsBlankByte(int c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
 
 // Reads the next whitespace-separated token of a stream into `out` (cut to
 // outSize - 1) and returns its length, at most kStreamTokenLimit; -1 at the
@@ -48,13 +61,12 @@ int ReadStreamToken(std::FILE* file, char* out, int outSize) {
     int c;
     do {
         c = std::getc(file);
-    } while (c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r');
+    } while (IsBlankByte(c));
     if (c == EOF) {
         return -1;
     }
     int length = 0;
-    while (c != EOF && c != ' ' && c != '\t' && c != '\n' && c != '\v' && c != '\f' &&
-           c != '\r') {
+    while (c != EOF && !IsBlankByte(c)) {
         if (length < outSize - 1) {
             out[length] = static_cast<char>(c);
         }
@@ -65,22 +77,6 @@ int ReadStreamToken(std::FILE* file, char* out, int outSize) {
     }
     out[length < outSize - 1 ? length : outSize - 1] = '\0';
     return length;
-}
-
-// The cell as the writer puts it into the file: whitespace as '?', an empty
-// cell as "?" (see history_file.cpp).
-void CellAsToken(const char* cell, char* out) {
-    const std::size_t n = strnlen(cell, kMaxTokenLength);
-    if (n == 0) {
-        std::memcpy(out, "?", 2);
-        return;
-    }
-    for (std::size_t i = 0; i < n; ++i) {
-        const char c = cell[i];
-        const bool space = c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-        out[i] = space ? '?' : c;
-    }
-    out[n] = '\0';
 }
 
 // Why a rotation failed, for the user.
@@ -115,9 +111,57 @@ int MoveNoReplace(const char* from, const char* to) {
 }
 
 // What the read-open of the existing file found.
-enum class Existing { None, Same, Changed };
+enum class Existing { None, Same, Changed, Damaged };
 
-Existing CheckExistingFile(const char* path, const ChannelRecord& c) {
+// Does the file end in a whole record? Looks at the last line only (the
+// writer starts every record on a line of its own); when that line does not
+// read as whole records, the whole file is read to be sure, since line ends
+// carry no meaning to the reader. A torn record, left by a crash during an
+// append, would otherwise hide every later record from the reader.
+// Returns the fault, or HistoryFault::None.
+HistoryFault TailFault(std::FILE* f, const char* path, int links) {
+    if (std::fseek(f, 0, SEEK_END) != 0) {
+        return HistoryFault::None;
+    }
+    const long size = std::ftell(f);
+    const long from = size > kTailWindow ? size - kTailWindow : 0;
+    if (size <= 0 || std::fseek(f, from, SEEK_SET) != 0) {
+        return HistoryFault::None;
+    }
+    char tail[kTailWindow];
+    const std::size_t n = std::fread(tail, 1, static_cast<std::size_t>(size - from), f);
+    std::size_t e = n;
+    while (e > 0 && IsBlankByte(tail[e - 1])) {
+        --e;
+    }
+    std::size_t s = e;
+    while (s > 0 && tail[s - 1] != '\n') {
+        --s;
+    }
+    if (e > 0 && s > 0) {
+        HistoryReader reader;
+        StartHistoryReader(reader, tail + s, n - s);
+        HistoryRecordText record;
+        while (ReadHistoryRecord(reader, links, record)) {
+        }
+        if (reader.Fault == HistoryFault::None && reader.Records > 0) {
+            return HistoryFault::None;
+        }
+    } else if (from == 0) {
+        return HistoryFault::None;  // the header line alone: no record yet
+    }
+    HistoryBytes bytes;
+    if (ReadHistoryBytes(path, bytes) != HistoryOpen::Read) {
+        return HistoryFault::Unreadable;
+    }
+    HistoryReader whole;
+    StartHistoryReader(whole, bytes.Data, bytes.Size);
+    CountHistoryRecords(whole);
+    return whole.Fault;
+}
+
+Existing CheckExistingFile(const char* path, const ChannelRecord& c, HistoryFault& fault) {
+    fault = HistoryFault::None;
     std::FILE* f = std::fopen(path, "rb");
     if (f == nullptr) {
         return Existing::None;
@@ -138,7 +182,8 @@ Existing CheckExistingFile(const char* path, const ChannelRecord& c) {
     }
     Existing result = Existing::Changed;
     if (stored >= 0 && stored == StoredLinkCount(c) && CountChangedLinkNames(f, c) == 0) {
-        result = Existing::Same;
+        fault = TailFault(f, path, stored);
+        result = fault == HistoryFault::None ? Existing::Same : Existing::Damaged;
     }
     std::fclose(f);
     return result;
@@ -152,7 +197,10 @@ int AppendBytes(const char* path, const char* data, int size, bool create) {
     if (fd < 0) {
         return 0;
     }
+    struct stat before {};
+    const bool sized = fstat(fd, &before) == 0;
     int ok = 1;
+    int error = 0;
     std::size_t done = 0;
     const std::size_t total = static_cast<std::size_t>(size);
     while (done < total) {
@@ -162,12 +210,28 @@ int AppendBytes(const char* path, const char* data, int size, bool create) {
         }
         if (n <= 0) {
             ok = 0;
+            error = n < 0 ? errno : ENOSPC;
             break;
         }
         done += static_cast<std::size_t>(n);
     }
-    if (close(fd) != 0) {
+    // A write cut short (disk full, size limit) would leave a torn record
+    // that hides every later one from the reader: take back what was
+    // written of it, so the file stays as it was.
+    if (!ok && done > 0 && sized) {
+        if (ftruncate(fd, before.st_size) != 0) {
+            error = errno;
+        }
+    }
+    if (close(fd) != 0 && ok) {
         ok = 0;
+        error = errno;
+    }
+    if (!ok) {
+        if (create && done > 0 && sized && before.st_size == 0) {
+            unlink(path);  // nothing of the new file is usable
+        }
+        errno = error;
     }
     return ok;
 }
@@ -203,7 +267,7 @@ int CountChangedLinkNames(std::FILE* file, const ChannelRecord& channel) {
             return changed + (links - r + 1);  // the header ends early
         }
         char expected[kCellSize];
-        CellAsToken(channel.LinkTable[kColName][r], expected);
+        CellToken(channel.LinkTable[kColName][r], expected);
         if (nameLength > kMaxTokenLength || std::strcmp(name, expected) != 0) {
             ++changed;
         }
@@ -246,13 +310,20 @@ int AppendHistoryRecord(AppState& state, PlatformPort& port, int channel, int cy
     // its header and the append (another program); the second round sees
     // the new situation. A header is only ever written into a new file.
     for (int round = 0; round < 2; ++round) {
-        const Existing existing = CheckExistingFile(path, c);
-        if (existing == Existing::Changed) {
+        HistoryFault fault;
+        const Existing existing = CheckExistingFile(path, c, fault);
+        if (existing == Existing::Changed || existing == Existing::Damaged) {
+            const bool damaged = existing == Existing::Damaged;
             char newPath[kHistoryPathSize];
             char notice[kNoticeSize];
             if (!RotateHistoryFile(path, newPath, sizeof newPath)) {
-                std::snprintf(notice, sizeof notice, kLinksChangedNoRenameText, path,
-                              RotationFailureText(errno));
+                if (damaged) {
+                    std::snprintf(notice, sizeof notice, kDamagedNoRenameText, path,
+                                  HistoryFaultText(fault), RotationFailureText(errno));
+                } else {
+                    std::snprintf(notice, sizeof notice, kLinksChangedNoRenameText, path,
+                                  RotationFailureText(errno));
+                }
                 port.tell(notice, kHistoryCaption, BoxIcon::Warning);
                 return 1;
             }
@@ -265,7 +336,12 @@ int AppendHistoryRecord(AppState& state, PlatformPort& port, int channel, int cy
             AddHistoryRecord(state, channel, 0);
             state.NextRecordIndex[channel] = 1;
             const int written = WriteRecord(path, c, failed, true);
-            std::snprintf(notice, sizeof notice, kLinksChangedText, path, newPath);
+            if (damaged) {
+                std::snprintf(notice, sizeof notice, kDamagedText, path, HistoryFaultText(fault),
+                              newPath);
+            } else {
+                std::snprintf(notice, sizeof notice, kLinksChangedText, path, newPath);
+            }
             port.tell(notice, kHistoryCaption, BoxIcon::Warning);
             return written;
         }
@@ -297,7 +373,7 @@ int OfferFileRotation(AppState& state, PlatformPort& port, const char* path, int
         return 0;
     }
     char text[kNoticeSize];
-    std::snprintf(text, sizeof text, kSizePromptText, kProgramVersion, channel + 1, path);
+    std::snprintf(text, sizeof text, kSizePromptText, kPromptVersion, channel + 1, path);
     if (port.ask(text, kHistoryCaption, BoxIcon::Warning, BoxButtons::OkCancel) != BoxAnswer::Ok) {
         return 0;
     }
@@ -323,7 +399,7 @@ int ScanHistoryFile(AppState& state, PlatformPort& port, int channel) {
         return 0;
     }
     HistoryReader reader;
-    StartHistoryReader(reader, bytes.Data.get(), bytes.Size);
+    StartHistoryReader(reader, bytes.Data, bytes.Size);
     long long count = 0;
     if (opened == HistoryOpen::Unreadable) {
         reader.Fault = HistoryFault::Unreadable;

@@ -10,7 +10,10 @@
 // link list changed it moves the old file away, empties the series, stores
 // this connect again as its only record (RecordCount 1, NextRecordIndex 1)
 // and starts the new file with the header and this record, so the connect
-// that revealed the change is kept in the file and in memory.
+// that revealed the change is kept in the file and in memory. A file that
+// cannot be read to its end (a record torn by a crash, an unreadable count)
+// is moved away and replaced the same way, since every record appended
+// behind the damage would be out of the reader's reach.
 //
 // Threading: GUI thread only. The notices are told (they do not block the
 // caller); the size prompt asks and runs a nested loop in which ticks go on.
@@ -24,7 +27,6 @@ struct PlatformPort;
 
 constexpr int kRotationPromptThreshold = 1000;  // more than this: prompt
 constexpr int kRotationAttemptLimit = 1000;     // numbered names tried
-constexpr const char* kProgramVersion = "2.34";
 
 // 1 = written (or the file rotated and the new one started), 0 = the file
 // could not be opened for appending or the write failed; the caller then

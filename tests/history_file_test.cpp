@@ -157,3 +157,47 @@ TEST(HistoryFormat, SeventeenLinksOfLongestTokensFit) {
 }
 
 }  // namespace
+
+namespace {
+
+// The reader measures and converts short tokens a word at a time and long
+// or unusual ones byte by byte; both ways must agree with HistoryNumber,
+// wherever the token lies relative to the end of the bytes.
+TEST(HistoryReaderTokens, WordAndByteWaysAgree) {
+    const char* tokens[] = {"0",        "7",        "42",       "999",      "1234",     "65535",
+                            "123456",   "1234567",  "12345678", "987654321", "000000000000012",
+                            "99999999999", "-5",    "+17",      "1a",       "a1",       ("12\x01" "3"),
+                            "\x80\x81", "?",        "08",       "4294967296", "2147483648"};
+    for (const char* token : tokens) {
+        for (const char* separator : {" ", "\t", "\r\n", "\v", "\f", "   "}) {
+            // Seven copies in one link group, then padding of 0..9 bytes so
+            // that the last tokens fall near the end of the buffer.
+            for (int pad = 0; pad < 10; ++pad) {
+                std::string bytes = "1  N I\r\n01.02.03 04:05";
+                for (int k = 0; k < 7; ++k) bytes += std::string(separator) + token;
+                bytes += std::string(static_cast<std::size_t>(pad), ' ');
+                HistoryReader reader;
+                StartHistoryReader(reader, bytes.data(), bytes.size());
+                HistoryHeader header;
+                ASSERT_EQ(ReadHistoryHeader(reader, header), 1);
+                HistoryRecordText record;
+                const int got = ReadHistoryRecordValues(reader, 1, record);
+                const std::size_t length = std::strlen(token);
+                if (length > kMaxTokenLength) {
+                    EXPECT_EQ(got, 0);
+                    EXPECT_EQ(reader.Fault, HistoryFault::LongToken);
+                    continue;
+                }
+                ASSERT_EQ(got, 1) << token;
+                for (int k = 0; k < 7; ++k) {
+                    EXPECT_EQ(std::string(record.Groups[0][k].Text, record.Groups[0][k].Length), token);
+                    EXPECT_EQ(record.Values[0][k], HistoryNumber(token, length)) << token;
+                }
+                EXPECT_EQ(ReadHistoryRecordValues(reader, 1, record), 0);
+                EXPECT_EQ(reader.Fault, HistoryFault::None);
+            }
+        }
+    }
+}
+
+}  // namespace

@@ -6,9 +6,11 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <string>
 
 #include "history_support.h"
@@ -114,6 +116,19 @@ TEST_F(HistoryWriter, ChangedLinkListRotatesAndKeepsTheRevealingConnect) {
     }
 }
 
+// The header holds a name as written ('?' for a tab); comparing it with
+// the raw cell would rotate the file at every connect.
+TEST_F(HistoryWriter, NameWrittenWithAReplacementStillMatches) {
+    std::vector<Link> links = ExampleLinks();
+    links[0].Name = "\tQX0AA";  // six characters: column 61 stays apart
+    SetReport(Channel(), links);
+    ASSERT_EQ(Connect(6, 12, 26, 14, 30), 1);
+    ASSERT_EQ(Connect(6, 12, 26, 14, 40), 1);
+    EXPECT_FALSE(Dir.Exists("QX0TST2.hp0"));
+    EXPECT_EQ(Dir.Read("QX0TST2.hpw").substr(0, 12), "2  ?QX0AA p1");
+    EXPECT_EQ(Channel().RecordCount, 2);
+}
+
 TEST_F(HistoryWriter, UnreadableCountIsTreatedAsAChangedLinkList) {
     for (const char* content : {"", "   \r\n", "x2  QX0AAA p1", "99  QX0AAA", "-1  ", "2  QX0AAA"}) {
         SCOPED_TRACE(content);
@@ -126,6 +141,63 @@ TEST_F(HistoryWriter, UnreadableCountIsTreatedAsAChangedLinkList) {
         EXPECT_EQ(dir.Read("QX0TST2.hpw"), "2  QX0AAA p1      QX0BBB p2      \r\n"
                                             "06.12.26 14:30 7 120 340 12 3 5 1 2 15 22 0 40 60 2 ");
     }
+}
+
+// A record torn by a crash would hide every later record from the reader:
+// the damaged file is moved away and the connect starts a new one.
+TEST_F(HistoryWriter, TornLastRecordMovesTheFileAway) {
+    const std::string torn = "2  QX0AAA p1      QX0BBB p2      \r\n"
+                             "06.12.26 14:30 7 120 340 12 3 5 1 2 15 22 0 40 60 2 \r\n"
+                             "06.12.26 14:40 7 120";
+    Dir.Write("QX0TST2.hpw", torn);
+    SetReport(Channel(), ExampleLinks());
+    ASSERT_EQ(Connect(6, 12, 26, 14, 50), 1);
+    EXPECT_EQ(Dir.Read("QX0TST2.hp0"), torn);
+    EXPECT_EQ(Dir.Read("QX0TST2.hpw"), "2  QX0AAA p1      QX0BBB p2      \r\n"
+                                        "06.12.26 14:50 7 120 340 12 3 5 1 2 15 22 0 40 60 2 ");
+    ASSERT_EQ(Port.Boxes.size(), 1u);
+    EXPECT_EQ(Port.Boxes[0].Text, "The file " + Dir.File("QX0TST2.hpw") +
+                                      " cannot be read to its end (the last record is cut short).\n"
+                                      "It has been renamed by Hopwatch to " + Dir.File("QX0TST2.hp0") +
+                                      " .\nHopwatch will then open a new file!");
+    EXPECT_EQ(Channel().RecordCount, 1);
+
+    // Line ends mean nothing to the reader: a whole record spread over two
+    // lines is no damage.
+    const std::string split = "2  QX0AAA p1      QX0BBB p2      \r\n"
+                              "06.12.26 14:30 7 120 340 12 3 5 1\r\n2 15 22 0 40 60 2 \r\n";
+    Dir.Write("QX0TST2.hpw", split);
+    Port.Boxes.clear();
+    ASSERT_EQ(Connect(6, 12, 26, 15, 0), 1);
+    EXPECT_TRUE(Port.Boxes.empty());
+    EXPECT_EQ(Dir.Read("QX0TST2.hpw"), split + "\r\n06.12.26 15:00 7 120 340 12 3 5 1 2 15 22 0 40 60 2 ");
+}
+
+// A write cut short (here by a file size limit, as by a full disk) is taken
+// back: the file keeps only whole records, and the caller is told.
+TEST_F(HistoryWriter, WriteCutShortLeavesTheFileAsItWas) {
+    SetReport(Channel(), ExampleLinks());
+    ASSERT_EQ(Connect(6, 12, 26, 14, 30), 1);
+    const std::string before = Dir.Read("QX0TST2.hpw");
+
+    struct rlimit old {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = old;
+    limit.rlim_cur = before.size() + 10;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    const int appended = Connect(6, 12, 26, 14, 40);
+    std::snprintf(Channel().CallPath, kCallPathSize, "QX0NEW");
+    limit.rlim_cur = 10;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const int created = Connect(6, 12, 26, 14, 50);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_EQ(appended, 0);
+    EXPECT_EQ(Dir.Read("QX0TST2.hpw"), before);
+    EXPECT_EQ(created, 0);
+    EXPECT_FALSE(Dir.Exists("QX0NEW.hpw"));
 }
 
 TEST_F(HistoryWriter, NumberedNameSkipsTakenNames) {

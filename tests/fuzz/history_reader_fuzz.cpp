@@ -53,6 +53,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const long long counted = CountHistoryRecords(reader);
     if (reader.FaultOffset > size || reader.Pos < reader.Begin || reader.Pos > reader.End) std::abort();
 
+    // The loader's reading (tokens converted on the way) must see the same
+    // records and tokens as the scan's, with HistoryNumber's values.
+    HistoryReader values;
+    StartHistoryReader(values, reinterpret_cast<const char*>(data), size);
+    HistoryHeader header;
+    if (ReadHistoryHeader(values, header)) {
+        static HistoryRecordText record;
+        while (ReadHistoryRecordValues(values, header.LinkCount, record)) {
+            for (int r = 0; r < header.LinkCount; ++r) {
+                for (int k = 0; k < kGroupTokens; ++k) {
+                    const HistoryToken& t = record.Groups[r][k];
+                    if (t.Length < 1 || t.Length > kMaxTokenLength) std::abort();
+                    if (record.Values[r][k] != HistoryNumber(t.Text, static_cast<std::size_t>(t.Length)))
+                        std::abort();
+                }
+            }
+        }
+    }
+    if (values.Records != counted || values.Fault != reader.Fault ||
+        values.FaultOffset != reader.FaultOffset)
+        std::abort();
+
     std::FILE* file = std::fopen(f.Path, "wb");
     if (file == nullptr) std::abort();
     std::fwrite(data, 1, size, file);
