@@ -4,11 +4,11 @@
 // Threading: GUI thread only, inside the second tick.
 #pragma once
 
-#include "history/history_writer.h"  // kProgramVersion, also shown by the size prompt
 #include "shell/channel_table.h"
 
 struct PlatformPort;
 
+constexpr const char* kProgramVersion = "2.34";
 constexpr const char* kGreetingFormat = "Hopwatch V %s link data acquisition!\n";
 constexpr const char* kAnswerFileName = "hopwansw.txt";
 
