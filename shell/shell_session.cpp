@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "acquisition/answer_service.h"
 #include "acquisition/layer2_backend.h"
 #include "history/history_series.h"
 #include "history/history_writer.h"
@@ -217,7 +218,7 @@ void ShutdownSequence(ShellSession& session, AppState& state, PlatformPort& port
     session.ShutDownDone = 1;
     (void)port;
     ReleaseReservedMemory(state);
-    // LEAD-MERGE: StopAnswerService(state);  (acquisition/answer_service.h)
+    StopAnswerService(state);
     if (session.SettingsLoaded) {
         SaveSettings(session, state);
     }

@@ -3,6 +3,8 @@
 // place.
 #include "shell/tick_dispatch.h"
 
+#include "acquisition/answer_service.h"
+#include "acquisition/connect_cycle.h"
 #include "shell/status_bar.h"
 
 int ScaledTimerPeriod(int periodMs, int timeScale) {
@@ -14,14 +16,11 @@ int ScaledTimerPeriod(int periodMs, int timeScale) {
 }
 
 void OnMinuteTimer(AppState& state, PlatformPort& port, int immediate) {
-    (void)state;
-    (void)port;
-    (void)immediate;
-    // LEAD-MERGE: MinuteTick(state, port, immediate);  (acquisition/connect_cycle.h)
+    MinuteTick(state, port, immediate);
 }
 
 void OnSecondTimer(AppState& state, PlatformPort& port) {
-    // LEAD-MERGE: AnswerTick(state, port);  (acquisition/answer_service.h)
-    // LEAD-MERGE: CycleTick(state, port);   (acquisition/connect_cycle.h)
+    AnswerTick(state, port);
+    CycleTick(state, port);
     ShowCycleStatus(state, port, state.CurrentChannel);
 }
