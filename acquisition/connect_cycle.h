@@ -27,7 +27,15 @@ enum class CycleState : unsigned char {
     AwaitDisconnect = 11,
 };
 
-constexpr int kReadingTickLimit = 180;
+constexpr int kReadingTickLimit = 180;   // reading ticks of one call (states 4 and 5)
+constexpr int kMaxReplyLines = 19;       // heading, 17 links, prompt
+constexpr int kFramesPerTick = 64;       // frames one tick takes from a channel
+constexpr int kNullFramesPerTick = 64;   // empty answers one tick puts up with
+constexpr const char* kCommandText = "p\n\n";
+constexpr int kCommandSpace = 256;       // transmit space asked for the command
+constexpr const char* kSaveFailedText =
+    "Impossible to save data,\nbecause the File is already opened by another application!";
+constexpr const char* kSaveFailedCaption = "hopwin";
 
 // Timer 1: `immediate` nonzero for the channel dialog's call request.
 void MinuteTick(AppState& state, PlatformPort& port, int immediate);
@@ -35,3 +43,9 @@ void MinuteTick(AppState& state, PlatformPort& port, int immediate);
 int ScheduleCall(const AppState& state, ChannelRecord& channel, const std::tm& now);
 // Timer 2: one step of each channel, 0..3.
 void CycleTick(AppState& state, PlatformPort& port);
+// One step of one channel (what CycleTick runs for each).
+void CycleStep(AppState& state, PlatformPort& port, int channel);
+
+// Ends a stored reply line: LF and NUL behind its first CR among positions
+// 0..97, or LF at 98 and NUL at 99 when there is none (the line is cut).
+void TerminateReplyLine(char* slot);

@@ -8,18 +8,10 @@
 #include "acquisition/sim_network.h"
 
 std::unique_ptr<Layer2> CreateLayer2Backend(const char* uri, char* error, int errorSize) {
-    if (std::strcmp(uri, "sim") == 0) {
-        return CreateSimNetwork(SimOptions{1, 0});
-    }
-    if (std::strcmp(uri, "sim:fail") == 0) {
-        return CreateSimNetwork(SimOptions{1, 1});
-    }
-    if (std::strncmp(uri, "sim:seed=", 9) == 0) {
-        char* end = nullptr;
-        const unsigned long seed = std::strtoul(uri + 9, &end, 10);
-        if (end != uri + 9 && *end == '\0') {
-            return CreateSimNetwork(SimOptions{static_cast<std::uint32_t>(seed), 0});
-        }
+    if (std::strcmp(uri, "sim") == 0 || std::strncmp(uri, "sim:", 4) == 0) {
+        SimOptions options;
+        if (!ParseSimUri(uri, options, error, errorSize)) return nullptr;
+        return CreateSimNetwork(options);
     }
     if (std::strncmp(uri, "agw://", 6) == 0) {
         AgwOptions options;

@@ -2,6 +2,8 @@
 //   sim                 the built-in simulated network (seed 1)
 //   sim:seed=N          the simulated network with seed N
 //   sim:fail            a simulated stack that is not active (ax_init fails)
+//   sim:OPT,OPT,...     seed=N, faults=PERCENT, callers=SECONDS, fail
+//                       (see acquisition/sim_network.h)
 //   agw://HOST:PORT[/RADIOPORT]   a TNC speaking the AGWPE TCP protocol
 //
 // Threading: GUI thread only.

@@ -1,7 +1,21 @@
 // The settings file: what carries each channel's configuration and last
-// connect, the operator's call, the display switches and the help language
-// from one run to the next. Read once at window creation, written once at
-// window destruction; the dialogs change only the values in memory.
+// connect, the operator's call, the display switches, the help language and
+// the layer-2 backend from one run to the next. Read once at window creation,
+// written once at window destruction; the dialogs change only the values in
+// memory.
+//
+// Layout (sections and keys in the order a first save creates them):
+//   [Curvset]   Balken qty time bytes showqty showtxtim showrxtim showtkby
+//               showrkby one_yzoom
+//   [Mycall]    Destination Call
+//   [Channel1]  CallPath LastHour LastMin PrevHour PrevMin LastConDay
+//               LastConMonth LastConYear RufAktiv MinutenIntervall
+//   [language]  german
+//   [Channel2] [Channel3] [Channel4]  as Channel1
+//   [L2]        Backend
+// The first exit from a run without a file therefore writes the sections
+// "Curvset", "Mycall", "Channel1", "language", "Channel2", "Channel3",
+// "Channel4", "L2" in that order, every line ending in CR LF.
 //
 // Threading: GUI thread only.
 #pragma once
@@ -10,16 +24,39 @@
 #include "shell/channel_table.h"
 
 constexpr const char* kSettingsFileName = "hopw.ini";
+constexpr int kCallPathReadSize = 80;  // buffer for "CallPath": 79 characters kept
+constexpr int kMycallReadSize = 32;    // buffer for "Destination Call": 31 kept
+constexpr int kBackendUriSize = 256;   // buffer for [L2] "Backend"
+constexpr int kSettingsPathSize = 4096;
 
+// The ten "Curvset" switches; a missing key keeps the current value.
 void LoadDisplaySettings(const ProfileFile& profile, AppState& state);
 void SaveDisplaySettings(ProfileFile& profile, const AppState& state);
+// "Destination Call" of section "Mycall" (default empty).
 void LoadMycall(const ProfileFile& profile, AppState& state);
 void SaveMycall(ProfileFile& profile, const AppState& state);
-// Also reads the help language into `german`.
+// One channel section, and "german" of section "language" (read after
+// "LastConYear", default the current value; written after the channel keys).
+// RufAktiv keeps the low 8 bits of the stored number; a stored interval of 0
+// is taken as 1.
 void LoadChannelSettings(const ProfileFile& profile, const char* section, ChannelRecord& channel, int& german);
 void SaveChannelSettings(ProfileFile& profile, const char* section, const ChannelRecord& channel, int german);
 // The layer-2 backend URI kept in section [L2], key Backend ("" when none).
 void LoadBackendSetting(const ProfileFile& profile, char* uri, int size);
 void SaveBackendSetting(ProfileFile& profile, const char* uri);
-// $XDG_CONFIG_HOME/hopwatch/hopw.ini, or ~/.config/hopwatch/hopw.ini.
-void DefaultSettingsPath(char* path, int size);
+
+// The whole save sequence: display switches, Mycall, channels 0..3 (each
+// followed by "german"), then the backend (null is written as empty).
+void SaveAllSettings(ProfileFile& profile, const AppState& state, const char* backendUri);
+// What the shell runs at exit: reads the file as it is on disk now (so hand
+// edits made meanwhile to our keys are overwritten while unknown sections and
+// keys survive), applies SaveAllSettings and saves atomically. Returns 0 when
+// nothing was written: the file could not be read (it is then left alone
+// rather than replaced) or the save failed.
+int WriteSettingsFile(const char* path, const AppState& state, const char* backendUri);
+
+// $XDG_CONFIG_HOME/hopwatch/hopw.ini (when that variable holds an absolute
+// path), else $HOME/.config/hopwatch/hopw.ini (home from the password
+// database when HOME is unset). Returns 0 with "" in `path` when no home is
+// known or the result does not fit.
+int DefaultSettingsPath(char* path, int size);

@@ -1,0 +1,129 @@
+// The answering service. Every second tick it either looks for a station
+// that connected to Mycall (idle) or sends that station the next lines of
+// the answer text as transmit space is granted (sending). The answer text is
+// read as text: a CR LF pair arrives as one LF, so every line handed to the
+// stack ends in LF like the greeting, and a line is read in pieces of at
+// most 98 characters.
+#include "acquisition/answer_service.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "acquisition/layer2.h"
+#include "shell/platform_port.h"
+
+namespace {
+
+constexpr int kGreetingSpace = kAnswerGreetingSpace;
+constexpr int kLineSpace = kAnswerLineSpace;
+constexpr int kPieceChars = kAnswerPieceChars;  // a line is read with a 99-byte buffer
+constexpr int kPathSize = 4200;
+
+std::FILE* AnswerFileOf(AppState& state) {
+    return static_cast<std::FILE*>(state.Answer.AnswerFile);
+}
+
+void CloseAnswerFile(AppState& state) {
+    if (state.Answer.AnswerFile) std::fclose(AnswerFileOf(state));
+    state.Answer.AnswerFile = nullptr;
+}
+
+// The next piece of the answer text: at most kPieceChars characters, up to
+// and including a line end. A CR directly followed by LF counts as one LF
+// character, as a text-mode read delivers it; a lone CR stays as it is.
+// Returns the number of characters, 0 at the end of the file.
+int ReadAnswerPiece(std::FILE* file, char* buffer) {
+    int n = 0;
+    while (n < kPieceChars) {
+        int c = std::fgetc(file);
+        if (c == EOF) break;
+        if (c == '\r') {
+            const int next = std::fgetc(file);
+            if (next == '\n') {
+                c = '\n';
+            } else if (next != EOF) {
+                std::ungetc(next, file);
+            }
+        }
+        buffer[n++] = static_cast<char>(c);
+        if (c == '\n') break;
+    }
+    buffer[n] = '\0';
+    return n;
+}
+
+// Ends the connection after the last line (or when there is nothing to
+// send): commands 7 and 4.
+void EndAnswerConnection(AppState& state, Layer2& l2) {
+    l2.l2_bef(kL2AfterSend, state.Answer.AnswerChannel);
+    l2.l2_bef(kL2Disconnect, state.Answer.AnswerChannel);
+}
+
+void TakeConnectRequest(AppState& state, Layer2& l2) {
+    state.Answer.AnswerChannel = l2.l2_get_sabm(state.Mycall);
+    if (state.Answer.AnswerChannel == 0) return;
+    l2.l2_bef(kL2NewIncoming, state.Answer.AnswerChannel);
+    if (!l2.l2_ialloc(state.Answer.AnswerChannel, kGreetingSpace)) {
+        // Left open, such a connection would hang until the caller gives
+        // up: end it instead.
+        EndAnswerConnection(state, l2);
+        return;
+    }
+    char greeting[80];
+    std::snprintf(greeting, sizeof greeting, kGreetingFormat, kProgramVersion);
+    l2.l2_puts(state.Answer.AnswerChannel, greeting);
+
+    char path[kPathSize];
+    AnswerFilePath(state, path, sizeof path);
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) {
+        EndAnswerConnection(state, l2);
+        return;
+    }
+    state.Answer.AnswerFile = file;
+    state.Answer.AnswerActive = 1;
+}
+
+void SendAnswerLines(AppState& state, Layer2& l2) {
+    if ((l2.l2_stat(0, state.Answer.AnswerChannel) & kL2StateMask) < kL2Connected) {
+        // The caller has gone; nothing more to say to the stack.
+        CloseAnswerFile(state);
+        state.Answer.AnswerActive = 0;
+        return;
+    }
+    for (;;) {
+        if (!l2.l2_ialloc(state.Answer.AnswerChannel, kLineSpace)) return;
+        char piece[kPieceChars + 1];
+        if (ReadAnswerPiece(AnswerFileOf(state), piece) == 0) {
+            CloseAnswerFile(state);
+            EndAnswerConnection(state, l2);
+            state.Answer.AnswerActive = 0;
+            return;
+        }
+        l2.l2_puts(state.Answer.AnswerChannel, piece);
+    }
+}
+
+}  // namespace
+
+void AnswerFilePath(const AppState& state, char* path, int pathSize) {
+    if (state.DataDir[0] == '\0') {
+        std::snprintf(path, static_cast<std::size_t>(pathSize), "%s", kAnswerFileName);
+    } else {
+        std::snprintf(path, static_cast<std::size_t>(pathSize), "%s/%s", state.DataDir, kAnswerFileName);
+    }
+}
+
+void AnswerTick(AppState& state, PlatformPort& port) {
+    Layer2& l2 = port.l2();
+    if (!state.Answer.AnswerActive) {
+        TakeConnectRequest(state, l2);
+        if (!state.Answer.AnswerActive) return;
+    }
+    SendAnswerLines(state, l2);
+}
+
+void StopAnswerService(AppState& state) {
+    CloseAnswerFile(state);
+    state.Answer.AnswerActive = 0;
+}

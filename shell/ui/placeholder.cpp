@@ -1,2 +1,0 @@
-// Replaced by the main window.
-namespace {}

@@ -1,0 +1,13 @@
+# The link report parser and the history store: file format, writer and
+# rotation, in-memory series, damaged files, memory use.
+hopwatch_add_test(NAME link_report_test SOURCES link_report_test.cpp)
+hopwatch_add_test(NAME history_test SOURCES
+  history_file_test.cpp
+  history_writer_test.cpp
+  history_series_test.cpp
+  history_malformed_test.cpp)
+# Its own program: resident memory is measured for the whole process.
+hopwatch_add_test(NAME history_memory_test SOURCES history_memory_test.cpp)
+
+hopwatch_add_fuzzer(NAME history_reader_fuzz SOURCES fuzz/history_reader_fuzz.cpp)
+hopwatch_add_fuzzer(NAME link_report_fuzz SOURCES fuzz/link_report_fuzz.cpp)

@@ -1,0 +1,184 @@
+// Damaged history files, each named for what it breaks. Every one loads the
+// complete records before the fault, tells the user the file and where
+// reading stopped, and neither writes outside the tables nor hangs; the
+// start-up scan counts the same records.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "history_support.h"
+
+namespace {
+
+using namespace history_test;
+
+const std::string kHeader = "2  QX0AAA p1      QX0BBB p2      ";
+const std::string kRecord1 = "\r\n06.12.26 14:30 7 120 340 12 3 5 1 2 15 22 0 40 60 2 ";
+const std::string kRecord2 = "\r\n06.12.26 14:40 7 120 340 12 3 5 6 2 15 22 0 40 60 6 ";
+
+struct HistoryMalformed : HistoryTest {
+    // Loads `bytes` and checks the outcome; `fault` is empty for a file
+    // that is not damaged.
+    void Expect(const std::string& bytes, int records, const std::string& fault, long long atRecord = 0,
+                long long atByte = -1) {
+        Dir.Write("QX0TST2.hpw", bytes);
+        Port.Boxes.clear();
+        ASSERT_EQ(LoadHistory(State, Port, 0), 1);
+        EXPECT_EQ(Channel().RecordCount, records);
+        EXPECT_EQ(State.NextRecordIndex[0], records);
+        if (fault.empty()) {
+            EXPECT_TRUE(Port.Boxes.empty());
+        } else {
+            ASSERT_EQ(Port.Boxes.size(), 1u);
+            const std::string& text = Port.Boxes[0].Text;
+            EXPECT_EQ(Port.Boxes[0].Caption, "Hopwatch, t h e Monitor Program");
+            EXPECT_FALSE(Port.Boxes[0].Asked);
+            EXPECT_NE(text.find(Dir.File("QX0TST2.hpw")), std::string::npos) << text;
+            EXPECT_NE(text.find(fault), std::string::npos) << text;
+            EXPECT_NE(text.find("at record " + std::to_string(atRecord)), std::string::npos) << text;
+            if (atByte >= 0) {
+                EXPECT_NE(text.find("byte offset " + std::to_string(atByte) + ")"), std::string::npos)
+                    << text;
+            }
+        }
+        // The scan reaches the same verdict without touching the series.
+        const int before = Channel().RecordCount;
+        Port.Boxes.clear();
+        EXPECT_EQ(ScanHistoryFile(State, Port, 0), 1);
+        EXPECT_EQ(Port.Boxes.size(), fault.empty() ? 0u : 1u);
+        EXPECT_EQ(Channel().RecordCount, before);
+    }
+};
+
+TEST_F(HistoryMalformed, history_empty_file) {
+    Expect("", 0, "the file is empty", 1, 0);
+    Expect(" \r\n\t ", 0, "the file is empty", 1, 5);
+    EXPECT_EQ(Channel().ReplyLineCount, 0);
+}
+
+TEST_F(HistoryMalformed, history_header_only) {
+    Expect(kHeader, 0, "");
+    Expect("0  ", 0, "");
+    Expect(kHeader + "\r\n", 0, "");
+    EXPECT_EQ(Channel().ReplyLineCount, 4);
+}
+
+TEST_F(HistoryMalformed, history_bad_count) {
+    for (const char* count : {"99", "-1", "19", "x2", "2x", "", "+", "99999999999999"}) {
+        SCOPED_TRACE(count);
+        Expect(std::string(count) + "  QX0AAA p1" + kRecord1, 0,
+               "the link count is not a number from 0 to 18", 1, *count ? 0 : 2);
+    }
+    // A count of 18 (one more than a reply can hold) is still accepted.
+    std::string header = "18  ";
+    std::string record = "\r\n01.01.01 01:01 ";
+    for (int i = 0; i < 18; ++i) {
+        header += "N" + std::to_string(i) + " I      ";
+        record += "1 2 3 4 5 6 1 ";
+    }
+    Expect(header + record, 1, "");
+    EXPECT_EQ(Channel().ReplyLineCount, 20);
+    EXPECT_STREQ(HistorySlot(State, 0, 0)->Links[17].Name, "N17");
+}
+
+TEST_F(HistoryMalformed, history_long_token) {
+    const std::string forty(40, 'T');
+    // In a record: the record before it stands.
+    Expect(kHeader + kRecord1 + "\r\n06.12.26 14:40 7 " + forty + " 340 12 3 5 6 2 15 22 0 40 60 6 ", 1,
+           "longer than 15 characters", 2, static_cast<long long>(kHeader.size() + kRecord1.size() + 19));
+    // In the header: nothing can be placed.
+    Expect("1  " + forty + " p1" + kRecord1, 0, "longer than 15 characters", 1, 3);
+    // Exactly 15 characters is fine and reaches the name intact.
+    Expect("1  " + std::string(15, 'N') + " p1\r\n06.12.26 14:30 7 120 340 12 3 5 1 ", 1, "");
+    EXPECT_EQ(std::string(HistorySlot(State, 0, 0)->Links[0].Name), std::string(15, 'N'));
+}
+
+TEST_F(HistoryMalformed, history_truncated_record) {
+    const std::string full = kHeader + kRecord1 + kRecord2;
+    // Cut anywhere inside the second record's tokens: one record stands.
+    for (std::size_t cut = kHeader.size() + kRecord1.size() + 3; cut < full.size() - 2; cut += 5) {
+        SCOPED_TRACE(cut);
+        const std::string bytes = full.substr(0, cut);
+        Dir.Write("QX0TST2.hpw", bytes);
+        Port.Boxes.clear();
+        LoadHistory(State, Port, 0);
+        EXPECT_EQ(Channel().RecordCount, 1);
+        EXPECT_EQ(Channel().LastMin, 30);  // the last complete record's time
+        ASSERT_EQ(Port.Boxes.size(), 1u);
+    }
+    Expect(full.substr(0, full.size() - 4), 1, "the last record is cut short", 2, full.size() - 4);
+    // Cut in the header's name list.
+    Expect("2  QX0AAA p1      QX0BBB", 0, "the list of links is cut short", 1);
+    // A complete record without its trailing blank is complete.
+    Expect(full.substr(0, full.size() - 1), 2, "");
+}
+
+TEST_F(HistoryMalformed, history_bad_timestamp) {
+    for (const char* stamp : {"6.12.26 14:30", "06.12.2026 14:30", "06-12-26 14:30", "06.12.26 14.30",
+                              "06.12 14:30", "06.12.26 1430", "x6.12.26 14:30", "06.12.26. 14:30",
+                              "06.12.26 14:30:00", "+6.12.26 14:30"}) {
+        SCOPED_TRACE(stamp);
+        const bool good = std::string(stamp) == "6.12.26 14:30";
+        Expect(kHeader + kRecord1 + "\r\n" + stamp + " 7 120 340 12 3 5 6 2 15 22 0 40 60 6 ", good ? 2 : 1,
+               good ? "" : "is not of the form dd.mm.yy hh:mm", 2);
+    }
+    // A shifted token stream (one token too many in a group) is caught at
+    // the next time stamp.
+    Expect(kHeader + "\r\n06.12.26 14:30 7 120 340 12 3 5 1 9 2 15 22 0 40 60 2 " + kRecord2, 1,
+           "is not of the form dd.mm.yy hh:mm", 2);
+}
+
+TEST_F(HistoryMalformed, history_binary_garbage) {
+    std::string garbage;
+    unsigned state = 12345;
+    for (int i = 0; i < 100000; ++i) {
+        state = state * 1103515245u + 12345u;
+        garbage.push_back(static_cast<char>(state >> 16));
+    }
+    Dir.Write("QX0TST2.hpw", garbage);
+    Port.Boxes.clear();
+    LoadHistory(State, Port, 0);
+    EXPECT_EQ(Channel().RecordCount, 0);
+    EXPECT_EQ(Port.Boxes.size(), 1u);
+    // Garbage after good records: the good ones stand.
+    Dir.Write("QX0TST2.hpw", kHeader + kRecord1 + "\r\n" + garbage);
+    Port.Boxes.clear();
+    LoadHistory(State, Port, 0);
+    EXPECT_EQ(Channel().RecordCount, 1);
+    EXPECT_EQ(Port.Boxes.size(), 1u);
+    // NUL bytes inside tokens are just token bytes.
+    Expect(std::string("2  QX") + '\0' + "AA p1      QX0BBB p2      " + kRecord1, 1, "");
+}
+
+TEST_F(HistoryMalformed, history_30000_records) {
+    // Valid but long: the newest 24000 load, the scan counts all 30000.
+    Dir.Write("QX0TST2.hpw", ManyRecords(30000));
+    Port.Answers = {BoxAnswer::Cancel};
+    LoadHistory(State, Port, 0);
+    EXPECT_EQ(Channel().RecordCount, 24000);
+    EXPECT_EQ(State.NextRecordIndex[0], 24000);
+    ASSERT_EQ(Port.Boxes.size(), 1u);
+    // A further connect replaces the newest record only.
+    const HistoryRecord before = *HistorySlot(State, 0, 23998);
+    Connect(1, 1, 27, 0, 0);
+    EXPECT_EQ(Channel().RecordCount, 24000);
+    EXPECT_EQ(HistorySlot(State, 0, 23998)->Minute, before.Minute);
+    EXPECT_EQ(HistorySlot(State, 0, 23999)->Year, 27);
+    // The scan counts every record of the file and offers the rotation.
+    Port.Boxes.clear();
+    EXPECT_EQ(ScanHistoryFile(State, Port, 0), 1);
+    ASSERT_EQ(Port.Boxes.size(), 1u);
+    EXPECT_TRUE(Port.Boxes[0].Asked);
+}
+
+// The reader on its own: offsets and counts for the scan.
+TEST(HistoryReader, CountsRecordsAndStopsAtTheFault) {
+    const std::string bytes = kHeader + kRecord1 + kRecord2 + "\r\n06.12.26 14:50 7";
+    HistoryReader reader;
+    StartHistoryReader(reader, bytes.data(), bytes.size());
+    EXPECT_EQ(CountHistoryRecords(reader), 2);
+    EXPECT_EQ(reader.Fault, HistoryFault::TruncatedRecord);
+    EXPECT_EQ(reader.FaultOffset, bytes.size());
+}
+
+}  // namespace

@@ -1,0 +1,375 @@
+// The writer: the worked example byte for byte, appending, rotation when the
+// link list changes (the revealing connect kept), numbered names, renames
+// that fail, and the size prompt.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <string>
+
+#include "history_support.h"
+
+namespace {
+
+using namespace history_test;
+
+const char* kCaption = "Hopwatch, t h e Monitor Program";
+
+std::string SizePrompt(int channel, const std::string& file) {
+    return "Congratulations!\n\nWe have enjoyed your intensive use of Hopwatch V2.34.\n"
+           "Therefore the following data set becomes now very big:\n\nChannel " +
+           std::to_string(channel) + ",  File: " + file +
+           "\n\nFurther use of that same file will reduce the performance of the system.\n\n"
+           "Rename file now?  (RECOMMENDED STRONGLY)\n\nPlease confirm this with OK.\n\n"
+           "Hopwatch will then open a new file during the next connect!";
+}
+
+using HistoryWriter = HistoryTest;
+
+TEST_F(HistoryWriter, WorkedExampleByteForByte) {
+    SetReport(Channel(), ExampleLinks());
+    EXPECT_EQ(Connect(6, 12, 26, 14, 30, 10), 1);
+    EXPECT_EQ(Dir.Read("QX0TST2.hpw"),
+              "2  QX0AAA p1      QX0BBB p2      \r\n"
+              "06.12.26 14:30 7 120 340 12 3 5 1 2 15 22 0 40 60 2 ");
+    // The second connect fails: the cycle re-parses the stored lines and
+    // records them again with code 6. No header this time.
+    EXPECT_EQ(Connect(6, 12, 26, 14, 40, 7), 1);
+    EXPECT_EQ(Dir.Read("QX0TST2.hpw"), kExampleFile);
+    EXPECT_EQ(Channel().RecordCount, 2);
+    EXPECT_EQ(State.NextRecordIndex[0], 2);
+    EXPECT_TRUE(Port.Boxes.empty());
+}
+
+// Every case of a changed link list moves the file away; the connect that
+// revealed it is the first record of the new file and the only record in
+// memory.
+TEST_F(HistoryWriter, ChangedLinkListRotatesAndKeepsTheRevealingConnect) {
+    struct Case {
+        const char* what;
+        std::vector<Link> links;
+        bool rotates;
+    };
+    std::vector<Link> oneMore = ExampleLinks();
+    oneMore.push_back({"3", "1", "2", "5", "QX0CCC", "p3", "1/1"});
+    std::vector<Link> renamed = ExampleLinks();
+    renamed[1].Name = "QX0BBC";
+    std::vector<Link> identOnly = ExampleLinks();
+    identOnly[0].Ident = "p9";
+    const Case cases[] = {
+        {"one link more", oneMore, true},
+        {"one link less", {ExampleLinks()[0]}, true},
+        {"a changed name", renamed, true},
+        {"only the second identifier", identOnly, false},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.what);
+        TempDir dir;
+        std::snprintf(State.DataDir, sizeof State.DataDir, "%s", dir.Path.c_str());
+        dir.Write("QX0TST2.hpw", "2  QX0AAA p1      QX0BBB p2      \r\n"
+                                 "06.12.26 14:30 7 120 340 12 3 5 1 2 15 22 0 40 60 2 ");
+        LoadFileSequence(State, Port, 0);
+        ASSERT_EQ(Channel().RecordCount, 1);
+        Port.Boxes.clear();
+
+        SetReport(Channel(), k.links);
+        ASSERT_EQ(Connect(6, 12, 26, 14, 50), 1);
+        char header[kHistoryChunkMax];
+        const int headerLength = FormatHistoryHeader(Channel(), header, sizeof header);
+        const std::string record = "\r\n06.12.26 14:50 " + std::string(k.links.size() >= 1 ? "7 120 340 12 3 5 1 " : "") +
+                                   (k.links.size() >= 2 ? "2 15 22 0 40 60 2 " : "") +
+                                   (k.links.size() >= 3 ? "3 1 2 5 1 1 1 " : "");
+        if (k.rotates) {
+            EXPECT_EQ(dir.Read("QX0TST2.hp0"), "2  QX0AAA p1      QX0BBB p2      \r\n"
+                                                "06.12.26 14:30 7 120 340 12 3 5 1 2 15 22 0 40 60 2 ");
+            EXPECT_EQ(dir.Read("QX0TST2.hpw"), std::string(header, headerLength) + record);
+            ASSERT_EQ(Port.Boxes.size(), 1u);
+            EXPECT_EQ(Port.Boxes[0].Text,
+                      "The number or the name of links of the digipeater has changed.\nThe file " +
+                          dir.File("QX0TST2.hpw") + " has been renamed by Hopwatch to " +
+                          dir.File("QX0TST2.hp0") + " .\nHopwatch will then open a new file!");
+            EXPECT_EQ(Port.Boxes[0].Caption, kCaption);
+            EXPECT_FALSE(Port.Boxes[0].Asked);
+            EXPECT_EQ(Channel().RecordCount, 1);
+            EXPECT_EQ(State.NextRecordIndex[0], 1);
+            EXPECT_EQ(HistorySlot(State, 0, 0)->Minute, 50);
+            EXPECT_EQ(std::string(HistorySlot(State, 0, 0)->Links[0].Name), k.links[0].Name);
+        } else {
+            EXPECT_FALSE(dir.Exists("QX0TST2.hp0"));
+            // The header keeps the old identifier.
+            EXPECT_EQ(dir.Read("QX0TST2.hpw"), "2  QX0AAA p1      QX0BBB p2      \r\n"
+                                                "06.12.26 14:30 7 120 340 12 3 5 1 2 15 22 0 40 60 2 " +
+                                                    record);
+            EXPECT_TRUE(Port.Boxes.empty());
+            EXPECT_EQ(Channel().RecordCount, 2);
+            EXPECT_EQ(State.NextRecordIndex[0], 2);
+        }
+        // The next connect appends to whatever file is current.
+        ASSERT_EQ(Connect(6, 12, 26, 15, 0), 1);
+        EXPECT_EQ(Channel().RecordCount, k.rotates ? 2 : 3);
+    }
+}
+
+// The header holds a name as written ('?' for a tab); comparing it with
+// the raw cell would rotate the file at every connect.
+TEST_F(HistoryWriter, NameWrittenWithAReplacementStillMatches) {
+    std::vector<Link> links = ExampleLinks();
+    links[0].Name = "\tQX0AA";  // six characters: column 61 stays apart
+    SetReport(Channel(), links);
+    ASSERT_EQ(Connect(6, 12, 26, 14, 30), 1);
+    ASSERT_EQ(Connect(6, 12, 26, 14, 40), 1);
+    EXPECT_FALSE(Dir.Exists("QX0TST2.hp0"));
+    EXPECT_EQ(Dir.Read("QX0TST2.hpw").substr(0, 12), "2  ?QX0AA p1");
+    EXPECT_EQ(Channel().RecordCount, 2);
+}
+
+TEST_F(HistoryWriter, UnreadableCountIsTreatedAsAChangedLinkList) {
+    for (const char* content : {"", "   \r\n", "x2  QX0AAA p1", "99  QX0AAA", "-1  ", "2  QX0AAA"}) {
+        SCOPED_TRACE(content);
+        TempDir dir;
+        std::snprintf(State.DataDir, sizeof State.DataDir, "%s", dir.Path.c_str());
+        dir.Write("QX0TST2.hpw", content);
+        SetReport(Channel(), ExampleLinks());
+        ASSERT_EQ(Connect(6, 12, 26, 14, 30), 1);
+        EXPECT_EQ(dir.Read("QX0TST2.hp0"), content);  // kept aside untouched
+        EXPECT_EQ(dir.Read("QX0TST2.hpw"), "2  QX0AAA p1      QX0BBB p2      \r\n"
+                                            "06.12.26 14:30 7 120 340 12 3 5 1 2 15 22 0 40 60 2 ");
+    }
+}
+
+// A record torn by a crash would hide every later record from the reader:
+// the damaged file is moved away and the connect starts a new one.
+TEST_F(HistoryWriter, TornLastRecordMovesTheFileAway) {
+    const std::string torn = "2  QX0AAA p1      QX0BBB p2      \r\n"
+                             "06.12.26 14:30 7 120 340 12 3 5 1 2 15 22 0 40 60 2 \r\n"
+                             "06.12.26 14:40 7 120";
+    Dir.Write("QX0TST2.hpw", torn);
+    SetReport(Channel(), ExampleLinks());
+    ASSERT_EQ(Connect(6, 12, 26, 14, 50), 1);
+    EXPECT_EQ(Dir.Read("QX0TST2.hp0"), torn);
+    EXPECT_EQ(Dir.Read("QX0TST2.hpw"), "2  QX0AAA p1      QX0BBB p2      \r\n"
+                                        "06.12.26 14:50 7 120 340 12 3 5 1 2 15 22 0 40 60 2 ");
+    ASSERT_EQ(Port.Boxes.size(), 1u);
+    EXPECT_EQ(Port.Boxes[0].Text, "The file " + Dir.File("QX0TST2.hpw") +
+                                      " cannot be read to its end (the last record is cut short).\n"
+                                      "It has been renamed by Hopwatch to " + Dir.File("QX0TST2.hp0") +
+                                      " .\nHopwatch will then open a new file!");
+    EXPECT_EQ(Channel().RecordCount, 1);
+
+    // Line ends mean nothing to the reader: a whole record spread over two
+    // lines is no damage.
+    const std::string split = "2  QX0AAA p1      QX0BBB p2      \r\n"
+                              "06.12.26 14:30 7 120 340 12 3 5 1\r\n2 15 22 0 40 60 2 \r\n";
+    Dir.Write("QX0TST2.hpw", split);
+    Port.Boxes.clear();
+    ASSERT_EQ(Connect(6, 12, 26, 15, 0), 1);
+    EXPECT_TRUE(Port.Boxes.empty());
+    EXPECT_EQ(Dir.Read("QX0TST2.hpw"), split + "\r\n06.12.26 15:00 7 120 340 12 3 5 1 2 15 22 0 40 60 2 ");
+}
+
+// A write cut short (here by a file size limit, as by a full disk) is taken
+// back: the file keeps only whole records, and the caller is told.
+TEST_F(HistoryWriter, WriteCutShortLeavesTheFileAsItWas) {
+    SetReport(Channel(), ExampleLinks());
+    ASSERT_EQ(Connect(6, 12, 26, 14, 30), 1);
+    const std::string before = Dir.Read("QX0TST2.hpw");
+
+    struct rlimit old {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = old;
+    limit.rlim_cur = before.size() + 10;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    const int appended = Connect(6, 12, 26, 14, 40);
+    std::snprintf(Channel().CallPath, kCallPathSize, "QX0NEW");
+    limit.rlim_cur = 10;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const int created = Connect(6, 12, 26, 14, 50);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_EQ(appended, 0);
+    EXPECT_EQ(Dir.Read("QX0TST2.hpw"), before);
+    EXPECT_EQ(created, 0);
+    EXPECT_FALSE(Dir.Exists("QX0NEW.hpw"));
+}
+
+TEST_F(HistoryWriter, NumberedNameSkipsTakenNames) {
+    Dir.Write("QX0TST2.hpw", "1  QX0AAA p1      ");
+    Dir.Write("QX0TST2.hp0", "older");
+    SetReport(Channel(), ExampleLinks());
+    ASSERT_EQ(Connect(6, 12, 26, 14, 30), 1);
+    EXPECT_EQ(Dir.Read("QX0TST2.hp0"), "older");
+    EXPECT_EQ(Dir.Read("QX0TST2.hp1"), "1  QX0AAA p1      ");
+
+    char newPath[kHistoryPathSize];
+    for (int k = 2; k <= 10; ++k) Dir.Write("QX0TST2.hp" + std::to_string(k), "x");
+    Dir.Write("A.hpw", "a");
+    ASSERT_EQ(RotateHistoryFile(Dir.File("A.hpw").c_str(), newPath, sizeof newPath), 1);
+    EXPECT_EQ(std::string(newPath), Dir.File("A.hp0"));
+    Dir.Write("QX0TST2.hpw", "b");
+    ASSERT_EQ(RotateHistoryFile(Dir.File("QX0TST2.hpw").c_str(), newPath, sizeof newPath), 1);
+    EXPECT_EQ(std::string(newPath), Dir.File("QX0TST2.hp11"));
+}
+
+TEST_F(HistoryWriter, RotationGivesUpAfterAThousandTakenNames) {
+    for (int k = 0; k < 1000; ++k) Dir.Write("QX0TST2.hp" + std::to_string(k), "");
+    Dir.Write("QX0TST2.hpw", "1  QX0AAA p1      ");
+    SetReport(Channel(), ExampleLinks());
+    ASSERT_EQ(Connect(6, 12, 26, 14, 30), 1);
+    EXPECT_FALSE(Dir.Exists("QX0TST2.hp1000"));
+    EXPECT_EQ(Dir.Read("QX0TST2.hpw"), "1  QX0AAA p1      ");  // never written to
+    ASSERT_EQ(Port.Boxes.size(), 1u);
+    EXPECT_NE(Port.Boxes[0].Text.find("could not be renamed: all numbered names from 0 to 999 are taken"),
+              std::string::npos);
+    EXPECT_EQ(Port.Boxes[0].Caption, kCaption);
+
+    char newPath[kHistoryPathSize];
+    errno = 0;
+    EXPECT_EQ(RotateHistoryFile(Dir.File("QX0TST2.hpw").c_str(), newPath, sizeof newPath), 0);
+    EXPECT_EQ(errno, EEXIST);
+}
+
+// A rename that fails for a reason other than a taken name stops at once.
+TEST_F(HistoryWriter, RenameFailingForAnotherReasonIsReported) {
+    // A 255-character name whose ten one-digit candidates are taken: the
+    // eleventh candidate is one character too long for the file system.
+    const std::string stem(251, 'L');
+    Dir.Write(stem + ".hpw", "big");
+    for (int k = 0; k < 10; ++k) Dir.Write(stem + ".hp" + std::to_string(k), "");
+    const std::string path = Dir.File(stem + ".hpw");
+    char newPath[kHistoryPathSize];
+    errno = 0;
+    EXPECT_EQ(RotateHistoryFile(path.c_str(), newPath, sizeof newPath), 0);
+    EXPECT_EQ(errno, ENAMETOOLONG);
+
+    Port.Answers = {BoxAnswer::Ok};
+    EXPECT_EQ(OfferFileRotation(State, Port, path.c_str(), 1001, 0), 0);
+    ASSERT_EQ(Port.Boxes.size(), 2u);
+    EXPECT_EQ(Port.Boxes[1].Text, "The file " + path + " could not be renamed: File name too long.");
+    EXPECT_EQ(Dir.Read(stem + ".hpw"), "big");
+}
+
+// The same for the link-change path, with a directory that refuses renames
+// (immutable; or read-only when not running as root).
+TEST_F(HistoryWriter, RenameRefusedByTheDirectoryIsReportedAndNothingIsWritten) {
+    Dir.Write("QX0TST2.hpw", "1  QX0AAA p1      ");
+    const int fd = open(Dir.Path.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    int flags = 0;
+    bool immutable = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                     (flags |= FS_IMMUTABLE_FL, ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+    bool readOnly = false;
+    if (!immutable && geteuid() != 0) readOnly = chmod(Dir.Path.c_str(), 0555) == 0;
+    if (!immutable && !readOnly) {
+        close(fd);
+        GTEST_SKIP() << "cannot make a directory refuse renames here";
+    }
+    SetReport(Channel(), ExampleLinks());
+    const int result = Connect(6, 12, 26, 14, 30);
+    if (immutable) {
+        flags &= ~FS_IMMUTABLE_FL;
+        ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    } else {
+        chmod(Dir.Path.c_str(), 0755);
+    }
+    close(fd);
+    EXPECT_EQ(result, 1);
+    ASSERT_EQ(Port.Boxes.size(), 1u);
+    EXPECT_NE(Port.Boxes[0].Text.find("could not be renamed: "), std::string::npos);
+    EXPECT_NE(Port.Boxes[0].Text.find("This connect has not been saved"), std::string::npos);
+    EXPECT_EQ(Dir.Read("QX0TST2.hpw"), "1  QX0AAA p1      ");
+    EXPECT_FALSE(Dir.Exists("QX0TST2.hp0"));
+}
+
+TEST_F(HistoryWriter, AppendFailsWhenTheFileCannotBeOpened) {
+    // A data directory that does not exist: the file cannot be created.
+    std::snprintf(State.DataDir, sizeof State.DataDir, "%s/missing", Dir.Path.c_str());
+    SetReport(Channel(), ExampleLinks());
+    EXPECT_EQ(Connect(6, 12, 26, 14, 30), 0);
+    EXPECT_EQ(Channel().RecordCount, 1);  // the in-memory record stays
+    EXPECT_TRUE(Port.Boxes.empty());
+}
+
+TEST_F(HistoryWriter, SizePromptAboveAThousandRecords) {
+    const std::string path = Dir.File("QX0TST2.hpw");
+    Dir.Write("QX0TST2.hpw", ManyRecords(1001));
+
+    EXPECT_EQ(OfferFileRotation(State, Port, path.c_str(), 1000, 2), 0);
+    EXPECT_TRUE(Port.Boxes.empty());
+
+    // Cancel changes nothing.
+    Port.Answers = {BoxAnswer::Cancel};
+    EXPECT_EQ(OfferFileRotation(State, Port, path.c_str(), 1001, 2), 0);
+    ASSERT_EQ(Port.Boxes.size(), 1u);
+    EXPECT_EQ(Port.Boxes[0].Text, SizePrompt(3, path));
+    EXPECT_EQ(Port.Boxes[0].Caption, kCaption);
+    EXPECT_EQ(Port.Boxes[0].Buttons, BoxButtons::OkCancel);
+    EXPECT_EQ(Port.Boxes[0].Icon, BoxIcon::Warning);
+    EXPECT_TRUE(Port.Boxes[0].Asked);
+    EXPECT_TRUE(Dir.Exists("QX0TST2.hpw"));
+    EXPECT_FALSE(Dir.Exists("QX0TST2.hp0"));
+
+    // OK renames and says so.
+    Port.Boxes.clear();
+    Port.Answers = {BoxAnswer::Ok};
+    EXPECT_EQ(OfferFileRotation(State, Port, path.c_str(), 1001, 2), 1);
+    ASSERT_EQ(Port.Boxes.size(), 2u);
+    EXPECT_EQ(Port.Boxes[1].Text, "The file has been renamed to " + Dir.File("QX0TST2.hp0") + " !");
+    EXPECT_FALSE(Port.Boxes[1].Asked);
+    EXPECT_FALSE(Dir.Exists("QX0TST2.hpw"));
+    EXPECT_TRUE(Dir.Exists("QX0TST2.hp0"));
+}
+
+TEST_F(HistoryWriter, StartUpScanCountsAndOffersRotation) {
+    EXPECT_EQ(ScanHistoryFile(State, Port, 0), 0);  // no file, no message
+    EXPECT_TRUE(Port.Boxes.empty());
+
+    Dir.Write("QX0TST2.hpw", ManyRecords(1000));
+    EXPECT_EQ(ScanHistoryFile(State, Port, 0), 1);
+    EXPECT_TRUE(Port.Boxes.empty());
+
+    Dir.Write("QX0TST2.hpw", ManyRecords(1001));
+    EXPECT_EQ(ScanHistoryFile(State, Port, 0), 1);  // Cancel: the default answer
+    ASSERT_EQ(Port.Boxes.size(), 1u);
+    EXPECT_EQ(Port.Boxes[0].Text, SizePrompt(1, Dir.File("QX0TST2.hpw")));
+    Port.Answers = {BoxAnswer::Ok};
+    EXPECT_EQ(ScanHistoryFile(State, Port, 0), 1);
+    EXPECT_TRUE(Dir.Exists("QX0TST2.hp0"));
+    // The scan leaves the channel and the series alone.
+    EXPECT_EQ(Channel().RecordCount, 0);
+    EXPECT_EQ(Channel().ReplyLineCount, 0);
+
+    // After the rotation the first connect starts a new file.
+    SetReport(Channel(), ExampleLinks());
+    ASSERT_EQ(Connect(6, 12, 26, 14, 30), 1);
+    EXPECT_EQ(Dir.Read("QX0TST2.hpw"), "2  QX0AAA p1      QX0BBB p2      \r\n"
+                                        "06.12.26 14:30 7 120 340 12 3 5 1 2 15 22 0 40 60 2 ");
+}
+
+// A connect stored while a notice is open (nested loop) lands in order.
+TEST_F(HistoryWriter, RotationNoticeWithANestedConnect) {
+    Dir.Write("QX0TST2.hpw", "1  QX0AAA p1      ");
+    SetReport(Channel(), ExampleLinks());
+    bool nested = false;
+    Port.WhileBoxOpen = [&] {
+        if (nested) return;
+        nested = true;
+        Connect(6, 12, 26, 14, 31);
+    };
+    ASSERT_EQ(Connect(6, 12, 26, 14, 30), 1);
+    EXPECT_EQ(Channel().RecordCount, 2);
+    EXPECT_EQ(State.NextRecordIndex[0], 2);
+    EXPECT_EQ(Dir.Read("QX0TST2.hpw"),
+              "2  QX0AAA p1      QX0BBB p2      \r\n"
+              "06.12.26 14:30 7 120 340 12 3 5 1 2 15 22 0 40 60 2 \r\n"
+              "06.12.26 14:31 7 120 340 12 3 5 1 2 15 22 0 40 60 2 ");
+}
+
+}  // namespace
