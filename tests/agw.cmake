@@ -12,3 +12,11 @@ target_compile_definitions(agw_direwolf_tests PRIVATE
 add_dependencies(agw_direwolf_tests agw_audio_forward)
 
 hopwatch_add_fuzzer(NAME agw_frame_fuzz SOURCES fuzz/agw_frame_fuzz.cpp)
+
+# The program end to end on the Direwolf pair, and its start without a TNC.
+hopwatch_add_test(NAME agw_program_tests
+  SOURCES integration/agw_program_test.cpp integration/direwolf_pair.cpp)
+target_compile_definitions(agw_program_tests PRIVATE
+  HOPWATCH_AUDIO_FORWARD="$<TARGET_FILE:agw_audio_forward>"
+  HOPWATCH_PROGRAM="$<TARGET_FILE:hopwatch>")
+add_dependencies(agw_program_tests agw_audio_forward hopwatch)
