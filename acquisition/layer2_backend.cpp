@@ -27,10 +27,10 @@ const char* BackendStartHint(const char* uri) {
     static char hint[400];
     if (uri != nullptr && std::strncmp(uri, "agw://", 6) == 0) {
         std::snprintf(hint, sizeof hint,
-                      "hopwatch: no AGWPE TNC answers at %.200s; start Direwolf (AGW port 8000) or another "
-                      "TNC, choose it with --l2 agw://HOST:PORT[/RADIOPORT], or try --demo",
+                      "hopwatch: no AGWPE TNC answers at %.200s; start a TNC such as direwolf (AGW port 8000) "
+                      "and choose it with --l2 agw://HOST:PORT[/RADIOPORT], or try the simulated network with --l2 sim",
                       uri);
         return hint;
     }
-    return "hopwatch: the packet-radio stack is not active; choose one with --l2, or try --demo";
+    return "hopwatch: the packet-radio stack is not active; choose one with --l2 (--l2 sim for the simulated network)";
 }

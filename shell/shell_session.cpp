@@ -198,10 +198,7 @@ int ProgramEntry(ShellSession& session, AppState& state, PlatformPort& port, She
             std::fprintf(stderr, "hopwatch: %s\n", reason);
         }
         if (std::strncmp(session.BackendUri, "agw://", 6) == 0) {
-            std::fprintf(stderr,
-                         "hopwatch: no TNC answers at %s; start one (e.g. direwolf), or try "
-                         "--demo or --l2 sim\n",
-                         session.BackendUri);
+            std::fprintf(stderr, "%s\n", BackendStartHint(session.BackendUri));
         }
         port.ask(kFlexNetNotActiveText, kMainCaption, BoxIcon::Error, BoxButtons::Ok);
         ReleaseSession(session, state);
