@@ -11,19 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "acquisition/layer2.h"
+#include "acquisition/null_layer2.h"
 #include "shell/platform_port.h"
-
-struct NullLayer2 final : Layer2 {
-    int ax_init() override { return 1; }
-    std::uint16_t l2_connect(const char*, const char*) override { return 0; }
-    std::uint16_t l2_get_sabm(const char*) override { return 0; }
-    int l2_stat(int, std::uint16_t) override { return 0; }
-    const unsigned char* l2_get_i(std::uint16_t) override { return nullptr; }
-    int l2_ialloc(std::uint16_t, int) override { return 0; }
-    void l2_puts(std::uint16_t, const char*) override {}
-    void l2_bef(int, std::uint16_t) override {}
-};
 
 struct FakeBox {
     std::string Text;
