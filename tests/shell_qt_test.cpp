@@ -71,33 +71,18 @@ TEST_F(MainWindowTest, TitleAndSizeInBaseUnits) {
 }
 
 TEST_F(MainWindowTest, MenuAsTabled) {
-    struct Item {
-        const char* Text;  // null = separator
-        int Id;
-    };
-    const std::vector<std::pair<const char*, std::vector<Item>>> expected = {
-        {"&Quit", {{"E&xit", 1}}},
-        {"&Edit",
-         {{"&Digipeater Connects", 2}, {"&Connect Interval", 11}, {"&Graphics Settings", 78}, {nullptr, 0},
-          {"Edit &Answer Text", 12}}},
-        {"&Help", {{"&Help", 8}, {"H&ilfe", 108}, {"About Hop&watch...", 13}}},
-    };
-    const QList<QAction*> popups = Window().menuBar()->actions();
-    ASSERT_EQ(popups.size(), static_cast<qsizetype>(expected.size()));
-    for (std::size_t p = 0; p < expected.size(); ++p) {
-        EXPECT_EQ(popups[p]->text(), expected[p].first);
-        const QList<QAction*> items = popups[p]->menu()->actions();
-        ASSERT_EQ(items.size(), static_cast<qsizetype>(expected[p].second.size())) << expected[p].first;
-        for (std::size_t i = 0; i < expected[p].second.size(); ++i) {
-            const Item& want = expected[p].second[i];
-            if (want.Text == nullptr) {
-                EXPECT_TRUE(items[i]->isSeparator());
-                continue;
-            }
-            EXPECT_EQ(items[i]->text(), want.Text);
-            EXPECT_EQ(items[i]->data().toInt(), want.Id);
+    // Each popup as "title: item/command ...", "-" for a separator.
+    std::string shown;
+    for (QAction* popup : Window().menuBar()->actions()) {
+        shown += (shown.empty() ? "" : " | ") + popup->text().toStdString() + ":";
+        for (QAction* item : popup->menu()->actions()) {
+            const std::string text = item->text().toStdString();
+            shown += item->isSeparator() ? " -" : " " + text + "/" + std::to_string(item->data().toInt());
         }
     }
+    EXPECT_EQ(shown,
+              "&Quit: E&xit/1 | &Edit: &Digipeater Connects/2 &Connect Interval/11 &Graphics Settings/78 - "
+              "Edit &Answer Text/12 | &Help: &Help/8 H&ilfe/108 About Hop&watch.../13");
 }
 
 TEST_F(MainWindowTest, ToolbarInTableOrderWithImagesAndLiveTooltips) {
@@ -201,10 +186,7 @@ TEST_F(MainWindowTest, ClosingTheWindowWritesTheSettings) {
 }
 
 TEST(HeadlessBoxes, OneLinePerBoxAndSafeAnswers) {
-    EXPECT_EQ(HeadlessBoxLine("hopwin", "FlexNet not active!"), "hopwin: FlexNet not active!");
-    EXPECT_EQ(HeadlessBoxLine("Hopwatch, t h e Monitor Program", "line one\nline two\n"),
-              "Hopwatch, t h e Monitor Program: line one / line two");
-    EXPECT_EQ(HeadlessBoxLine("c", "a\r\nb"), "c: a / b");
+    EXPECT_EQ(HeadlessBoxLine("c", "one\r\ntwo\nthree\n"), "c: one / two / three");
 
     AppState state;
     InitAppState(state);
