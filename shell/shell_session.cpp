@@ -10,6 +10,7 @@
 
 #include "acquisition/answer_service.h"
 #include "acquisition/layer2_backend.h"
+#include "acquisition/null_layer2.h"
 #include "history/history_series.h"
 #include "history/history_writer.h"
 #include "history/reserved_area.h"
@@ -21,20 +22,7 @@
 
 namespace {
 
-// Until ax_init succeeds nobody may reach a real stack: ticks that run in
-// the nested loop of a start-up box see no connections at all.
-struct InactiveLayer2 final : Layer2 {
-    int ax_init() override { return 0; }
-    std::uint16_t l2_connect(const char*, const char*) override { return 0; }
-    std::uint16_t l2_get_sabm(const char*) override { return 0; }
-    int l2_stat(int, std::uint16_t) override { return 0; }
-    const unsigned char* l2_get_i(std::uint16_t) override { return nullptr; }
-    int l2_ialloc(std::uint16_t, int) override { return 0; }
-    void l2_puts(std::uint16_t, const char*) override {}
-    void l2_bef(int, std::uint16_t) override {}
-};
-
-InactiveLayer2 gInactive;  // stateless
+NullLayer2 gInactive;  // until ax_init succeeds nobody may reach a real stack
 
 void ReleaseReservedMemory(AppState& state) {
     for (ReservedArea& area : state.HistoryArea) ReleaseArea(area);

@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/program_run.h"
+
 namespace {
 
 std::string ReadFile(const std::string& path) {
@@ -24,37 +26,6 @@ std::string ReadFile(const std::string& path) {
     std::stringstream ss;
     ss << in.rdbuf();
     return ss.str();
-}
-
-pid_t StartProgram(const std::vector<std::string>& args, const std::string& runtimeDir, const std::string& errPath) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (err >= 0) dup2(err, 2);
-        const int null = open("/dev/null", O_WRONLY);
-        if (null >= 0) dup2(null, 1);
-        setenv("XDG_RUNTIME_DIR", runtimeDir.c_str(), 1);
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static std::string program = HOPWATCH_PROGRAM;
-        std::vector<std::string> copy = args;
-        std::vector<char*> argv = {program.data()};
-        for (std::string& a : copy) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
-        _exit(127);
-    }
-    return pid;
-}
-
-int WaitProgram(pid_t pid) {
-    for (int i = 0; i < 600; ++i) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    return -1;
 }
 
 // Checks a whole history file against its format byte by byte; returns

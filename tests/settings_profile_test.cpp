@@ -1,16 +1,14 @@
 // The profile-file semantics the settings rely on: how names match, where new
 // lines go, how values and numbers read, and how a save replaces the file.
 #include <climits>
-#include <csignal>
 #include <string>
 
 #include <dirent.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include "settings/profile_file.h"
-#include "settings_support.h"
+#include "support/scratch.h"
 
 namespace {
 
@@ -42,6 +40,11 @@ TEST(SettingsProfile, NamesMatchWithoutCaseAndBlanks) {
     WriteProfileInt(p, "CURVSET", "balken", 1);
     // The existing spelling stays; only the rewritten line loses its blanks.
     EXPECT_EQ(ProfileText(p), "  [ cURVset ]  \r\nBALKEN=1\r\nqty\t=\t' x y '\r\n");
+
+    // Comments and lines without "=" are no entries.
+    const ProfileFile c = Parse("[S]\n;k=comment\nk\nk = real\n");
+    EXPECT_EQ(Get(c, "S", "k"), "real");
+    EXPECT_EQ(Get(c, "S", ";k"), "-");
 }
 
 TEST(SettingsProfile, NewSectionsAtTheEndNewKeysAfterTheLastEntry) {
@@ -63,12 +66,6 @@ TEST(SettingsProfile, DuplicatesFirstOneWins) {
     WriteProfileString(p, "S", "k", "new");
     WriteProfileString(p, "S", "only", "x");
     EXPECT_EQ(ProfileText(p), "[S]\r\nk=new\r\nk=second\r\nonly=x\r\n[s]\r\nk=third\r\nonly=in second\r\n");
-}
-
-TEST(SettingsProfile, CommentsAndLinesWithoutEqualsAreNotEntries) {
-    ProfileFile p = Parse("[S]\n;k=comment\nk\nk = real\n");
-    EXPECT_EQ(Get(p, "S", "k"), "real");
-    EXPECT_EQ(Get(p, "S", ";k"), "-");
 }
 
 TEST(SettingsProfile, IntegerReader) {
@@ -116,7 +113,7 @@ TEST(SettingsProfile, TextIsCutAtTheBufferSize) {
     EXPECT_STREQ(out, "fal");
 }
 
-TEST(SettingsProfile, AnyLineEndReadsEveryLineEndsInCrLf) {
+TEST(SettingsProfile, AnyLineEndReadsEveryLineEndsInCrLfAndValuesStayOnTheirLine) {
     const ProfileFile p = Parse("[S]\nk=1\r\nj=2\rl=3");
     EXPECT_EQ(p.Lines.size(), 4u);
     EXPECT_EQ(GetProfileInt(p, "S", "j", 0), 2);
@@ -124,13 +121,11 @@ TEST(SettingsProfile, AnyLineEndReadsEveryLineEndsInCrLf) {
     EXPECT_EQ(ProfileText(p), "[S]\r\nk=1\r\nj=2\r\nl=3\r\n");
     EXPECT_EQ(ProfileText(Parse("")), "");
     EXPECT_EQ(ProfileText(Parse("\n\n")), "\r\n\r\n");
-}
-
-TEST(SettingsProfile, ValueCannotStartALine) {
-    ProfileFile p;
-    WriteProfileString(p, "S", "k", "a\r\n[Evil]\nx=1");
-    EXPECT_EQ(ProfileText(p), "[S]\r\nk=a  [Evil] x=1\r\n");
-    EXPECT_EQ(Get(p, "Evil", "x"), "-");
+    // A value cannot start a line of its own.
+    ProfileFile w;
+    WriteProfileString(w, "S", "k", "a\r\n[Evil]\nx=1");
+    EXPECT_EQ(ProfileText(w), "[S]\r\nk=a  [Evil] x=1\r\n");
+    EXPECT_EQ(Get(w, "Evil", "x"), "-");
 }
 
 TEST(SettingsProfileOnDisk, ReadReportsMissingAndUnreadable) {
@@ -139,64 +134,46 @@ TEST(SettingsProfileOnDisk, ReadReportsMissingAndUnreadable) {
     EXPECT_EQ(ReadProfileFile(p, dir.File("none.ini").c_str()), kProfileMissing);
     EXPECT_TRUE(p.Lines.empty());
     EXPECT_EQ(ReadProfileFile(p, dir.Path.c_str()), kProfileUnreadable);
-    WriteBytes(dir.File("big.ini"), std::string(kProfileMaxBytes + 1, 'x'));
+    WriteAll(dir.File("big.ini"), std::string(kProfileMaxBytes + 1, 'x'));
     EXPECT_EQ(ReadProfileFile(p, dir.File("big.ini").c_str()), kProfileUnreadable);
     EXPECT_TRUE(p.Lines.empty());
-    WriteBytes(dir.File("ok.ini"), "[S]\nk=v\n");
+    WriteAll(dir.File("ok.ini"), "[S]\nk=v\n");
     EXPECT_EQ(ReadProfileFile(p, dir.File("ok.ini").c_str()), kProfileRead);
     EXPECT_EQ(Get(p, "S", "k"), "v");
 }
 
-TEST(SettingsProfileOnDisk, SaveCreatesDirectoriesAndWritesCrLf) {
+TEST(SettingsProfileOnDisk, SaveCreatesDirectoriesKeepsPermissionsAndFollowsLinks) {
     ScratchDir dir;
     const std::string path = dir.File("a/b/hopw.ini");
-    ProfileFile p = Parse("[S]\nk=v");
-    ASSERT_EQ(SaveProfileFile(p, path.c_str()), 1);
-    EXPECT_EQ(ReadBytes(path), "[S]\r\nk=v\r\n");
+    ASSERT_EQ(SaveProfileFile(Parse("[S]\nk=v"), path.c_str()), 1);
+    EXPECT_EQ(ReadAll(path), "[S]\r\nk=v\r\n");
     EXPECT_EQ(EntriesIn(dir.File("a/b")), 1);
-}
 
-TEST(SettingsProfileOnDisk, SaveKeepsPermissionsAndFollowsLinks) {
-    ScratchDir dir;
-    const std::string real = dir.File("real.ini");
     const std::string link = dir.File("link.ini");
-    WriteBytes(real, "old\r\n");
-    chmod(real.c_str(), 0640);
-    ASSERT_EQ(symlink(real.c_str(), link.c_str()), 0);
+    chmod(path.c_str(), 0640);
+    ASSERT_EQ(symlink(path.c_str(), link.c_str()), 0);
     ASSERT_EQ(SaveProfileFile(Parse("new"), link.c_str()), 1);
     struct stat st {};
     ASSERT_EQ(lstat(link.c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
-    ASSERT_EQ(stat(real.c_str(), &st), 0);
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
-    EXPECT_EQ(ReadBytes(real), "new\r\n");
+    EXPECT_EQ(ReadAll(path), "new\r\n");
 }
 
 TEST(SettingsProfileOnDisk, FailedSaveLeavesTheOldFile) {
     ScratchDir dir;
     const std::string path = dir.File("hopw.ini");
-    WriteBytes(path, "[old]\r\nk=1\r\n");
+    WriteAll(path, "[old]\r\nk=1\r\n");
     ProfileFile big;
     big.Lines.assign(1000, std::string(60, 'n'));
 
-    // A file-size limit makes the temporary file's write fail part-way, for
-    // root as for anyone.
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const int result = SaveProfileFile(big, path.c_str());
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
-
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(ReadBytes(path), "[old]\r\nk=1\r\n");
+    EXPECT_EQ(WithFileSizeLimit(4096, [&] { return SaveProfileFile(big, path.c_str()); }), 0);
+    EXPECT_EQ(ReadAll(path), "[old]\r\nk=1\r\n");
     EXPECT_EQ(EntriesIn(dir.Path), 1);  // no temporary file left behind
 
     // A directory that cannot be created.
-    WriteBytes(dir.File("plain"), "");
+    WriteAll(dir.File("plain"), "");
     EXPECT_EQ(SaveProfileFile(big, dir.File("plain/hopw.ini").c_str()), 0);
 }
 
@@ -204,13 +181,13 @@ TEST(SettingsProfileOnDisk, ReadOnlyDirectoryOrFileKeepsTheOldFile) {
     if (geteuid() == 0) GTEST_SKIP() << "root may write whatever is read-only";
     ScratchDir dir;
     const std::string path = dir.File("hopw.ini");
-    WriteBytes(path, "[old]\r\n");
+    WriteAll(path, "[old]\r\n");
     chmod(dir.Path.c_str(), 0500);
     EXPECT_EQ(SaveProfileFile(Parse("[new]"), path.c_str()), 0);
     chmod(dir.Path.c_str(), 0700);
     chmod(path.c_str(), 0444);
     EXPECT_EQ(SaveProfileFile(Parse("[new]"), path.c_str()), 0);
-    EXPECT_EQ(ReadBytes(path), "[old]\r\n");
+    EXPECT_EQ(ReadAll(path), "[old]\r\n");
     EXPECT_EQ(EntriesIn(dir.Path), 1);
 }
 

@@ -5,48 +5,38 @@
 
 #include "shell/channel_table.h"
 #include "shell/status_bar.h"
+#include "shell/tick_dispatch.h"
 #include "support/fake_port.h"
 
 namespace {
 
 constexpr int kUnitX = 8;
 
-TEST(StatusFields, LabelLengths) {
-    const int lengths[kStatusFieldCount] = {0, 13, 6, 13, 9, 9, 15};
-    for (int i = 0; i < kStatusFieldCount; ++i) {
-        EXPECT_EQ(static_cast<int>(std::string(StatusFieldLabels[i]).size()), lengths[i]) << i;
-    }
-}
-
-TEST(StatusFields, WidthsInBaseUnits) {
+TEST(StatusFields, WidthsInBaseUnitsAndOnlyFieldZeroResizes) {
     int widths[kStatusFieldCount];
     ComputeStatusFieldWidths(kStatusFieldCount, StatusFieldLabels, kUnitX, widths);
     const int units[kStatusFieldCount] = {65, 50, 41, 32, 19, 13, 0};
     for (int k = 0; k < kStatusFieldCount; ++k) EXPECT_EQ(widths[k], units[k] * kUnitX) << k;
-}
 
-TEST(StatusFields, LayoutKeepsFixedFieldsOnResize) {
-    int widths[kStatusFieldCount];
-    ComputeStatusFieldWidths(kStatusFieldCount, StatusFieldLabels, kUnitX, widths);
-    // The widths of fields 1..6 stay as they are for every client width;
-    // only field 0 grows or shrinks, and its edge may go below zero.
-    for (int right : {648, 1000, 520, 100, 0}) {
+    // Fields 1..6 keep their widths at every client width; field 0's edge
+    // may go below zero.
+    const int fixed[kStatusFieldCount] = {0, 15, 9, 9, 13, 6, 13};
+    for (int right : {648, 1000, 100, 0}) {
         int edges[kStatusFieldCount];
         LayoutStatusFields(right, kStatusFieldCount, widths, edges);
         EXPECT_EQ(edges[0], right - 65 * kUnitX) << right;
         EXPECT_EQ(edges[6], right);
-        const int units[kStatusFieldCount] = {0, 15, 9, 9, 13, 6, 13};
         for (int k = 1; k < kStatusFieldCount; ++k) {
-            EXPECT_EQ(edges[k] - edges[k - 1], units[k] * kUnitX) << right << " field " << k;
+            EXPECT_EQ(edges[k] - edges[k - 1], fixed[k] * kUnitX) << right << " field " << k;
         }
     }
 }
 
-TEST(StatusTexts, CycleStateTexts) {
+TEST(StatusTexts, EachCycleStateAndTheSecondTick) {
     AppState state;
     InitAppState(state);
     FakePort port;
-    port.Status[0] = "Bereit";
+    // States without a text of their own keep whatever field 0 shows.
     const char* expected[12] = {"Ready", "Call Digipeater...", "Call Digipeater...", "Connected...",
                                 "Connected...", "Get Data...", nullptr, "Timeout",
                                 "General Error", nullptr, nullptr, nullptr};
@@ -57,22 +47,15 @@ TEST(StatusTexts, CycleStateTexts) {
         EXPECT_EQ(port.Status[0], expected[s] ? expected[s] : "previous") << s;
     }
     EXPECT_EQ(port.Status.size(), 1u);  // field 0 only
-}
 
-TEST(StatusTexts, CallThroughStatesKeepsThePreviousText) {
-    AppState state;
-    InitAppState(state);
-    FakePort port;
-    std::vector<std::string> shown;
-    for (int s : {0, 1, 2, 3, 4, 5, 6, 9, 10, 11, 0}) {
-        state.ChannelTable[0].CycleState = static_cast<std::uint8_t>(s);
-        ShowCycleStatus(state, port, 0);
-        shown.push_back(port.Status[0]);
-    }
-    const std::vector<std::string> expected = {
-        "Ready", "Call Digipeater...", "Call Digipeater...", "Connected...", "Connected...",
-        "Get Data...", "Get Data...", "Get Data...", "Get Data...", "Get Data...", "Ready"};
-    EXPECT_EQ(shown, expected);
+    // The second tick shows the current channel's state.
+    state.CurrentChannel = 2;
+    state.ChannelTable[2].CycleState = 5;
+    OnSecondTimer(state, port);
+    EXPECT_EQ(port.Status[0], "Get Data...");
+    state.CurrentChannel = 0;
+    OnSecondTimer(state, port);
+    EXPECT_EQ(port.Status[0], "Ready");
 }
 
 TEST(StatusTexts, ZoomTexts) {

@@ -1,7 +1,9 @@
 // A scriptable platform port for core tests: records every box, answers
 // questions from a queue (Cancel when empty), keeps status texts and toolbar
 // states, gives a fixed local time, and can run a hook while a box is "open"
-// to imitate the nested loop of a real modal box.
+// to imitate the nested loop of a real modal box. With `Log` set, boxes and
+// status texts are also written there, to check their order against other
+// calls.
 #pragma once
 
 #include <ctime>
@@ -11,19 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "acquisition/layer2.h"
+#include "acquisition/null_layer2.h"
 #include "shell/platform_port.h"
-
-struct NullLayer2 final : Layer2 {
-    int ax_init() override { return 1; }
-    std::uint16_t l2_connect(const char*, const char*) override { return 0; }
-    std::uint16_t l2_get_sabm(const char*) override { return 0; }
-    int l2_stat(int, std::uint16_t) override { return 0; }
-    const unsigned char* l2_get_i(std::uint16_t) override { return nullptr; }
-    int l2_ialloc(std::uint16_t, int) override { return 0; }
-    void l2_puts(std::uint16_t, const char*) override {}
-    void l2_bef(int, std::uint16_t) override {}
-};
 
 struct FakeBox {
     std::string Text;
@@ -36,6 +27,7 @@ struct FakeBox {
 struct FakePort : PlatformPort {
     BoxAnswer ask(const char* text, const char* caption, BoxIcon icon, BoxButtons buttons) override {
         Boxes.push_back({text, caption, icon, buttons, true});
+        if (Log) Log->push_back(std::string("ask ") + caption + ": " + text);
         if (WhileBoxOpen) WhileBoxOpen();
         if (Answers.empty()) return buttons == BoxButtons::Ok ? BoxAnswer::Ok : BoxAnswer::Cancel;
         BoxAnswer a = Answers.front();
@@ -44,10 +36,14 @@ struct FakePort : PlatformPort {
     }
     void tell(const char* text, const char* caption, BoxIcon icon) override {
         Boxes.push_back({text, caption, icon, BoxButtons::Ok, false});
+        if (Log) Log->push_back(std::string("tell ") + caption);
         if (WhileBoxOpen) WhileBoxOpen();
     }
     void repaint(bool erase) override { Repaints.push_back(erase); }
-    void setStatusText(int field, const char* text) override { Status[field] = text; }
+    void setStatusText(int field, const char* text) override {
+        Status[field] = text;
+        if (Log) Log->push_back("status " + std::to_string(field) + " " + text);
+    }
     int isButtonChecked(int id) override { return Checked[id]; }
     int isButtonEnabled(int id) override {
         auto it = Enabled.find(id);
@@ -71,6 +67,7 @@ struct FakePort : PlatformPort {
     }
 
     std::vector<FakeBox> Boxes;
+    std::vector<std::string>* Log = nullptr;
     std::deque<BoxAnswer> Answers;
     std::function<void()> WhileBoxOpen;
     std::vector<bool> Repaints;
