@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -63,20 +64,10 @@ std::ostream& operator<<(std::ostream& os, const Transition& t) {
 
 struct CycleFixture : ::testing::Test {
     void SetUp() override {
-        port.Boxes.clear();
-        port.Repaints.clear();
-        port.WhileBoxOpen = nullptr;
-        net.Links.clear();
-        net.Calls.clear();
-        net.Incoming.clear();
-        net.NextHandle = 1;
-        net.StatHighBits = 0;
-        InitAppState(state);
-        std::strcpy(state.Mycall, "QX0OWN");
-        char tmpl[] = "/tmp/hopwatch-cycle-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
-        std::snprintf(state.DataDir, sizeof state.DataDir, "%s", dir.c_str());
+        port = FakePort();
+        net = ScriptNetwork();
+        dir = InitScratchState(state);
+        ASSERT_FALSE(dir.empty());
         for (int i = 0; i < kChannelCount; ++i) {
             ResetChannelCounters(state.ChannelTable[i]);
             SetChannelViewDefaults(state.ChannelTable[i]);
@@ -92,8 +83,7 @@ struct CycleFixture : ::testing::Test {
     }
     void TearDown() override {
         for (int i = 0; i < kChannelCount; ++i) ReleaseArea(state.HistoryArea[i]);
-        std::string cmd = "rm -rf '" + dir + "'";
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        std::filesystem::remove_all(dir);
     }
     // A fresh world for the next case of a table.
     void Fresh() {
@@ -112,7 +102,8 @@ struct CycleFixture : ::testing::Test {
 
     // Starts a call with the minute tick (tick 0) and runs second ticks
     // 1..ticks, calling `before(tick)` ahead of each; returns the tick on
-    // which each new state of channel 0 was entered.
+    // which each new state of channel 0 was entered. The overflow step
+    // passes through 7 within its tick; that passage is listed as well.
     std::vector<Transition> Run(int ticks, const std::function<void(int)>& before) {
         std::vector<Transition> out;
         int last = StateOf();
@@ -120,7 +111,9 @@ struct CycleFixture : ::testing::Test {
         if (StateOf() != last) out.push_back({0, last = StateOf()});
         for (int t = 1; t <= ticks; ++t) {
             before(t);
+            const int was = StateOf();
             CycleTick(state, port);
+            if (was == 8) out.push_back({t, 7});
             if (StateOf() != last) out.push_back({t, last = StateOf()});
         }
         return out;
@@ -149,6 +142,7 @@ struct CycleFixture : ::testing::Test {
 };
 
 TEST_F(CycleFixture, GoodCallEntersEachStateOnItsTick) {
+    net.StatHighBits = 0x18;  // status bits above data and link state mean nothing
     const std::vector<Transition> got = Run(12, GoodCall(1));
     const std::vector<Transition> want = {{0, 1}, {1, 2}, {3, 3}, {4, 4}, {5, 5}, {6, 6}, {7, 9}, {8, 11}, {9, 0}};
     EXPECT_EQ(got, want);
@@ -221,20 +215,7 @@ TEST_F(CycleFixture, FailurePathsEnterEachStateOnItsTick) {
     for (const PathCase& pc : cases) {
         SCOPED_TRACE(pc.name);
         Fresh();
-        std::vector<Transition> got;
-        // The overflow step passes through 7 within its tick; that passage
-        // is listed as well.
-        int last = StateOf();
-        MinuteTick(state, port, 0);
-        if (StateOf() != last) got.push_back({0, last = StateOf()});
-        for (int t = 1; t <= 200; ++t) {
-            pc.script(*this, t);
-            const int before = StateOf();
-            CycleTick(state, port);
-            if (before == 8) got.push_back({t, 7});
-            if (StateOf() != last) got.push_back({t, last = StateOf()});
-        }
-        EXPECT_EQ(got, pc.want);
+        EXPECT_EQ(Run(200, [&](int t) { pc.script(*this, t); }), pc.want);
         std::vector<int> codes;  // frame releases left out
         for (int code : net.BefCodes(1))
             if (code != kL2FrameDone) codes.push_back(code);
@@ -293,27 +274,6 @@ TEST_F(CycleFixture, LongFramesAreCutToTheirSlot) {
     }
 }
 
-TEST(TerminateReplyLine, EndsAtTheFirstCrOrCutsAfter98) {
-    struct Case {
-        const char* name;
-        std::string before;  // slot contents before, padded with 'y'
-        std::string after;   // up to the NUL
-    };
-    const std::vector<Case> cases = {
-        {"short line", "ab\rstale\r", "ab\r\n"},
-        {"CR at 0", "\rxyz", "\r\n"},
-        {"no CR: stale bytes behind a short copy are searched too", "abc", std::string("abc") + std::string(95, 'y') + "\n"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        char slot[kReplySlotSize];
-        std::memset(slot, 'y', sizeof slot);
-        std::memcpy(slot, c.before.data(), c.before.size());
-        TerminateReplyLine(slot);
-        EXPECT_EQ(std::string(slot), c.after);
-    }
-}
-
 TEST_F(CycleFixture, StaleSlotBytesAreFoundWhenAShortLineHasNoCr) {
     Run(12, GoodCall(1, 2));
     ASSERT_EQ(std::string(Channel().ReplyLines[1]).substr(0, 10), LinkLine(0, 100, 200, 10, "QX0L00", "0-15", "3/5").substr(0, 10));
@@ -358,17 +318,6 @@ TEST_F(CycleFixture, PromptsInStatesSixAndEightChangeNothing) {
     EXPECT_EQ(Channel().ReplyLineCount, 19);
 }
 
-TEST_F(CycleFixture, ShortFramesAreNoPrompt) {
-    Run(6, [&](int t) {
-        if (t == 3) net.Links[1].State = 5;
-        if (t == 5) {
-            net.Links[1].Frames.push_back(MakeFrame("=>", 1));  // only '=' counts
-            net.Links[1].Frames.push_back(MakeFrame("", 0));
-        }
-    });
-    EXPECT_EQ(StateOf(), 4);
-}
-
 TEST_F(CycleFixture, The180thReadingTickReadsAndThe181stFails) {
     const std::vector<Transition> got = Run(185, [&](int t) {
         if (t == 3) net.Links[1].State = 5;
@@ -382,45 +331,46 @@ TEST_F(CycleFixture, The180thReadingTickReadsAndThe181stFails) {
     EXPECT_EQ(net.Links[1].Frames.size(), 2u) << "the 181st tick reads nothing";
 }
 
-TEST_F(CycleFixture, OneTickReadsABoundedNumberOfFrames) {
-    Run(5, [&](int t) {
-        if (t == 3) net.Links[1].State = 5;
-        if (t == 5) {
-            for (int i = 0; i < 200; ++i) net.QueueText(1, "noise\r");
-        }
-    });
-    EXPECT_EQ(net.Count("get_i"), kFramesPerTick);
-    CycleTick(state, port);
-    EXPECT_EQ(net.Count("get_i"), 2 * kFramesPerTick);
-
-    // A stack that reports data for ever but hands out nothing.
-    Fresh();
-    Run(5, [&](int t) {
-        if (t == 3) net.Links[1].State = 5;
-        if (t == 5) net.Links[1].StuckDataBit = 1;
-    });
-    EXPECT_EQ(net.Count("get_i"), kNullFramesPerTick);
-    EXPECT_EQ(net.Count("bef"), 2) << "a null frame gets no command 15";
-}
-
-TEST_F(CycleFixture, NullFramesAreSkippedWithoutCommand15) {
-    Run(6, [&](int t) {
-        if (t == 3) net.Links[1].State = 5;
-        if (t == 5) {
-            net.Links[1].NullFrames = 3;
-            Queue(1, {"=>\r"});
-        }
-    });
-    EXPECT_EQ(StateOf(), 5);
-    EXPECT_EQ(net.Count("get_i"), 4);
-    EXPECT_EQ(net.BefCodes(1), (std::vector<int>{14, 7, 15}));
-}
-
-TEST_F(CycleFixture, StatusBitsAboveTheLinkStateAreIgnored) {
-    net.StatHighBits = 0x18;  // not data, not link state
-    const std::vector<Transition> got = Run(12, GoodCall(1));
-    EXPECT_EQ(got.back(), (Transition{9, 0}));
-    EXPECT_EQ(Channel().RecordCount, 1);
+// Frames a stack should not send: each tick reads a bounded number, null
+// frames get no command 15, and frames too short for "=>" are no prompt.
+TEST_F(CycleFixture, OddFramesAreReadWithinBounds) {
+    struct Case {
+        const char* name;
+        std::function<void(ScriptLink&)> atReading;  // before the first reading tick
+        int state;
+        int getI;
+        std::vector<int> bef;
+    };
+    std::vector<int> floodBef = {14, 7};
+    floodBef.insert(floodBef.end(), kFramesPerTick, 15);
+    const std::vector<Case> cases = {
+        {"flood", [](ScriptLink& l) { for (int i = 0; i < 200; ++i) l.Frames.push_back(MakeFrame("noise\r")); },
+         4, kFramesPerTick, floodBef},
+        {"data bit stuck, no frame", [](ScriptLink& l) { l.StuckDataBit = 1; }, 4, kNullFramesPerTick, {14, 7}},
+        {"null frames before the prompt",
+         [](ScriptLink& l) {
+             l.NullFrames = 3;
+             l.Frames.push_back(MakeFrame("=>\r"));
+         },
+         5, 4, {14, 7, 15}},
+        {"counts too short for a prompt",
+         [](ScriptLink& l) {
+             l.Frames.push_back(MakeFrame("=>", 1));  // only '=' counts
+             l.Frames.push_back(MakeFrame("", 0));
+         },
+         4, 2, {14, 7, 15, 15}},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        Fresh();
+        Run(5, [&](int t) {
+            if (t == 3) net.Links[1].State = 5;
+            if (t == 5) k.atReading(net.Links[1]);
+        });
+        EXPECT_EQ(StateOf(), k.state);
+        EXPECT_EQ(net.Count("get_i"), k.getI);
+        EXPECT_EQ(net.BefCodes(1), k.bef);
+    }
 }
 
 // --- recording ------------------------------------------------------------
@@ -621,22 +571,6 @@ TEST_F(CycleFixture, RepeatInsideTheSaveWarningIsStoredOnce) {
 
 // --- scheduling -------------------------------------------------------------
 
-TEST_F(CycleFixture, ScheduleCallStampsTheStartTime) {
-    ChannelRecord& c = Channel();
-    c.LastMin = 17;
-    c.LastHour = 9;
-    port.SetTime(2031, 1, 2, 3, 4);
-    MinuteTick(state, port, 0);
-    EXPECT_EQ(c.CycleState, 1);
-    EXPECT_EQ(c.PrevMin, 17);
-    EXPECT_EQ(c.PrevHour, 9);
-    EXPECT_EQ(c.LastMin, 4);
-    EXPECT_EQ(c.LastHour, 3);
-    EXPECT_EQ(c.LastConDay, 2);
-    EXPECT_EQ(c.LastConMonth, 1);
-    EXPECT_EQ(c.LastConYear, 31);
-}
-
 TEST_F(CycleFixture, MinuteCountingAndSkippedSlots) {
     struct Case {
         const char* name;
@@ -681,9 +615,20 @@ TEST_F(CycleFixture, ImmediateRequestCallsTheCurrentChannelOnly) {
     Channel(0).MinuteCount = 2;
     Channel(0).MinutenIntervall = 5;
     state.CurrentChannel = 2;
+    c.LastMin = 17;
+    c.LastHour = 9;
+    port.SetTime(2031, 1, 2, 3, 4);
     MinuteTick(state, port, 1);
     EXPECT_EQ(c.CycleState, 1);
     EXPECT_EQ(c.MinuteCount, 0);
+    // The start time is stamped, the one before kept.
+    EXPECT_EQ(c.PrevMin, 17);
+    EXPECT_EQ(c.PrevHour, 9);
+    EXPECT_EQ(c.LastMin, 4);
+    EXPECT_EQ(c.LastHour, 3);
+    EXPECT_EQ(c.LastConDay, 2);
+    EXPECT_EQ(c.LastConMonth, 1);
+    EXPECT_EQ(c.LastConYear, 31);
     EXPECT_EQ(Channel(0).MinuteCount, 2) << "no other channel counts";
     EXPECT_EQ(Channel(0).CycleState, 0);
 

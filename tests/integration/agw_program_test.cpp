@@ -19,11 +19,9 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -40,18 +38,6 @@ constexpr const char* kMycall = "Q1MON";
 constexpr const char* kDigi = "Q2DIG";
 constexpr const char* kCaller = "Q3CAL";
 constexpr int kTimeScale = 30;  // a minute every 2 s; the reading limit of 180 ticks in 6 s
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void WriteAll(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
 
 // The program in its own process group, stopped by its pid.
 struct Program {
@@ -136,7 +122,7 @@ const std::vector<StandInLink> kLinks = {
 TEST(AgwProgram, UnreachableTncEndsTheProgramAndLeavesTheSettingsAlone) {
     Scratch s;
     const std::string settings = "[Mycall]\r\nDestination Call=Q1MON\r\n[L2]\r\nBackend=sim\r\n";
-    WriteAll(s.Config, settings);
+    WriteFile(s.Config, settings);
     const int unused = FreePort(SOCK_STREAM);
     Program p;
     p.Start({"--headless", "--l2", "agw://127.0.0.1:" + std::to_string(unused), "--config", s.Config, "--data-dir",
@@ -144,10 +130,10 @@ TEST(AgwProgram, UnreachableTncEndsTheProgramAndLeavesTheSettingsAlone) {
             s.Runtime, s.Errors);
     const int code = p.Wait(30);
     EXPECT_NE(-1, code);
-    const std::string err = ReadAll(s.Errors);
+    const std::string err = ReadFile(s.Errors);
     EXPECT_NE(std::string::npos, err.find("FlexNet not active!")) << err;
     EXPECT_NE(std::string::npos, err.find("direwolf")) << err;
-    EXPECT_EQ(settings, ReadAll(s.Config));
+    EXPECT_EQ(settings, ReadFile(s.Config));
 }
 
 class AgwProgramOnAir : public ::testing::Test {
@@ -168,7 +154,7 @@ protected:
     void TearDown() override {
         program.Stop();
         if (HasFailure()) {
-            std::fprintf(stderr, "---- program stderr\n%s\n%s\n", ReadAll(scratch.Errors).c_str(), pair.Logs().c_str());
+            std::fprintf(stderr, "---- program stderr\n%s\n%s\n", ReadFile(scratch.Errors).c_str(), pair.Logs().c_str());
         }
     }
     // Serves the digipeater stand-in until pred holds; false on timeout.
@@ -191,10 +177,10 @@ protected:
 };
 
 TEST_F(AgwProgramOnAir, RecordsTheReportThenTheFailureAndAnswersACaller) {
-    WriteAll(scratch.Config,
+    WriteFile(scratch.Config,
              "[Mycall]\r\nDestination Call=Q1MON\r\n[Channel1]\r\nCallPath=Q2DIG\r\nRufAktiv=1\r\n"
              "MinutenIntervall=1\r\n");
-    WriteAll(scratch.Data + "/hopwansw.txt", "Link monitor of Q1MON\r\nReports hourly\r\n");
+    WriteFile(scratch.Data + "/hopwansw.txt", "Link monitor of Q1MON\r\nReports hourly\r\n");
     // The stand-in's call is registered before the first call comes.
     Until([] { return false; }, 1);
     const std::time_t started = std::time(nullptr);
@@ -207,18 +193,18 @@ TEST_F(AgwProgramOnAir, RecordsTheReportThenTheFailureAndAnswersACaller) {
     digi->Answering = 0;
     const std::string file = scratch.Data + "/Q2DIG.hpw";
     const std::string header = "2  Q4AAA p1      Q4BBB p2      ";
-    ASSERT_TRUE(Until([&] { return ReadAll(file).size() > header.size() + 20; }, 60));
+    ASSERT_TRUE(Until([&] { return ReadFile(file).size() > header.size() + 20; }, 60));
 
     // A call that runs into the reading limit repeats the report with code 6.
     const std::regex stamp("\r\n(\\d\\d)\\.(\\d\\d)\\.(\\d\\d) (\\d\\d):(\\d\\d) ");
     auto records = [&] {
-        const std::string text = ReadAll(file);
+        const std::string text = ReadFile(file);
         return std::distance(std::sregex_iterator(text.begin(), text.end(), stamp), std::sregex_iterator());
     };
-    ASSERT_TRUE(Until([&] { return records() >= 2; }, 120)) << ReadAll(file);
+    ASSERT_TRUE(Until([&] { return records() >= 2; }, 120)) << ReadFile(file);
     const std::time_t ended = std::time(nullptr);
 
-    const std::string text = ReadAll(file);
+    const std::string text = ReadFile(file);
     std::vector<std::string> stamps;
     for (auto it = std::sregex_iterator(text.begin(), text.end(), stamp); it != std::sregex_iterator(); ++it) {
         const std::smatch& m = *it;
