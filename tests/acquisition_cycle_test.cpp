@@ -375,34 +375,6 @@ TEST_F(CycleFixture, OddFramesAreReadWithinBounds) {
 
 // --- recording ------------------------------------------------------------
 
-TEST_F(CycleFixture, FailedCallAfterAGoodOneRepeatsItWithItsOwnStartTime) {
-    Run(12, GoodCall(1, 2));
-    port.SetTime(2026, 12, 6, 14, 40);
-    // Connect fails; a shorter reply of an earlier attempt is not involved.
-    Run(6, [&](int t) {
-        if (t == 2) net.Links[2].State = 0;
-    });
-    ASSERT_EQ(Channel().RecordCount, 2);
-    EXPECT_EQ(state.NextRecordIndex[0], 2);
-    const HistoryRecord* r0 = HistorySlot(state, 0, 0);
-    const HistoryRecord* r1 = HistorySlot(state, 0, 1);
-    EXPECT_EQ(r0->Minute, 30);
-    EXPECT_EQ(r1->Minute, 40);
-    EXPECT_EQ(r1->Hour, 14);
-    EXPECT_EQ(r1->Day, 6);
-    EXPECT_EQ(r1->Month, 12);
-    EXPECT_EQ(r1->Year, 26);
-    EXPECT_EQ(r0->Links[0].LinkState, 1);
-    EXPECT_EQ(r1->Links[0].LinkState, 6);
-    EXPECT_EQ(r1->Links[1].Tkby, r0->Links[1].Tkby);
-    EXPECT_STREQ(r1->Links[1].Name, "QX1L01");
-    EXPECT_EQ(port.Repaints, (std::vector<bool>{true, true}));
-    EXPECT_EQ(HistoryFile(),
-              "2  QX0L00 0-15      QX1L01 0-15      \r\n"
-              "06.12.26 14:30 0 100 200 10 3 5 1 1 101 201 11 3 5 1 \r\n"
-              "06.12.26 14:40 0 100 200 10 3 5 6 1 101 201 11 3 5 6 ");
-}
-
 TEST_F(CycleFixture, CutShortReplyIsRepeatedFromItsOverwrittenSlots) {
     Run(12, GoodCall(1, 2, 0));
     port.SetTime(2026, 12, 6, 14, 41);
@@ -421,6 +393,8 @@ TEST_F(CycleFixture, CutShortReplyIsRepeatedFromItsOverwrittenSlots) {
     EXPECT_EQ(Channel().ReplyLineCount, 4);
 }
 
+// Failed calls before any completed reply store nothing; after one they
+// repeat its lines with their own start time and code 6.
 TEST_F(CycleFixture, MixedRunLeavesFileAndSeriesInStep) {
     struct CallCase {
         int minute;
@@ -458,12 +432,17 @@ TEST_F(CycleFixture, MixedRunLeavesFileAndSeriesInStep) {
     EXPECT_EQ(HistoryFile(), expected);
     ASSERT_EQ(Channel().RecordCount, records);
     EXPECT_EQ(state.NextRecordIndex[0], records);
+    EXPECT_EQ(port.Repaints, std::vector<bool>(static_cast<std::size_t>(records), true));
     const int minutes[] = {1, 2, 4, 5, 6};
     const int codes[] = {1, 6, 1, 6, 1};
+    const int bases[] = {20, 20, 50, 50, 70};
     for (int i = 0; i < records; ++i) {
         const HistoryRecord* r = HistorySlot(state, 0, i);
-        EXPECT_EQ(r->Minute, minutes[i]);
+        EXPECT_EQ((std::vector<int>{r->Year, r->Month, r->Day, r->Hour, r->Minute}),
+                  (std::vector<int>{26, 12, 6, 15, minutes[i]}));
         EXPECT_EQ(r->Links[2].LinkState, codes[i]);
+        EXPECT_EQ(r->Links[1].Tkby, 101 + bases[i]);
+        EXPECT_STREQ(r->Links[1].Name, "QX1L01");
     }
 }
 

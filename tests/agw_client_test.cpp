@@ -23,11 +23,20 @@ std::string LineText(const unsigned char* frame) {
     return std::string(reinterpret_cast<const char*>(frame + 3), static_cast<std::size_t>(n));
 }
 
+// Options for a TNC on this host; the timeouts are short to keep tests quick.
+AgwOptions LocalOptions(int tcpPort, int radioPort = 0) {
+    AgwOptions o;
+    o.Host = "127.0.0.1";
+    o.TcpPort = tcpPort;
+    o.RadioPort = radioPort;
+    o.InitTimeoutMs = 200;
+    return o;
+}
+
 class AgwClientTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        options.Host = "127.0.0.1";
-        options.TcpPort = server.Port();
+        options = LocalOptions(server.Port(), RadioPort());
         options.InitTimeoutMs = 1000;
         options.ReconnectIntervalMs = 20;
         options.OutstandingReplyTimeoutMs = 300;
@@ -61,6 +70,7 @@ protected:
         return h;
     }
     int State(std::uint16_t h) { return client->l2_stat(0, h) & kL2StateMask; }
+    virtual int RadioPort() const { return 0; }
 
     FakeAgwServer server;
     AgwOptions options;
@@ -70,10 +80,7 @@ protected:
 TEST(AgwInit, FailsWithoutATncAndWithASilentListener) {
     FakeAgwServer silent;
     silent.AnswerVersion = 0;
-    AgwOptions o;
-    o.Host = "127.0.0.1";
-    o.TcpPort = silent.Port();
-    o.InitTimeoutMs = 200;
+    AgwOptions o = LocalOptions(silent.Port());
     AgwClient quiet(o);
     EXPECT_EQ(0, WithServerPumping(silent, [&] { return quiet.ax_init(); }));
 
@@ -128,45 +135,6 @@ TEST(AgwUri, TheBackendFactoryBuildsTheClientOrSaysWhy) {
     EXPECT_EQ(nullptr, CreateLayer2Backend("agw://127.0.0.1:0", error, sizeof error));
     EXPECT_NE(nullptr, std::strstr(error, "agw://127.0.0.1:0")) << error;
     EXPECT_NE(nullptr, std::strstr(BackendStartHint("agw://tnc:8001"), "agw://tnc:8001"));
-}
-
-TEST(AgwRadioPort, EveryFrameGoesToTheChosenPortAndOnlyItsReportsCount) {
-    FakeAgwServer server;
-    AgwOptions o;
-    o.Host = "127.0.0.1";
-    o.TcpPort = server.Port();
-    o.RadioPort = 1;
-    AgwClient client(o);
-    ASSERT_EQ(1, WithServerPumping(server, [&] { return client.ax_init(); }));
-    const std::uint16_t h = client.l2_connect("Q1OWN", "Q1DIG Q2VIA");
-    server.Send('C', "Q1DIG", "Q1OWN", "*** CONNECTED With Station Q1DIG\r", 0);  // other port
-    for (int i = 0; i < 50; ++i) {
-        server.Pump();
-        client.Poll();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    EXPECT_EQ(2, client.l2_stat(0, h));
-    server.Send('C', "Q1DIG", "Q1OWN", "*** CONNECTED With Station Q1DIG\r", 1);
-    for (int i = 0; i < 2000 && client.l2_stat(0, h) != 5; ++i) {
-        server.Pump();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    EXPECT_EQ(5, client.l2_stat(0, h));
-    client.l2_ialloc(h, 256);
-    client.l2_puts(h, "p\n");
-    client.l2_bef(kL2Disconnect, h);
-    for (int i = 0; i < 50; ++i) {
-        server.Pump();
-        client.Poll();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    int perKind = 0;
-    for (const auto& f : server.Frames) {
-        if (f.Kind == 'R') continue;  // the version request names no port
-        EXPECT_EQ(1, f.Port) << f.Kind;
-        ++perKind;
-    }
-    EXPECT_GE(perKind, 4);  // X, v, Y, D at least
 }
 
 TEST_F(AgwClientTest, ConnectGoesOutAsCOrVWithTheViaList) {
@@ -292,10 +260,8 @@ TEST_F(AgwClientTest, ReceivedDataIsCutIntoLineFrames) {
     server.Send('D', "Q9XYZ", "Q1OWN", "stray\r");
     Settle();
     EXPECT_EQ(5, client->l2_stat(0, h));
-}
 
-TEST_F(AgwClientTest, LinesReceivedBeforeADisconnectStayReadable) {
-    const std::uint16_t h = Connected();
+    // Lines received before a disconnect stay readable.
     server.Send('D', "Q1DIG", "Q1OWN", "last words\r");
     server.Send('d', "Q1DIG", "Q1OWN", "*** DISCONNECTED From Station Q1DIG\r");
     ASSERT_TRUE(Until([&] { return client->l2_stat(0, h) == kL2DataWaiting; }));
@@ -533,7 +499,7 @@ TEST_F(AgwClientTest, GarbageFromTheTncIsSurvivedAndSaidOnce) {
     EXPECT_EQ(5, State(g));
 }
 
-TEST_F(AgwClientTest, UnknownHandlesReadAsDown) {
+TEST_F(AgwClientTest, UnknownHandlesReadAsDownAndDeadLinksMakeRoom) {
     EXPECT_EQ(0, client->l2_stat(0, 0));
     EXPECT_EQ(0, client->l2_stat(0, 4711));
     EXPECT_EQ(nullptr, client->l2_get_i(4711));
@@ -543,9 +509,8 @@ TEST_F(AgwClientTest, UnknownHandlesReadAsDown) {
     Settle();
     EXPECT_TRUE(server.Of('D').empty());
     EXPECT_TRUE(server.Of('d').empty());
-}
 
-TEST_F(AgwClientTest, OldDeadLinksMakeRoomForNewOnes) {
+    // Old dead links make room for new ones.
     std::uint16_t first = 0;
     for (int i = 0; i < kAgwMaxLinks * 3; ++i) {
         const std::uint16_t h = client->l2_connect("Q1OWN", "");  // fails at once
@@ -555,6 +520,30 @@ TEST_F(AgwClientTest, OldDeadLinksMakeRoomForNewOnes) {
     const std::uint16_t h = Connected();
     EXPECT_EQ(5, State(h));
     EXPECT_EQ(0, State(first));
+}
+
+struct AgwRadioPortTest : AgwClientTest {
+    int RadioPort() const override { return 1; }
+};
+
+TEST_F(AgwRadioPortTest, EveryFrameGoesToTheChosenPortAndOnlyItsReportsCount) {
+    const std::uint16_t h = client->l2_connect("Q1OWN", "Q1DIG Q2VIA");
+    server.Send('C', "Q1DIG", "Q1OWN", "*** CONNECTED With Station Q1DIG\r", 0);  // other port
+    Settle();
+    EXPECT_EQ(2, client->l2_stat(0, h));
+    server.Send('C', "Q1DIG", "Q1OWN", "*** CONNECTED With Station Q1DIG\r", 1);
+    EXPECT_TRUE(Until([&] { return client->l2_stat(0, h) == 5; }));
+    client->l2_ialloc(h, 256);
+    client->l2_puts(h, "p\n");
+    client->l2_bef(kL2Disconnect, h);
+    Settle();
+    int perKind = 0;
+    for (const auto& f : server.Frames) {
+        if (f.Kind == 'R') continue;  // the version request names no port
+        EXPECT_EQ(1, f.Port) << f.Kind;
+        ++perKind;
+    }
+    EXPECT_GE(perKind, 4);  // X, v, Y, D at least
 }
 
 }  // namespace

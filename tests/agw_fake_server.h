@@ -71,7 +71,6 @@ public:
         client_ = -1;
         in_.clear();
     }
-    int HasClient() const { return client_ >= 0; }
     int Accepted() const { return accepted_; }
 
     // Accepts, reads and answers whatever is there; never blocks.

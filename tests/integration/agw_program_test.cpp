@@ -103,10 +103,9 @@ struct Scratch {
         Errors = Root + "/stderr.txt";
     }
     ~Scratch() {
-        if (!Keep) std::system(("rm -rf '" + Root + "'").c_str());
+        std::system(("rm -rf '" + Root + "'").c_str());
     }
     std::string Root, Runtime, Data, Config, Errors;
-    int Keep = 0;
 };
 
 // Bytes of one record's link groups, as the history file holds them.
