@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "acquisition/agw_client.h"
 #include "acquisition/layer2_backend.h"
@@ -17,6 +18,7 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using Strings = std::vector<std::string>;
 
 std::string LineText(const unsigned char* frame) {
     const int n = frame[0] | (frame[1] << 8);
@@ -146,11 +148,8 @@ TEST_F(AgwClientTest, ConnectGoesOutAsCOrVWithTheViaList) {
     EXPECT_EQ(2, State(direct));
     EXPECT_EQ(2, State(via));
 
-    ASSERT_EQ(1u, server.Of('X').size());
-    EXPECT_EQ("Q1OWN", server.Of('X')[0].From);
-    ASSERT_EQ(1u, server.Of('C').size());
-    EXPECT_EQ("Q1OWN", server.Of('C')[0].From);
-    EXPECT_EQ("Q1DIG-2", server.Of('C')[0].To);
+    ASSERT_EQ(Strings{"Q1OWN>"}, server.Pairs('X'));
+    ASSERT_EQ(Strings{"Q1OWN>Q1DIG-2"}, server.Pairs('C'));
     ASSERT_EQ(1u, server.Of('v').size());
     const auto v = server.Of('v')[0];
     EXPECT_EQ("Q1DIG", v.To);
@@ -276,9 +275,7 @@ TEST_F(AgwClientTest, TransmitSpaceFollowsLinkAndOutstandingFrames) {
     EXPECT_EQ(1, client->l2_ialloc(h, 256));
     client->l2_puts(h, "p\n\n");
     Settle();
-    ASSERT_EQ(1u, server.Of('Y').size());
-    EXPECT_EQ("Q1OWN", server.Of('Y')[0].From);
-    EXPECT_EQ("Q1DIG", server.Of('Y')[0].To);
+    ASSERT_EQ(Strings{"Q1OWN>Q1DIG"}, server.Pairs('Y'));
     ASSERT_EQ(1u, server.Of('D').size());
     const auto d = server.Of('D')[0];
     EXPECT_EQ("p\r\r", d.Data);  // LF becomes CR
@@ -333,9 +330,7 @@ TEST_F(AgwClientTest, DisconnectFromEitherSide) {
     const std::uint16_t h = Connected();
     client->l2_bef(kL2Disconnect, h);
     Settle();
-    ASSERT_EQ(1u, server.Of('d').size());
-    EXPECT_EQ("Q1OWN", server.Of('d')[0].From);
-    EXPECT_EQ("Q1DIG", server.Of('d')[0].To);
+    ASSERT_EQ(Strings{"Q1OWN>Q1DIG"}, server.Pairs('d'));
     EXPECT_EQ(5, State(h));
     server.Send('d', "Q1DIG", "Q1OWN", "*** DISCONNECTED From Station Q1DIG\r");
     EXPECT_TRUE(Until([&] { return State(h) == 0; }));
@@ -419,8 +414,7 @@ TEST_F(AgwClientTest, ATncThatVanishesDropsEveryLinkAndIsFoundAgain) {
 TEST_F(AgwClientTest, IncomingConnectsToMycallAreHandedOutOnce) {
     EXPECT_EQ(0, client->l2_get_sabm("q1own"));
     Settle();
-    ASSERT_EQ(1u, server.Of('X').size());
-    EXPECT_EQ("Q1OWN", server.Of('X')[0].From);
+    ASSERT_EQ(Strings{"Q1OWN>"}, server.Pairs('X'));
 
     server.Send('C', "Q5CALL", "Q1OWN", "*** CONNECTED To Station Q5CALL\r");
     server.Send('C', "Q6CALL", "Q9OTHR", "*** CONNECTED To Station Q6CALL\r");
@@ -431,18 +425,14 @@ TEST_F(AgwClientTest, IncomingConnectsToMycallAreHandedOutOnce) {
     EXPECT_EQ(5, State(h));
     // The caller of a call that is not ours is sent away.
     Settle();
-    ASSERT_EQ(1u, server.Of('d').size());
-    EXPECT_EQ("Q9OTHR", server.Of('d')[0].From);
-    EXPECT_EQ("Q6CALL", server.Of('d')[0].To);
+    ASSERT_EQ(Strings{"Q9OTHR>Q6CALL"}, server.Pairs('d'));
 
     // The answer goes back to the caller.
     client->l2_bef(kL2NewIncoming, h);
     ASSERT_EQ(1, client->l2_ialloc(h, 256));
     client->l2_puts(h, "Hopwatch V 2.34 link data acquisition!\n");
     Settle();
-    ASSERT_EQ(1u, server.Of('D').size());
-    EXPECT_EQ("Q1OWN", server.Of('D')[0].From);
-    EXPECT_EQ("Q5CALL", server.Of('D')[0].To);
+    ASSERT_EQ(Strings{"Q1OWN>Q5CALL"}, server.Pairs('D'));
     EXPECT_EQ("Hopwatch V 2.34 link data acquisition!\r", server.Of('D')[0].Data);
     server.Send('d', "Q5CALL", "Q1OWN", "*** DISCONNECTED From Station Q5CALL\r");
     EXPECT_TRUE(Until([&] { return State(h) == 0; }));
@@ -451,10 +441,8 @@ TEST_F(AgwClientTest, IncomingConnectsToMycallAreHandedOutOnce) {
     server.Frames.clear();
     EXPECT_EQ(0, client->l2_get_sabm("Q7NEW"));
     Settle();
-    ASSERT_EQ(1u, server.Of('x').size());
-    EXPECT_EQ("Q1OWN", server.Of('x')[0].From);
-    ASSERT_EQ(1u, server.Of('X').size());
-    EXPECT_EQ("Q7NEW", server.Of('X')[0].From);
+    ASSERT_EQ(Strings{"Q1OWN>"}, server.Pairs('x'));
+    ASSERT_EQ(Strings{"Q7NEW>"}, server.Pairs('X'));
     client->l2_get_sabm("Q7NEW");
     Settle();
     EXPECT_EQ(1u, server.Of('X').size());  // not again while unchanged

@@ -135,6 +135,13 @@ public:
         return r;
     }
 
+    // "FROM>TO" of each frame of one kind received so far.
+    std::vector<std::string> Pairs(char kind) const {
+        std::vector<std::string> r;
+        for (const auto& f : Of(kind)) r.push_back(f.From + ">" + f.To);
+        return r;
+    }
+
     std::vector<ReceivedAgwFrame> Frames;
     int AnswerVersion = 1;
 
