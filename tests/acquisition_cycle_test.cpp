@@ -119,6 +119,14 @@ struct CycleFixture : ::testing::Test {
         return out;
     }
 
+    // A digipeater that is up at tick 3 and sends `lines` for the first
+    // reading tick (5).
+    std::function<void(int)> Sends(std::uint16_t h, const std::vector<std::string>& lines) {
+        return [this, h, lines](int t) {
+            if (t == 3) net.Links[h].State = 5;
+            if (t == 5) Queue(h, lines);
+        };
+    }
     // The normal digipeater: up at tick 3, banner at 5, reply at 6.
     std::function<void(int)> GoodCall(std::uint16_t h, int links = 2, int base = 0) {
         return [this, h, links, base](int t) {
@@ -250,25 +258,17 @@ TEST_F(CycleFixture, LongFramesAreCutToTheirSlot) {
         std::string stored;  // the slot up to its NUL
     };
     const std::string x120(120, 'x');
-    std::string crAt60 = x120;
-    crAt60[60] = '\r';
-    std::string crAt98 = x120;
-    crAt98[98] = '\r';
-    std::string crAt97 = x120;
-    crAt97[97] = '\r';
+    auto crAt = [&](std::size_t at) { return std::string(x120).replace(at, 1, "\r"); };
     const std::vector<FrameCase> cases = {
         {"120 bytes without CR", x120, std::string(98, 'x') + "\n"},
-        {"CR at 60", crAt60, std::string(60, 'x') + "\r\n"},
-        {"CR at 97 is the last one kept", crAt97, std::string(97, 'x') + "\r\n"},
-        {"CR at 98 lies beyond the cut", crAt98, std::string(98, 'x') + "\n"},
+        {"CR at 60", crAt(60), std::string(60, 'x') + "\r\n"},
+        {"CR at 97 is the last one kept", crAt(97), std::string(97, 'x') + "\r\n"},
+        {"CR at 98 lies beyond the cut", crAt(98), std::string(98, 'x') + "\n"},
     };
     for (const FrameCase& fc : cases) {
         SCOPED_TRACE(fc.name);
         Fresh();
-        Run(10, [&](int t) {
-            if (t == 3) net.Links[1].State = 5;
-            if (t == 5) Queue(1, {"=>\r", fc.text, "=>\r"});
-        });
+        Run(10, Sends(1, {"=>\r", fc.text, "=>\r"}));
         EXPECT_EQ(std::string(Channel().ReplyLines[0]), fc.stored);
         EXPECT_EQ(Channel().ReplyLineCount, 2);
     }
@@ -280,23 +280,16 @@ TEST_F(CycleFixture, StaleSlotBytesAreFoundWhenAShortLineHasNoCr) {
     // Next call: line 1 is a frame "AB" without CR; the slot keeps the old
     // line behind it, so its first CR is the old one.
     const std::string old = Channel().ReplyLines[1];
-    Run(12, [&](int t) {
-        if (t == 3) net.Links[2].State = 5;
-        if (t == 5) Queue(2, {"=>\r", kHeading, "AB", "=>\r"});
-    });
+    Run(12, Sends(2, {"=>\r", kHeading, "AB", "=>\r"}));
     EXPECT_EQ(std::string(Channel().ReplyLines[1]), "AB" + old.substr(2));
 }
 
 TEST_F(CycleFixture, PromptsInStatesSixAndEightChangeNothing) {
     // Complete reply followed by more prompts in the same tick.
-    Run(5, [&](int t) {
-        if (t == 3) net.Links[1].State = 5;
-        if (t == 5) {
-            Queue(1, {"=>\r"});
-            Queue(1, Report(1));
-            Queue(1, {"=>\r", "=> more\r", "text after\r"});
-        }
-    });
+    std::vector<std::string> lines = Report(1);
+    lines.insert(lines.begin(), "=>\r");
+    lines.insert(lines.end(), {"=>\r", "=> more\r", "text after\r"});
+    Run(5, Sends(1, lines));
     EXPECT_EQ(StateOf(), 6);
     EXPECT_EQ(Channel().ReplyLineCount, 3);
     EXPECT_EQ(net.Links[1].Frames.size(), 0u) << "taken and released";
@@ -304,16 +297,9 @@ TEST_F(CycleFixture, PromptsInStatesSixAndEightChangeNothing) {
 
     // Overflow followed by a prompt in the same tick.
     Fresh();
-    Run(5, [&](int t) {
-        if (t == 3) net.Links[1].State = 5;
-        if (t == 5) {
-            Queue(1, {"=>\r"});
-            std::vector<std::string> r = Report(18);
-            r.pop_back();
-            Queue(1, r);
-            Queue(1, {"=>\r"});
-        }
-    });
+    lines = Report(18);  // its closing prompt comes as the 20th line
+    lines.insert(lines.begin(), "=>\r");
+    Run(5, Sends(1, lines));
     EXPECT_EQ(StateOf(), 8);
     EXPECT_EQ(Channel().ReplyLineCount, 19);
 }
@@ -380,10 +366,7 @@ TEST_F(CycleFixture, CutShortReplyIsRepeatedFromItsOverwrittenSlots) {
     port.SetTime(2026, 12, 6, 14, 41);
     // The next reply brings the heading and one new link line, then the
     // link goes quiet: the repeat parses the slots as they stand.
-    Run(200, [&](int t) {
-        if (t == 3) net.Links[2].State = 5;
-        if (t == 5) Queue(2, {"=>\r", kHeading, LinkLine(0, 555, 666, 77, "QX0L00", "0-15", "(8/9)")});
-    });
+    Run(200, Sends(2, {"=>\r", kHeading, LinkLine(0, 555, 666, 77, "QX0L00", "0-15", "(8/9)")}));
     ASSERT_EQ(Channel().RecordCount, 2);
     const HistoryRecord* r1 = HistorySlot(state, 0, 1);
     EXPECT_EQ(r1->Links[0].Tkby, 555);
@@ -489,21 +472,9 @@ TEST_F(CycleFixture, NextRecordIndexNeverPassesTheCapacity) {
     }
 }
 
-TEST_F(CycleFixture, SaveFailureWarnsAndTheCallGoesOn) {
-    BreakDataDir();
-    const std::vector<Transition> got = Run(12, GoodCall(1));
-    EXPECT_EQ(got.back(), (Transition{9, 0}));
-    ASSERT_EQ(port.Boxes.size(), 1u);
-    EXPECT_EQ(port.Boxes[0].Text, "Impossible to save data,\nbecause the File is already opened by another application!");
-    EXPECT_EQ(port.Boxes[0].Caption, "hopwin");
-    EXPECT_EQ(port.Boxes[0].Icon, BoxIcon::Warning);
-    EXPECT_FALSE(port.Boxes[0].Asked);
-    EXPECT_EQ(Channel().RecordCount, 1) << "the in-memory record stays";
-    EXPECT_EQ(port.Repaints, std::vector<bool>{true});
-}
-
-// A real modal box runs a nested loop in which further ticks arrive. The
-// fake runs them inside the box: three second ticks and a minute tick.
+// A failed save warns and the call goes on. A real modal box runs a nested
+// loop in which further ticks arrive; the fake runs them inside the box:
+// second ticks and minute ticks.
 TEST_F(CycleFixture, TicksInsideTheSaveWarningNeitherStoreTwiceNorTouchTheCall) {
     BreakDataDir();
     ChannelRecord& other = Channel(1);
@@ -523,7 +494,13 @@ TEST_F(CycleFixture, TicksInsideTheSaveWarningNeitherStoreTwiceNorTouchTheCall) 
         if (t == 3) net.Links[2].State = 5;  // channel 1 connects meanwhile
     });
     EXPECT_EQ(nested, 1);
-    EXPECT_EQ(Channel().RecordCount, 1);
+    ASSERT_EQ(port.Boxes.size(), 1u);
+    EXPECT_EQ(port.Boxes[0].Text, "Impossible to save data,\nbecause the File is already opened by another application!");
+    EXPECT_EQ(port.Boxes[0].Caption, "hopwin");
+    EXPECT_EQ(port.Boxes[0].Icon, BoxIcon::Warning);
+    EXPECT_FALSE(port.Boxes[0].Asked);
+    EXPECT_EQ(port.Repaints, std::vector<bool>{true});
+    EXPECT_EQ(Channel().RecordCount, 1) << "the in-memory record stays";
     EXPECT_EQ(state.NextRecordIndex[0], 1);
     EXPECT_EQ(net.BefCodes(1), (std::vector<int>{14, 7, 15, 15, 15, 15, 15, 15, 4}));
     EXPECT_EQ(StateOf(), 0);
