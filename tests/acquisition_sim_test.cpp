@@ -19,7 +19,6 @@ struct CallTranscript {
     int ConnectState = -1;        // link state that ended connecting
     int Refusals = 0;             // transmit space refused
     std::vector<std::string> Frames;
-    int ReadTicks = 0;
 };
 
 std::string FrameText(const unsigned char* f) {
@@ -49,7 +48,6 @@ CallTranscript RunCall(Layer2& l2, const char* path, int readTicks = 12) {
         ++t.Refusals;
     }
     for (int tick = 0; tick < readTicks; ++tick) {
-        ++t.ReadTicks;
         while (l2.l2_stat(0, h) & kL2DataWaiting) {
             const unsigned char* f = l2.l2_get_i(h);
             if (!f) continue;
