@@ -2,9 +2,9 @@
 // each shape of answer text, and every way a connection ends.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -18,25 +18,15 @@ const std::string kGreeting = "Hopwatch V 2.34 link data acquisition!\n";
 
 struct AnswerFixture : ::testing::Test {
     void SetUp() override {
-        InitAppState(state);
-        std::strcpy(state.Mycall, "QX0OWN");
-        char tmpl[] = "/tmp/hopwatch-answer-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
-        std::snprintf(state.DataDir, sizeof state.DataDir, "%s", dir.c_str());
+        dir = InitScratchState(state);
+        ASSERT_FALSE(dir.empty());
         port.Net = &net;
     }
     void TearDown() override {
         StopAnswerService(state);
-        std::remove((dir + "/hopwansw.txt").c_str());
-        std::remove(dir.c_str());
+        std::filesystem::remove_all(dir);
     }
-    void WriteAnswer(const std::string& bytes) {
-        std::FILE* f = std::fopen((dir + "/hopwansw.txt").c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
-    }
+    void WriteAnswer(const std::string& bytes) { std::ofstream(dir + "/hopwansw.txt", std::ios::binary) << bytes; }
     AppState state;
     FakePort port;
     ScriptNetwork net;
@@ -45,7 +35,7 @@ struct AnswerFixture : ::testing::Test {
 
 struct TextCase {
     const char* name;
-    std::string file;
+    const char* file;                // nullptr: there is no answer file
     std::vector<std::string> lines;  // sent after the greeting
 };
 
@@ -53,22 +43,24 @@ TEST_F(AnswerFixture, SendsEachShapeOfAnswerTextAndEndsTheConnection) {
     const std::string l150(150, 'x');
     const std::string l97(97, 'y');
     const std::string l98(98, 'z');
+    const std::string f150 = l150 + "\r\n", f97 = l97 + "\r\n", f98 = l98 + "\r\n";
     const std::vector<TextCase> cases = {
+        {"no file", nullptr, {}},
         {"empty file", "", {}},
         {"dialog-written lines", "first\r\nsecond\r\n", {"first\n", "second\n"}},
         {"no final line end", "first\r\nlast", {"first\n", "last"}},
-        {"150 characters in pieces", l150 + "\r\n", {l150.substr(0, 98), l150.substr(98) + "\n"}},
-        {"97 characters and the line end fill one piece", l97 + "\r\n", {l97 + "\n"}},
-        {"98 characters leave the line end alone", l98 + "\r\n", {l98, "\n"}},
+        {"150 characters in pieces", f150.c_str(), {l150.substr(0, 98), l150.substr(98) + "\n"}},
+        {"97 characters and the line end fill one piece", f97.c_str(), {l97 + "\n"}},
+        {"98 characters leave the line end alone", f98.c_str(), {l98, "\n"}},
         {"a lone CR stays", "a\rb\r\n", {"a\rb\n"}},
         {"a bare LF line end", "a\nb\n", {"a\n", "b\n"}},
         {"CR at the end of the file", "a\r", {"a\r"}},
     };
     for (const TextCase& c : cases) {
         SCOPED_TRACE(c.name);
-        ScriptNetwork fresh;
-        net = fresh;
-        WriteAnswer(c.file);
+        net = ScriptNetwork();
+        std::filesystem::remove(dir + "/hopwansw.txt");
+        if (c.file != nullptr) WriteAnswer(c.file);
         const std::uint16_t h = net.AddIncoming();
         AnswerTick(state, port);
         std::vector<std::string> expectedPuts = {kGreeting};
@@ -87,14 +79,6 @@ TEST_F(AnswerFixture, ExchangeOrderForOneCaller) {
     EXPECT_EQ(net.Trace(h), (std::vector<std::string>{
                                 "sabm", "bef:2", "ialloc:256", "puts:" + kGreeting, "stat", "ialloc:100",
                                 "puts:hello\n", "ialloc:100", "bef:7", "bef:4"}));
-}
-
-TEST_F(AnswerFixture, NoAnswerFileGivesTheGreetingOnly) {
-    const std::uint16_t h = net.AddIncoming();
-    AnswerTick(state, port);
-    EXPECT_EQ(net.Puts(h), std::vector<std::string>{kGreeting});
-    EXPECT_EQ(net.BefCodes(h), (std::vector<int>{2, 7, 4}));
-    EXPECT_EQ(state.Answer.AnswerActive, 0);
 }
 
 TEST_F(AnswerFixture, RefusedGreetingEndsTheConnection) {
@@ -126,29 +110,28 @@ TEST_F(AnswerFixture, RefusedLineSpacePausesUntilGranted) {
     EXPECT_EQ(net.Count("sabm"), 1);  // nobody else is taken while one is served
 }
 
+// States below 5 mean the caller has gone; 6 and 7 are still up.
 TEST_F(AnswerFixture, CallerLeavingMidTextClosesQuietly) {
     WriteAnswer("one\r\ntwo\r\n");
-    const std::uint16_t h = net.AddIncoming();
-    net.Links[h].Grants = {1, 1, 0};
-    AnswerTick(state, port);
-    ASSERT_EQ(state.Answer.AnswerActive, 1);
-    ASSERT_NE(state.Answer.AnswerFile, nullptr);
-    net.Links[h].State = 4;  // states below 5 mean the caller has gone
-    AnswerTick(state, port);
-    EXPECT_EQ(state.Answer.AnswerActive, 0);
-    EXPECT_EQ(state.Answer.AnswerFile, nullptr);
-    EXPECT_EQ(net.BefCodes(h), std::vector<int>{2});  // no command for a gone caller
-    EXPECT_EQ(net.Puts(h), (std::vector<std::string>{kGreeting, "one\n"}));
-}
-
-TEST_F(AnswerFixture, UpStatesSixAndSevenKeepSending) {
-    WriteAnswer("one\r\ntwo\r\n");
-    const std::uint16_t h = net.AddIncoming();
-    net.Links[h].Grants = {1, 1, 0};
-    AnswerTick(state, port);
-    net.Links[h].State = 7;
-    AnswerTick(state, port);
-    EXPECT_EQ(net.Puts(h).back(), "two\n");
+    for (const int linkState : {4, 6, 7}) {
+        SCOPED_TRACE(linkState);
+        net = ScriptNetwork();
+        const std::uint16_t h = net.AddIncoming();
+        net.Links[h].Grants = {1, 1, 0};
+        AnswerTick(state, port);
+        ASSERT_EQ(state.Answer.AnswerActive, 1);
+        ASSERT_NE(state.Answer.AnswerFile, nullptr);
+        net.Links[h].State = linkState;
+        AnswerTick(state, port);
+        if (linkState >= 5) {
+            EXPECT_EQ(net.Puts(h), (std::vector<std::string>{kGreeting, "one\n", "two\n"}));
+            continue;
+        }
+        EXPECT_EQ(state.Answer.AnswerActive, 0);
+        EXPECT_EQ(state.Answer.AnswerFile, nullptr);
+        EXPECT_EQ(net.BefCodes(h), std::vector<int>{2});  // no command for a gone caller
+        EXPECT_EQ(net.Puts(h), (std::vector<std::string>{kGreeting, "one\n"}));
+    }
 }
 
 TEST_F(AnswerFixture, EmptyMycallStillAsksForRequests) {

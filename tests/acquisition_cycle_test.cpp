@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -63,20 +64,10 @@ std::ostream& operator<<(std::ostream& os, const Transition& t) {
 
 struct CycleFixture : ::testing::Test {
     void SetUp() override {
-        port.Boxes.clear();
-        port.Repaints.clear();
-        port.WhileBoxOpen = nullptr;
-        net.Links.clear();
-        net.Calls.clear();
-        net.Incoming.clear();
-        net.NextHandle = 1;
-        net.StatHighBits = 0;
-        InitAppState(state);
-        std::strcpy(state.Mycall, "QX0OWN");
-        char tmpl[] = "/tmp/hopwatch-cycle-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
-        std::snprintf(state.DataDir, sizeof state.DataDir, "%s", dir.c_str());
+        port = FakePort();
+        net = ScriptNetwork();
+        dir = InitScratchState(state);
+        ASSERT_FALSE(dir.empty());
         for (int i = 0; i < kChannelCount; ++i) {
             ResetChannelCounters(state.ChannelTable[i]);
             SetChannelViewDefaults(state.ChannelTable[i]);
@@ -92,8 +83,7 @@ struct CycleFixture : ::testing::Test {
     }
     void TearDown() override {
         for (int i = 0; i < kChannelCount; ++i) ReleaseArea(state.HistoryArea[i]);
-        std::string cmd = "rm -rf '" + dir + "'";
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        std::filesystem::remove_all(dir);
     }
     // A fresh world for the next case of a table.
     void Fresh() {
@@ -112,7 +102,8 @@ struct CycleFixture : ::testing::Test {
 
     // Starts a call with the minute tick (tick 0) and runs second ticks
     // 1..ticks, calling `before(tick)` ahead of each; returns the tick on
-    // which each new state of channel 0 was entered.
+    // which each new state of channel 0 was entered. The overflow step
+    // passes through 7 within its tick; that passage is listed as well.
     std::vector<Transition> Run(int ticks, const std::function<void(int)>& before) {
         std::vector<Transition> out;
         int last = StateOf();
@@ -120,12 +111,22 @@ struct CycleFixture : ::testing::Test {
         if (StateOf() != last) out.push_back({0, last = StateOf()});
         for (int t = 1; t <= ticks; ++t) {
             before(t);
+            const int was = StateOf();
             CycleTick(state, port);
+            if (was == 8) out.push_back({t, 7});
             if (StateOf() != last) out.push_back({t, last = StateOf()});
         }
         return out;
     }
 
+    // A digipeater that is up at tick 3 and sends `lines` for the first
+    // reading tick (5).
+    std::function<void(int)> Sends(std::uint16_t h, const std::vector<std::string>& lines) {
+        return [this, h, lines](int t) {
+            if (t == 3) net.Links[h].State = 5;
+            if (t == 5) Queue(h, lines);
+        };
+    }
     // The normal digipeater: up at tick 3, banner at 5, reply at 6.
     std::function<void(int)> GoodCall(std::uint16_t h, int links = 2, int base = 0) {
         return [this, h, links, base](int t) {
@@ -149,6 +150,7 @@ struct CycleFixture : ::testing::Test {
 };
 
 TEST_F(CycleFixture, GoodCallEntersEachStateOnItsTick) {
+    net.StatHighBits = 0x18;  // status bits above data and link state mean nothing
     const std::vector<Transition> got = Run(12, GoodCall(1));
     const std::vector<Transition> want = {{0, 1}, {1, 2}, {3, 3}, {4, 4}, {5, 5}, {6, 6}, {7, 9}, {8, 11}, {9, 0}};
     EXPECT_EQ(got, want);
@@ -221,20 +223,7 @@ TEST_F(CycleFixture, FailurePathsEnterEachStateOnItsTick) {
     for (const PathCase& pc : cases) {
         SCOPED_TRACE(pc.name);
         Fresh();
-        std::vector<Transition> got;
-        // The overflow step passes through 7 within its tick; that passage
-        // is listed as well.
-        int last = StateOf();
-        MinuteTick(state, port, 0);
-        if (StateOf() != last) got.push_back({0, last = StateOf()});
-        for (int t = 1; t <= 200; ++t) {
-            pc.script(*this, t);
-            const int before = StateOf();
-            CycleTick(state, port);
-            if (before == 8) got.push_back({t, 7});
-            if (StateOf() != last) got.push_back({t, last = StateOf()});
-        }
-        EXPECT_EQ(got, pc.want);
+        EXPECT_EQ(Run(200, [&](int t) { pc.script(*this, t); }), pc.want);
         std::vector<int> codes;  // frame releases left out
         for (int code : net.BefCodes(1))
             if (code != kL2FrameDone) codes.push_back(code);
@@ -269,48 +258,19 @@ TEST_F(CycleFixture, LongFramesAreCutToTheirSlot) {
         std::string stored;  // the slot up to its NUL
     };
     const std::string x120(120, 'x');
-    std::string crAt60 = x120;
-    crAt60[60] = '\r';
-    std::string crAt98 = x120;
-    crAt98[98] = '\r';
-    std::string crAt97 = x120;
-    crAt97[97] = '\r';
+    auto crAt = [&](std::size_t at) { return std::string(x120).replace(at, 1, "\r"); };
     const std::vector<FrameCase> cases = {
         {"120 bytes without CR", x120, std::string(98, 'x') + "\n"},
-        {"CR at 60", crAt60, std::string(60, 'x') + "\r\n"},
-        {"CR at 97 is the last one kept", crAt97, std::string(97, 'x') + "\r\n"},
-        {"CR at 98 lies beyond the cut", crAt98, std::string(98, 'x') + "\n"},
+        {"CR at 60", crAt(60), std::string(60, 'x') + "\r\n"},
+        {"CR at 97 is the last one kept", crAt(97), std::string(97, 'x') + "\r\n"},
+        {"CR at 98 lies beyond the cut", crAt(98), std::string(98, 'x') + "\n"},
     };
     for (const FrameCase& fc : cases) {
         SCOPED_TRACE(fc.name);
         Fresh();
-        Run(10, [&](int t) {
-            if (t == 3) net.Links[1].State = 5;
-            if (t == 5) Queue(1, {"=>\r", fc.text, "=>\r"});
-        });
+        Run(10, Sends(1, {"=>\r", fc.text, "=>\r"}));
         EXPECT_EQ(std::string(Channel().ReplyLines[0]), fc.stored);
         EXPECT_EQ(Channel().ReplyLineCount, 2);
-    }
-}
-
-TEST(TerminateReplyLine, EndsAtTheFirstCrOrCutsAfter98) {
-    struct Case {
-        const char* name;
-        std::string before;  // slot contents before, padded with 'y'
-        std::string after;   // up to the NUL
-    };
-    const std::vector<Case> cases = {
-        {"short line", "ab\rstale\r", "ab\r\n"},
-        {"CR at 0", "\rxyz", "\r\n"},
-        {"no CR: stale bytes behind a short copy are searched too", "abc", std::string("abc") + std::string(95, 'y') + "\n"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        char slot[kReplySlotSize];
-        std::memset(slot, 'y', sizeof slot);
-        std::memcpy(slot, c.before.data(), c.before.size());
-        TerminateReplyLine(slot);
-        EXPECT_EQ(std::string(slot), c.after);
     }
 }
 
@@ -320,23 +280,16 @@ TEST_F(CycleFixture, StaleSlotBytesAreFoundWhenAShortLineHasNoCr) {
     // Next call: line 1 is a frame "AB" without CR; the slot keeps the old
     // line behind it, so its first CR is the old one.
     const std::string old = Channel().ReplyLines[1];
-    Run(12, [&](int t) {
-        if (t == 3) net.Links[2].State = 5;
-        if (t == 5) Queue(2, {"=>\r", kHeading, "AB", "=>\r"});
-    });
+    Run(12, Sends(2, {"=>\r", kHeading, "AB", "=>\r"}));
     EXPECT_EQ(std::string(Channel().ReplyLines[1]), "AB" + old.substr(2));
 }
 
 TEST_F(CycleFixture, PromptsInStatesSixAndEightChangeNothing) {
     // Complete reply followed by more prompts in the same tick.
-    Run(5, [&](int t) {
-        if (t == 3) net.Links[1].State = 5;
-        if (t == 5) {
-            Queue(1, {"=>\r"});
-            Queue(1, Report(1));
-            Queue(1, {"=>\r", "=> more\r", "text after\r"});
-        }
-    });
+    std::vector<std::string> lines = Report(1);
+    lines.insert(lines.begin(), "=>\r");
+    lines.insert(lines.end(), {"=>\r", "=> more\r", "text after\r"});
+    Run(5, Sends(1, lines));
     EXPECT_EQ(StateOf(), 6);
     EXPECT_EQ(Channel().ReplyLineCount, 3);
     EXPECT_EQ(net.Links[1].Frames.size(), 0u) << "taken and released";
@@ -344,29 +297,11 @@ TEST_F(CycleFixture, PromptsInStatesSixAndEightChangeNothing) {
 
     // Overflow followed by a prompt in the same tick.
     Fresh();
-    Run(5, [&](int t) {
-        if (t == 3) net.Links[1].State = 5;
-        if (t == 5) {
-            Queue(1, {"=>\r"});
-            std::vector<std::string> r = Report(18);
-            r.pop_back();
-            Queue(1, r);
-            Queue(1, {"=>\r"});
-        }
-    });
+    lines = Report(18);  // its closing prompt comes as the 20th line
+    lines.insert(lines.begin(), "=>\r");
+    Run(5, Sends(1, lines));
     EXPECT_EQ(StateOf(), 8);
     EXPECT_EQ(Channel().ReplyLineCount, 19);
-}
-
-TEST_F(CycleFixture, ShortFramesAreNoPrompt) {
-    Run(6, [&](int t) {
-        if (t == 3) net.Links[1].State = 5;
-        if (t == 5) {
-            net.Links[1].Frames.push_back(MakeFrame("=>", 1));  // only '=' counts
-            net.Links[1].Frames.push_back(MakeFrame("", 0));
-        }
-    });
-    EXPECT_EQ(StateOf(), 4);
 }
 
 TEST_F(CycleFixture, The180thReadingTickReadsAndThe181stFails) {
@@ -382,86 +317,56 @@ TEST_F(CycleFixture, The180thReadingTickReadsAndThe181stFails) {
     EXPECT_EQ(net.Links[1].Frames.size(), 2u) << "the 181st tick reads nothing";
 }
 
-TEST_F(CycleFixture, OneTickReadsABoundedNumberOfFrames) {
-    Run(5, [&](int t) {
-        if (t == 3) net.Links[1].State = 5;
-        if (t == 5) {
-            for (int i = 0; i < 200; ++i) net.QueueText(1, "noise\r");
-        }
-    });
-    EXPECT_EQ(net.Count("get_i"), kFramesPerTick);
-    CycleTick(state, port);
-    EXPECT_EQ(net.Count("get_i"), 2 * kFramesPerTick);
-
-    // A stack that reports data for ever but hands out nothing.
-    Fresh();
-    Run(5, [&](int t) {
-        if (t == 3) net.Links[1].State = 5;
-        if (t == 5) net.Links[1].StuckDataBit = 1;
-    });
-    EXPECT_EQ(net.Count("get_i"), kNullFramesPerTick);
-    EXPECT_EQ(net.Count("bef"), 2) << "a null frame gets no command 15";
-}
-
-TEST_F(CycleFixture, NullFramesAreSkippedWithoutCommand15) {
-    Run(6, [&](int t) {
-        if (t == 3) net.Links[1].State = 5;
-        if (t == 5) {
-            net.Links[1].NullFrames = 3;
-            Queue(1, {"=>\r"});
-        }
-    });
-    EXPECT_EQ(StateOf(), 5);
-    EXPECT_EQ(net.Count("get_i"), 4);
-    EXPECT_EQ(net.BefCodes(1), (std::vector<int>{14, 7, 15}));
-}
-
-TEST_F(CycleFixture, StatusBitsAboveTheLinkStateAreIgnored) {
-    net.StatHighBits = 0x18;  // not data, not link state
-    const std::vector<Transition> got = Run(12, GoodCall(1));
-    EXPECT_EQ(got.back(), (Transition{9, 0}));
-    EXPECT_EQ(Channel().RecordCount, 1);
+// Frames a stack should not send: each tick reads a bounded number, null
+// frames get no command 15, and frames too short for "=>" are no prompt.
+TEST_F(CycleFixture, OddFramesAreReadWithinBounds) {
+    struct Case {
+        const char* name;
+        std::function<void(ScriptLink&)> atReading;  // before the first reading tick
+        int state;
+        int getI;
+        std::vector<int> bef;
+    };
+    std::vector<int> floodBef = {14, 7};
+    floodBef.insert(floodBef.end(), kFramesPerTick, 15);
+    const std::vector<Case> cases = {
+        {"flood", [](ScriptLink& l) { for (int i = 0; i < 200; ++i) l.Frames.push_back(MakeFrame("noise\r")); },
+         4, kFramesPerTick, floodBef},
+        {"data bit stuck, no frame", [](ScriptLink& l) { l.StuckDataBit = 1; }, 4, kNullFramesPerTick, {14, 7}},
+        {"null frames before the prompt",
+         [](ScriptLink& l) {
+             l.NullFrames = 3;
+             l.Frames.push_back(MakeFrame("=>\r"));
+         },
+         5, 4, {14, 7, 15}},
+        {"counts too short for a prompt",
+         [](ScriptLink& l) {
+             l.Frames.push_back(MakeFrame("=>", 1));  // only '=' counts
+             l.Frames.push_back(MakeFrame("", 0));
+         },
+         4, 2, {14, 7, 15, 15}},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        Fresh();
+        Run(5, [&](int t) {
+            if (t == 3) net.Links[1].State = 5;
+            if (t == 5) k.atReading(net.Links[1]);
+        });
+        EXPECT_EQ(StateOf(), k.state);
+        EXPECT_EQ(net.Count("get_i"), k.getI);
+        EXPECT_EQ(net.BefCodes(1), k.bef);
+    }
 }
 
 // --- recording ------------------------------------------------------------
-
-TEST_F(CycleFixture, FailedCallAfterAGoodOneRepeatsItWithItsOwnStartTime) {
-    Run(12, GoodCall(1, 2));
-    port.SetTime(2026, 12, 6, 14, 40);
-    // Connect fails; a shorter reply of an earlier attempt is not involved.
-    Run(6, [&](int t) {
-        if (t == 2) net.Links[2].State = 0;
-    });
-    ASSERT_EQ(Channel().RecordCount, 2);
-    EXPECT_EQ(state.NextRecordIndex[0], 2);
-    const HistoryRecord* r0 = HistorySlot(state, 0, 0);
-    const HistoryRecord* r1 = HistorySlot(state, 0, 1);
-    EXPECT_EQ(r0->Minute, 30);
-    EXPECT_EQ(r1->Minute, 40);
-    EXPECT_EQ(r1->Hour, 14);
-    EXPECT_EQ(r1->Day, 6);
-    EXPECT_EQ(r1->Month, 12);
-    EXPECT_EQ(r1->Year, 26);
-    EXPECT_EQ(r0->Links[0].LinkState, 1);
-    EXPECT_EQ(r1->Links[0].LinkState, 6);
-    EXPECT_EQ(r1->Links[1].Tkby, r0->Links[1].Tkby);
-    EXPECT_STREQ(r1->Links[1].Name, "QX1L01");
-    EXPECT_EQ(port.Repaints, (std::vector<bool>{true, true}));
-    EXPECT_EQ(HistoryFile(),
-              "2  QX0L00 0-15      QX1L01 0-15      \r\n"
-              "06.12.26 14:30 0 100 200 10 3 5 1 1 101 201 11 3 5 1 \r\n"
-              "06.12.26 14:40 0 100 200 10 3 5 6 1 101 201 11 3 5 6 ");
-}
 
 TEST_F(CycleFixture, CutShortReplyIsRepeatedFromItsOverwrittenSlots) {
     Run(12, GoodCall(1, 2, 0));
     port.SetTime(2026, 12, 6, 14, 41);
     // The next reply brings the heading and one new link line, then the
     // link goes quiet: the repeat parses the slots as they stand.
-    Run(200, [&](int t) {
-        if (t == 3) net.Links[2].State = 5;
-        if (t == 5) Queue(2, {"=>\r", kHeading, LinkLine(0, 555, 666, 77, "QX0L00", "0-15", "(8/9)")});
-    });
+    Run(200, Sends(2, {"=>\r", kHeading, LinkLine(0, 555, 666, 77, "QX0L00", "0-15", "(8/9)")}));
     ASSERT_EQ(Channel().RecordCount, 2);
     const HistoryRecord* r1 = HistorySlot(state, 0, 1);
     EXPECT_EQ(r1->Links[0].Tkby, 555);
@@ -471,6 +376,8 @@ TEST_F(CycleFixture, CutShortReplyIsRepeatedFromItsOverwrittenSlots) {
     EXPECT_EQ(Channel().ReplyLineCount, 4);
 }
 
+// Failed calls before any completed reply store nothing; after one they
+// repeat its lines with their own start time and code 6.
 TEST_F(CycleFixture, MixedRunLeavesFileAndSeriesInStep) {
     struct CallCase {
         int minute;
@@ -508,12 +415,17 @@ TEST_F(CycleFixture, MixedRunLeavesFileAndSeriesInStep) {
     EXPECT_EQ(HistoryFile(), expected);
     ASSERT_EQ(Channel().RecordCount, records);
     EXPECT_EQ(state.NextRecordIndex[0], records);
+    EXPECT_EQ(port.Repaints, std::vector<bool>(static_cast<std::size_t>(records), true));
     const int minutes[] = {1, 2, 4, 5, 6};
     const int codes[] = {1, 6, 1, 6, 1};
+    const int bases[] = {20, 20, 50, 50, 70};
     for (int i = 0; i < records; ++i) {
         const HistoryRecord* r = HistorySlot(state, 0, i);
-        EXPECT_EQ(r->Minute, minutes[i]);
+        EXPECT_EQ((std::vector<int>{r->Year, r->Month, r->Day, r->Hour, r->Minute}),
+                  (std::vector<int>{26, 12, 6, 15, minutes[i]}));
         EXPECT_EQ(r->Links[2].LinkState, codes[i]);
+        EXPECT_EQ(r->Links[1].Tkby, 101 + bases[i]);
+        EXPECT_STREQ(r->Links[1].Name, "QX1L01");
     }
 }
 
@@ -560,21 +472,9 @@ TEST_F(CycleFixture, NextRecordIndexNeverPassesTheCapacity) {
     }
 }
 
-TEST_F(CycleFixture, SaveFailureWarnsAndTheCallGoesOn) {
-    BreakDataDir();
-    const std::vector<Transition> got = Run(12, GoodCall(1));
-    EXPECT_EQ(got.back(), (Transition{9, 0}));
-    ASSERT_EQ(port.Boxes.size(), 1u);
-    EXPECT_EQ(port.Boxes[0].Text, "Impossible to save data,\nbecause the File is already opened by another application!");
-    EXPECT_EQ(port.Boxes[0].Caption, "hopwin");
-    EXPECT_EQ(port.Boxes[0].Icon, BoxIcon::Warning);
-    EXPECT_FALSE(port.Boxes[0].Asked);
-    EXPECT_EQ(Channel().RecordCount, 1) << "the in-memory record stays";
-    EXPECT_EQ(port.Repaints, std::vector<bool>{true});
-}
-
-// A real modal box runs a nested loop in which further ticks arrive. The
-// fake runs them inside the box: three second ticks and a minute tick.
+// A failed save warns and the call goes on. A real modal box runs a nested
+// loop in which further ticks arrive; the fake runs them inside the box:
+// second ticks and minute ticks.
 TEST_F(CycleFixture, TicksInsideTheSaveWarningNeitherStoreTwiceNorTouchTheCall) {
     BreakDataDir();
     ChannelRecord& other = Channel(1);
@@ -594,7 +494,13 @@ TEST_F(CycleFixture, TicksInsideTheSaveWarningNeitherStoreTwiceNorTouchTheCall) 
         if (t == 3) net.Links[2].State = 5;  // channel 1 connects meanwhile
     });
     EXPECT_EQ(nested, 1);
-    EXPECT_EQ(Channel().RecordCount, 1);
+    ASSERT_EQ(port.Boxes.size(), 1u);
+    EXPECT_EQ(port.Boxes[0].Text, "Impossible to save data,\nbecause the File is already opened by another application!");
+    EXPECT_EQ(port.Boxes[0].Caption, "hopwin");
+    EXPECT_EQ(port.Boxes[0].Icon, BoxIcon::Warning);
+    EXPECT_FALSE(port.Boxes[0].Asked);
+    EXPECT_EQ(port.Repaints, std::vector<bool>{true});
+    EXPECT_EQ(Channel().RecordCount, 1) << "the in-memory record stays";
     EXPECT_EQ(state.NextRecordIndex[0], 1);
     EXPECT_EQ(net.BefCodes(1), (std::vector<int>{14, 7, 15, 15, 15, 15, 15, 15, 4}));
     EXPECT_EQ(StateOf(), 0);
@@ -620,22 +526,6 @@ TEST_F(CycleFixture, RepeatInsideTheSaveWarningIsStoredOnce) {
 }
 
 // --- scheduling -------------------------------------------------------------
-
-TEST_F(CycleFixture, ScheduleCallStampsTheStartTime) {
-    ChannelRecord& c = Channel();
-    c.LastMin = 17;
-    c.LastHour = 9;
-    port.SetTime(2031, 1, 2, 3, 4);
-    MinuteTick(state, port, 0);
-    EXPECT_EQ(c.CycleState, 1);
-    EXPECT_EQ(c.PrevMin, 17);
-    EXPECT_EQ(c.PrevHour, 9);
-    EXPECT_EQ(c.LastMin, 4);
-    EXPECT_EQ(c.LastHour, 3);
-    EXPECT_EQ(c.LastConDay, 2);
-    EXPECT_EQ(c.LastConMonth, 1);
-    EXPECT_EQ(c.LastConYear, 31);
-}
 
 TEST_F(CycleFixture, MinuteCountingAndSkippedSlots) {
     struct Case {
@@ -681,9 +571,20 @@ TEST_F(CycleFixture, ImmediateRequestCallsTheCurrentChannelOnly) {
     Channel(0).MinuteCount = 2;
     Channel(0).MinutenIntervall = 5;
     state.CurrentChannel = 2;
+    c.LastMin = 17;
+    c.LastHour = 9;
+    port.SetTime(2031, 1, 2, 3, 4);
     MinuteTick(state, port, 1);
     EXPECT_EQ(c.CycleState, 1);
     EXPECT_EQ(c.MinuteCount, 0);
+    // The start time is stamped, the one before kept.
+    EXPECT_EQ(c.PrevMin, 17);
+    EXPECT_EQ(c.PrevHour, 9);
+    EXPECT_EQ(c.LastMin, 4);
+    EXPECT_EQ(c.LastHour, 3);
+    EXPECT_EQ(c.LastConDay, 2);
+    EXPECT_EQ(c.LastConMonth, 1);
+    EXPECT_EQ(c.LastConYear, 31);
     EXPECT_EQ(Channel(0).MinuteCount, 2) << "no other channel counts";
     EXPECT_EQ(Channel(0).CycleState, 0);
 

@@ -1,19 +1,11 @@
-# The AGWPE backend: frame codec, client against a fake TNC, and the pair of
-# real Direwolf TNCs.
+# The AGWPE backend: frame codec and client against a fake TNC.
 hopwatch_add_test(NAME agw_tests SOURCES agw_client_test.cpp agw_frame_test.cpp)
-
-# Two real Direwolf TNCs wired by audio over UDP; skipped when direwolf is
-# not installed.
-add_executable(agw_audio_forward integration/audio_forward.cpp)
-hopwatch_add_test(NAME agw_direwolf_tests
-  SOURCES integration/agw_direwolf_test.cpp integration/direwolf_pair.cpp)
-target_compile_definitions(agw_direwolf_tests PRIVATE
-  HOPWATCH_AUDIO_FORWARD="$<TARGET_FILE:agw_audio_forward>")
-add_dependencies(agw_direwolf_tests agw_audio_forward)
 
 hopwatch_add_fuzzer(NAME agw_frame_fuzz SOURCES fuzz/agw_frame_fuzz.cpp)
 
-# The program end to end on the Direwolf pair, and its start without a TNC.
+# The program end to end on two real Direwolf TNCs wired by audio over UDP
+# (skipped when direwolf is not installed), and its start without a TNC.
+add_executable(agw_audio_forward integration/audio_forward.cpp)
 hopwatch_add_test(NAME agw_program_tests
   SOURCES integration/agw_program_test.cpp integration/direwolf_pair.cpp)
 target_compile_definitions(agw_program_tests PRIVATE

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "acquisition/agw_client.h"
 #include "acquisition/layer2_backend.h"
@@ -17,17 +18,27 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using Strings = std::vector<std::string>;
 
 std::string LineText(const unsigned char* frame) {
     const int n = frame[0] | (frame[1] << 8);
     return std::string(reinterpret_cast<const char*>(frame + 3), static_cast<std::size_t>(n));
 }
 
+// Options for a TNC on this host; the timeouts are short to keep tests quick.
+AgwOptions LocalOptions(int tcpPort, int radioPort = 0) {
+    AgwOptions o;
+    o.Host = "127.0.0.1";
+    o.TcpPort = tcpPort;
+    o.RadioPort = radioPort;
+    o.InitTimeoutMs = 200;
+    return o;
+}
+
 class AgwClientTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        options.Host = "127.0.0.1";
-        options.TcpPort = server.Port();
+        options = LocalOptions(server.Port(), RadioPort());
         options.InitTimeoutMs = 1000;
         options.ReconnectIntervalMs = 20;
         options.OutstandingReplyTimeoutMs = 300;
@@ -61,6 +72,7 @@ protected:
         return h;
     }
     int State(std::uint16_t h) { return client->l2_stat(0, h) & kL2StateMask; }
+    virtual int RadioPort() const { return 0; }
 
     FakeAgwServer server;
     AgwOptions options;
@@ -70,10 +82,7 @@ protected:
 TEST(AgwInit, FailsWithoutATncAndWithASilentListener) {
     FakeAgwServer silent;
     silent.AnswerVersion = 0;
-    AgwOptions o;
-    o.Host = "127.0.0.1";
-    o.TcpPort = silent.Port();
-    o.InitTimeoutMs = 200;
+    AgwOptions o = LocalOptions(silent.Port());
     AgwClient quiet(o);
     EXPECT_EQ(0, WithServerPumping(silent, [&] { return quiet.ax_init(); }));
 
@@ -130,45 +139,6 @@ TEST(AgwUri, TheBackendFactoryBuildsTheClientOrSaysWhy) {
     EXPECT_NE(nullptr, std::strstr(BackendStartHint("agw://tnc:8001"), "agw://tnc:8001"));
 }
 
-TEST(AgwRadioPort, EveryFrameGoesToTheChosenPortAndOnlyItsReportsCount) {
-    FakeAgwServer server;
-    AgwOptions o;
-    o.Host = "127.0.0.1";
-    o.TcpPort = server.Port();
-    o.RadioPort = 1;
-    AgwClient client(o);
-    ASSERT_EQ(1, WithServerPumping(server, [&] { return client.ax_init(); }));
-    const std::uint16_t h = client.l2_connect("Q1OWN", "Q1DIG Q2VIA");
-    server.Send('C', "Q1DIG", "Q1OWN", "*** CONNECTED With Station Q1DIG\r", 0);  // other port
-    for (int i = 0; i < 50; ++i) {
-        server.Pump();
-        client.Poll();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    EXPECT_EQ(2, client.l2_stat(0, h));
-    server.Send('C', "Q1DIG", "Q1OWN", "*** CONNECTED With Station Q1DIG\r", 1);
-    for (int i = 0; i < 2000 && client.l2_stat(0, h) != 5; ++i) {
-        server.Pump();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    EXPECT_EQ(5, client.l2_stat(0, h));
-    client.l2_ialloc(h, 256);
-    client.l2_puts(h, "p\n");
-    client.l2_bef(kL2Disconnect, h);
-    for (int i = 0; i < 50; ++i) {
-        server.Pump();
-        client.Poll();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    int perKind = 0;
-    for (const auto& f : server.Frames) {
-        if (f.Kind == 'R') continue;  // the version request names no port
-        EXPECT_EQ(1, f.Port) << f.Kind;
-        ++perKind;
-    }
-    EXPECT_GE(perKind, 4);  // X, v, Y, D at least
-}
-
 TEST_F(AgwClientTest, ConnectGoesOutAsCOrVWithTheViaList) {
     const std::uint16_t direct = client->l2_connect("q1own", "q1dig-2");
     const std::uint16_t via = client->l2_connect("Q1OWN", "Q1DIG Q2VIA-1  q3via");
@@ -178,11 +148,8 @@ TEST_F(AgwClientTest, ConnectGoesOutAsCOrVWithTheViaList) {
     EXPECT_EQ(2, State(direct));
     EXPECT_EQ(2, State(via));
 
-    ASSERT_EQ(1u, server.Of('X').size());
-    EXPECT_EQ("Q1OWN", server.Of('X')[0].From);
-    ASSERT_EQ(1u, server.Of('C').size());
-    EXPECT_EQ("Q1OWN", server.Of('C')[0].From);
-    EXPECT_EQ("Q1DIG-2", server.Of('C')[0].To);
+    ASSERT_EQ(Strings{"Q1OWN>"}, server.Pairs('X'));
+    ASSERT_EQ(Strings{"Q1OWN>Q1DIG-2"}, server.Pairs('C'));
     ASSERT_EQ(1u, server.Of('v').size());
     const auto v = server.Of('v')[0];
     EXPECT_EQ("Q1DIG", v.To);
@@ -292,10 +259,8 @@ TEST_F(AgwClientTest, ReceivedDataIsCutIntoLineFrames) {
     server.Send('D', "Q9XYZ", "Q1OWN", "stray\r");
     Settle();
     EXPECT_EQ(5, client->l2_stat(0, h));
-}
 
-TEST_F(AgwClientTest, LinesReceivedBeforeADisconnectStayReadable) {
-    const std::uint16_t h = Connected();
+    // Lines received before a disconnect stay readable.
     server.Send('D', "Q1DIG", "Q1OWN", "last words\r");
     server.Send('d', "Q1DIG", "Q1OWN", "*** DISCONNECTED From Station Q1DIG\r");
     ASSERT_TRUE(Until([&] { return client->l2_stat(0, h) == kL2DataWaiting; }));
@@ -310,9 +275,7 @@ TEST_F(AgwClientTest, TransmitSpaceFollowsLinkAndOutstandingFrames) {
     EXPECT_EQ(1, client->l2_ialloc(h, 256));
     client->l2_puts(h, "p\n\n");
     Settle();
-    ASSERT_EQ(1u, server.Of('Y').size());
-    EXPECT_EQ("Q1OWN", server.Of('Y')[0].From);
-    EXPECT_EQ("Q1DIG", server.Of('Y')[0].To);
+    ASSERT_EQ(Strings{"Q1OWN>Q1DIG"}, server.Pairs('Y'));
     ASSERT_EQ(1u, server.Of('D').size());
     const auto d = server.Of('D')[0];
     EXPECT_EQ("p\r\r", d.Data);  // LF becomes CR
@@ -367,9 +330,7 @@ TEST_F(AgwClientTest, DisconnectFromEitherSide) {
     const std::uint16_t h = Connected();
     client->l2_bef(kL2Disconnect, h);
     Settle();
-    ASSERT_EQ(1u, server.Of('d').size());
-    EXPECT_EQ("Q1OWN", server.Of('d')[0].From);
-    EXPECT_EQ("Q1DIG", server.Of('d')[0].To);
+    ASSERT_EQ(Strings{"Q1OWN>Q1DIG"}, server.Pairs('d'));
     EXPECT_EQ(5, State(h));
     server.Send('d', "Q1DIG", "Q1OWN", "*** DISCONNECTED From Station Q1DIG\r");
     EXPECT_TRUE(Until([&] { return State(h) == 0; }));
@@ -453,8 +414,7 @@ TEST_F(AgwClientTest, ATncThatVanishesDropsEveryLinkAndIsFoundAgain) {
 TEST_F(AgwClientTest, IncomingConnectsToMycallAreHandedOutOnce) {
     EXPECT_EQ(0, client->l2_get_sabm("q1own"));
     Settle();
-    ASSERT_EQ(1u, server.Of('X').size());
-    EXPECT_EQ("Q1OWN", server.Of('X')[0].From);
+    ASSERT_EQ(Strings{"Q1OWN>"}, server.Pairs('X'));
 
     server.Send('C', "Q5CALL", "Q1OWN", "*** CONNECTED To Station Q5CALL\r");
     server.Send('C', "Q6CALL", "Q9OTHR", "*** CONNECTED To Station Q6CALL\r");
@@ -465,18 +425,14 @@ TEST_F(AgwClientTest, IncomingConnectsToMycallAreHandedOutOnce) {
     EXPECT_EQ(5, State(h));
     // The caller of a call that is not ours is sent away.
     Settle();
-    ASSERT_EQ(1u, server.Of('d').size());
-    EXPECT_EQ("Q9OTHR", server.Of('d')[0].From);
-    EXPECT_EQ("Q6CALL", server.Of('d')[0].To);
+    ASSERT_EQ(Strings{"Q9OTHR>Q6CALL"}, server.Pairs('d'));
 
     // The answer goes back to the caller.
     client->l2_bef(kL2NewIncoming, h);
     ASSERT_EQ(1, client->l2_ialloc(h, 256));
     client->l2_puts(h, "Hopwatch V 2.34 link data acquisition!\n");
     Settle();
-    ASSERT_EQ(1u, server.Of('D').size());
-    EXPECT_EQ("Q1OWN", server.Of('D')[0].From);
-    EXPECT_EQ("Q5CALL", server.Of('D')[0].To);
+    ASSERT_EQ(Strings{"Q1OWN>Q5CALL"}, server.Pairs('D'));
     EXPECT_EQ("Hopwatch V 2.34 link data acquisition!\r", server.Of('D')[0].Data);
     server.Send('d', "Q5CALL", "Q1OWN", "*** DISCONNECTED From Station Q5CALL\r");
     EXPECT_TRUE(Until([&] { return State(h) == 0; }));
@@ -485,10 +441,8 @@ TEST_F(AgwClientTest, IncomingConnectsToMycallAreHandedOutOnce) {
     server.Frames.clear();
     EXPECT_EQ(0, client->l2_get_sabm("Q7NEW"));
     Settle();
-    ASSERT_EQ(1u, server.Of('x').size());
-    EXPECT_EQ("Q1OWN", server.Of('x')[0].From);
-    ASSERT_EQ(1u, server.Of('X').size());
-    EXPECT_EQ("Q7NEW", server.Of('X')[0].From);
+    ASSERT_EQ(Strings{"Q1OWN>"}, server.Pairs('x'));
+    ASSERT_EQ(Strings{"Q7NEW>"}, server.Pairs('X'));
     client->l2_get_sabm("Q7NEW");
     Settle();
     EXPECT_EQ(1u, server.Of('X').size());  // not again while unchanged
@@ -533,7 +487,7 @@ TEST_F(AgwClientTest, GarbageFromTheTncIsSurvivedAndSaidOnce) {
     EXPECT_EQ(5, State(g));
 }
 
-TEST_F(AgwClientTest, UnknownHandlesReadAsDown) {
+TEST_F(AgwClientTest, UnknownHandlesReadAsDownAndDeadLinksMakeRoom) {
     EXPECT_EQ(0, client->l2_stat(0, 0));
     EXPECT_EQ(0, client->l2_stat(0, 4711));
     EXPECT_EQ(nullptr, client->l2_get_i(4711));
@@ -543,9 +497,8 @@ TEST_F(AgwClientTest, UnknownHandlesReadAsDown) {
     Settle();
     EXPECT_TRUE(server.Of('D').empty());
     EXPECT_TRUE(server.Of('d').empty());
-}
 
-TEST_F(AgwClientTest, OldDeadLinksMakeRoomForNewOnes) {
+    // Old dead links make room for new ones.
     std::uint16_t first = 0;
     for (int i = 0; i < kAgwMaxLinks * 3; ++i) {
         const std::uint16_t h = client->l2_connect("Q1OWN", "");  // fails at once
@@ -555,6 +508,30 @@ TEST_F(AgwClientTest, OldDeadLinksMakeRoomForNewOnes) {
     const std::uint16_t h = Connected();
     EXPECT_EQ(5, State(h));
     EXPECT_EQ(0, State(first));
+}
+
+struct AgwRadioPortTest : AgwClientTest {
+    int RadioPort() const override { return 1; }
+};
+
+TEST_F(AgwRadioPortTest, EveryFrameGoesToTheChosenPortAndOnlyItsReportsCount) {
+    const std::uint16_t h = client->l2_connect("Q1OWN", "Q1DIG Q2VIA");
+    server.Send('C', "Q1DIG", "Q1OWN", "*** CONNECTED With Station Q1DIG\r", 0);  // other port
+    Settle();
+    EXPECT_EQ(2, client->l2_stat(0, h));
+    server.Send('C', "Q1DIG", "Q1OWN", "*** CONNECTED With Station Q1DIG\r", 1);
+    EXPECT_TRUE(Until([&] { return client->l2_stat(0, h) == 5; }));
+    client->l2_ialloc(h, 256);
+    client->l2_puts(h, "p\n");
+    client->l2_bef(kL2Disconnect, h);
+    Settle();
+    int perKind = 0;
+    for (const auto& f : server.Frames) {
+        if (f.Kind == 'R') continue;  // the version request names no port
+        EXPECT_EQ(1, f.Port) << f.Kind;
+        ++perKind;
+    }
+    EXPECT_GE(perKind, 4);  // X, v, Y, D at least
 }
 
 }  // namespace

@@ -18,6 +18,15 @@
 
 #include "acquisition/agw_frame.h"
 
+// An IPv4 socket address; host in host byte order (INADDR_LOOPBACK, INADDR_ANY).
+inline sockaddr_in Ipv4Address(in_addr_t host, int port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(host);
+    a.sin_port = htons(static_cast<unsigned short>(port));
+    return a;
+}
+
 struct ReceivedAgwFrame {
     int Port;
     char Kind;
@@ -42,10 +51,7 @@ public:
         listen_ = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
         int one = 1;
         setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(static_cast<unsigned short>(port));
+        sockaddr_in a = Ipv4Address(INADDR_LOOPBACK, port);
         if (bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(listen_, 4) != 0) {
             close(listen_);
             listen_ = -1;
@@ -65,7 +71,6 @@ public:
         client_ = -1;
         in_.clear();
     }
-    int HasClient() const { return client_ >= 0; }
     int Accepted() const { return accepted_; }
 
     // Accepts, reads and answers whatever is there; never blocks.
@@ -127,6 +132,13 @@ public:
         for (const auto& f : Frames) {
             if (f.Kind == kind) r.push_back(f);
         }
+        return r;
+    }
+
+    // "FROM>TO" of each frame of one kind received so far.
+    std::vector<std::string> Pairs(char kind) const {
+        std::vector<std::string> r;
+        for (const auto& f : Of(kind)) r.push_back(f.From + ">" + f.To);
         return r;
     }
 

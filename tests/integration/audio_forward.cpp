@@ -1,5 +1,5 @@
 // Carries one Direwolf instance's transmitted audio to another instance's
-// UDP audio input, for the TNC-pair integration test.
+// UDP audio input, for the end-to-end test on two TNCs.
 //
 // Direwolf writes its transmit audio to an ALSA "file" PCM whose file is a
 // pipe into this program: raw 16-bit little-endian mono samples on standard

@@ -1,9 +1,9 @@
 // Starting and stopping the Direwolf pair; see direwolf_pair.h.
 #include "integration/direwolf_pair.h"
 
-#include <arpa/inet.h>
+#include "agw_fake_server.h"
+
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -22,25 +22,10 @@
 
 namespace {
 
-void WriteFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 int Accepts(int port) {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<unsigned short>(port));
-    const int ok = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    const sockaddr_in a = Ipv4Address(INADDR_LOOPBACK, port);
+    const int ok = connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
     close(fd);
     return ok;
 }
@@ -107,6 +92,18 @@ void Terminate(DirewolfInstance& d) {
 
 }  // namespace
 
+void WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
 int FreePort(int type) {
     // Direwolf takes ports up to 49151 only, below the kernel's ephemeral
     // range, so the kernel cannot pick one: try from a random start.
@@ -116,11 +113,8 @@ int FreePort(int type) {
         const int fd = socket(AF_INET, type, 0);
         int one = 1;
         setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_ANY);
-        a.sin_port = htons(static_cast<unsigned short>(port));
-        const int ok = bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        const sockaddr_in a = Ipv4Address(INADDR_ANY, port);
+        const int ok = bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0;
         close(fd);
         if (ok) return port;
     }

@@ -48,5 +48,9 @@ private:
     std::string root_;
 };
 
+// A whole file written or read as bytes; reading a missing file gives "".
+void WriteFile(const std::string& path, const std::string& text);
+std::string ReadFile(const std::string& path);
+
 // A TCP or UDP port that nothing listens on right now.
 int FreePort(int type);

@@ -8,12 +8,27 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "acquisition/layer2.h"
+#include "shell/channel_table.h"
+
+// A fresh program state with Mycall "QX0OWN" and a new scratch folder as its
+// data directory; returns the folder, empty when it could not be made.
+inline std::string InitScratchState(AppState& state) {
+    InitAppState(state);
+    std::strcpy(state.Mycall, "QX0OWN");
+    char tmpl[] = "/tmp/hopwatch-test-XXXXXX";
+    if (mkdtemp(tmpl) == nullptr) return "";
+    std::snprintf(state.DataDir, sizeof state.DataDir, "%s", tmpl);
+    return tmpl;
+}
 
 // One received frame in the stack's layout: 16-bit little-endian text count,
 // one unused byte, then the text. `count` may differ from the text length to
