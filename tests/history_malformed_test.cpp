@@ -12,10 +12,6 @@ namespace {
 
 using namespace history_test;
 
-const std::string kHeader = "2  QX0AAA p1      QX0BBB p2      ";
-const std::string kRecord1 = "\r\n06.12.26 14:30 7 120 340 12 3 5 1 2 15 22 0 40 60 2 ";
-const std::string kRecord2 = "\r\n06.12.26 14:40 7 120 340 12 3 5 6 2 15 22 0 40 60 6 ";
-
 struct HistoryMalformed : HistoryTest {
     // Loads `bytes` and checks the outcome; `fault` is empty for a file
     // that is not damaged.
@@ -61,6 +57,7 @@ TEST_F(HistoryMalformed, history_header_only) {
     Expect("0  ", 0, "");
     Expect(kHeader + "\r\n", 0, "");
     EXPECT_EQ(Channel().ReplyLineCount, 4);
+    EXPECT_EQ(Cell(Channel(), kColName, 2), "QX0BBB");
 }
 
 TEST_F(HistoryMalformed, history_bad_count) {
@@ -135,50 +132,45 @@ TEST_F(HistoryMalformed, history_binary_garbage) {
         state = state * 1103515245u + 12345u;
         garbage.push_back(static_cast<char>(state >> 16));
     }
-    Dir.Write("QX0TST2.hpw", garbage);
-    Port.Boxes.clear();
-    LoadHistory(State, Port, 0);
-    EXPECT_EQ(Channel().RecordCount, 0);
-    EXPECT_EQ(Port.Boxes.size(), 1u);
-    // Garbage after good records: the good ones stand.
-    Dir.Write("QX0TST2.hpw", kHeader + kRecord1 + "\r\n" + garbage);
-    Port.Boxes.clear();
-    LoadHistory(State, Port, 0);
-    EXPECT_EQ(Channel().RecordCount, 1);
-    EXPECT_EQ(Port.Boxes.size(), 1u);
+    // Alone, or after good records: the good ones stand, and the user is told.
+    for (const std::string& bytes : {garbage, kHeader + kRecord1 + "\r\n" + garbage}) {
+        Dir.Write("QX0TST2.hpw", bytes);
+        Port.Boxes.clear();
+        LoadHistory(State, Port, 0);
+        EXPECT_EQ(Channel().RecordCount, bytes == garbage ? 0 : 1);
+        EXPECT_EQ(Port.Boxes.size(), 1u);
+    }
     // NUL bytes inside tokens are just token bytes.
     Expect(std::string("2  QX") + '\0' + "AA p1      QX0BBB p2      " + kRecord1, 1, "");
 }
 
 TEST_F(HistoryMalformed, history_30000_records) {
-    // Valid but long: the newest 24000 load, the scan counts all 30000.
+    // Valid but long: the newest 24000 load in order, the scan counts all 30000.
     Dir.Write("QX0TST2.hpw", ManyRecords(30000));
-    Port.Answers = {BoxAnswer::Cancel};
-    LoadHistory(State, Port, 0);
+    LoadHistory(State, Port, 0);  // Cancel
     EXPECT_EQ(Channel().RecordCount, 24000);
     EXPECT_EQ(State.NextRecordIndex[0], 24000);
-    ASSERT_EQ(Port.Boxes.size(), 1u);
+    // File record i carries i as its first token; the time stamp cycles.
+    for (int slot : {0, 1, 12345, 23999}) {
+        const long i = 6000 + slot;
+        EXPECT_EQ(HistorySlot(State, 0, slot)->Minute, i % 60) << slot;
+        EXPECT_EQ(HistorySlot(State, 0, slot)->Day, i % 28 + 1) << slot;
+    }
+    EXPECT_EQ(Cell(Channel(), kColPort, 1), "29999");
+    ASSERT_EQ(Port.Boxes.size(), 1u);  // the size prompt only
+    EXPECT_NE(Port.Boxes[0].Text.find("Congratulations!"), std::string::npos);
     // A further connect replaces the newest record only.
     const HistoryRecord before = *HistorySlot(State, 0, 23998);
     Connect(1, 1, 27, 0, 0);
     EXPECT_EQ(Channel().RecordCount, 24000);
     EXPECT_EQ(HistorySlot(State, 0, 23998)->Minute, before.Minute);
     EXPECT_EQ(HistorySlot(State, 0, 23999)->Year, 27);
+    EXPECT_EQ(HistorySlot(State, 0, 24000), nullptr);
     // The scan counts every record of the file and offers the rotation.
     Port.Boxes.clear();
     EXPECT_EQ(ScanHistoryFile(State, Port, 0), 1);
     ASSERT_EQ(Port.Boxes.size(), 1u);
     EXPECT_TRUE(Port.Boxes[0].Asked);
-}
-
-// The reader on its own: offsets and counts for the scan.
-TEST(HistoryReader, CountsRecordsAndStopsAtTheFault) {
-    const std::string bytes = kHeader + kRecord1 + kRecord2 + "\r\n06.12.26 14:50 7";
-    HistoryReader reader;
-    StartHistoryReader(reader, bytes.data(), bytes.size());
-    EXPECT_EQ(CountHistoryRecords(reader), 2);
-    EXPECT_EQ(reader.Fault, HistoryFault::TruncatedRecord);
-    EXPECT_EQ(reader.FaultOffset, bytes.size());
 }
 
 }  // namespace

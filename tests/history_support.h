@@ -12,7 +12,6 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -115,10 +114,16 @@ inline std::vector<Link> ExampleLinks() {
             {"2", "15", "22", "0", "QX0BBB", "p2", "(40/60)"}};
 }
 
-inline const char* kExampleFile =
-    "2  QX0AAA p1      QX0BBB p2      \r\n"
-    "06.12.26 14:30 7 120 340 12 3 5 1 2 15 22 0 40 60 2 \r\n"
-    "06.12.26 14:40 7 120 340 12 3 5 6 2 15 22 0 40 60 6 ";
+// The worked example's file: its header and its two records, the second
+// one of a failed connect.
+inline const std::string kHeader = "2  QX0AAA p1      QX0BBB p2      ";
+inline const std::string kRecord1 = "\r\n06.12.26 14:30 7 120 340 12 3 5 1 2 15 22 0 40 60 2 ";
+inline const std::string kRecord2 = "\r\n06.12.26 14:40 7 120 340 12 3 5 6 2 15 22 0 40 60 6 ";
+inline const std::string kExampleFile = kHeader + kRecord1 + kRecord2;
+
+inline std::string Cell(const ChannelRecord& c, int column, int row) {
+    return std::string(c.LinkTable[column][row]);
+}
 
 // A fresh state with its memory reserved and its data directory in a
 // private temporary folder; channel 0 calls QX0TST-2 via QX0VIA.
@@ -152,7 +157,7 @@ struct HistoryTest : ::testing::Test {
 
     // A file of `records` records with the example's two links.
     std::string ManyRecords(long records) const {
-        std::string text = "2  QX0AAA p1      QX0BBB p2      ";
+        std::string text = kHeader;
         char record[128];
         for (long i = 0; i < records; ++i) {
             std::snprintf(record, sizeof record,
