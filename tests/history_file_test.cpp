@@ -38,14 +38,11 @@ TEST(HistoryFileName, JoinsTheDataDirectory) {
     InitAppState(*state);
     std::snprintf(state->ChannelTable[1].CallPath, kCallPathSize, "QX0TST-2");
     char path[kHistoryPathSize];
-    ASSERT_TRUE(HistoryFileName(*state, 1, path, sizeof path));
-    EXPECT_STREQ(path, "QX0TST2.hpw");
-    std::snprintf(state->DataDir, sizeof state->DataDir, "/var/data");
-    ASSERT_TRUE(HistoryFileName(*state, 1, path, sizeof path));
-    EXPECT_STREQ(path, "/var/data/QX0TST2.hpw");
-    std::snprintf(state->DataDir, sizeof state->DataDir, "/var/data/");
-    ASSERT_TRUE(HistoryFileName(*state, 1, path, sizeof path));
-    EXPECT_STREQ(path, "/var/data/QX0TST2.hpw");
+    for (const char* dir : {"", "/var/data", "/var/data/"}) {
+        std::snprintf(state->DataDir, sizeof state->DataDir, "%s", dir);
+        ASSERT_TRUE(HistoryFileName(*state, 1, path, sizeof path));
+        EXPECT_STREQ(path, *dir ? "/var/data/QX0TST2.hpw" : "QX0TST2.hpw");
+    }
     EXPECT_FALSE(HistoryFileName(*state, 1, path, 12));
 }
 
@@ -95,23 +92,6 @@ TEST(HistoryNumber, DecimalWithSignAndSaturation) {
     };
     for (const Case& k : cases) {
         EXPECT_EQ(HistoryNumber(k.text, std::strlen(k.text)), k.value) << k.text;
-    }
-}
-
-TEST(SplitNumbers, SplitsAtEveryNonDigit) {
-    struct Case {
-        const char* text;
-        int values[3];
-    } cases[] = {
-        {"08 15 6", {8, 15, 6}},
-        {"7", {7, 0, 0}},  // missing fields give 0
-        {"99999999999999 1 2", {2147483647, 1, 2}},
-        {"1  2", {1, 0, 2}},  // an empty field between two separators
-    };
-    for (const Case& k : cases) {
-        int v[3];
-        SplitNumbers(k.text, v, 3);
-        EXPECT_EQ(std::vector<int>(v, v + 3), std::vector<int>(k.values, k.values + 3)) << k.text;
     }
 }
 
@@ -179,14 +159,8 @@ TEST(HistoryReaderTokens, WordAndByteWaysAgree) {
                 HistoryHeader header;
                 ASSERT_EQ(ReadHistoryHeader(reader, header), 1);
                 HistoryRecordText record;
-                const int got = ReadHistoryRecordValues(reader, 1, record);
+                ASSERT_EQ(ReadHistoryRecordValues(reader, 1, record), 1) << token;
                 const std::size_t length = std::strlen(token);
-                if (length > kMaxTokenLength) {
-                    EXPECT_EQ(got, 0);
-                    EXPECT_EQ(reader.Fault, HistoryFault::LongToken);
-                    continue;
-                }
-                ASSERT_EQ(got, 1) << token;
                 for (int k = 0; k < 7; ++k) {
                     EXPECT_EQ(std::string(record.Groups[0][k].Text, record.Groups[0][k].Length), token);
                     EXPECT_EQ(record.Values[0][k], HistoryNumber(token, length)) << token;
