@@ -181,18 +181,20 @@ inline const char* TokenEnd(const char* p, const char* end) {
 // (nearly all of them) are measured a word at a time, which spares the
 // branch per byte that makes a plain split slow.
 inline int NextToken(HistoryReader& reader, HistoryToken& token) {
-    const char* p = reader.Pos = SkipSpace(reader.Pos, reader.End);
-    if (p == reader.End) {
+    const char* p = SkipSpace(reader.Pos, reader.End);
+    const char* end = reader.End;
+    if (p == end) {
+        reader.Pos = p;
         return 0;
     }
-    if (kLittleEndian && reader.End - p >= 8) {
+    if (kLittleEndian && end - p >= 8) {
         const std::uint64_t word = Load8(p);
         const int n = FirstLowByte(word);
         if (n < 8 && SpaceAt(word, n)) {
             return TakeToken(reader, token, p, p + n);
         }
     }
-    return TakeToken(reader, token, p, TokenEnd(p, reader.End));
+    return TakeToken(reader, token, p, TokenEnd(p, end));
 }
 
 // The same, converting the token as a number on the way (HistoryNumber's
@@ -200,11 +202,13 @@ inline int NextToken(HistoryReader& reader, HistoryToken& token) {
 // a time; anything else goes the long way. A token too long for a cell gets
 // no useful value, but the caller rejects it anyway.
 inline int NextNumberToken(HistoryReader& reader, HistoryToken& token, std::int32_t& value) {
-    const char* p = reader.Pos = SkipSpace(reader.Pos, reader.End);
-    if (p == reader.End) {
+    const char* p = SkipSpace(reader.Pos, reader.End);
+    const char* end = reader.End;
+    if (p == end) {
+        reader.Pos = p;
         return 0;
     }
-    if (kLittleEndian && reader.End - p >= 8) {
+    if (kLittleEndian && end - p >= 8) {
         const std::uint64_t word = Load8(p);
         const int n = FirstNonDigit(word);
         if (n > 0 && n < 8 && SpaceAt(word, n)) {
@@ -212,7 +216,7 @@ inline int NextNumberToken(HistoryReader& reader, HistoryToken& token, std::int3
             return TakeToken(reader, token, p, p + n);
         }
     }
-    TakeToken(reader, token, p, TokenEnd(p, reader.End));
+    TakeToken(reader, token, p, TokenEnd(p, end));
     value = HistoryNumber(p, static_cast<std::size_t>(token.Length));
     return 1;
 }
