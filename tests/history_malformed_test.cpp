@@ -14,7 +14,7 @@ using namespace history_test;
 
 struct HistoryMalformed : HistoryTest {
     // Loads `bytes` and checks the outcome; `fault` is empty for a file
-    // that is not damaged.
+    // that is not damaged and "*" for any fault.
     void Expect(const std::string& bytes, int records, const std::string& fault, long long atRecord = 0,
                 long long atByte = -1) {
         Dir.Write("QX0TST2.hpw", bytes);
@@ -27,11 +27,13 @@ struct HistoryMalformed : HistoryTest {
         } else {
             ASSERT_EQ(Port.Boxes.size(), 1u);
             const std::string& text = Port.Boxes[0].Text;
-            EXPECT_EQ(Port.Boxes[0].Caption, "Hopwatch, t h e Monitor Program");
+            EXPECT_EQ(Port.Boxes[0].Caption, kCaption);
             EXPECT_FALSE(Port.Boxes[0].Asked);
             EXPECT_NE(text.find(Dir.File("QX0TST2.hpw")), std::string::npos) << text;
-            EXPECT_NE(text.find(fault), std::string::npos) << text;
-            EXPECT_NE(text.find("at record " + std::to_string(atRecord)), std::string::npos) << text;
+            if (fault != "*") {
+                EXPECT_NE(text.find(fault), std::string::npos) << text;
+                EXPECT_NE(text.find("at record " + std::to_string(atRecord)), std::string::npos) << text;
+            }
             if (atByte >= 0) {
                 EXPECT_NE(text.find("byte offset " + std::to_string(atByte) + ")"), std::string::npos)
                     << text;
@@ -94,13 +96,8 @@ TEST_F(HistoryMalformed, history_truncated_record) {
     // Cut anywhere inside the second record's tokens: one record stands.
     for (std::size_t cut = kHeader.size() + kRecord1.size() + 3; cut < full.size() - 2; cut += 5) {
         SCOPED_TRACE(cut);
-        const std::string bytes = full.substr(0, cut);
-        Dir.Write("QX0TST2.hpw", bytes);
-        Port.Boxes.clear();
-        LoadHistory(State, Port, 0);
-        EXPECT_EQ(Channel().RecordCount, 1);
+        Expect(full.substr(0, cut), 1, "*");
         EXPECT_EQ(Channel().LastMin, 30);  // the last complete record's time
-        ASSERT_EQ(Port.Boxes.size(), 1u);
     }
     Expect(full.substr(0, full.size() - 4), 1, "the last record is cut short", 2, full.size() - 4);
     // Cut in the header's name list.
@@ -132,13 +129,8 @@ TEST_F(HistoryMalformed, history_binary_garbage) {
         garbage.push_back(static_cast<char>(state >> 16));
     }
     // Alone, or after good records: the good ones stand, and the user is told.
-    for (const std::string& bytes : {garbage, kHeader + kRecord1 + "\r\n" + garbage}) {
-        Dir.Write("QX0TST2.hpw", bytes);
-        Port.Boxes.clear();
-        LoadHistory(State, Port, 0);
-        EXPECT_EQ(Channel().RecordCount, bytes == garbage ? 0 : 1);
-        EXPECT_EQ(Port.Boxes.size(), 1u);
-    }
+    Expect(garbage, 0, "*");
+    Expect(kHeader + kRecord1 + "\r\n" + garbage, 1, "*");
     // NUL bytes inside tokens are just token bytes.
     Expect(std::string("2  QX") + '\0' + "AA p1      QX0BBB p2      " + kRecord1, 1, "");
 }
@@ -157,7 +149,7 @@ TEST_F(HistoryMalformed, history_30000_records) {
     }
     EXPECT_EQ(Cell(Channel(), kColPort, 1), "29999");
     ASSERT_EQ(Port.Boxes.size(), 1u);  // the size prompt only
-    EXPECT_NE(Port.Boxes[0].Text.find("Congratulations!"), std::string::npos);
+    EXPECT_EQ(Port.Boxes[0].Text, SizePrompt(1, Dir.File("QX0TST2.hpw")));
     // A further connect replaces the newest record only.
     const HistoryRecord before = *HistorySlot(State, 0, 23998);
     Connect(1, 1, 27, 0, 0);
@@ -165,11 +157,12 @@ TEST_F(HistoryMalformed, history_30000_records) {
     EXPECT_EQ(HistorySlot(State, 0, 23998)->Minute, before.Minute);
     EXPECT_EQ(HistorySlot(State, 0, 23999)->Year, 27);
     EXPECT_EQ(HistorySlot(State, 0, 24000), nullptr);
-    // The scan counts every record of the file and offers the rotation.
+    // The start-up scan offers the same prompt and leaves the series alone.
     Port.Boxes.clear();
     EXPECT_EQ(ScanHistoryFile(State, Port, 0), 1);
     ASSERT_EQ(Port.Boxes.size(), 1u);
-    EXPECT_TRUE(Port.Boxes[0].Asked);
+    EXPECT_EQ(Port.Boxes[0].Text, SizePrompt(1, Dir.File("QX0TST2.hpw")));
+    EXPECT_EQ(Channel().RecordCount, 24000);
 }
 
 }  // namespace

@@ -97,6 +97,8 @@ TEST_F(HistorySeries, MissingFileTellsAndChangesNothing) {
     SetReport(Channel(), ExampleLinks());
     Connect(6, 12, 26, 14, 30);
     std::remove(Dir.File("QX0TST2.hpw").c_str());
+    EXPECT_EQ(ScanHistoryFile(State, Port, 0), 0);  // the start-up scan says nothing
+    EXPECT_TRUE(Port.Boxes.empty());
     EXPECT_EQ(LoadHistory(State, Port, 0), 0);
     ASSERT_EQ(Port.Boxes.size(), 1u);
     EXPECT_EQ(Port.Boxes[0].Text,

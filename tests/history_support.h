@@ -103,6 +103,17 @@ inline const std::string kRecord1 = "\r\n06.12.26 14:30 7 120 340 12 3 5 1 2 15 
 inline const std::string kRecord2 = "\r\n06.12.26 14:40 7 120 340 12 3 5 6 2 15 22 0 40 60 6 ";
 inline const std::string kExampleFile = kHeader + kRecord1 + kRecord2;
 
+inline const char* kCaption = "Hopwatch, t h e Monitor Program";
+
+inline std::string SizePrompt(int channel, const std::string& file) {
+    return "Congratulations!\n\nWe have enjoyed your intensive use of Hopwatch V2.34.\n"
+           "Therefore the following data set becomes now very big:\n\nChannel " +
+           std::to_string(channel) + ",  File: " + file +
+           "\n\nFurther use of that same file will reduce the performance of the system.\n\n"
+           "Rename file now?  (RECOMMENDED STRONGLY)\n\nPlease confirm this with OK.\n\n"
+           "Hopwatch will then open a new file during the next connect!";
+}
+
 // A fresh state with its memory reserved and its data directory in a
 // private temporary folder; channel 0 calls QX0TST-2 via QX0VIA.
 struct HistoryTest : ::testing::Test {

@@ -19,17 +19,6 @@ namespace {
 
 using namespace history_test;
 
-const char* kCaption = "Hopwatch, t h e Monitor Program";
-
-std::string SizePrompt(int channel, const std::string& file) {
-    return "Congratulations!\n\nWe have enjoyed your intensive use of Hopwatch V2.34.\n"
-           "Therefore the following data set becomes now very big:\n\nChannel " +
-           std::to_string(channel) + ",  File: " + file +
-           "\n\nFurther use of that same file will reduce the performance of the system.\n\n"
-           "Rename file now?  (RECOMMENDED STRONGLY)\n\nPlease confirm this with OK.\n\n"
-           "Hopwatch will then open a new file during the next connect!";
-}
-
 using HistoryWriter = HistoryTest;
 
 // Every case of a changed link list moves the file away; the connect that
@@ -108,40 +97,40 @@ TEST_F(HistoryWriter, NameWrittenWithAReplacementStillMatches) {
     EXPECT_EQ(Channel().RecordCount, 2);
 }
 
-TEST_F(HistoryWriter, UnreadableCountIsTreatedAsAChangedLinkList) {
-    for (const char* content : {"", "   \r\n", "x2  QX0AAA p1", "99  QX0AAA", "-1  ", "2  QX0AAA"}) {
+// A file whose header cannot be read is treated as a changed link list; a
+// record torn by a crash would hide every later record from the reader.
+// Either way the file is kept aside untouched and the connect starts anew.
+TEST_F(HistoryWriter, DamagedFileIsMovedAwayAtTheNextConnect) {
+    const std::string torn = kHeader + kRecord1 + "\r\n06.12.26 14:40 7 120";
+    for (const std::string& content :
+         {std::string(), std::string("   \r\n"), std::string("x2  QX0AAA p1"), std::string("99  QX0AAA"),
+          std::string("-1  "), std::string("2  QX0AAA"), torn}) {
         SCOPED_TRACE(content);
         TempDir dir;
         std::snprintf(State.DataDir, sizeof State.DataDir, "%s", dir.Path.c_str());
         dir.Write("QX0TST2.hpw", content);
         SetReport(Channel(), ExampleLinks());
+        Port.Boxes.clear();
         ASSERT_EQ(Connect(6, 12, 26, 14, 30), 1);
-        EXPECT_EQ(dir.Read("QX0TST2.hp0"), content);  // kept aside untouched
+        EXPECT_EQ(dir.Read("QX0TST2.hp0"), content);
         EXPECT_EQ(dir.Read("QX0TST2.hpw"), kHeader + kRecord1);
+        EXPECT_EQ(Channel().RecordCount, 1);
+        if (content == torn) {
+            ASSERT_EQ(Port.Boxes.size(), 1u);
+            EXPECT_EQ(Port.Boxes[0].Text, "The file " + dir.File("QX0TST2.hpw") +
+                                              " cannot be read to its end (the last record is cut short).\n"
+                                              "It has been renamed by Hopwatch to " + dir.File("QX0TST2.hp0") +
+                                              " .\nHopwatch will then open a new file!");
+        }
     }
 }
 
-// A record torn by a crash would hide every later record from the reader:
-// the damaged file is moved away and the connect starts a new one.
-TEST_F(HistoryWriter, TornLastRecordMovesTheFileAway) {
-    const std::string torn = kHeader + kRecord1 + "\r\n06.12.26 14:40 7 120";
-    Dir.Write("QX0TST2.hpw", torn);
-    SetReport(Channel(), ExampleLinks());
-    ASSERT_EQ(Connect(6, 12, 26, 14, 50), 1);
-    EXPECT_EQ(Dir.Read("QX0TST2.hp0"), torn);
-    EXPECT_EQ(Dir.Read("QX0TST2.hpw"), kHeader + "\r\n06.12.26 14:50 7 120 340 12 3 5 1 2 15 22 0 40 60 2 ");
-    ASSERT_EQ(Port.Boxes.size(), 1u);
-    EXPECT_EQ(Port.Boxes[0].Text, "The file " + Dir.File("QX0TST2.hpw") +
-                                      " cannot be read to its end (the last record is cut short).\n"
-                                      "It has been renamed by Hopwatch to " + Dir.File("QX0TST2.hp0") +
-                                      " .\nHopwatch will then open a new file!");
-    EXPECT_EQ(Channel().RecordCount, 1);
-
-    // Line ends mean nothing to the reader: a whole record spread over two
-    // lines is no damage.
+// Line ends mean nothing to the reader: a whole record spread over two
+// lines is no damage.
+TEST_F(HistoryWriter, RecordSpreadOverTwoLinesIsNoDamage) {
     const std::string split = kHeader + "\r\n06.12.26 14:30 7 120 340 12 3 5 1\r\n2 15 22 0 40 60 2 \r\n";
     Dir.Write("QX0TST2.hpw", split);
-    Port.Boxes.clear();
+    SetReport(Channel(), ExampleLinks());
     ASSERT_EQ(Connect(6, 12, 26, 15, 0), 1);
     EXPECT_TRUE(Port.Boxes.empty());
     EXPECT_EQ(Dir.Read("QX0TST2.hpw"), split + "\r\n06.12.26 15:00 7 120 340 12 3 5 1 2 15 22 0 40 60 2 ");
@@ -287,19 +276,6 @@ TEST_F(HistoryWriter, SizePromptAboveAThousandRecords) {
     EXPECT_FALSE(Port.Boxes[1].Asked);
     EXPECT_FALSE(Dir.Exists("QX0TST2.hpw"));
     EXPECT_TRUE(Dir.Exists("QX0TST2.hp0"));
-}
-
-// The start-up scan: no file, no message; a big file gets the same prompt
-// (channels counted from 1) and the channel is left alone.
-TEST_F(HistoryWriter, StartUpScanOffersRotation) {
-    EXPECT_EQ(ScanHistoryFile(State, Port, 0), 0);
-    EXPECT_TRUE(Port.Boxes.empty());
-    Dir.Write("QX0TST2.hpw", ManyRecords(1001));
-    EXPECT_EQ(ScanHistoryFile(State, Port, 0), 1);
-    ASSERT_EQ(Port.Boxes.size(), 1u);
-    EXPECT_EQ(Port.Boxes[0].Text, SizePrompt(1, Dir.File("QX0TST2.hpw")));
-    EXPECT_EQ(Channel().RecordCount, 0);
-    EXPECT_EQ(Channel().ReplyLineCount, 0);
 }
 
 // A connect stored while a notice is open (nested loop) lands in order.
