@@ -160,10 +160,21 @@ inline bool SpaceAt(std::uint64_t word, int n) {
     return c == ' ' || c - '\t' <= '\r' - '\t';
 }
 
-inline void SetToken(HistoryToken& token, const char* start, const char* end) {
-    const std::ptrdiff_t length = end - start;
+// Ends the token at `stop` and moves the reader behind it.
+inline int TakeToken(HistoryReader& reader, HistoryToken& token, const char* start, const char* stop) {
+    const std::ptrdiff_t length = stop - start;
     token.Text = start;
     token.Length = static_cast<int>(length < 0x7fffffff ? length : 0x7fffffff);
+    reader.Pos = stop;
+    return 1;
+}
+
+// The long way: byte by byte to the next whitespace.
+inline const char* TokenEnd(const char* p, const char* end) {
+    while (p < end && !IsSpace(*p)) {
+        ++p;
+    }
+    return p;
 }
 
 // Next token, or 0 at the end of the bytes. Tokens of up to seven bytes
@@ -176,22 +187,14 @@ inline int NextToken(HistoryReader& reader, HistoryToken& token) {
         reader.Pos = p;
         return 0;
     }
-    const char* start = p;
     if (kLittleEndian && end - p >= 8) {
         const std::uint64_t word = Load8(p);
         const int n = FirstLowByte(word);
         if (n < 8 && SpaceAt(word, n)) {
-            SetToken(token, start, p + n);
-            reader.Pos = p + n;
-            return 1;
+            return TakeToken(reader, token, p, p + n);
         }
     }
-    while (p < end && !IsSpace(*p)) {
-        ++p;
-    }
-    SetToken(token, start, p);
-    reader.Pos = p;
-    return 1;
+    return TakeToken(reader, token, p, TokenEnd(p, end));
 }
 
 // The same, converting the token as a number on the way (HistoryNumber's
@@ -205,23 +208,16 @@ inline int NextNumberToken(HistoryReader& reader, HistoryToken& token, std::int3
         reader.Pos = p;
         return 0;
     }
-    const char* start = p;
     if (kLittleEndian && end - p >= 8) {
         const std::uint64_t word = Load8(p);
         const int n = FirstNonDigit(word);
         if (n > 0 && n < 8 && SpaceAt(word, n)) {
             value = static_cast<std::int32_t>(DigitsValue(word, n));
-            SetToken(token, start, p + n);
-            reader.Pos = p + n;
-            return 1;
+            return TakeToken(reader, token, p, p + n);
         }
     }
-    while (p < end && !IsSpace(*p)) {
-        ++p;
-    }
-    SetToken(token, start, p);
-    reader.Pos = p;
-    value = HistoryNumber(start, static_cast<std::size_t>(token.Length));
+    TakeToken(reader, token, p, TokenEnd(p, end));
+    value = HistoryNumber(p, static_cast<std::size_t>(token.Length));
     return 1;
 }
 

@@ -1,10 +1,11 @@
-// Helpers shared by the history tests: a private temporary data directory,
-// a state with its memory reserved, and link tables built from report lines
-// with the fields at the parser's text columns.
+// Helpers shared by the history and parser tests: a private temporary data
+// directory, a state with its memory reserved, the worked example, and
+// replies built from links with the fields at the parser's text columns.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
@@ -12,7 +13,6 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,18 +25,11 @@
 
 namespace history_test {
 
-inline void PinEnvironment() {
-    setenv("TZ", "UTC", 1);
-    setenv("LC_ALL", "C", 1);
-    std::setlocale(LC_ALL, "C");
-}
-
 struct TempDir {
     std::string Path;
     TempDir() {
         char name[] = "/tmp/hopwatch-history-XXXXXX";
-        const char* made = mkdtemp(name);
-        Path = made ? made : "";
+        Path = mkdtemp(name) ? name : "";
     }
     ~TempDir() {
         std::error_code ignored;
@@ -53,30 +46,19 @@ struct TempDir {
     bool Exists(const std::string& name) const { return std::filesystem::exists(File(name)); }
 };
 
-// One link of a report as the digipeater prints it.
+// One link of a report: port at text column 9, Tkby 27, Rkby 32, Qty 37,
+// name 54, identifier 61, time 66.
 struct Link {
-    std::string Port;   // text column 9
-    std::string Tkby;   // 27
-    std::string Rkby;   // 32
-    std::string Qty;    // 37
-    std::string Name;   // 54
-    std::string Ident;  // 61
-    std::string Time;   // 66
+    std::string Port, Tkby, Rkby, Qty, Name, Ident, Time;
 };
 
 // A reply line with each field placed at its text column, ended by CR LF.
 inline std::string ReportLine(const Link& l) {
     std::string line(66, ' ');
-    auto put = [&line](std::size_t column, const std::string& text) {
-        line.replace(column, text.size(), text);
-    };
-    put(0, "  L1");
-    put(9, l.Port);
-    put(27, l.Tkby);
-    put(32, l.Rkby);
-    put(37, l.Qty);
-    put(54, l.Name);
-    put(61, l.Ident);
+    const std::pair<std::size_t, const std::string*> fields[] = {
+        {9, &l.Port}, {27, &l.Tkby}, {32, &l.Rkby}, {37, &l.Qty}, {54, &l.Name}, {61, &l.Ident}};
+    line.replace(0, 4, "  L1");
+    for (const auto& [column, text] : fields) line.replace(column, text->size(), *text);
     return line + l.Time + "\r\n";
 }
 
@@ -88,16 +70,13 @@ inline void StoreLine(ChannelRecord& c, int row, const std::string& text) {
 // A complete reply (heading, links, prompt) stored and parsed as the connect
 // cycle does it.
 inline void SetReport(ChannelRecord& c, const std::vector<Link>& links) {
-    std::vector<std::string> lines;
-    lines.push_back("Link report of the test digipeater\r\n");
+    std::vector<std::string> lines{"Link report of the test digipeater\r\n"};
     for (const Link& l : links) lines.push_back(ReportLine(l));
     lines.push_back("=>\r\n");
-    c.ReplyLineCount = 0;
-    for (const std::string& line : lines) {
-        StoreLine(c, c.ReplyLineCount, line);
+    for (c.ReplyLineCount = 0; c.ReplyLineCount < static_cast<int>(lines.size()); ++c.ReplyLineCount) {
+        StoreLine(c, c.ReplyLineCount, lines[static_cast<std::size_t>(c.ReplyLineCount)]);
         ClearLinkRow(c);
         ParseLinkRow(c, c.ReplyLineCount);
-        ++c.ReplyLineCount;
     }
 }
 
@@ -109,16 +88,31 @@ inline void SetStart(ChannelRecord& c, int day, int month, int year, int hour, i
     c.LastMin = minute;
 }
 
-// The two links of the worked example.
+inline std::string Cell(const ChannelRecord& c, int column, int row) {
+    return std::string(c.LinkTable[column][row]);
+}
+
+// The worked example: two links, and the file of a good connect followed
+// by a failed one.
 inline std::vector<Link> ExampleLinks() {
     return {{"7", "120", "340", "12", "QX0AAA", "p1", "3/5"},
             {"2", "15", "22", "0", "QX0BBB", "p2", "(40/60)"}};
 }
+inline const std::string kHeader = "2  QX0AAA p1      QX0BBB p2      ";
+inline const std::string kRecord1 = "\r\n06.12.26 14:30 7 120 340 12 3 5 1 2 15 22 0 40 60 2 ";
+inline const std::string kRecord2 = "\r\n06.12.26 14:40 7 120 340 12 3 5 6 2 15 22 0 40 60 6 ";
+inline const std::string kExampleFile = kHeader + kRecord1 + kRecord2;
 
-inline const char* kExampleFile =
-    "2  QX0AAA p1      QX0BBB p2      \r\n"
-    "06.12.26 14:30 7 120 340 12 3 5 1 2 15 22 0 40 60 2 \r\n"
-    "06.12.26 14:40 7 120 340 12 3 5 6 2 15 22 0 40 60 6 ";
+inline const char* kCaption = "Hopwatch, t h e Monitor Program";
+
+inline std::string SizePrompt(int channel, const std::string& file) {
+    return "Congratulations!\n\nWe have enjoyed your intensive use of Hopwatch V2.34.\n"
+           "Therefore the following data set becomes now very big:\n\nChannel " +
+           std::to_string(channel) + ",  File: " + file +
+           "\n\nFurther use of that same file will reduce the performance of the system.\n\n"
+           "Rename file now?  (RECOMMENDED STRONGLY)\n\nPlease confirm this with OK.\n\n"
+           "Hopwatch will then open a new file during the next connect!";
+}
 
 // A fresh state with its memory reserved and its data directory in a
 // private temporary folder; channel 0 calls QX0TST-2 via QX0VIA.
@@ -129,30 +123,31 @@ struct HistoryTest : ::testing::Test {
     TempDir Dir;
 
     void SetUp() override {
-        PinEnvironment();
+        setenv("TZ", "UTC", 1);
+        setenv("LC_ALL", "C", 1);
+        std::setlocale(LC_ALL, "C");
         ASSERT_FALSE(Dir.Path.empty());
         InitAppState(State);
         ASSERT_EQ(ReserveHistoryMemory(State), 1);
         std::snprintf(State.DataDir, sizeof State.DataDir, "%s", Dir.Path.c_str());
-        ChannelRecord& c = Channel();
-        std::snprintf(c.CallPath, sizeof c.CallPath, "QX0TST-2 QX0VIA");
-        c.RufAktiv = 1;
+        std::snprintf(Channel().CallPath, kCallPathSize, "QX0TST-2 QX0VIA");
+        Channel().RufAktiv = 1;
     }
     void TearDown() override { ReleaseHistoryMemory(State); }
 
     ChannelRecord& Channel(int i = 0) { return State.ChannelTable[i]; }
 
     // One recorded connect, as the connect cycle stores it.
-    int Connect(int day, int month, int year, int hour, int minute, int cycleState = 10, int ch = 0) {
-        ChannelRecord& c = Channel(ch);
-        SetStart(c, day, month, year, hour, minute);
-        c.CycleState = static_cast<std::uint8_t>(cycleState);
-        return RecordConnect(State, Port, ch);
+    int Connect(int day, int month, int year, int hour, int minute, int cycleState = 10) {
+        SetStart(Channel(), day, month, year, hour, minute);
+        Channel().CycleState = static_cast<std::uint8_t>(cycleState);
+        return RecordConnect(State, Port, 0);
     }
 
-    // A file of `records` records with the example's two links.
+    // A file of `records` records with the example's two links; record i
+    // carries i as its first token.
     std::string ManyRecords(long records) const {
-        std::string text = "2  QX0AAA p1      QX0BBB p2      ";
+        std::string text = kHeader;
         char record[128];
         for (long i = 0; i < records; ++i) {
             std::snprintf(record, sizeof record,

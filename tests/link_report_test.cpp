@@ -12,11 +12,8 @@
 
 namespace {
 
+using history_test::Cell;
 using history_test::StoreLine;
-
-std::string Cell(const ChannelRecord& c, int column, int row) {
-    return std::string(c.LinkTable[column][row]);
-}
 
 struct ParserTest : ::testing::Test {
     std::unique_ptr<ChannelRecord> Owned = std::make_unique<ChannelRecord>();
@@ -31,93 +28,84 @@ struct ParserTest : ::testing::Test {
     }
 };
 
-TEST_F(ParserTest, ExampleLineFillsEveryColumn) {
-    Parse("  L1     7                 120  340  12               QX0AAA p1   3/5\r\n");
-    EXPECT_EQ(Cell(C, kColQty, 1), "12");
-    EXPECT_EQ(Cell(C, kColTime, 1), "3/5\r\n");
-    EXPECT_EQ(Cell(C, kColName, 1), "QX0AAA");
-    EXPECT_EQ(Cell(C, kColTkby, 1), "120");
-    EXPECT_EQ(Cell(C, kColPort, 1), "7");
-    EXPECT_EQ(Cell(C, kColIdent, 1), "p1");
-    EXPECT_EQ(Cell(C, kColRkby, 1), "340");
+std::string At(std::size_t column, const std::string& text, std::size_t length = 0) {
+    std::string line(column, ' ');
+    line += text;
+    if (length > line.size()) line.resize(length, ' ');
+    return line;
+}
+
+TEST_F(ParserTest, ColumnRulesOnHandMadeLines) {
+    const std::string blank12(12, ' ');
+    // Cut by the connect cycle: LF at 98, NUL at 99, no CR.
+    std::string cut(98, 'x');
+    cut[66] = '7';
+    struct Case {
+        const char* what;
+        std::string line;
+        int column;
+        std::string cell;
+    } cases[] = {
+        {"line ends before the column", "         5                 44 \r\n", kColRkby, "0"},
+        {"line ends before the name", "         5                 44 \r\n", kColName, "???"},
+        {"line ends before the identifier", "         5                 44 \r\n", kColIdent, "???"},
+        {"line ends before the time", "         5                 44 \r\n", kColTime, blank12},
+        {"the fields before the end stand", "         5                 44 \r\n", kColTkby, "44"},
+        {"CR exactly at the column", At(37, "\r\n"), kColQty, "0"},
+        {"CR exactly at the time column", At(66, "\r\n"), kColTime, blank12},
+        {"a tab is a field character", At(37, "\t12", 70) + "\r\n", kColQty, "\t12"},
+        {"a tab begins a name", At(54, "\tQX0", 70) + "\r\n", kColName, "\tQX0"},
+        {"the time cell keeps CR LF", At(66, "(40/60)\r\n"), kColTime, "(40/60)\r\n"},
+        {"the time cell is twelve bytes", At(66, "  1234567890ABCDEF\r\n"), kColTime, "1234567890AB"},
+        {"a long name is cut to 15", At(54, std::string(30, 'N') + "\r\n"), kColName, std::string(15, 'N')},
+        {"column 61 reads the same field", At(54, std::string(30, 'N') + "\r\n"), kColIdent,
+         std::string(15, 'N')},
+        {"a cut line is read to its slot end", cut + "\n", kColTime, "7xxxxxxxxxxx"},
+        {"a cut line's fields are cut to 15", cut + "\n", kColQty, std::string(15, 'x')},
+        {"LF is a field character", At(54, "QX\nA\r\n"), kColName, "QX\nA"},
+    };
+    for (const Case& k : cases) {
+        Parse(k.line);
+        EXPECT_EQ(Cell(C, k.column, 1), k.cell) << k.what;
+        // Nothing spills into the neighbouring rows of the column.
+        EXPECT_EQ(C.LinkTable[k.column][0][0], '\0') << k.what;
+        EXPECT_EQ(C.LinkTable[k.column][2][0], '\0') << k.what;
+    }
 }
 
 // A field is taken when it begins 0 to 4 blanks after its column.
 TEST_F(ParserTest, LeadingBlanksUpToFourAreSkipped) {
-    struct Case {
-        int blanks;
-        const char* qty;
-        const char* name;
-    } cases[] = {{0, "12", "QX0AAA"}, {1, "12", "QX0AAA"}, {4, "12", "QX0AAA"},
-                 {5, "0", "???"},     {6, "0", "???"},     {7, "0", "???"}};
-    for (const Case& k : cases) {
+    for (int blanks = 0; blanks <= 7; ++blanks) {
         std::string line(100, ' ');
-        line.replace(37 + k.blanks, 2, "12");
-        line.replace(54 + k.blanks, 6, "QX0AAA");
+        line.replace(37 + blanks, 2, "12");
+        line.replace(54 + blanks, 6, "QX0AAA");
         line.resize(80);
         Parse(line + "\r\n");
-        EXPECT_EQ(Cell(C, kColQty, 1), k.qty) << k.blanks << " blanks";
-        EXPECT_EQ(Cell(C, kColName, 1), k.name) << k.blanks << " blanks";
+        EXPECT_EQ(Cell(C, kColQty, 1), blanks <= 4 ? "12" : "0") << blanks << " blanks";
+        EXPECT_EQ(Cell(C, kColName, 1), blanks <= 4 ? "QX0AAA" : "???") << blanks << " blanks";
     }
 }
 
-TEST_F(ParserTest, LineEndingBeforeAColumnGivesItsDefault) {
-    // CR at 30: columns 32, 37, 54, 61, 66 are missing; 9 and 27 are present.
-    Parse("         5                 44 \r\n");
-    EXPECT_EQ(Cell(C, kColPort, 1), "5");
-    EXPECT_EQ(Cell(C, kColTkby, 1), "44");
-    EXPECT_EQ(Cell(C, kColRkby, 1), "0");
-    EXPECT_EQ(Cell(C, kColQty, 1), "0");
-    EXPECT_EQ(Cell(C, kColName, 1), "???");
-    EXPECT_EQ(Cell(C, kColIdent, 1), "???");
-    EXPECT_EQ(Cell(C, kColTime, 1), std::string(12, ' '));
+// ParseLinkRows fills the rows below the count; ClearLinkRow empties only
+// the row at the count.
+TEST_F(ParserTest, ExampleLineFillsEveryColumnOfItsRowOnly) {
+    StoreLine(C, 0, history_test::ReportLine(history_test::ExampleLinks()[0]));
+    ParseLinkRows(C, 0);
+    EXPECT_EQ(Cell(C, kColName, 0), "");
+    ParseLinkRows(C, 1);
+    const char* row[kLinkColumns] = {"12", "3/5\r\n", "QX0AAA", "120", "7", "p1", "340"};
+    for (int column = 0; column < kLinkColumns; ++column) {
+        EXPECT_EQ(Cell(C, column, 0), row[column]) << column;
+        EXPECT_EQ(Cell(C, column, 1), "") << column;
+    }
 
-    // The CR exactly at a column counts as before it.
-    Parse(std::string(37, ' ') + "\r\n");
-    EXPECT_EQ(Cell(C, kColQty, 1), "0");
-    Parse(std::string(66, ' ') + "\r\n");
-    EXPECT_EQ(Cell(C, kColTime, 1), std::string(12, ' '));
-}
-
-TEST_F(ParserTest, TabIsAFieldCharacter) {
-    std::string line(70, ' ');
-    line.replace(37, 3, "\t12");
-    line.replace(54, 4, "\tQX0");
-    Parse(line + "\r\n");
-    EXPECT_EQ(Cell(C, kColQty, 1), "\t12");
-    EXPECT_EQ(Cell(C, kColName, 1), "\tQX0");
-}
-
-TEST_F(ParserTest, TimeCellKeepsTheLineEndAndTwelveBytes) {
-    std::string line(66, ' ');
-    Parse(line + "(40/60)\r\n");
-    EXPECT_EQ(Cell(C, kColTime, 1), "(40/60)\r\n");
-    // Twelve bytes exactly, whatever follows.
-    Parse(line + "  1234567890ABCDEF\r\n");
-    EXPECT_EQ(Cell(C, kColTime, 1), "1234567890AB");
-}
-
-TEST_F(ParserTest, LongFieldIsCutToFifteenWithinItsCell) {
-    std::string line(54, ' ');
-    line += std::string(30, 'N');
-    Parse(line + "\r\n");
-    EXPECT_EQ(Cell(C, kColName, 1), std::string(15, 'N'));
-    // The neighbouring cells (rows 0 and 2 of the same column) stay empty.
-    EXPECT_EQ(C.LinkTable[kColName][0][0], '\0');
-    EXPECT_EQ(C.LinkTable[kColName][2][0], '\0');
-    // Column 61 sees the same field again, from its own column.
-    EXPECT_EQ(Cell(C, kColIdent, 1), std::string(15, 'N'));
-}
-
-TEST_F(ParserTest, CutLineWithoutCrIsReadToItsSlotEndOnly) {
-    // A line of 98 characters cut by the connect cycle: LF at 98, NUL at 99.
-    std::string line(98, 'x');
-    line[66] = '7';
-    StoreLine(C, 1, line + "\n");
-    C.ReplyLineCount = 1;
-    ParseLinkRow(C, 1);
-    EXPECT_EQ(Cell(C, kColTime, 1), "7xxxxxxxxxxx");
-    EXPECT_EQ(Cell(C, kColQty, 1), std::string(15, 'x'));
+    std::strcpy(C.LinkTable[kColName][1], "KEEP");
+    C.ReplyLineCount = 0;
+    ClearLinkRow(C);
+    for (int column = 0; column < kLinkColumns; ++column) {
+        for (int i = 0; i < kCellSize; ++i) EXPECT_EQ(C.LinkTable[column][0][i], '\0');
+    }
+    EXPECT_EQ(Cell(C, kColName, 1), "KEEP");
 }
 
 // The extractors on a slot with no CR and no NUL at all, placed at the very
@@ -137,38 +125,8 @@ TEST(LinkReportExtractors, NeverReadBeyondTheSlot) {
 
     std::memset(slot.get(), ' ', kReplySlotSize);
     EXPECT_EQ(SkipBlanks(slot.get() + 97, slot.get() + kReplySlotSize), slot.get() + kReplySlotSize);
-    EXPECT_EQ(SkipBlanks(slot.get(), slot.get() + kReplySlotSize), slot.get() + 6);
     NumberField(slot.get(), 96, cell);
     EXPECT_EQ(std::string(cell), "0");
-}
-
-TEST(LinkReportExtractors, FieldLengthStopsAtBlankCrNulOnly) {
-    const char text[] = "ab\ncd\te f";
-    EXPECT_EQ(FieldLength(text, text + sizeof text), 7);  // LF and tab count
-    EXPECT_EQ(FieldLength(text, text + 2), 2);            // and the end bounds it
-    const char cr[] = "\rx";
-    EXPECT_EQ(FieldLength(cr, cr + 2), 0);
-    const char blank[] = " x";
-    EXPECT_EQ(FieldLength(blank, blank + 2), 0);
-    const char nul[] = "\0x";
-    EXPECT_EQ(FieldLength(nul, nul + 2), 0);
-}
-
-TEST_F(ParserTest, ParseRowsAndClearRowTouchOnlyTheirRows) {
-    StoreLine(C, 0, "  L1     7                 120  340  12               QX0AAA p1   3/5\r\n");
-    ParseLinkRows(C, 0);
-    EXPECT_EQ(Cell(C, kColName, 0), "");
-    ParseLinkRows(C, 1);
-    EXPECT_EQ(Cell(C, kColName, 0), "QX0AAA");
-    EXPECT_EQ(Cell(C, kColName, 1), "");
-
-    std::strcpy(C.LinkTable[kColName][1], "KEEP");
-    C.ReplyLineCount = 0;
-    ClearLinkRow(C);
-    for (int column = 0; column < kLinkColumns; ++column) {
-        for (int i = 0; i < kCellSize; ++i) EXPECT_EQ(C.LinkTable[column][0][i], '\0');
-    }
-    EXPECT_EQ(Cell(C, kColName, 1), "KEEP");
 }
 
 }  // namespace
