@@ -50,5 +50,5 @@ void ClientArea::resizeEvent(QResizeEvent* event) {
 void ClientArea::paintEvent(QPaintEvent* event) {
     (void)event;
     UpdateToolbarButtons(state_, port_);
-    // LEAD-MERGE: the diagram of CurrentChannel is drawn here (view/ui).
+    // Not yet: the diagram of CurrentChannel is drawn here (view/ui).
 }

@@ -161,20 +161,20 @@ void MainWindow::runCommand(int commandId) {
             break;
         case kCmdHelpEnglish:
             state_.german = 0;
-            // LEAD-MERGE: open the English help pages ("hopwhelp").
+            // Not yet: open the English help pages ("hopwhelp").
             break;
         case kCmdHelpGerman:
             state_.german = 1;
-            // LEAD-MERGE: open the German help pages ("hopwhilf").
+            // Not yet: open the German help pages ("hopwhilf").
             break;
-        case kCmdDigipeaterConnects:  // LEAD-MERGE: channel dialog
-        case kCmdConnectInterval:     // LEAD-MERGE: interval dialog
-        case kCmdAnswerText:          // LEAD-MERGE: answer text dialog
-        case kCmdAbout:               // LEAD-MERGE: about box
-        case kCmdGraphicsSettings:    // LEAD-MERGE: graphics settings dialog
+        case kCmdDigipeaterConnects:  // not yet: channel dialog
+        case kCmdConnectInterval:     // not yet: interval dialog
+        case kCmdAnswerText:          // not yet: answer text dialog
+        case kCmdAbout:               // not yet: about box
+        case kCmdGraphicsSettings:    // not yet: graphics settings dialog
             break;
         default:
-            // LEAD-MERGE: diagram navigation (40001, 40003, 40006-40013,
+            // Not yet: diagram navigation (40001, 40003, 40006-40013,
             // 40016, 40018, 40019). The check buttons only change their own
             // state, which the diagram reads; every other id does nothing.
             break;
