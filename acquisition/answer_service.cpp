@@ -14,9 +14,6 @@
 
 namespace {
 
-constexpr int kGreetingSpace = kAnswerGreetingSpace;
-constexpr int kLineSpace = kAnswerLineSpace;
-constexpr int kPieceChars = kAnswerPieceChars;  // a line is read with a 99-byte buffer
 constexpr int kPathSize = 4200;
 
 std::FILE* AnswerFileOf(AppState& state) {
@@ -28,13 +25,13 @@ void CloseAnswerFile(AppState& state) {
     state.Answer.AnswerFile = nullptr;
 }
 
-// The next piece of the answer text: at most kPieceChars characters, up to
+// The next piece of the answer text: at most kAnswerPieceChars characters, up to
 // and including a line end. A CR directly followed by LF counts as one LF
 // character, as a text-mode read delivers it; a lone CR stays as it is.
 // Returns the number of characters, 0 at the end of the file.
 int ReadAnswerPiece(std::FILE* file, char* buffer) {
     int n = 0;
-    while (n < kPieceChars) {
+    while (n < kAnswerPieceChars) {
         int c = std::fgetc(file);
         if (c == EOF) break;
         if (c == '\r') {
@@ -63,7 +60,7 @@ void TakeConnectRequest(AppState& state, Layer2& l2) {
     state.Answer.AnswerChannel = l2.l2_get_sabm(state.Mycall);
     if (state.Answer.AnswerChannel == 0) return;
     l2.l2_bef(kL2NewIncoming, state.Answer.AnswerChannel);
-    if (!l2.l2_ialloc(state.Answer.AnswerChannel, kGreetingSpace)) {
+    if (!l2.l2_ialloc(state.Answer.AnswerChannel, kAnswerGreetingSpace)) {
         // Left open, such a connection would hang until the caller gives
         // up: end it instead.
         EndAnswerConnection(state, l2);
@@ -92,8 +89,8 @@ void SendAnswerLines(AppState& state, Layer2& l2) {
         return;
     }
     for (;;) {
-        if (!l2.l2_ialloc(state.Answer.AnswerChannel, kLineSpace)) return;
-        char piece[kPieceChars + 1];
+        if (!l2.l2_ialloc(state.Answer.AnswerChannel, kAnswerLineSpace)) return;
+        char piece[kAnswerPieceChars + 1];
         if (ReadAnswerPiece(AnswerFileOf(state), piece) == 0) {
             CloseAnswerFile(state);
             EndAnswerConnection(state, l2);
@@ -107,11 +104,7 @@ void SendAnswerLines(AppState& state, Layer2& l2) {
 }  // namespace
 
 void AnswerFilePath(const AppState& state, char* path, int pathSize) {
-    if (state.DataDir[0] == '\0') {
-        std::snprintf(path, static_cast<std::size_t>(pathSize), "%s", kAnswerFileName);
-    } else {
-        std::snprintf(path, static_cast<std::size_t>(pathSize), "%s/%s", state.DataDir, kAnswerFileName);
-    }
+    if (!DataFilePath(state, kAnswerFileName, path, pathSize)) path[0] = '\0';
 }
 
 void AnswerTick(AppState& state, PlatformPort& port) {

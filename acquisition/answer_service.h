@@ -5,10 +5,10 @@
 #pragma once
 
 #include "shell/channel_table.h"
+#include "shell/program_version.h"
 
 struct PlatformPort;
 
-constexpr const char* kProgramVersion = "2.34";
 constexpr const char* kGreetingFormat = "Hopwatch V %s link data acquisition!\n";
 constexpr const char* kAnswerFileName = "hopwansw.txt";
 

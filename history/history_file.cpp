@@ -326,16 +326,7 @@ void HistoryBaseName(const char* callPath, char* out, int outSize) {
 int HistoryFileName(const AppState& state, int channel, char* out, int outSize) {
     char base[kBaseNameChars + 8];
     HistoryBaseName(state.ChannelTable[channel].CallPath, base, sizeof base);
-    const std::size_t dirLen = strnlen(state.DataDir, sizeof state.DataDir);
-    int n;
-    if (dirLen == 0) {
-        n = std::snprintf(out, static_cast<std::size_t>(outSize), "%s", base);
-    } else {
-        const char* sep = state.DataDir[dirLen - 1] == '/' ? "" : "/";
-        n = std::snprintf(out, static_cast<std::size_t>(outSize), "%.*s%s%s",
-                          static_cast<int>(dirLen), state.DataDir, sep, base);
-    }
-    return n >= 0 && n < outSize;
+    return DataFilePath(state, base, out, outSize);
 }
 
 void ConvertTimeCell(const char* cell, int failed, char* out, int outSize) {

@@ -21,10 +21,10 @@
 #include "history/history_file.h"
 #include "history/history_series.h"
 #include "shell/platform_port.h"
+#include "shell/program_version.h"
 
 namespace {
 
-constexpr const char* kPromptVersion = "2.34";  // the program version the size prompt names
 constexpr const char* kLinksChangedText =
     "The number or the name of links of the digipeater has changed.\n"
     "The file %s has been renamed by Hopwatch to %s .\nHopwatch will then open a new file!";
@@ -373,7 +373,7 @@ int OfferFileRotation(AppState& state, PlatformPort& port, const char* path, int
         return 0;
     }
     char text[kNoticeSize];
-    std::snprintf(text, sizeof text, kSizePromptText, kPromptVersion, channel + 1, path);
+    std::snprintf(text, sizeof text, kSizePromptText, kProgramVersion, channel + 1, path);
     if (port.ask(text, kHistoryCaption, BoxIcon::Warning, BoxButtons::OkCancel) != BoxAnswer::Ok) {
         return 0;
     }

@@ -41,6 +41,19 @@ void InitAppState(AppState& state) {
     state.german = 0;
 }
 
+int DataFilePath(const AppState& state, const char* name, char* out, int outSize) {
+    const std::size_t dirLen = strnlen(state.DataDir, sizeof state.DataDir);
+    int n;
+    if (dirLen == 0) {
+        n = std::snprintf(out, static_cast<std::size_t>(outSize), "%s", name);
+    } else {
+        const char* sep = state.DataDir[dirLen - 1] == '/' ? "" : "/";
+        n = std::snprintf(out, static_cast<std::size_t>(outSize), "%.*s%s%s",
+                          static_cast<int>(dirLen), state.DataDir, sep, name);
+    }
+    return n >= 0 && n < outSize;
+}
+
 void ResetChannelCounters(ChannelRecord& channel) {
     channel.MinuteCount = 0;
     channel.ReplyLineCount = 0;

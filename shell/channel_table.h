@@ -104,6 +104,10 @@ void InitAppState(AppState& state);
 // Channel index 0..3 → "Channel1".."Channel4".
 const char* ChannelSectionName(int channel);
 
+// `name` in the data directory (the working directory when DataDir is
+// empty); 0 when the result does not fit `outSize`.
+int DataFilePath(const AppState& state, const char* name, char* out, int outSize);
+
 // Lifecycle step at start-up after a channel's settings are read: counters
 // to 0 (before the history file scan).
 void ResetChannelCounters(ChannelRecord& channel);

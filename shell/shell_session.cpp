@@ -24,11 +24,6 @@ namespace {
 
 NullLayer2 gInactive;  // until ax_init succeeds nobody may reach a real stack
 
-void ReleaseReservedMemory(AppState& state) {
-    for (ReservedArea& area : state.HistoryArea) ReleaseArea(area);
-    for (ReservedArea& area : state.CurvePoints) ReleaseArea(area);
-}
-
 // Step 11: settings, then per channel: its section, counters, history scan,
 // view defaults.
 void LoadSettings(ShellSession& session, AppState& state, PlatformPort& port) {
@@ -123,7 +118,7 @@ void StartupSequence(ShellSession& session, AppState& state, PlatformPort& port,
         port.ask(kNoMemoryText, kMainCaption, BoxIcon::Warning, BoxButtons::Ok);
         host.stopTimer(kSecondTimerId);
         host.stopTimer(kMinuteTimerId);
-        ReleaseReservedMemory(state);
+        ReleaseHistoryMemory(state);
         session.QuitPosted = 1;
         session.ExitCode = 0;
         host.postQuit(0);
@@ -202,7 +197,7 @@ void ShutdownSequence(ShellSession& session, AppState& state, PlatformPort& port
     if (session.ShutDownDone) return;
     session.ShutDownDone = 1;
     (void)port;
-    ReleaseReservedMemory(state);
+    ReleaseHistoryMemory(state);
     StopAnswerService(state);
     if (session.SettingsLoaded) {
         SaveSettings(session, state);
@@ -215,6 +210,6 @@ void ShutdownSequence(ShellSession& session, AppState& state, PlatformPort& port
 }
 
 void ReleaseSession(ShellSession& session, AppState& state) {
-    ReleaseReservedMemory(state);
+    ReleaseHistoryMemory(state);
     ReleaseInstanceLock(session.LockFd);
 }
