@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "acquisition/layer2.h"
-#include "shell/platform_port.h"
+#include "core/platform_port.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 // Threading: GUI thread only, inside the second tick.
 #pragma once
 
-#include "shell/channel_table.h"
-#include "shell/program_version.h"
+#include "core/app_state.h"
+#include "core/program_version.h"
 
 struct PlatformPort;
 

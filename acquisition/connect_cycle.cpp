@@ -26,7 +26,7 @@
 #include "acquisition/layer2.h"
 #include "acquisition/link_report.h"
 #include "history/history_writer.h"
-#include "shell/platform_port.h"
+#include "core/platform_port.h"
 
 namespace {
 

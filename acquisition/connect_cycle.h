@@ -8,24 +8,10 @@
 
 #include <ctime>
 
-#include "shell/channel_table.h"
+#include "core/app_state.h"
+#include "core/cycle_state.h"
 
 struct PlatformPort;
-
-enum class CycleState : unsigned char {
-    Idle = 0,
-    CallRequested = 1,
-    Connecting = 2,
-    SendCommand = 3,
-    AwaitPrompt = 4,
-    CollectReply = 5,
-    ReplyComplete = 6,
-    CallFailed = 7,
-    ReplyOverflow = 8,
-    StoreReply = 9,
-    Disconnect = 10,
-    AwaitDisconnect = 11,
-};
 
 constexpr int kReadingTickLimit = 180;   // reading ticks of one call (states 4 and 5)
 constexpr int kMaxReplyLines = 19;       // heading, 17 links, prompt

@@ -6,18 +6,8 @@
 // Threading: GUI thread only.
 #pragma once
 
-#include "shell/channel_table.h"
-
-// Link table columns and the text column each is cut from.
-enum LinkColumn : int {
-    kColQty = 0,        // text column 37, number, default "0"
-    kColTime = 1,       // text column 66, fixed 12 bytes, default 12 blanks
-    kColName = 2,       // text column 54, name, default "???"
-    kColTkby = 3,       // text column 27, number
-    kColPort = 4,       // text column 9, number (kept in the file only)
-    kColIdent = 5,      // text column 61, name (second identifier)
-    kColRkby = 6,       // text column 32, number
-};
+#include "core/app_state.h"
+#include "core/link_column.h"
 
 const char* SkipBlanks(const char* p, const char* end);
 int FieldLength(const char* s, const char* end);

@@ -10,8 +10,8 @@
 #include <memory>
 #include <string>
 
-#include "../tests/support/fake_port.h"
-#include "../tests/support/script_network.h"
+#include "support/fake_port.h"
+#include "support/script_network.h"
 #include "acquisition/answer_service.h"
 #include "acquisition/connect_cycle.h"
 #include "acquisition/sim_network.h"

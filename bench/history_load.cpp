@@ -20,7 +20,7 @@
 
 #include "history/history_series.h"
 #include "history/history_writer.h"
-#include "tests/support/fake_port.h"
+#include "support/fake_port.h"
 
 namespace {
 

@@ -40,7 +40,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "acquisition/link_report.h"
+#include "core/link_column.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "history/reserved_area.h"
-#include "shell/channel_table.h"
+#include "core/reserved_area.h"
+#include "core/app_state.h"
 
 constexpr int kMaxStoredLinks = 18;       // links a record can hold (rows 1..18)
 constexpr int kGroupTokens = 7;           // tokens per link in a record

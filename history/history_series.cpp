@@ -8,10 +8,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "acquisition/link_report.h"
+#include "core/link_column.h"
 #include "history/history_file.h"
 #include "history/history_writer.h"
-#include "shell/platform_port.h"
+#include "core/platform_port.h"
 
 namespace {
 

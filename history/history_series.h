@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "shell/channel_table.h"
+#include "core/app_state.h"
 
 struct PlatformPort;
 

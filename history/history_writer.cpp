@@ -17,11 +17,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "acquisition/link_report.h"
+#include "core/link_column.h"
 #include "history/history_file.h"
 #include "history/history_series.h"
-#include "shell/platform_port.h"
-#include "shell/program_version.h"
+#include "core/platform_port.h"
+#include "core/program_version.h"
 
 namespace {
 

@@ -21,7 +21,7 @@
 
 #include <cstdio>
 
-#include "shell/channel_table.h"
+#include "core/app_state.h"
 
 struct PlatformPort;
 

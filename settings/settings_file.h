@@ -21,7 +21,7 @@
 #pragma once
 
 #include "settings/profile_file.h"
-#include "shell/channel_table.h"
+#include "core/app_state.h"
 
 constexpr const char* kSettingsFileName = "hopw.ini";
 constexpr int kCallPathReadSize = 80;  // buffer for "CallPath": 79 characters kept

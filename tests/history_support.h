@@ -20,7 +20,7 @@
 #include "history/history_file.h"
 #include "history/history_series.h"
 #include "history/history_writer.h"
-#include "shell/channel_table.h"
+#include "core/app_state.h"
 #include "support/fake_port.h"
 
 namespace history_test {

@@ -17,8 +17,8 @@
 #include <cstring>
 #include <string>
 
-#include "../support/fake_port.h"
-#include "../support/script_network.h"
+#include "support/fake_port.h"
+#include "support/script_network.h"
 #include "acquisition/connect_cycle.h"
 #include "history/history_series.h"
 

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "../support/fake_port.h"
+#include "support/fake_port.h"
 #include "history/history_file.h"
 #include "history/history_series.h"
 

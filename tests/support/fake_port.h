@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "acquisition/null_layer2.h"
-#include "shell/platform_port.h"
+#include "core/platform_port.h"
 
 struct FakeBox {
     std::string Text;

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "acquisition/layer2.h"
-#include "shell/channel_table.h"
+#include "core/app_state.h"
 
 // A fresh program state with Mycall "QX0OWN" and a new scratch folder as its
 // data directory; returns the folder, empty when it could not be made.

@@ -1,0 +1,215 @@
+// Start-up, program entry and shut-down in the order operators rely on: the
+// window and its controls before anything else, memory before the minute
+// timer, the minute timer before the settings are read, the second timer
+// and the layer-2 stack only once the window is complete; at the end memory,
+// then settings, then the timers.
+#include "app/session.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "acquisition/answer_service.h"
+#include "acquisition/layer2_backend.h"
+#include "acquisition/null_layer2.h"
+#include "history/history_series.h"
+#include "history/history_writer.h"
+#include "core/reserved_area.h"
+#include "settings/profile_file.h"
+#include "settings/settings_file.h"
+#include "core/platform_port.h"
+#include "app/single_instance.h"
+#include "app/tick_dispatch.h"
+
+namespace {
+
+NullLayer2 gInactive;  // until ax_init succeeds nobody may reach a real stack
+
+// Step 11: settings, then per channel: its section, counters, history scan,
+// view defaults.
+void LoadSettings(ShellSession& session, AppState& state, PlatformPort& port) {
+    ProfileFile profile;
+    ReadProfileFile(profile, session.SettingsPath);
+    LoadDisplaySettings(profile, state);
+    LoadMycall(profile, state);
+    for (int i = 0; i < kChannelCount; ++i) {
+        ChannelRecord& channel = state.ChannelTable[i];
+        LoadChannelSettings(profile, ChannelSectionName(i), channel, state.german);
+        ResetChannelCounters(channel);
+        ScanHistoryFile(state, port, i);
+        SetChannelViewDefaults(channel);
+    }
+    if (!session.BackendGiven) {
+        char uri[kBackendUriMax] = "";
+        LoadBackendSetting(profile, uri, sizeof uri);
+        if (uri[0] != '\0') {
+            std::snprintf(session.BackendUri, sizeof session.BackendUri, "%s", uri);
+        }
+    }
+    session.SettingsLoaded = 1;
+}
+
+void SaveSettings(const ShellSession& session, const AppState& state) {
+    // The file is read again as it is now, so that keys and sections this
+    // program does not know are kept while its own keys take the values in
+    // memory; an unreadable file is left alone rather than replaced.
+    if (!WriteSettingsFile(session.SettingsPath, state, session.BackendUri)) {
+        std::fprintf(stderr, "hopwatch: the settings file %s was not written\n", session.SettingsPath);
+    }
+}
+
+}  // namespace
+
+int ShellHost::reserveArea(ReservedArea& area, std::size_t bytes) {
+    return ReserveArea(area, bytes);
+}
+
+void InitShellSession(ShellSession& session, AppState& state, const ShellOptions& options) {
+    session.SettingsPath[0] = '\0';
+    if (options.ConfigPath[0] != '\0') {
+        std::snprintf(session.SettingsPath, sizeof session.SettingsPath, "%s", options.ConfigPath);
+    } else if (!DefaultSettingsPath(session.SettingsPath, sizeof session.SettingsPath)) {
+        // No home directory: keep the file in the working directory, as the
+        // program always did.
+        std::snprintf(session.SettingsPath, sizeof session.SettingsPath, "%s", kSettingsFileName);
+    }
+    DefaultLockDirectory(session.LockDir, sizeof session.LockDir);
+    std::snprintf(state.DataDir, sizeof state.DataDir, "%s", options.DataDir);
+    session.BackendGiven = options.Backend[0] != '\0';
+    std::snprintf(session.BackendUri, sizeof session.BackendUri, "%s",
+                  session.BackendGiven ? options.Backend : kDefaultBackend);
+    session.TimeScale = options.TimeScale < 1 ? 1 : options.TimeScale;
+    // The nominal units; the window replaces them with its font's.
+    session.BaseUnitX = kNominalBaseUnitX;
+    session.BaseUnitY = kNominalBaseUnitY;
+    session.LockFd = -1;
+    session.SettingsLoaded = 0;
+    session.QuitPosted = 0;
+    session.ExitCode = 0;
+    session.ShutDownDone = 0;
+    session.Layer2Active = 0;
+}
+
+Layer2& ActiveLayer2(ShellSession& session) {
+    if (session.Layer2Active && session.Backend) return *session.Backend;
+    return gInactive;
+}
+
+void StartupSequence(ShellSession& session, AppState& state, PlatformPort& port, ShellHost& host) {
+    // 1-3: the controls.
+    host.createToolbar();
+    ComputeStatusFieldWidths(kStatusFieldCount, StatusFieldLabels, session.BaseUnitX,
+                             session.StatusFieldWidths);
+    host.createStatusBar(session.StatusFieldWidths, kStatusFieldCount);
+    // 4-5: the texts known before the settings.
+    ShowCycleStatus(state, port, state.CurrentChannel);
+    ShowXZoom(port, state.XZoom);
+
+    // 6-7: history areas in channel order, then the point buffers; the
+    // first failure ends the reservations.
+    int reserved = 1;
+    for (int i = 0; i < kChannelCount && reserved; ++i) {
+        reserved = host.reserveArea(state.HistoryArea[i], kHistoryAreaBytes);
+    }
+    for (int i = 0; i < kPointBufferCount && reserved; ++i) {
+        reserved = host.reserveArea(state.CurvePoints[i], kPointBufferBytes);
+    }
+    // 8
+    if (!reserved) {
+        port.ask(kNoMemoryText, kMainCaption, BoxIcon::Warning, BoxButtons::Ok);
+        host.stopTimer(kSecondTimerId);
+        host.stopTimer(kMinuteTimerId);
+        ReleaseHistoryMemory(state);
+        session.QuitPosted = 1;
+        session.ExitCode = 0;
+        host.postQuit(0);
+        return;
+    }
+    // 10 (step 9, keeping the module instance, has no counterpart here)
+    if (!host.startTimer(kMinuteTimerId, ScaledTimerPeriod(kMinuteTimerMs, session.TimeScale))) {
+        port.ask(kTooManyTimersText, kMainCaption, BoxIcon::Warning, BoxButtons::Ok);
+        // The settings stay unread (and so are not written at exit) and no
+        // history file is scanned; the channels still get usable view
+        // defaults so that the window can draw.
+        for (ChannelRecord& channel : state.ChannelTable) {
+            ResetChannelCounters(channel);
+            SetChannelViewDefaults(channel);
+        }
+        ShowYZoom(port, state.ChannelTable[state.CurrentChannel].YZoomStep,
+                  state.ChannelTable[state.CurrentChannel].YScale);
+        return;
+    }
+    // 11-12
+    LoadSettings(session, state, port);
+    const ChannelRecord& current = state.ChannelTable[state.CurrentChannel];
+    ShowYZoom(port, current.YZoomStep, current.YScale);
+}
+
+int ProgramEntry(ShellSession& session, AppState& state, PlatformPort& port, ShellHost& host) {
+    if (!AcquireInstanceLock(session.LockDir, session.LockFd)) {
+        port.ask(kOnlyOnceText, kMainCaption, BoxIcon::Error, BoxButtons::Ok);
+        return 0;
+    }
+
+    host.createWindow();
+    StartupSequence(session, state, port, host);
+    if (session.QuitPosted) {
+        // The memory failure has already been told; the loop would end at
+        // once, so no later step runs and nothing is written.
+        ReleaseSession(session, state);
+        return session.ExitCode;
+    }
+
+    while (!host.startTimer(kSecondTimerId, ScaledTimerPeriod(kSecondTimerMs, session.TimeScale))) {
+        if (port.ask(kTooManyTimersText, kMainCaption, BoxIcon::Warning, BoxButtons::RetryCancel) !=
+            BoxAnswer::Retry) {
+            host.stopTimer(kMinuteTimerId);
+            ReleaseSession(session, state);
+            return 0;
+        }
+    }
+
+    char reason[256] = "";
+    if (!session.Backend) {
+        session.Backend = CreateLayer2Backend(session.BackendUri, reason, sizeof reason);
+    }
+    if (!session.Backend || !session.Backend->ax_init()) {
+        // No tick may run against a stack that is not there while the box
+        // is open, and the program ends anyway.
+        host.stopTimer(kSecondTimerId);
+        host.stopTimer(kMinuteTimerId);
+        if (reason[0] != '\0') {
+            std::fprintf(stderr, "hopwatch: %s\n", reason);
+        }
+        if (std::strncmp(session.BackendUri, "agw://", 6) == 0) {
+            std::fprintf(stderr, "%s\n", BackendStartHint(session.BackendUri));
+        }
+        port.ask(kFlexNetNotActiveText, kMainCaption, BoxIcon::Error, BoxButtons::Ok);
+        ReleaseSession(session, state);
+        return 0;
+    }
+    session.Layer2Active = 1;
+
+    host.showWindow();
+    return kEnterMessageLoop;
+}
+
+void ShutdownSequence(ShellSession& session, AppState& state, PlatformPort& port, ShellHost& host) {
+    if (session.ShutDownDone) return;
+    session.ShutDownDone = 1;
+    (void)port;
+    ReleaseHistoryMemory(state);
+    StopAnswerService(state);
+    if (session.SettingsLoaded) {
+        SaveSettings(session, state);
+    }
+    host.stopTimer(kSecondTimerId);
+    host.stopTimer(kMinuteTimerId);
+    session.QuitPosted = 1;
+    session.ExitCode = 0;
+    host.postQuit(0);
+}
+
+void ReleaseSession(ShellSession& session, AppState& state) {
+    ReleaseHistoryMemory(state);
+    ReleaseInstanceLock(session.LockFd);
+}

@@ -1,0 +1,96 @@
+// The life of one run: the program entry up to the message loop, the
+// start-up sequence of the main window and the shut-down sequence, in their
+// fixed orders. The Qt window, the headless service and the tests drive the
+// same functions through a PlatformPort (boxes, status texts, toolbar) and a
+// ShellHost (controls, timers, quitting, memory), so every failure row can be
+// provoked without a window.
+//
+// Decisions beyond the classic behaviour:
+//   - settings are written at exit only when they were read at start-up: not
+//     after the minute timer failed, nor after an early exit ("FlexNet not
+//     active!", a refused second copy, a memory failure, Cancel on timer 2);
+//   - after the minute timer failed the channels still get their view
+//     defaults, so the diagram never works with a zero zoom;
+//   - saving re-reads the file first, so keys this program does not know
+//     survive, and the file is replaced atomically.
+//
+// Threading: GUI thread only.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+#include "acquisition/layer2.h"
+#include "core/app_state.h"
+#include "app/options.h"
+#include "view/status_texts.h"
+
+struct PlatformPort;
+struct ReservedArea;
+
+constexpr const char* kMainCaption = "hopwin";
+constexpr const char* kTooManyTimersText = "Too many timers!";
+constexpr const char* kFlexNetNotActiveText = "FlexNet not active!";
+constexpr const char* kNoMemoryText = "Not enough memory free to run Hopwatch!";
+constexpr int kEnterMessageLoop = -1;  // ProgramEntry: go on into the loop
+constexpr int kNominalBaseUnitX = 8;   // character width without a font (headless)
+constexpr int kNominalBaseUnitY = 16;  // line height without a font
+
+// What the shell offers the sequences besides the platform port.
+struct ShellHost {
+    virtual ~ShellHost() = default;
+    // Makes the main window (not shown yet), without its two controls.
+    virtual void createWindow() = 0;
+    virtual void createToolbar() = 0;
+    // The status bar with "Bereit" and its seven fields laid out.
+    virtual void createStatusBar(const int* widths, int count) = 0;
+    virtual void showWindow() = 0;
+    // 0 when the timer cannot be made.
+    virtual int startTimer(int id, int periodMs) = 0;
+    virtual void stopTimer(int id) = 0;
+    // Ends the message loop with `code` once it runs.
+    virtual void postQuit(int code) = 0;
+    virtual int reserveArea(ReservedArea& area, std::size_t bytes);
+};
+
+struct ShellSession {
+    char SettingsPath[kPathSize];
+    char LockDir[kPathSize];
+    char BackendUri[kBackendUriMax];
+    int BackendGiven;     // --l2 on the command line: the settings' value is ignored
+    int TimeScale;
+    int BaseUnitX, BaseUnitY;
+    int StatusFieldWidths[kStatusFieldCount];
+    int LockFd;
+    int SettingsLoaded;   // start-up read the settings: exit may write them
+    int QuitPosted;
+    int ExitCode;
+    int ShutDownDone;
+    int Layer2Active;     // ax_init succeeded
+    std::unique_ptr<Layer2> Backend;
+};
+
+// Fills the session from the options (config path, data directory into
+// `state`, backend, time scale) with the default settings file and lock
+// directory where none is given.
+void InitShellSession(ShellSession& session, AppState& state, const ShellOptions& options);
+
+// The stack every caller sees: the backend once ax_init succeeded, before
+// that a stand-in that reports nothing connected.
+Layer2& ActiveLayer2(ShellSession& session);
+
+// Program entry up to the loop: the single-instance check, the window with
+// its start-up sequence, timer 2, ax_init and showing the window. Returns
+// kEnterMessageLoop to run the loop, or the exit code of an early exit
+// (after which nothing has been written).
+int ProgramEntry(ShellSession& session, AppState& state, PlatformPort& port, ShellHost& host);
+
+// Window creation, steps 1 to 12.
+void StartupSequence(ShellSession& session, AppState& state, PlatformPort& port, ShellHost& host);
+
+// Window destruction: memory released, settings written (when they were
+// read), timers stopped, quit posted. Runs once however often it is called.
+void ShutdownSequence(ShellSession& session, AppState& state, PlatformPort& port, ShellHost& host);
+
+// Releases what an early exit leaves behind (memory, the instance lock).
+void ReleaseSession(ShellSession& session, AppState& state);

@@ -1,6 +1,0 @@
-// hopwatch: a link monitor for packet-radio digipeaters.
-#include "shell/ui/program.h"
-
-int main(int argc, char** argv) {
-    return RunProgram(argc, argv);
-}

@@ -1,0 +1,123 @@
+#include "ui/gui_shell.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QTimer>
+#include <ctime>
+
+#include "ui/client_area.h"
+#include "ui/main_window.h"
+
+namespace {
+
+QMessageBox::Icon ToQtIcon(BoxIcon icon) {
+    switch (icon) {
+        case BoxIcon::Warning: return QMessageBox::Warning;
+        case BoxIcon::Error: return QMessageBox::Critical;
+        case BoxIcon::Information: return QMessageBox::Information;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButtons ToQtButtons(BoxButtons buttons) {
+    switch (buttons) {
+        case BoxButtons::Ok: return QMessageBox::Ok;
+        case BoxButtons::OkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
+        case BoxButtons::RetryCancel: return QMessageBox::Retry | QMessageBox::Cancel;
+    }
+    return QMessageBox::Ok;
+}
+
+}  // namespace
+
+std::tm CurrentLocalTime() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return local;
+}
+
+GuiShell::GuiShell(ShellSession& session, AppState& state, BaseUnits units)
+    : session_(session), state_(state), units_(units), timers_(state, *this) {
+    session_.BaseUnitX = units.X;
+    session_.BaseUnitY = units.Y;
+}
+
+GuiShell::~GuiShell() = default;
+
+BoxAnswer GuiShell::ask(const char* text, const char* caption, BoxIcon icon, BoxButtons buttons) {
+    QMessageBox box(ToQtIcon(icon), QString::fromLatin1(caption), QString::fromLatin1(text),
+                    ToQtButtons(buttons), window_ && window_->isVisible() ? window_.get() : nullptr);
+    const int answer = box.exec();
+    if (answer == QMessageBox::Retry) return BoxAnswer::Retry;
+    if (answer == QMessageBox::Ok) return BoxAnswer::Ok;
+    // Escape or the frame's close button.
+    return buttons == BoxButtons::Ok ? BoxAnswer::Ok : BoxAnswer::Cancel;
+}
+
+void GuiShell::tell(const char* text, const char* caption, BoxIcon icon) {
+    auto* box = new QMessageBox(ToQtIcon(icon), QString::fromLatin1(caption), QString::fromLatin1(text),
+                                QMessageBox::Ok, window_.get());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+void GuiShell::repaint(bool erase) {
+    (void)erase;  // the client area always paints its whole background
+    if (window_) window_->clientArea()->update();
+}
+
+void GuiShell::setStatusText(int field, const char* text) {
+    if (window_) window_->setStatusText(field, text);
+}
+
+int GuiShell::isButtonChecked(int commandId) {
+    return window_ ? window_->isButtonChecked(commandId) : 0;
+}
+
+int GuiShell::isButtonEnabled(int commandId) {
+    return window_ ? window_->isButtonEnabled(commandId) : 0;
+}
+
+void GuiShell::enableButton(int commandId, int enable) {
+    if (window_) window_->enableButton(commandId, enable);
+}
+
+std::tm GuiShell::localTime() {
+    return CurrentLocalTime();
+}
+
+Layer2& GuiShell::l2() {
+    return ActiveLayer2(session_);
+}
+
+void GuiShell::createWindow() {
+    window_ = std::make_unique<MainWindow>(state_, *this, units_);
+    window_->onShutdown = [this] { ShutdownSequence(session_, state_, *this, *this); };
+    window_->requestImmediateCall = [this] { timers_.requestImmediateCall(); };
+}
+
+void GuiShell::createToolbar() {
+    window_->createToolBar();
+}
+
+void GuiShell::createStatusBar(const int* widths, int count) {
+    window_->createStatusBar(widths, count);
+}
+
+void GuiShell::showWindow() {
+    window_->show();
+}
+
+int GuiShell::startTimer(int id, int periodMs) {
+    return timers_.start(id, periodMs);
+}
+
+void GuiShell::stopTimer(int id) {
+    timers_.stop(id);
+}
+
+void GuiShell::postQuit(int code) {
+    // Queued, so that the loop ends after the handler that asked for it.
+    QTimer::singleShot(0, QCoreApplication::instance(), [code] { QCoreApplication::exit(code); });
+}

@@ -1,0 +1,32 @@
+#include "ui/tick_timers.h"
+
+#include "app/tick_dispatch.h"
+
+TickTimers::TickTimers(AppState& state, PlatformPort& port, QObject* parent)
+    : QObject(parent), state_(state), port_(port) {
+    minute_.setTimerType(Qt::PreciseTimer);
+    second_.setTimerType(Qt::PreciseTimer);
+    connect(&minute_, &QTimer::timeout, this, [this] { OnMinuteTimer(state_, port_, 0); });
+    connect(&second_, &QTimer::timeout, this, [this] { OnSecondTimer(state_, port_); });
+}
+
+int TickTimers::start(int id, int periodMs) {
+    QTimer* timer = id == kMinuteTimerId ? &minute_ : id == kSecondTimerId ? &second_ : nullptr;
+    if (timer == nullptr) return 0;
+    timer->start(periodMs);
+    return timer->isActive() ? 1 : 0;
+}
+
+void TickTimers::stop(int id) {
+    if (id == kMinuteTimerId) minute_.stop();
+    if (id == kSecondTimerId) second_.stop();
+}
+
+bool TickTimers::isActive(int id) const {
+    return id == kMinuteTimerId ? minute_.isActive() : id == kSecondTimerId && second_.isActive();
+}
+
+void TickTimers::requestImmediateCall() {
+    QMetaObject::invokeMethod(
+        this, [this] { OnMinuteTimer(state_, port_, 1); }, Qt::QueuedConnection);
+}

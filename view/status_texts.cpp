@@ -1,0 +1,57 @@
+// Status bar layout and texts.
+#include "view/status_texts.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "core/platform_port.h"
+
+const char* const StatusFieldLabels[kStatusFieldCount] = {
+    "", "Time:        ", "Qty:  ", "T/Rkby:      ", "YZoom: %d", "XZoom: %d", "X-Pos:         ",
+};
+
+void ComputeStatusFieldWidths(int count, const char* const* labels, int baseUnitX, int* widths) {
+    int sum = 0;
+    for (int i = 0; i < count; ++i) {
+        sum += baseUnitX * static_cast<int>(std::strlen(labels[i]));
+        widths[count - 1 - i] = sum;
+    }
+}
+
+void LayoutStatusFields(int clientRight, int count, const int* widths, int* edges) {
+    for (int k = 0; k < count; ++k) {
+        edges[k] = clientRight - widths[k];
+    }
+}
+
+void ShowCycleStatus(const AppState& state, PlatformPort& port, int channel) {
+    const char* text = nullptr;
+    switch (state.ChannelTable[channel].CycleState) {
+        case 0: text = "Ready"; break;
+        case 1:
+        case 2: text = "Call Digipeater..."; break;
+        case 3:
+        case 4: text = "Connected..."; break;
+        case 5: text = "Get Data..."; break;
+        case 7: text = "Timeout"; break;
+        case 8: text = "General Error"; break;
+        default: return;  // 6, 9, 10, 11: the previous state's text stays
+    }
+    port.setStatusText(kFieldCycle, text);
+}
+
+void ShowXZoom(PlatformPort& port, int xZoom) {
+    char text[kStatusTextSize];
+    std::snprintf(text, sizeof text, "XZoom: %d", xZoom);
+    port.setStatusText(kFieldXZoom, text);
+}
+
+void ShowYZoom(PlatformPort& port, int yZoomStep, int yScale) {
+    char text[kStatusTextSize];
+    if (yScale == 10) {
+        std::snprintf(text, sizeof text, "YZoom: 0,%d", yZoomStep);
+    } else {
+        std::snprintf(text, sizeof text, "YZoom: %d", yZoomStep);
+    }
+    port.setStatusText(kFieldYZoom, text);
+}
