@@ -5,7 +5,7 @@
 #pragma once
 
 #include "core/app_state.h"
-#include "core/program_version.h"
+#include "core/program_names.h"
 
 struct PlatformPort;
 

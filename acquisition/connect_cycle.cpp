@@ -53,7 +53,7 @@ std::uint8_t LinkStateOf(Layer2& l2, std::uint16_t handle) {
 // or completed (10).
 void RecordCall(AppState& state, PlatformPort& port, int channel) {
     if (!RecordConnect(state, port, channel)) {
-        port.tell(kSaveFailedText, kSaveFailedCaption, BoxIcon::Warning);
+        port.tell(kSaveFailedText, kMainCaption, BoxIcon::Warning);
     }
     port.repaint(true);
 }

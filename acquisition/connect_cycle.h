@@ -10,6 +10,7 @@
 
 #include "core/app_state.h"
 #include "core/cycle_state.h"
+#include "core/program_names.h"
 
 struct PlatformPort;
 
@@ -21,7 +22,6 @@ constexpr const char* kCommandText = "p\n\n";
 constexpr int kCommandSpace = 256;       // transmit space asked for the command
 constexpr const char* kSaveFailedText =
     "Impossible to save data,\nbecause the File is already opened by another application!";
-constexpr const char* kSaveFailedCaption = "hopwin";
 
 // Timer 1: `immediate` nonzero for the channel dialog's call request.
 void MinuteTick(AppState& state, PlatformPort& port, int immediate);

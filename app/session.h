@@ -22,13 +22,13 @@
 
 #include "acquisition/layer2.h"
 #include "core/app_state.h"
+#include "core/program_names.h"
 #include "app/options.h"
 #include "view/status_texts.h"
 
 struct PlatformPort;
 struct ReservedArea;
 
-constexpr const char* kMainCaption = "hopwin";
 constexpr const char* kTooManyTimersText = "Too many timers!";
 constexpr const char* kFlexNetNotActiveText = "FlexNet not active!";
 constexpr const char* kNoMemoryText = "Not enough memory free to run Hopwatch!";

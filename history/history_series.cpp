@@ -12,12 +12,12 @@
 #include "history/history_file.h"
 #include "history/history_writer.h"
 #include "core/platform_port.h"
+#include "core/program_names.h"
 
 namespace {
 
 constexpr const char* kMissingFileText =
     "A data file for the DESTINATION CALL of\nthis channel does not exist! Please start connect.";
-constexpr const char* kMissingFileCaption = "hopwin";
 constexpr int kNoticeSize = kHistoryPathSize + 512;
 
 // The slot's record with its memory committed, or null when the area is not
@@ -198,7 +198,7 @@ int LoadHistory(AppState& state, PlatformPort& port, int channel) {
         opened = ReadHistoryBytes(path, bytes);
     }
     if (opened == HistoryOpen::Missing) {
-        port.tell(kMissingFileText, kMissingFileCaption, BoxIcon::Warning);
+        port.tell(kMissingFileText, kMainCaption, BoxIcon::Warning);
         return 0;
     }
 

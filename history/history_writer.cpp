@@ -21,7 +21,7 @@
 #include "history/history_file.h"
 #include "history/history_series.h"
 #include "core/platform_port.h"
-#include "core/program_version.h"
+#include "core/program_names.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include <QToolBar>
 
 #include "core/app_state.h"
+#include "core/program_names.h"
 #include "view/toolbar_rules.h"
 #include "ui/client_area.h"
 #include "ui/status_bar_widget.h"
@@ -27,7 +28,7 @@ struct MenuItem {
 
 MainWindow::MainWindow(AppState& state, PlatformPort& port, BaseUnits units, QWidget* parent)
     : QMainWindow(parent), state_(state), port_(port), units_(units) {
-    setObjectName(QStringLiteral("hopwin"));
+    setObjectName(QString::fromLatin1(kMainCaption));
     setWindowTitle(QStringLiteral("Linkscope"));
     createMenus();
     client_ = new ClientArea(state, port, this);
