@@ -14,16 +14,15 @@ using namespace history_test;
 long ResidentBytes() {
     long size = 0, resident = 0;
     std::FILE* f = std::fopen("/proc/self/statm", "r");
-    if (f == nullptr) return -1;
-    const int read = std::fscanf(f, "%ld %ld", &size, &resident);
-    std::fclose(f);
+    const int read = f ? std::fscanf(f, "%ld %ld", &size, &resident) : 0;
+    if (f) std::fclose(f);
     return read == 2 ? resident * sysconf(_SC_PAGESIZE) : -1;
 }
 
 using HistoryMemory = HistoryTest;
 
 TEST_F(HistoryMemory, ResidentMemoryFollowsTheRecordsStored) {
-    SetReport(Channel(), ExampleLinks());
+    SetReport(Channel, kExampleLinks);
     const long start = ResidentBytes();
     ASSERT_GT(start, 0);
     constexpr int kRecords = 6000;
@@ -41,7 +40,7 @@ TEST_F(HistoryMemory, ResidentMemoryFollowsTheRecordsStored) {
     EXPECT_NE(HistorySlot(State, 0, 0), nullptr);  // the range stays reserved
     // The area is usable again after the reset; fresh memory reads as zero.
     AddHistoryRecord(State, 0, 0, 0);
-    EXPECT_EQ(Channel().RecordCount, 1);
+    EXPECT_EQ(Channel.RecordCount, 1);
     EXPECT_EQ(HistorySlot(State, 0, 0)->Links[5].Qty, 0);
 }
 

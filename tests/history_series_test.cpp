@@ -1,5 +1,6 @@
-// The in-memory series: the worked example written byte for byte and read
-// back, the Load File sequence, and the scroll step.
+// The in-memory series and the loader: the worked example written byte for
+// byte and read back, the Load File sequence, the size prompt after a load,
+// and the scroll step.
 #include <string>
 
 #include "history_support.h"
@@ -17,22 +18,19 @@ std::string Sample(const LinkSample& s) {
     return text;
 }
 
-std::string Stamp(int day, int month, int year, int hour, int minute) {
-    return std::to_string(day) + "." + std::to_string(month) + "." + std::to_string(year) + " " +
-           std::to_string(hour) + ":" + std::to_string(minute);
-}
+std::vector<int> Stamp(int day, int month, int year, int hour, int minute) { return {day, month, year, hour, minute}; }
 
 TEST_F(HistorySeries, WorkedExampleWrittenByteForByteAndReadBack) {
-    SetReport(Channel(), ExampleLinks());
-    EXPECT_EQ(Connect(6, 12, 26, 14, 30), 1);
+    SetReport(Channel, kExampleLinks);
+    EXPECT_EQ(Connect(14, 30), 1);
     EXPECT_EQ(Read(), "2  QX0AAA p1      QX0BBB p2      \r\n06.12.26 14:30 7 120 340 12 3 5 1 2 15 22 0 40 60 2 ");
-    EXPECT_EQ(Connect(6, 12, 26, 14, 40, 1), 1);  // failed: recorded again with code 6, no header
+    EXPECT_EQ(Connect(14, 40, 1), 1);  // failed: recorded again with code 6, no header
     EXPECT_EQ(Read(), kExampleFile);
 
     ResetHistory(State, 0);
-    Channel().MarkerOffset = 7;  // beyond the new series: put back to 0
+    Channel.MarkerOffset = 7;  // beyond the new series: put back to 0
     LoadFileSequence(State, Port, 0);
-    const ChannelRecord& c = Channel();
+    const ChannelRecord& c = Channel;
     EXPECT_TRUE(Port.Boxes.empty());
     EXPECT_EQ(Port.Repaints.size(), 1u);
     EXPECT_EQ(std::vector<int>({c.RecordCount, State.NextRecordIndex[0], c.ReplyLineCount, c.RestoreLineCount,
@@ -44,11 +42,11 @@ TEST_F(HistorySeries, WorkedExampleWrittenByteForByteAndReadBack) {
     EXPECT_EQ(Sample(first.Links[1]), "QX0BBB 0 15 22 40 60 2");
     EXPECT_EQ(Sample(second.Links[0]), "QX0AAA 12 120 340 3 5 6");
     EXPECT_EQ(Sample(second.Links[1]), "QX0BBB 0 15 22 40 60 6");
-    EXPECT_EQ(Stamp(first.Day, first.Month, first.Year, first.Hour, first.Minute), "6.12.26 14:30");
-    EXPECT_EQ(Stamp(second.Day, second.Month, second.Year, second.Hour, second.Minute), "6.12.26 14:40");
+    EXPECT_EQ(Stamp(first.Day, first.Month, first.Year, first.Hour, first.Minute), Stamp(6, 12, 26, 14, 30));
+    EXPECT_EQ(Stamp(second.Day, second.Month, second.Year, second.Hour, second.Minute), Stamp(6, 12, 26, 14, 40));
     // The last connect and the link table are the file's last record, with
     // the placeholder in the time column.
-    EXPECT_EQ(Stamp(c.LastConDay, c.LastConMonth, c.LastConYear, c.LastHour, c.LastMin), "6.12.26 14:40");
+    EXPECT_EQ(Stamp(c.LastConDay, c.LastConMonth, c.LastConYear, c.LastHour, c.LastMin), Stamp(6, 12, 26, 14, 40));
     const char* rows[2][7] = {{"12", "08/15", "QX0AAA", "120", "7", "p1", "340"},
                               {"0", "08/15", "QX0BBB", "15", "2", "p2", "22"}};
     for (int r = 1; r <= 2; ++r) {
@@ -59,7 +57,7 @@ TEST_F(HistorySeries, WorkedExampleWrittenByteForByteAndReadBack) {
 
     // The next connect continues the series and the file from the loaded
     // link table ("08/15" converts as a/b).
-    EXPECT_EQ(Connect(6, 12, 26, 14, 50), 1);
+    EXPECT_EQ(Connect(14, 50), 1);
     EXPECT_EQ(c.RecordCount, 3);
     EXPECT_EQ(Sample(HistorySlot(State, 0, 2)->Links[0]), "QX0AAA 12 120 340 8 15 1");
     EXPECT_EQ(Read(), kExampleFile + "\r\n06.12.26 14:50 7 120 340 12 08 15 1 2 15 22 0 08 15 1 ");
@@ -71,14 +69,14 @@ TEST_F(HistorySeries, WriterAndLoaderAgreeOnSeventeenLinks) {
         const std::string n = std::to_string(i);
         links.push_back({n, n + "000", n + "7", n, "QX" + n + "NAME", "x" + n, i % 3 ? "(1/2)" : "-"});
     }
-    SetReport(Channel(), links);
-    Connect(1, 2, 3, 4, 5);
-    Connect(1, 2, 3, 4, 6, 1);
+    SetReport(Channel, links);
+    Connect(4, 5);
+    Connect(4, 6, 1);
     const HistoryRecord before = *HistorySlot(State, 0, 1);
     ResetHistory(State, 0);
     LoadFileSequence(State, Port, 0);
-    ASSERT_EQ(Channel().RecordCount, 2);
-    ASSERT_EQ(Channel().ReplyLineCount, 19);
+    ASSERT_EQ(Channel.RecordCount, 2);
+    ASSERT_EQ(Channel.ReplyLineCount, 19);
     for (int k = 0; k < 17; ++k) EXPECT_EQ(Sample(HistorySlot(State, 0, 1)->Links[k]), Sample(before.Links[k]));
 }
 
@@ -86,8 +84,8 @@ TEST_F(HistorySeries, WriterAndLoaderAgreeOnSeventeenLinks) {
 // changes nothing. Load File for a channel without a destination empties
 // the series.
 TEST_F(HistorySeries, MissingFileOrNoDestination) {
-    SetReport(Channel(), ExampleLinks());
-    Connect(6, 12, 26, 14, 30);
+    SetReport(Channel, kExampleLinks);
+    Connect(14, 30);
     std::remove(File().c_str());
     EXPECT_EQ(ScanHistoryFile(State, Port, 0), 0);
     EXPECT_TRUE(Port.Boxes.empty());
@@ -97,27 +95,21 @@ TEST_F(HistorySeries, MissingFileOrNoDestination) {
               "A data file for the DESTINATION CALL of\nthis channel does not exist! Please start connect.");
     EXPECT_EQ(Port.Boxes[0].Caption, "hopwin");
     EXPECT_EQ(Port.Boxes[0].Icon, BoxIcon::Warning);
-    EXPECT_EQ(Channel().RecordCount, 1);
-    EXPECT_EQ(Channel().ReplyLineCount, 4);
+    EXPECT_EQ(Channel.RecordCount, 1);
+    EXPECT_EQ(Channel.ReplyLineCount, 4);
 
-    Channel().RufAktiv = 0;
-    Channel().ScrollOffset = 1;
+    Channel.RufAktiv = 0;
+    Channel.ScrollOffset = 1;
     LoadFileSequence(State, Port, 0);
-    EXPECT_EQ(std::vector<int>({Channel().RecordCount, Channel().ReplyLineCount, Channel().ScrollOffset,
+    EXPECT_EQ(std::vector<int>({Channel.RecordCount, Channel.ReplyLineCount, Channel.ScrollOffset,
                                 State.NextRecordIndex[0], IsRecordPresent(State, 0, 0)}),
               std::vector<int>({0, 0, 0, 0, 0}));
     EXPECT_EQ(Port.Repaints.size(), 1u);
 }
 
-TEST_F(HistorySeries, ScrollStepFollowsTheRecordCount) {
-    const int cases[][2] = {{0, 24}, {1, 24}, {500, 24}, {501, 25}, {1000, 50}, {24000, 1200}};
-    for (const auto& k : cases) EXPECT_EQ(ScrollStepFor(k[0]), k[1]) << k[0];
-}
-
-// The size prompt after a load: none for 1000 records. For 1001, Cancel
-// keeps the loaded series, and a connect stored while the prompt is open
-// goes behind the loaded records; OK moves the file away, says so and
-// discards the series.
+// None for 1000 records. For 1001, Cancel keeps the loaded series, and a
+// connect stored while the prompt is open goes behind the loaded records;
+// OK moves the file away, says so and discards the series.
 TEST_F(HistorySeries, SizePromptAfterLoading) {
     Write(ManyRecords(1000));
     LoadFileSequence(State, Port, 0);
@@ -125,17 +117,16 @@ TEST_F(HistorySeries, SizePromptAfterLoading) {
     Write(ManyRecords(1001));
     Port.WhileBoxOpen = [&] {
         Port.WhileBoxOpen = nullptr;
-        Connect(7, 12, 26, 9, 0);
+        Connect(9, 0);
     };
     LoadFileSequence(State, Port, 0);  // Cancel
-    EXPECT_EQ(Channel().RecordCount, 1002);
-    EXPECT_EQ(State.NextRecordIndex[0], 1002);
-    EXPECT_EQ(Channel().ScrollStep, 50);
+    EXPECT_EQ(std::vector<int>({Channel.RecordCount, State.NextRecordIndex[0], Channel.ScrollStep}),
+              std::vector<int>({1002, 1002, 50}));
     EXPECT_EQ(HistorySlot(State, 0, 1000)->Links[0].TxTim, 3);
-    EXPECT_EQ(HistorySlot(State, 0, 1001)->Day, 7);
+    EXPECT_EQ(HistorySlot(State, 0, 1001)->Hour, 9);
     Port.Answers = {BoxAnswer::Ok};
     LoadFileSequence(State, Port, 0);
-    EXPECT_EQ(Channel().RecordCount, 0);
+    EXPECT_EQ(Channel.RecordCount, 0);
     EXPECT_EQ(State.NextRecordIndex[0], 0);
     EXPECT_FALSE(Exists(kFile));
     EXPECT_EQ(Read("QX0TST2.hp0").substr(0, ManyRecords(1001).size()), ManyRecords(1001));
@@ -149,6 +140,11 @@ TEST_F(HistorySeries, SizePromptAfterLoading) {
     }
     EXPECT_EQ(Port.Boxes[2].Text, "The file has been renamed to " + File("QX0TST2.hp0") + " !");
     EXPECT_FALSE(Port.Boxes[2].Asked);
+}
+
+TEST(ScrollStep, FollowsTheRecordCount) {
+    const int cases[][2] = {{0, 24}, {1, 24}, {500, 24}, {501, 25}, {1000, 50}, {24000, 1200}};
+    for (const auto& k : cases) EXPECT_EQ(ScrollStepFor(k[0]), k[1]) << k[0];
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <clocale>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -52,20 +51,10 @@ inline void SetReport(ChannelRecord& c, const std::vector<Link>& links) {
     }
 }
 
-inline void SetStart(ChannelRecord& c, int day, int month, int year, int hour, int minute) {
-    c.LastConDay = day;
-    c.LastConMonth = month;
-    c.LastConYear = year;
-    c.LastHour = hour;
-    c.LastMin = minute;
-}
-
 // The worked example: two links, and the file of a good connect followed
 // by a failed one.
-inline std::vector<Link> ExampleLinks() {
-    return {{"7", "120", "340", "12", "QX0AAA", "p1", "3/5"},
-            {"2", "15", "22", "0", "QX0BBB", "p2", "(40/60)"}};
-}
+inline const std::vector<Link> kExampleLinks{{"7", "120", "340", "12", "QX0AAA", "p1", "3/5"},
+                                             {"2", "15", "22", "0", "QX0BBB", "p2", "(40/60)"}};
 inline const std::string kHeader = "2  QX0AAA p1      QX0BBB p2      ";
 inline const std::string kRecord1 = "\r\n06.12.26 14:30 7 120 340 12 3 5 1 2 15 22 0 40 60 2 ";
 inline const std::string kRecord2 = "\r\n06.12.26 14:40 7 120 340 12 3 5 6 2 15 22 0 40 60 6 ";
@@ -75,9 +64,8 @@ inline const char* kCaption = "Hopwatch, t h e Monitor Program";
 
 inline std::string SizePrompt(int channel, const std::string& file) {
     return "Congratulations!\n\nWe have enjoyed your intensive use of Hopwatch V2.34.\n"
-           "Therefore the following data set becomes now very big:\n\nChannel " +
-           std::to_string(channel) + ",  File: " + file +
-           "\n\nFurther use of that same file will reduce the performance of the system.\n\n"
+           "Therefore the following data set becomes now very big:\n\nChannel " + std::to_string(channel) +
+           ",  File: " + file + "\n\nFurther use of that same file will reduce the performance of the system.\n\n"
            "Rename file now?  (RECOMMENDED STRONGLY)\n\nPlease confirm this with OK.\n\n"
            "Hopwatch will then open a new file during the next connect!";
 }
@@ -87,17 +75,16 @@ inline std::string SizePrompt(int channel, const std::string& file) {
 struct HistoryTest : ::testing::Test {
     std::unique_ptr<AppState> Owned = std::make_unique<AppState>();
     AppState& State = *Owned;
+    ChannelRecord& Channel = State.ChannelTable[0];
     FakePort Port;
     std::unique_ptr<ScratchDir> Dir;
 
     void SetUp() override {
-        setenv("TZ", "UTC", 1);
-        std::setlocale(LC_ALL, "C");
         InitAppState(State);
         ASSERT_EQ(ReserveHistoryMemory(State), 1);
         NewDir();
-        std::snprintf(Channel().CallPath, kCallPathSize, "QX0TST-2 QX0VIA");
-        Channel().RufAktiv = 1;
+        std::snprintf(Channel.CallPath, kCallPathSize, "QX0TST-2 QX0VIA");
+        Channel.RufAktiv = 1;
     }
     void TearDown() override { ReleaseHistoryMemory(State); }
 
@@ -110,12 +97,12 @@ struct HistoryTest : ::testing::Test {
     std::string Read(const std::string& name = kFile) const { return ReadAll(File(name)); }
     void Write(const std::string& bytes, const std::string& name = kFile) const { WriteAll(File(name), bytes); }
     bool Exists(const std::string& name) const { return FileExists(File(name)); }
-    ChannelRecord& Channel() { return State.ChannelTable[0]; }
-    std::string Cell(int column, int row) { return Channel().LinkTable[column][row]; }
+    std::string Cell(int column, int row) const { return Channel.LinkTable[column][row]; }
 
-    // One recorded connect, as the connect cycle stores it.
-    int Connect(int day, int month, int year, int hour, int minute, int failed = 0) {
-        SetStart(Channel(), day, month, year, hour, minute);
+    // One recorded connect at 6.12.26 hh:mm, as the connect cycle stores it.
+    int Connect(int hour, int minute, int failed = 0) {
+        Channel.LastConDay = 6, Channel.LastConMonth = 12, Channel.LastConYear = 26;
+        Channel.LastHour = hour, Channel.LastMin = minute;
         return RecordConnect(State, Port, 0, failed);
     }
 

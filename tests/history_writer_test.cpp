@@ -1,6 +1,6 @@
 // The writer and the rotation: appending, moving the file away when the link
 // list changes or the file is damaged (the revealing connect kept), numbered
-// names, renames that fail, writes cut short, and the size prompt.
+// names, renames that fail, and writes cut short.
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -30,11 +30,11 @@ std::string MovedText(const std::string& path, const std::string& moved, const c
 // record in memory. A name written with '?' for a tab, a record spread over
 // two lines or a header reaching past the first 4096 bytes is appended to.
 TEST_F(HistoryWriter, FileMovedAwayUnlessItReadsToItsEndWithTheSameLinks) {
-    std::vector<Link> oneMore = ExampleLinks(), renamed = ExampleLinks(), identOnly = ExampleLinks();
+    std::vector<Link> oneMore = kExampleLinks, renamed = kExampleLinks, identOnly = kExampleLinks;
     oneMore.push_back({"3", "1", "2", "5", "QX0CCC", "p3", "1/1"});
     renamed[1].Name = "QX0BBC";
     identOnly[0].Ident = "p9";
-    std::vector<Link> tab = ExampleLinks();
+    std::vector<Link> tab = kExampleLinks;
     tab[0].Name = "\tQX0AA";  // six characters: column 61 stays apart
     const std::string torn = kHeader + kRecord1 + "\r\n06.12.26 14:40 7 120";
     const std::string head = "2  QX0AAA p1      QX0BBB ";
@@ -45,21 +45,21 @@ TEST_F(HistoryWriter, FileMovedAwayUnlessItReadsToItsEndWithTheSameLinks) {
         std::string newFile;  // empty: appended to
     } cases[] = {
         {kHeader + kRecord1, oneMore, "3  QX0AAA p1      QX0BBB p2      QX0CCC p3      " + kRecord1 + "3 1 2 5 1 1 1 "},
-        {kHeader + kRecord1, {ExampleLinks()[0]}, "1  QX0AAA p1      \r\n06.12.26 14:30 7 120 340 12 3 5 1 "},
+        {kHeader + kRecord1, {kExampleLinks[0]}, "1  QX0AAA p1      \r\n06.12.26 14:30 7 120 340 12 3 5 1 "},
         {kHeader + kRecord1, renamed, "2  QX0AAA p1      QX0BBC p2      " + kRecord1},
         {kHeader + kRecord1, identOnly, ""},
-        {"", ExampleLinks(), kHeader + kRecord1},
-        {"   \r\n", ExampleLinks(), kHeader + kRecord1},
-        {"x2  QX0AAA p1", ExampleLinks(), kHeader + kRecord1},
-        {"99  QX0AAA", ExampleLinks(), kHeader + kRecord1},
-        {"-1  ", ExampleLinks(), kHeader + kRecord1},
-        {"2  QX0AAA", ExampleLinks(), kHeader + kRecord1},
-        {"0000000000000002" + kHeader.substr(1), ExampleLinks(), kHeader + kRecord1},
-        {torn, ExampleLinks(), kHeader + kRecord1},
-        {farIdent + std::string(14, 'X') + "      ", ExampleLinks(), kHeader + kRecord1},  // 16 characters
-        {farIdent + "      ", ExampleLinks(), ""},
-        {head + std::string(5000, ' ') + "p2      ", ExampleLinks(), ""},
-        {kHeader + "\r\n06.12.26 14:30 7 120 340 12 3 5 1\r\n2 15 22 0 40 60 2 \r\n", ExampleLinks(), ""},
+        {"", kExampleLinks, kHeader + kRecord1},
+        {"   \r\n", kExampleLinks, kHeader + kRecord1},
+        {"x2  QX0AAA p1", kExampleLinks, kHeader + kRecord1},
+        {"99  QX0AAA", kExampleLinks, kHeader + kRecord1},
+        {"-1  ", kExampleLinks, kHeader + kRecord1},
+        {"2  QX0AAA", kExampleLinks, kHeader + kRecord1},
+        {"0000000000000002" + kHeader.substr(1), kExampleLinks, kHeader + kRecord1},
+        {torn, kExampleLinks, kHeader + kRecord1},
+        {farIdent + std::string(14, 'X') + "      ", kExampleLinks, kHeader + kRecord1},  // 16 characters
+        {farIdent + "      ", kExampleLinks, ""},
+        {head + std::string(5000, ' ') + "p2      ", kExampleLinks, ""},
+        {kHeader + "\r\n06.12.26 14:30 7 120 340 12 3 5 1\r\n2 15 22 0 40 60 2 \r\n", kExampleLinks, ""},
         {"2  ?QX0AA p1      QX0BBB p2      ", tab, ""},
     };
     for (const auto& k : cases) {
@@ -69,13 +69,13 @@ TEST_F(HistoryWriter, FileMovedAwayUnlessItReadsToItsEndWithTheSameLinks) {
         ResetHistory(State, 0);
         AddHistoryRecord(State, 0, 0, 0);  // an older record in memory
         State.NextRecordIndex[0] = 1;
-        SetReport(Channel(), k.links);
+        SetReport(Channel, k.links);
         Port.Boxes.clear();
-        ASSERT_EQ(Connect(6, 12, 26, 14, 30), 1);
+        ASSERT_EQ(Connect(14, 30), 1);
         const bool moved = !k.newFile.empty();
         EXPECT_EQ(Read("QX0TST2.hp0"), moved ? k.content : "");
         EXPECT_EQ(Read(), moved ? k.newFile : k.content + kRecord1);
-        EXPECT_EQ(Channel().RecordCount, moved ? 1 : 2);
+        EXPECT_EQ(Channel.RecordCount, moved ? 1 : 2);
         EXPECT_EQ(State.NextRecordIndex[0], moved ? 1 : 2);
         EXPECT_EQ(HistorySlot(State, 0, moved ? 0 : 1)->Minute, 30);
         ASSERT_EQ(Port.Boxes.size(), moved ? 1u : 0u);
@@ -92,15 +92,15 @@ TEST_F(HistoryWriter, FileMovedAwayUnlessItReadsToItsEndWithTheSameLinks) {
 // back: the file keeps only whole records, a new file is not left behind,
 // and the caller is told; the records in memory stay.
 TEST_F(HistoryWriter, WriteCutShortLeavesTheFileAsItWas) {
-    SetReport(Channel(), ExampleLinks());
-    ASSERT_EQ(Connect(6, 12, 26, 14, 30), 1);
+    SetReport(Channel, kExampleLinks);
+    ASSERT_EQ(Connect(14, 30), 1);
     const std::string before = Read();
-    EXPECT_EQ(WithFileSizeLimit(before.size() + 10, [&] { return Connect(6, 12, 26, 14, 40); }), 0);
+    EXPECT_EQ(WithFileSizeLimit(before.size() + 10, [&] { return Connect(14, 40); }), 0);
     EXPECT_EQ(Read(), before);
-    std::snprintf(Channel().CallPath, kCallPathSize, "QX0NEW");
-    EXPECT_EQ(WithFileSizeLimit(10, [&] { return Connect(6, 12, 26, 14, 50); }), 0);
+    std::snprintf(Channel.CallPath, kCallPathSize, "QX0NEW");
+    EXPECT_EQ(WithFileSizeLimit(10, [&] { return Connect(14, 50); }), 0);
     EXPECT_FALSE(Exists("QX0NEW.hpw"));
-    EXPECT_EQ(Channel().RecordCount, 3);
+    EXPECT_EQ(Channel.RecordCount, 3);
     EXPECT_TRUE(Port.Boxes.empty());
 }
 
@@ -110,8 +110,8 @@ TEST_F(HistoryWriter, NumberedNameSkipsTakenNamesAndIsBounded) {
     const std::string old = "1  QX0AAA p1      ";
     Write(old);
     Write("older", "QX0TST2.hp0");
-    SetReport(Channel(), ExampleLinks());
-    ASSERT_EQ(Connect(6, 12, 26, 14, 30), 1);
+    SetReport(Channel, kExampleLinks);
+    ASSERT_EQ(Connect(14, 30), 1);
     EXPECT_EQ(Read("QX0TST2.hp0"), "older");
     EXPECT_EQ(Read("QX0TST2.hp1"), old);
 
@@ -123,7 +123,7 @@ TEST_F(HistoryWriter, NumberedNameSkipsTakenNamesAndIsBounded) {
     for (int k = 12; k < 1000; ++k) Write("", "QX0TST2.hp" + std::to_string(k));
     Write(old);
     Port.Boxes.clear();
-    ASSERT_EQ(Connect(6, 12, 26, 14, 40), 1);
+    ASSERT_EQ(Connect(14, 40), 1);
     EXPECT_FALSE(Exists("QX0TST2.hp1000"));
     EXPECT_EQ(Read(), old);  // never written to
     ASSERT_EQ(Port.Boxes.size(), 1u);
@@ -157,8 +157,8 @@ TEST_F(HistoryWriter, RenameFailingForAnotherReasonIsReported) {
     const bool immutable = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
                            (flags |= FS_IMMUTABLE_FL, ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
     const bool readOnly = !immutable && geteuid() != 0 && chmod(Dir->Path.c_str(), 0555) == 0;
-    SetReport(Channel(), ExampleLinks());
-    const int result = immutable || readOnly ? Connect(6, 12, 26, 14, 30) : -1;
+    SetReport(Channel, kExampleLinks);
+    const int result = immutable || readOnly ? Connect(14, 30) : -1;
     flags &= ~FS_IMMUTABLE_FL;
     if (immutable) ioctl(fd, FS_IOC_SETFLAGS, &flags);
     chmod(Dir->Path.c_str(), 0755);
@@ -176,13 +176,13 @@ TEST_F(HistoryWriter, RenameFailingForAnotherReasonIsReported) {
 // order behind the revealing one.
 TEST_F(HistoryWriter, RotationNoticeWithANestedConnect) {
     Write("1  QX0AAA p1      ");
-    SetReport(Channel(), ExampleLinks());
+    SetReport(Channel, kExampleLinks);
     Port.WhileBoxOpen = [&] {
         Port.WhileBoxOpen = nullptr;
-        Connect(6, 12, 26, 14, 31);
+        Connect(14, 31);
     };
-    ASSERT_EQ(Connect(6, 12, 26, 14, 30), 1);
-    EXPECT_EQ(Channel().RecordCount, 2);
+    ASSERT_EQ(Connect(14, 30), 1);
+    EXPECT_EQ(Channel.RecordCount, 2);
     EXPECT_EQ(State.NextRecordIndex[0], 2);
     EXPECT_EQ(Read(), kHeader + kRecord1 + "\r\n06.12.26 14:31 7 120 340 12 3 5 1 2 15 22 0 40 60 2 ");
 }

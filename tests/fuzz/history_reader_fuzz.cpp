@@ -48,12 +48,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (ReadHistoryHeader(values, header)) {
         while (ReadHistoryRecordValues(values, header.LinkCount, record)) {
             for (int r = 0; r < header.LinkCount; ++r) {
-                for (const HistoryToken& t : record.Groups[r]) {
-                    if (t.Length < 1 || t.Length > kMaxTokenLength) std::abort();
-                }
                 for (int k = 0; k < kGroupTokens; ++k) {
                     const HistoryToken& t = record.Groups[r][k];
-                    if (record.Values[r][k] != ScanDecimal(t.Text, static_cast<std::size_t>(t.Length))) std::abort();
+                    if (t.Length < 1 || t.Length > kMaxTokenLength ||
+                        record.Values[r][k] != ScanDecimal(t.Text, static_cast<std::size_t>(t.Length)))
+                        std::abort();
                 }
             }
         }
