@@ -116,8 +116,8 @@ bool SameLinkList(const HistoryHeader& header, const ChannelRecord& c) {
 
 // A header that cannot be read, or that names other links, is a changed
 // link list, so the file is kept aside rather than appended to. The header
-// is read from the file's first bytes, or from the whole file when it may
-// go on behind them.
+// is read from the file's first bytes, or from the whole file when reading
+// stopped at the end of those (a token there may go on behind them).
 Existing CheckExistingFile(const char* path, const ChannelRecord& c, HistoryFault& fault) {
     fault = HistoryFault::None;
     std::FILE* f = std::fopen(path, "rb");
@@ -131,7 +131,7 @@ Existing CheckExistingFile(const char* path, const ChannelRecord& c, HistoryFaul
     StartHistoryReader(reader, prefix, n);
     int read = ReadHistoryHeader(reader, header);
     HistoryBytes whole;
-    if (n == sizeof prefix && (!read || reader.Pos == reader.End)) {
+    if (n == sizeof prefix && reader.Pos == reader.End) {
         read = ReadHistoryBytes(path, whole) == HistoryOpen::Read;
         if (read) {
             StartHistoryReader(reader, whole.Data, whole.Size);

@@ -77,14 +77,16 @@ TEST_F(HistoryFormat, HeaderAndRecordBytes) {
         {{}, -1, "0  ", "\r\n06.01.07 09:05 "},
         {{}, 1, "0  ", "\r\n06.01.07 09:05 "},  // the prompt alone must not give a count of -1
         // Whitespace inside a cell never splits a token; an empty cell is '?'.
-        {{{"7", "1\t2", "340", "12", "\tQX0", "p1", "3/5"}}, -1, "1  ?QX0 ?      ", "\r\n06.01.07 09:05 7 1?2 340 12 3 5 1 "},
+        {{{"7", "1\t2", "340", "12", "\tQX0", "p1", "3/5"}}, -1, "1  ?QX0 ?      ",
+         "\r\n06.01.07 09:05 7 1?2 340 12 3 5 1 "},
         {std::vector<Link>(17, longest), -1, nullptr, nullptr},
     };
     for (const auto& k : cases) {
         SetReport(Channel, k.links);
         if (k.replyLines >= 0) Channel.ReplyLineCount = k.replyLines;
         if (k.links.size() == 1) std::memset(Channel.LinkTable[kColIdent][1], 0, kCellSize);  // an empty cell
-        Channel.LastHour = 9, Channel.LastMin = 5, Channel.LastConDay = 6, Channel.LastConMonth = 1, Channel.LastConYear = 7;
+        Channel.LastConDay = 6, Channel.LastConMonth = 1, Channel.LastConYear = 7;
+        Channel.LastHour = 9, Channel.LastMin = 5;
         char out[kHistoryChunkMax];
         const int header = FormatHistoryHeader(Channel, out, sizeof out);
         ASSERT_GT(header, 0);

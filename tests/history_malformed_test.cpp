@@ -52,7 +52,7 @@ TEST_F(HistoryMalformed, history_header_only) {
     Expect("0  ", 0, "");
     Expect(kHeader + "\r\n", 0, "");
     EXPECT_EQ(Channel.ReplyLineCount, 4);
-    EXPECT_EQ(Cell(kColName, 2), "QX0BBB");
+    EXPECT_EQ(Cell(Channel, kColName, 2), "QX0BBB");
 }
 
 TEST_F(HistoryMalformed, history_bad_count) {
@@ -129,7 +129,7 @@ TEST_F(HistoryMalformed, history_30000_records) {
         EXPECT_EQ(HistorySlot(State, 0, slot)->Minute, (6000 + slot) % 60) << slot;
         EXPECT_EQ(HistorySlot(State, 0, slot)->Day, (6000 + slot) % 28 + 1) << slot;
     }
-    EXPECT_EQ(Cell(kColPort, 1), "29999");
+    EXPECT_EQ(Cell(Channel, kColPort, 1), "29999");
     // A further connect replaces the newest record only.
     const int minute = HistorySlot(State, 0, 23998)->Minute;
     Connect(9, 59);

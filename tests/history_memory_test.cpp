@@ -22,7 +22,7 @@ long ResidentBytes() {
 using HistoryMemory = HistoryTest;
 
 TEST_F(HistoryMemory, ResidentMemoryFollowsTheRecordsStored) {
-    SetReport(Channel, kExampleLinks);
+    SetReport(Channel, ExampleLinks());
     const long start = ResidentBytes();
     ASSERT_GT(start, 0);
     constexpr int kRecords = 6000;

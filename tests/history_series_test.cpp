@@ -21,7 +21,7 @@ std::string Sample(const LinkSample& s) {
 std::vector<int> Stamp(int day, int month, int year, int hour, int minute) { return {day, month, year, hour, minute}; }
 
 TEST_F(HistorySeries, WorkedExampleWrittenByteForByteAndReadBack) {
-    SetReport(Channel, kExampleLinks);
+    SetReport(Channel, ExampleLinks());
     EXPECT_EQ(Connect(14, 30), 1);
     EXPECT_EQ(Read(), "2  QX0AAA p1      QX0BBB p2      \r\n06.12.26 14:30 7 120 340 12 3 5 1 2 15 22 0 40 60 2 ");
     EXPECT_EQ(Connect(14, 40, 1), 1);  // failed: recorded again with code 6, no header
@@ -50,7 +50,7 @@ TEST_F(HistorySeries, WorkedExampleWrittenByteForByteAndReadBack) {
     const char* rows[2][7] = {{"12", "08/15", "QX0AAA", "120", "7", "p1", "340"},
                               {"0", "08/15", "QX0BBB", "15", "2", "p2", "22"}};
     for (int r = 1; r <= 2; ++r) {
-        for (int column = 0; column < kLinkColumns; ++column) EXPECT_EQ(Cell(column, r), rows[r - 1][column]);
+        for (int column = 0; column < kLinkColumns; ++column) EXPECT_EQ(Cell(c, column, r), rows[r - 1][column]);
     }
     EXPECT_TRUE(IsRecordPresent(State, 0, 1));
     EXPECT_FALSE(IsRecordPresent(State, 0, 2));
@@ -84,7 +84,7 @@ TEST_F(HistorySeries, WriterAndLoaderAgreeOnSeventeenLinks) {
 // changes nothing. Load File for a channel without a destination empties
 // the series.
 TEST_F(HistorySeries, MissingFileOrNoDestination) {
-    SetReport(Channel, kExampleLinks);
+    SetReport(Channel, ExampleLinks());
     Connect(14, 30);
     std::remove(File().c_str());
     EXPECT_EQ(ScanHistoryFile(State, Port, 0), 0);

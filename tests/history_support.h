@@ -30,22 +30,30 @@ struct Link {
     std::string Port, Tkby, Rkby, Qty, Name, Ident, Time;
 };
 
-// A complete reply (heading, one line per link, prompt) stored and parsed as
-// the connect cycle does it.
+// A reply line with each field placed at its text column, ended by CR LF.
+inline std::string ReportLine(const Link& l) {
+    std::string line = "  L1" + std::string(62, ' ');
+    const std::pair<std::size_t, const std::string*> fields[] = {
+        {9, &l.Port}, {27, &l.Tkby}, {32, &l.Rkby}, {37, &l.Qty}, {54, &l.Name}, {61, &l.Ident}};
+    for (const auto& [column, text] : fields) line.replace(column, text->size(), *text);
+    return line + l.Time + "\r\n";
+}
+
+inline void StoreLine(ChannelRecord& c, int row, const std::string& text) {
+    std::memset(c.ReplyLines[row], 0, kReplySlotSize);
+    std::memcpy(c.ReplyLines[row], text.data(), std::min<std::size_t>(text.size(), kReplySlotSize - 1));
+}
+
+inline std::string Cell(const ChannelRecord& c, int column, int row) { return c.LinkTable[column][row]; }
+
+// A complete reply (heading, links, prompt) stored and parsed as the connect
+// cycle does it.
 inline void SetReport(ChannelRecord& c, const std::vector<Link>& links) {
     std::vector<std::string> lines{"Link report of the test digipeater\r\n"};
-    for (const Link& l : links) {
-        std::string line = "  L1" + std::string(62, ' ');
-        const std::pair<std::size_t, const std::string*> fields[] = {
-            {9, &l.Port}, {27, &l.Tkby}, {32, &l.Rkby}, {37, &l.Qty}, {54, &l.Name}, {61, &l.Ident}};
-        for (const auto& [column, text] : fields) line.replace(column, text->size(), *text);
-        lines.push_back(line + l.Time + "\r\n");
-    }
+    for (const Link& l : links) lines.push_back(ReportLine(l));
     lines.push_back("=>\r\n");
     for (c.ReplyLineCount = 0; c.ReplyLineCount < static_cast<int>(lines.size()); ++c.ReplyLineCount) {
-        const std::string& text = lines[static_cast<std::size_t>(c.ReplyLineCount)];
-        std::memset(c.ReplyLines[c.ReplyLineCount], 0, kReplySlotSize);
-        std::memcpy(c.ReplyLines[c.ReplyLineCount], text.data(), std::min<std::size_t>(text.size(), kReplySlotSize - 1));
+        StoreLine(c, c.ReplyLineCount, lines[static_cast<std::size_t>(c.ReplyLineCount)]);
         ClearLinkRow(c);
         ParseLinkRow(c, c.ReplyLineCount);
     }
@@ -53,8 +61,9 @@ inline void SetReport(ChannelRecord& c, const std::vector<Link>& links) {
 
 // The worked example: two links, and the file of a good connect followed
 // by a failed one.
-inline const std::vector<Link> kExampleLinks{{"7", "120", "340", "12", "QX0AAA", "p1", "3/5"},
-                                             {"2", "15", "22", "0", "QX0BBB", "p2", "(40/60)"}};
+inline std::vector<Link> ExampleLinks() {
+    return {{"7", "120", "340", "12", "QX0AAA", "p1", "3/5"}, {"2", "15", "22", "0", "QX0BBB", "p2", "(40/60)"}};
+}
 inline const std::string kHeader = "2  QX0AAA p1      QX0BBB p2      ";
 inline const std::string kRecord1 = "\r\n06.12.26 14:30 7 120 340 12 3 5 1 2 15 22 0 40 60 2 ";
 inline const std::string kRecord2 = "\r\n06.12.26 14:40 7 120 340 12 3 5 6 2 15 22 0 40 60 6 ";
@@ -97,7 +106,6 @@ struct HistoryTest : ::testing::Test {
     std::string Read(const std::string& name = kFile) const { return ReadAll(File(name)); }
     void Write(const std::string& bytes, const std::string& name = kFile) const { WriteAll(File(name), bytes); }
     bool Exists(const std::string& name) const { return FileExists(File(name)); }
-    std::string Cell(int column, int row) const { return Channel.LinkTable[column][row]; }
 
     // One recorded connect at 6.12.26 hh:mm, as the connect cycle stores it.
     int Connect(int hour, int minute, int failed = 0) {

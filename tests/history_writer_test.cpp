@@ -30,11 +30,11 @@ std::string MovedText(const std::string& path, const std::string& moved, const c
 // record in memory. A name written with '?' for a tab, a record spread over
 // two lines or a header reaching past the first 4096 bytes is appended to.
 TEST_F(HistoryWriter, FileMovedAwayUnlessItReadsToItsEndWithTheSameLinks) {
-    std::vector<Link> oneMore = kExampleLinks, renamed = kExampleLinks, identOnly = kExampleLinks;
+    std::vector<Link> oneMore = ExampleLinks(), renamed = ExampleLinks(), identOnly = ExampleLinks();
     oneMore.push_back({"3", "1", "2", "5", "QX0CCC", "p3", "1/1"});
     renamed[1].Name = "QX0BBC";
     identOnly[0].Ident = "p9";
-    std::vector<Link> tab = kExampleLinks;
+    std::vector<Link> tab = ExampleLinks();
     tab[0].Name = "\tQX0AA";  // six characters: column 61 stays apart
     const std::string torn = kHeader + kRecord1 + "\r\n06.12.26 14:40 7 120";
     const std::string head = "2  QX0AAA p1      QX0BBB ";
@@ -45,21 +45,21 @@ TEST_F(HistoryWriter, FileMovedAwayUnlessItReadsToItsEndWithTheSameLinks) {
         std::string newFile;  // empty: appended to
     } cases[] = {
         {kHeader + kRecord1, oneMore, "3  QX0AAA p1      QX0BBB p2      QX0CCC p3      " + kRecord1 + "3 1 2 5 1 1 1 "},
-        {kHeader + kRecord1, {kExampleLinks[0]}, "1  QX0AAA p1      \r\n06.12.26 14:30 7 120 340 12 3 5 1 "},
+        {kHeader + kRecord1, {ExampleLinks()[0]}, "1  QX0AAA p1      \r\n06.12.26 14:30 7 120 340 12 3 5 1 "},
         {kHeader + kRecord1, renamed, "2  QX0AAA p1      QX0BBC p2      " + kRecord1},
         {kHeader + kRecord1, identOnly, ""},
-        {"", kExampleLinks, kHeader + kRecord1},
-        {"   \r\n", kExampleLinks, kHeader + kRecord1},
-        {"x2  QX0AAA p1", kExampleLinks, kHeader + kRecord1},
-        {"99  QX0AAA", kExampleLinks, kHeader + kRecord1},
-        {"-1  ", kExampleLinks, kHeader + kRecord1},
-        {"2  QX0AAA", kExampleLinks, kHeader + kRecord1},
-        {"0000000000000002" + kHeader.substr(1), kExampleLinks, kHeader + kRecord1},
-        {torn, kExampleLinks, kHeader + kRecord1},
-        {farIdent + std::string(14, 'X') + "      ", kExampleLinks, kHeader + kRecord1},  // 16 characters
-        {farIdent + "      ", kExampleLinks, ""},
-        {head + std::string(5000, ' ') + "p2      ", kExampleLinks, ""},
-        {kHeader + "\r\n06.12.26 14:30 7 120 340 12 3 5 1\r\n2 15 22 0 40 60 2 \r\n", kExampleLinks, ""},
+        {"", ExampleLinks(), kHeader + kRecord1},
+        {"   \r\n", ExampleLinks(), kHeader + kRecord1},
+        {"x2  QX0AAA p1", ExampleLinks(), kHeader + kRecord1},
+        {"99  QX0AAA", ExampleLinks(), kHeader + kRecord1},
+        {"-1  ", ExampleLinks(), kHeader + kRecord1},
+        {"2  QX0AAA", ExampleLinks(), kHeader + kRecord1},
+        {"0000000000000002" + kHeader.substr(1), ExampleLinks(), kHeader + kRecord1},
+        {torn, ExampleLinks(), kHeader + kRecord1},
+        {farIdent + std::string(14, 'X') + "      ", ExampleLinks(), kHeader + kRecord1},  // 16 characters
+        {farIdent + "      ", ExampleLinks(), ""},
+        {head + std::string(5000, ' ') + "p2      ", ExampleLinks(), ""},
+        {kHeader + "\r\n06.12.26 14:30 7 120 340 12 3 5 1\r\n2 15 22 0 40 60 2 \r\n", ExampleLinks(), ""},
         {"2  ?QX0AA p1      QX0BBB p2      ", tab, ""},
     };
     for (const auto& k : cases) {
@@ -92,7 +92,7 @@ TEST_F(HistoryWriter, FileMovedAwayUnlessItReadsToItsEndWithTheSameLinks) {
 // back: the file keeps only whole records, a new file is not left behind,
 // and the caller is told; the records in memory stay.
 TEST_F(HistoryWriter, WriteCutShortLeavesTheFileAsItWas) {
-    SetReport(Channel, kExampleLinks);
+    SetReport(Channel, ExampleLinks());
     ASSERT_EQ(Connect(14, 30), 1);
     const std::string before = Read();
     EXPECT_EQ(WithFileSizeLimit(before.size() + 10, [&] { return Connect(14, 40); }), 0);
@@ -110,7 +110,7 @@ TEST_F(HistoryWriter, NumberedNameSkipsTakenNamesAndIsBounded) {
     const std::string old = "1  QX0AAA p1      ";
     Write(old);
     Write("older", "QX0TST2.hp0");
-    SetReport(Channel, kExampleLinks);
+    SetReport(Channel, ExampleLinks());
     ASSERT_EQ(Connect(14, 30), 1);
     EXPECT_EQ(Read("QX0TST2.hp0"), "older");
     EXPECT_EQ(Read("QX0TST2.hp1"), old);
@@ -157,7 +157,7 @@ TEST_F(HistoryWriter, RenameFailingForAnotherReasonIsReported) {
     const bool immutable = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
                            (flags |= FS_IMMUTABLE_FL, ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
     const bool readOnly = !immutable && geteuid() != 0 && chmod(Dir->Path.c_str(), 0555) == 0;
-    SetReport(Channel, kExampleLinks);
+    SetReport(Channel, ExampleLinks());
     const int result = immutable || readOnly ? Connect(14, 30) : -1;
     flags &= ~FS_IMMUTABLE_FL;
     if (immutable) ioctl(fd, FS_IOC_SETFLAGS, &flags);
@@ -176,7 +176,7 @@ TEST_F(HistoryWriter, RenameFailingForAnotherReasonIsReported) {
 // order behind the revealing one.
 TEST_F(HistoryWriter, RotationNoticeWithANestedConnect) {
     Write("1  QX0AAA p1      ");
-    SetReport(Channel, kExampleLinks);
+    SetReport(Channel, ExampleLinks());
     Port.WhileBoxOpen = [&] {
         Port.WhileBoxOpen = nullptr;
         Connect(14, 31);
