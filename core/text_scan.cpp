@@ -3,7 +3,6 @@
 namespace {
 
 constexpr std::int64_t kInt32Max = 2147483647;
-constexpr std::int64_t kInt32Min = -kInt32Max - 1;
 
 }  // namespace
 
@@ -30,11 +29,9 @@ std::int32_t ScanDecimal(const char* text, std::size_t length) {
     if (negative) {
         value = -value;
     }
+    // -(kInt32Max + 1) is the smallest value: only the largest needs a bound.
     if (value > kInt32Max) {
         value = kInt32Max;
-    }
-    if (value < kInt32Min) {
-        value = kInt32Min;
     }
     return static_cast<std::int32_t>(value);
 }

@@ -18,6 +18,5 @@ constexpr const char* kLinkTablePlaceholderTime = "08/15";  // time cell after a
 // record and the user is told where reading stopped. Then the size prompt.
 // 0 when the file does not exist (the user is told; nothing changes).
 int LoadHistory(AppState& state, PlatformPort& port, int channel);
-// What the channel dialog's Load File button runs: loads the file of a
-// channel with a destination, empties the series of one without.
+// What the channel dialog's Load File button runs.
 void LoadFileSequence(AppState& state, PlatformPort& port, int channel);

@@ -61,7 +61,5 @@ void ResetHistory(AppState& state, int channel);
 // Splits text at every non-digit; the first `count` fields (empty = 0,
 // saturating at the 32-bit range) go to values.
 void SplitNumbers(const char* text, int* values, int count);
-// How many records one press of the scroll buttons moves the diagram (the
-// channel's ScrollStep, set after every add and load): 24 for a series of
-// up to 500 records, a twentieth of the series above.
+// Records one scroll step moves the diagram (ScrollStep, set after every add and load).
 int ScrollStepFor(int recordCount);

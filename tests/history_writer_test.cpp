@@ -133,6 +133,10 @@ TEST_F(HistoryWriter, NumberedNameSkipsTakenNamesAndIsBounded) {
     errno = 0;
     EXPECT_EQ(RotateHistoryFile(File().c_str(), newPath, sizeof newPath), 0);
     EXPECT_EQ(errno, EEXIST);
+    EXPECT_EQ(RotateHistoryFile("", newPath, sizeof newPath), 0);
+    EXPECT_EQ(errno, EINVAL);
+    EXPECT_EQ(RotateHistoryFile(File().c_str(), newPath, 8), 0);  // no room for the new name
+    EXPECT_EQ(errno, ENAMETOOLONG);
 }
 
 // A rename that fails for another reason than a taken name stops at once:
