@@ -16,8 +16,8 @@
 #include "support/fake_port.h"
 #include "support/scratch.h"
 
-namespace {
-
+// The state of every run: a reserved series whose data directory is a
+// scratch folder, removed at exit.
 struct Fixture {
     AppState State;
     FakePort Port;
@@ -32,10 +32,8 @@ struct Fixture {
     }
 };
 
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static Fixture f;  // removed with its directory at exit
+    static Fixture f;
     const char* bytes = reinterpret_cast<const char*>(data);
 
     HistoryReader counting, values;
