@@ -52,7 +52,8 @@ std::uint8_t LinkStateOf(Layer2& l2, std::uint16_t handle) {
 // diagram redrawn. The channel's CycleState says whether the call failed (7)
 // or completed (10).
 void RecordCall(AppState& state, PlatformPort& port, int channel) {
-    if (!RecordConnect(state, port, channel)) {
+    const int failed = StateOf(state.ChannelTable[channel]) == CycleState::CallFailed;
+    if (!RecordConnect(state, port, channel, failed)) {
         port.tell(kSaveFailedText, kMainCaption, BoxIcon::Warning);
     }
     port.repaint(true);

@@ -12,7 +12,7 @@
 #include "acquisition/layer2_backend.h"
 #include "acquisition/null_layer2.h"
 #include "history/history_series.h"
-#include "history/history_writer.h"
+#include "history/history_rotation.h"
 #include "core/reserved_area.h"
 #include "settings/profile_file.h"
 #include "settings/settings_file.h"

@@ -18,8 +18,9 @@
 #include <memory>
 #include <string>
 
+#include "history/history_loader.h"
+#include "history/history_rotation.h"
 #include "history/history_series.h"
-#include "history/history_writer.h"
 #include "support/fake_port.h"
 
 namespace {
@@ -52,6 +53,8 @@ std::string MakeFile() {
     return text;
 }
 
+// The floor keeps its own plain whitespace test (the same six bytes as
+// IsTextSpace), so that its speed stays put whatever the reader does.
 inline bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }

@@ -1,89 +1,21 @@
-// The in-memory series: storing a connect, loading a history file, and
-// discarding a series. Each channel's records live in its own reserved area
-// at slot index × sizeof(HistoryRecord); memory is committed up to the
-// highest slot written and given back by ResetHistory.
+// The in-memory series: storing a connect and discarding a series. Each
+// channel's records live in its own reserved area at slot index ×
+// sizeof(HistoryRecord); memory is committed up to the highest slot written
+// and given back by ResetHistory.
 #include "history/history_series.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "core/link_column.h"
-#include "history/history_file.h"
-#include "history/history_writer.h"
-#include "core/platform_port.h"
-#include "core/program_names.h"
+#include "core/text_scan.h"
+#include "history/history_format.h"
 
 namespace {
 
-constexpr const char* kMissingFileText =
-    "A data file for the DESTINATION CALL of\nthis channel does not exist! Please start connect.";
-constexpr int kNoticeSize = kHistoryPathSize + 512;
-
-// The slot's record with its memory committed, or null when the area is not
-// reserved.
-HistoryRecord* CommitSlot(AppState& state, int channel, int slot) {
-    ReservedArea& area = state.HistoryArea[channel];
-    if (area.Base == nullptr) {
-        return nullptr;
-    }
-    const std::size_t bytes = (static_cast<std::size_t>(slot) + 1) * sizeof(HistoryRecord);
-    if (!CommitArea(area, bytes)) {
-        return nullptr;
-    }
-    return HistorySlot(state, channel, slot);
-}
-
-// A token into a 16-byte cell (tokens are at most 15 characters: the reader
-// guarantees it).
-void TokenToCell(const HistoryToken& token, char* cell) {
-    const int n = token.Length < kMaxTokenLength ? token.Length : kMaxTokenLength;
-    std::memcpy(cell, token.Text, static_cast<std::size_t>(n));
-    cell[n] = '\0';
-}
-
-void FillRecord(HistoryRecord& record, const HistoryRecordText& text, int linkCount,
-                const char (*names)[kCellSize]) {
-    record.Day = text.Day;
-    record.Month = text.Month;
-    record.Year = text.Year;
-    record.Hour = text.Hour;
-    record.Minute = text.Minute;
-    for (int r = 0; r < linkCount; ++r) {
-        const std::int32_t* v = text.Values[r];
-        LinkSample& sample = record.Links[r];
-        std::memcpy(sample.Name, names[r], kCellSize);
-        sample.Tkby = v[1];
-        sample.Rkby = v[2];
-        sample.Qty = v[3];
-        sample.TxTim = v[4];
-        sample.RxTim = v[5];
-        sample.LinkState = v[6];
-    }
-}
-
-// After a load the link table and the last-connect fields hold the file's
-// last complete record, with the placeholder in the time column.
-void TakeLastRecord(ChannelRecord& c, const HistoryRecordText& text, int linkCount) {
-    c.LastConDay = text.Day;
-    c.LastConMonth = text.Month;
-    c.LastConYear = text.Year;
-    c.LastHour = text.Hour;
-    c.LastMin = text.Minute;
-    for (int r = 1; r <= linkCount; ++r) {
-        const HistoryToken* g = text.Groups[r - 1];
-        TokenToCell(g[0], c.LinkTable[kColPort][r]);
-        TokenToCell(g[1], c.LinkTable[kColTkby][r]);
-        TokenToCell(g[2], c.LinkTable[kColRkby][r]);
-        TokenToCell(g[3], c.LinkTable[kColQty][r]);
-        std::snprintf(c.LinkTable[kColTime][r], kCellSize, "%s", kLinkTablePlaceholderTime);
-    }
-}
-
-void TellFault(PlatformPort& port, const char* path, const HistoryReader& reader) {
-    char notice[kNoticeSize];
-    FormatHistoryFaultNotice(path, reader, notice, sizeof notice);
-    port.tell(notice, kHistoryCaption, BoxIcon::Warning);
+// A link table cell as a number.
+std::int32_t CellNumber(const char* cell) {
+    return ScanDecimal(cell, strnlen(cell, kCellSize));
 }
 
 }  // namespace
@@ -119,6 +51,18 @@ HistoryRecord* HistorySlot(AppState& state, int channel, int slot) {
     return reinterpret_cast<HistoryRecord*>(area.Base) + slot;
 }
 
+HistoryRecord* CommitHistorySlot(AppState& state, int channel, int slot) {
+    ReservedArea& area = state.HistoryArea[channel];
+    if (area.Base == nullptr) {
+        return nullptr;
+    }
+    const std::size_t bytes = (static_cast<std::size_t>(slot) + 1) * sizeof(HistoryRecord);
+    if (!CommitArea(area, bytes)) {
+        return nullptr;
+    }
+    return HistorySlot(state, channel, slot);
+}
+
 int IsRecordPresent(const AppState& state, int channel, int slot) {
     if (slot < 0 || slot >= state.ChannelTable[channel].RecordCount || slot >= kHistoryCapacity) {
         return 0;
@@ -151,14 +95,14 @@ void SplitNumbers(const char* text, int* values, int count) {
     }
 }
 
-void AddHistoryRecord(AppState& state, int channel, int slot) {
+void AddHistoryRecord(AppState& state, int channel, int slot, int failed) {
     if (slot >= kHistoryCapacity) {
         slot = kHistoryCapacity - 1;  // the area is full: replace the newest
     }
     if (slot < 0) {
         slot = 0;
     }
-    HistoryRecord* record = CommitSlot(state, channel, slot);
+    HistoryRecord* record = CommitHistorySlot(state, channel, slot);
     if (record == nullptr) {
         return;
     }
@@ -170,7 +114,6 @@ void AddHistoryRecord(AppState& state, int channel, int slot) {
     record->Year = c.LastConYear;
     c.RecordCount = slot + 1;
     c.ScrollStep = ScrollStepFor(c.RecordCount);
-    const int failed = c.CycleState == 7;
     const int links = StoredLinkCount(c);
     for (int r = 1; r <= links; ++r) {
         LinkSample& sample = record->Links[r - 1];
@@ -189,85 +132,6 @@ void AddHistoryRecord(AppState& state, int channel, int slot) {
     }
 }
 
-int LoadHistory(AppState& state, PlatformPort& port, int channel) {
-    ChannelRecord& c = state.ChannelTable[channel];
-    char path[kHistoryPathSize];
-    HistoryBytes bytes;
-    HistoryOpen opened = HistoryOpen::Missing;
-    if (HistoryFileName(state, channel, path, sizeof path)) {
-        opened = ReadHistoryBytes(path, bytes);
-    }
-    if (opened == HistoryOpen::Missing) {
-        port.tell(kMissingFileText, kMainCaption, BoxIcon::Warning);
-        return 0;
-    }
-
-    HistoryReader reader;
-    StartHistoryReader(reader, bytes.Data, bytes.Size);
-    HistoryHeader header;
-    if (opened == HistoryOpen::Unreadable) {
-        reader.Fault = HistoryFault::Unreadable;
-    }
-    if (reader.Fault != HistoryFault::None || !ReadHistoryHeader(reader, header)) {
-        // Without a link count nothing of the file can be placed: the
-        // series is empty, as for a file without records.
-        ResetHistory(state, channel);
-        TellFault(port, path, reader);
-        return 1;
-    }
-
-    const int links = header.LinkCount;
-    c.ReplyLineCount = links + 2;
-    c.RestoreLineCount = links + 2;
-    char names[kMaxStoredLinks][kCellSize] = {};
-    for (int r = 1; r <= links; ++r) {
-        TokenToCell(header.Names[r - 1], c.LinkTable[kColName][r]);
-        TokenToCell(header.Idents[r - 1], c.LinkTable[kColIdent][r]);
-        std::memcpy(names[r - 1], c.LinkTable[kColName][r], kCellSize);
-    }
-
-    // One pass over the file. Records go into the area as a ring, so a file
-    // of more than 24000 records keeps its newest 24000; the ring is turned
-    // into oldest-first order at the end. Two text buffers alternate so that
-    // the last complete record survives a fault in the one after it.
-    HistoryRecordText text[2];
-    long long total = 0;
-    const bool reserved = state.HistoryArea[channel].Base != nullptr;
-    while (ReadHistoryRecordValues(reader, links, text[total & 1])) {
-        if (reserved) {
-            const int slot = static_cast<int>(total % kHistoryCapacity);
-            HistoryRecord* record = total < kHistoryCapacity ? CommitSlot(state, channel, slot)
-                                                             : HistorySlot(state, channel, slot);
-            if (record != nullptr) {
-                FillRecord(*record, text[total & 1], links, names);
-            }
-        }
-        ++total;
-    }
-    if (reserved && total > kHistoryCapacity) {
-        HistoryRecord* base = HistorySlot(state, channel, 0);
-        std::rotate(base, base + total % kHistoryCapacity, base + kHistoryCapacity);
-    }
-    const long long stored = reserved ? std::min<long long>(total, kHistoryCapacity) : 0;
-    c.RecordCount = static_cast<int>(stored);
-    c.ScrollStep = ScrollStepFor(c.RecordCount);
-    if (total > 0) {
-        TakeLastRecord(c, text[(total - 1) & 1], links);
-    }
-    // Set here, before any box: a connect stored while a box is open must
-    // land behind the loaded records, not on top of them.
-    state.NextRecordIndex[channel] = c.RecordCount;
-
-    if (reader.Fault != HistoryFault::None) {
-        TellFault(port, path, reader);
-    }
-    const int count = static_cast<int>(std::min<long long>(total, 0x7fffffff));
-    if (OfferFileRotation(state, port, path, count, channel)) {
-        ResetHistory(state, channel);
-    }
-    return 1;
-}
-
 void ResetHistory(AppState& state, int channel) {
     DecommitArea(state.HistoryArea[channel]);
     for (ReservedArea& area : state.CurvePoints) {
@@ -279,19 +143,4 @@ void ResetHistory(AppState& state, int channel) {
     c.MarkerOffset = 0;
     c.ScrollOffset = 0;
     state.NextRecordIndex[channel] = 0;
-}
-
-void LoadFileSequence(AppState& state, PlatformPort& port, int channel) {
-    ChannelRecord& c = state.ChannelTable[channel];
-    if (c.RufAktiv) {
-        c.ScrollOffset = 0;
-        LoadHistory(state, port, channel);
-        state.NextRecordIndex[channel] = c.RecordCount;
-        if (c.MarkerOffset > c.RecordCount - 1 || c.MarkerOffset < 0) {
-            c.MarkerOffset = 0;
-        }
-    } else {
-        ResetHistory(state, channel);
-    }
-    port.repaint(true);
 }

@@ -6,9 +6,7 @@
 #include "settings/profile_file.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstdio>
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -17,15 +15,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/text_scan.h"
+
 namespace {
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\v' || c == '\f';
-}
-
 std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && IsTextSpace(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IsTextSpace(s.back())) s.remove_suffix(1);
     return s;
 }
 
@@ -209,19 +205,7 @@ int GetProfileString(const ProfileFile& profile, const char* section, const char
 int GetProfileInt(const ProfileFile& profile, const char* section, const char* key, int fallback) {
     std::string_view value;
     if (!LookUp(profile, section, key, value) || value.empty()) return fallback;
-    std::size_t i = 0;
-    while (i < value.size() && IsBlank(value[i])) ++i;
-    bool negative = false;
-    if (i < value.size() && (value[i] == '+' || value[i] == '-')) negative = value[i++] == '-';
-    // Accumulate one past INT_MAX at most, so that INT_MIN stays reachable.
-    constexpr std::int64_t kCap = std::int64_t{INT_MAX} + 1;
-    std::int64_t magnitude = 0;
-    for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
-        magnitude = magnitude * 10 + (value[i] - '0');
-        if (magnitude > kCap) magnitude = kCap;
-    }
-    if (negative) return static_cast<int>(-magnitude);
-    return magnitude > INT_MAX ? INT_MAX : static_cast<int>(magnitude);
+    return ScanDecimal(value.data(), value.size());
 }
 
 void WriteProfileString(ProfileFile& profile, const char* section, const char* key, const char* value) {

@@ -10,4 +10,8 @@ hopwatch_add_test(NAME history_test SOURCES
 hopwatch_add_test(NAME history_memory_test SOURCES history_memory_test.cpp)
 
 hopwatch_add_fuzzer(NAME history_reader_fuzz SOURCES fuzz/history_reader_fuzz.cpp)
+if(TARGET history_reader_fuzz)
+  # Its scratch directory comes from the test support, which reports through GoogleTest.
+  target_link_libraries(history_reader_fuzz PRIVATE GTest::gtest)
+endif()
 hopwatch_add_fuzzer(NAME link_report_fuzz SOURCES fuzz/link_report_fuzz.cpp)

@@ -1,7 +1,6 @@
-// The in-memory series: the worked example written and read back, the Load
-// File sequence, discarding, and the scroll step.
-#include <gtest/gtest.h>
-
+// The in-memory series and the loader: the worked example written byte for
+// byte and read back, the Load File sequence, the size prompt after a load,
+// and the scroll step.
 #include <string>
 
 #include "history_support.h"
@@ -19,60 +18,49 @@ std::string Sample(const LinkSample& s) {
     return text;
 }
 
+std::vector<int> Stamp(int day, int month, int year, int hour, int minute) { return {day, month, year, hour, minute}; }
+
 TEST_F(HistorySeries, WorkedExampleWrittenByteForByteAndReadBack) {
-    SetReport(Channel(), ExampleLinks());
-    EXPECT_EQ(Connect(6, 12, 26, 14, 30, 10), 1);
-    EXPECT_EQ(Dir.Read("QX0TST2.hpw"),
-              "2  QX0AAA p1      QX0BBB p2      \r\n"
-              "06.12.26 14:30 7 120 340 12 3 5 1 2 15 22 0 40 60 2 ");
-    // The second connect fails: recorded again with code 6, no header.
-    EXPECT_EQ(Connect(6, 12, 26, 14, 40, 7), 1);
-    EXPECT_EQ(Dir.Read("QX0TST2.hpw"), kExampleFile);
-    EXPECT_TRUE(Port.Boxes.empty());
+    SetReport(Channel, ExampleLinks());
+    EXPECT_EQ(Connect(14, 30), 1);
+    EXPECT_EQ(Read(), "2  QX0AAA p1      QX0BBB p2      \r\n06.12.26 14:30 7 120 340 12 3 5 1 2 15 22 0 40 60 2 ");
+    EXPECT_EQ(Connect(14, 40, 1), 1);  // failed: recorded again with code 6, no header
+    EXPECT_EQ(Read(), kExampleFile);
 
     ResetHistory(State, 0);
-    Channel().MarkerOffset = 7;  // beyond the new series: put back to 0
+    Channel.MarkerOffset = 7;  // beyond the new series: put back to 0
     LoadFileSequence(State, Port, 0);
-    const ChannelRecord& c = Channel();
+    const ChannelRecord& c = Channel;
     EXPECT_TRUE(Port.Boxes.empty());
-    EXPECT_EQ(c.RecordCount, 2);
-    EXPECT_EQ(State.NextRecordIndex[0], 2);
-    EXPECT_EQ(c.ReplyLineCount, 4);
-    EXPECT_EQ(c.RestoreLineCount, 4);
-    EXPECT_EQ(c.MarkerOffset, 0);
-    EXPECT_EQ(c.ScrollStep, 24);
-    ASSERT_EQ(Port.Repaints.size(), 1u);
-
+    EXPECT_EQ(Port.Repaints.size(), 1u);
+    EXPECT_EQ(std::vector<int>({c.RecordCount, State.NextRecordIndex[0], c.ReplyLineCount, c.RestoreLineCount,
+                                c.MarkerOffset, c.ScrollStep}),
+              std::vector<int>({2, 2, 4, 4, 0, 24}));
     const HistoryRecord& first = *HistorySlot(State, 0, 0);
-    EXPECT_EQ(first.Minute, 30);
+    const HistoryRecord& second = *HistorySlot(State, 0, 1);
     EXPECT_EQ(Sample(first.Links[0]), "QX0AAA 12 120 340 3 5 1");
     EXPECT_EQ(Sample(first.Links[1]), "QX0BBB 0 15 22 40 60 2");
-    const HistoryRecord& second = *HistorySlot(State, 0, 1);
     EXPECT_EQ(Sample(second.Links[0]), "QX0AAA 12 120 340 3 5 6");
     EXPECT_EQ(Sample(second.Links[1]), "QX0BBB 0 15 22 40 60 6");
-    EXPECT_EQ(std::vector<int>({second.Day, second.Month, second.Year, second.Hour, second.Minute}),
-              std::vector<int>({6, 12, 26, 14, 40}));
-    // The last connect is the file's last record.
-    EXPECT_EQ(std::vector<int>({c.LastConDay, c.LastConMonth, c.LastConYear, c.LastHour, c.LastMin}),
-              std::vector<int>({6, 12, 26, 14, 40}));
-    const char* rows[3][7] = {{},
-                              {"12", "08/15", "QX0AAA", "120", "7", "p1", "340"},
+    EXPECT_EQ(Stamp(first.Day, first.Month, first.Year, first.Hour, first.Minute), Stamp(6, 12, 26, 14, 30));
+    EXPECT_EQ(Stamp(second.Day, second.Month, second.Year, second.Hour, second.Minute), Stamp(6, 12, 26, 14, 40));
+    // The last connect and the link table are the file's last record, with
+    // the placeholder in the time column.
+    EXPECT_EQ(Stamp(c.LastConDay, c.LastConMonth, c.LastConYear, c.LastHour, c.LastMin), Stamp(6, 12, 26, 14, 40));
+    const char* rows[2][7] = {{"12", "08/15", "QX0AAA", "120", "7", "p1", "340"},
                               {"0", "08/15", "QX0BBB", "15", "2", "p2", "22"}};
     for (int r = 1; r <= 2; ++r) {
-        for (int column = 0; column < kLinkColumns; ++column) {
-            EXPECT_EQ(Cell(c, column, r), rows[r][column]) << "row " << r << " column " << column;
-        }
+        for (int column = 0; column < kLinkColumns; ++column) EXPECT_EQ(Cell(c, column, r), rows[r - 1][column]);
     }
     EXPECT_TRUE(IsRecordPresent(State, 0, 1));
     EXPECT_FALSE(IsRecordPresent(State, 0, 2));
 
     // The next connect continues the series and the file from the loaded
     // link table ("08/15" converts as a/b).
-    EXPECT_EQ(Connect(6, 12, 26, 14, 50), 1);
+    EXPECT_EQ(Connect(14, 50), 1);
     EXPECT_EQ(c.RecordCount, 3);
     EXPECT_EQ(Sample(HistorySlot(State, 0, 2)->Links[0]), "QX0AAA 12 120 340 8 15 1");
-    EXPECT_EQ(Dir.Read("QX0TST2.hpw"),
-              kExampleFile + "\r\n06.12.26 14:50 7 120 340 12 08 15 1 2 15 22 0 08 15 1 ");
+    EXPECT_EQ(Read(), kExampleFile + "\r\n06.12.26 14:50 7 120 340 12 08 15 1 2 15 22 0 08 15 1 ");
 }
 
 TEST_F(HistorySeries, WriterAndLoaderAgreeOnSeventeenLinks) {
@@ -81,23 +69,25 @@ TEST_F(HistorySeries, WriterAndLoaderAgreeOnSeventeenLinks) {
         const std::string n = std::to_string(i);
         links.push_back({n, n + "000", n + "7", n, "QX" + n + "NAME", "x" + n, i % 3 ? "(1/2)" : "-"});
     }
-    SetReport(Channel(), links);
-    Connect(1, 2, 3, 4, 5);
-    Connect(1, 2, 3, 4, 6, 7);
+    SetReport(Channel, links);
+    Connect(4, 5);
+    Connect(4, 6, 1);
     const HistoryRecord before = *HistorySlot(State, 0, 1);
-
     ResetHistory(State, 0);
     LoadFileSequence(State, Port, 0);
-    ASSERT_EQ(Channel().RecordCount, 2);
-    ASSERT_EQ(Channel().ReplyLineCount, 19);
+    ASSERT_EQ(Channel.RecordCount, 2);
+    ASSERT_EQ(Channel.ReplyLineCount, 19);
     for (int k = 0; k < 17; ++k) EXPECT_EQ(Sample(HistorySlot(State, 0, 1)->Links[k]), Sample(before.Links[k]));
 }
 
-TEST_F(HistorySeries, MissingFileTellsAndChangesNothing) {
-    SetReport(Channel(), ExampleLinks());
-    Connect(6, 12, 26, 14, 30);
-    std::remove(Dir.File("QX0TST2.hpw").c_str());
-    EXPECT_EQ(ScanHistoryFile(State, Port, 0), 0);  // the start-up scan says nothing
+// A missing file: the start-up scan says nothing, the loader tells and
+// changes nothing. Load File for a channel without a destination empties
+// the series.
+TEST_F(HistorySeries, MissingFileOrNoDestination) {
+    SetReport(Channel, ExampleLinks());
+    Connect(14, 30);
+    std::remove(File().c_str());
+    EXPECT_EQ(ScanHistoryFile(State, Port, 0), 0);
     EXPECT_TRUE(Port.Boxes.empty());
     EXPECT_EQ(LoadHistory(State, Port, 0), 0);
     ASSERT_EQ(Port.Boxes.size(), 1u);
@@ -105,51 +95,69 @@ TEST_F(HistorySeries, MissingFileTellsAndChangesNothing) {
               "A data file for the DESTINATION CALL of\nthis channel does not exist! Please start connect.");
     EXPECT_EQ(Port.Boxes[0].Caption, "hopwin");
     EXPECT_EQ(Port.Boxes[0].Icon, BoxIcon::Warning);
-    EXPECT_EQ(Channel().RecordCount, 1);
-    EXPECT_EQ(Channel().ReplyLineCount, 4);
-}
+    EXPECT_EQ(Channel.RecordCount, 1);
+    EXPECT_EQ(Channel.ReplyLineCount, 4);
 
-TEST_F(HistorySeries, LoadFileForAChannelWithoutDestinationEmptiesTheSeries) {
-    SetReport(Channel(), ExampleLinks());
-    Connect(6, 12, 26, 14, 30);
-    Channel().RufAktiv = 0;
-    Channel().ScrollOffset = 1;
+    Channel.RufAktiv = 0;
+    Channel.ScrollOffset = 1;
     LoadFileSequence(State, Port, 0);
-    EXPECT_EQ(Channel().RecordCount, 0);
-    EXPECT_EQ(Channel().ReplyLineCount, 0);
-    EXPECT_EQ(Channel().ScrollOffset, 0);
-    EXPECT_EQ(State.NextRecordIndex[0], 0);
-    EXPECT_FALSE(IsRecordPresent(State, 0, 0));
+    EXPECT_EQ(std::vector<int>({Channel.RecordCount, Channel.ReplyLineCount, Channel.ScrollOffset,
+                                State.NextRecordIndex[0], IsRecordPresent(State, 0, 0)}),
+              std::vector<int>({0, 0, 0, 0, 0}));
     EXPECT_EQ(Port.Repaints.size(), 1u);
 }
 
-TEST_F(HistorySeries, ScrollStepFollowsTheRecordCount) {
-    const int cases[][2] = {{0, 24}, {1, 24}, {500, 24}, {501, 25}, {1000, 50}, {24000, 1200}};
-    for (const auto& k : cases) EXPECT_EQ(ScrollStepFor(k[0]), k[1]) << k[0];
-}
-
-// Cancel keeps the loaded series, and a connect stored while the prompt is
-// open goes behind the loaded records; OK discards the series.
+// None for 1000 records. For 1001, Cancel keeps the loaded series, and a
+// connect stored while the prompt is open goes behind the loaded records;
+// OK moves the file away, says so and discards the series.
 TEST_F(HistorySeries, SizePromptAfterLoading) {
-    Dir.Write("QX0TST2.hpw", ManyRecords(1001));
+    Write(ManyRecords(1000));
+    LoadFileSequence(State, Port, 0);
+    EXPECT_TRUE(Port.Boxes.empty());
+    Write(ManyRecords(1001));
     Port.WhileBoxOpen = [&] {
         Port.WhileBoxOpen = nullptr;
-        Connect(7, 12, 26, 9, 0);
+        Connect(9, 0);
     };
     LoadFileSequence(State, Port, 0);  // Cancel
-    ASSERT_EQ(Port.Boxes.size(), 1u);
-    EXPECT_TRUE(Port.Boxes[0].Asked);
-    EXPECT_EQ(Channel().RecordCount, 1002);
-    EXPECT_EQ(State.NextRecordIndex[0], 1002);
-    EXPECT_EQ(Channel().ScrollStep, 50);
+    EXPECT_EQ(std::vector<int>({Channel.RecordCount, State.NextRecordIndex[0], Channel.ScrollStep}),
+              std::vector<int>({1002, 1002, 50}));
     EXPECT_EQ(HistorySlot(State, 0, 1000)->Links[0].TxTim, 3);
-    EXPECT_EQ(HistorySlot(State, 0, 1001)->Day, 7);
-
+    EXPECT_EQ(HistorySlot(State, 0, 1001)->Hour, 9);
     Port.Answers = {BoxAnswer::Ok};
     LoadFileSequence(State, Port, 0);
-    EXPECT_EQ(Channel().RecordCount, 0);
+    EXPECT_EQ(Channel.RecordCount, 0);
     EXPECT_EQ(State.NextRecordIndex[0], 0);
-    EXPECT_TRUE(Dir.Exists("QX0TST2.hp0"));
+    EXPECT_FALSE(Exists(kFile));
+    EXPECT_EQ(Read("QX0TST2.hp0").substr(0, ManyRecords(1001).size()), ManyRecords(1001));
+    ASSERT_EQ(Port.Boxes.size(), 3u);
+    for (int i : {0, 1}) {
+        EXPECT_EQ(Port.Boxes[i].Text, SizePrompt(1, File()));
+        EXPECT_EQ(Port.Boxes[i].Caption, kCaption);
+        EXPECT_EQ(Port.Boxes[i].Buttons, BoxButtons::OkCancel);
+        EXPECT_EQ(Port.Boxes[i].Icon, BoxIcon::Warning);
+        EXPECT_TRUE(Port.Boxes[i].Asked);
+    }
+    EXPECT_EQ(Port.Boxes[2].Text, "The file has been renamed to " + File("QX0TST2.hp0") + " !");
+    EXPECT_FALSE(Port.Boxes[2].Asked);
+}
+
+// A slot below 0 stores into slot 0; without reserved memory nothing is stored.
+TEST_F(HistorySeries, AddOutsideTheArea) {
+    SetReport(Channel, ExampleLinks());
+    Channel.LastMin = 7;
+    AddHistoryRecord(State, 0, -1, 0);
+    EXPECT_EQ(Channel.RecordCount, 1);
+    EXPECT_EQ(HistorySlot(State, 0, 0)->Minute, 7);
+    ReleaseHistoryMemory(State);
+    AddHistoryRecord(State, 0, 5, 0);
+    EXPECT_EQ(Channel.RecordCount, 1);
+    EXPECT_EQ(HistorySlot(State, 0, 0), nullptr);
+}
+
+TEST(ScrollStep, FollowsTheRecordCount) {
+    const int cases[][2] = {{0, 24}, {1, 24}, {500, 24}, {501, 25}, {1000, 50}, {24000, 1200}};
+    for (const auto& k : cases) EXPECT_EQ(ScrollStepFor(k[0]), k[1]) << k[0];
 }
 
 }  // namespace

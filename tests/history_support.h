@@ -1,50 +1,28 @@
-// Helpers shared by the history and parser tests: a private temporary data
-// directory, a state with its memory reserved, the worked example, and
-// replies built from links with the fields at the parser's text columns.
+// Shared by the history tests: a state with its memory reserved and its data
+// directory in a scratch folder, replies built from links with each field at
+// the parser's text column, and the worked example.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <clocale>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "acquisition/link_report.h"
-#include "history/history_file.h"
+#include "core/link_column.h"
+#include "history/history_format.h"
+#include "history/history_loader.h"
+#include "history/history_reader.h"
+#include "history/history_rotation.h"
 #include "history/history_series.h"
 #include "history/history_writer.h"
-#include "core/app_state.h"
 #include "support/fake_port.h"
+#include "support/scratch.h"
 
 namespace history_test {
-
-struct TempDir {
-    std::string Path;
-    TempDir() {
-        char name[] = "/tmp/hopwatch-history-XXXXXX";
-        Path = mkdtemp(name) ? name : "";
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(Path, ignored);
-    }
-    std::string File(const std::string& name) const { return Path + "/" + name; }
-    void Write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(File(name), std::ios::binary) << bytes;
-    }
-    std::string Read(const std::string& name) const {
-        std::ifstream in(File(name), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
-    bool Exists(const std::string& name) const { return std::filesystem::exists(File(name)); }
-};
 
 // One link of a report: port at text column 9, Tkby 27, Rkby 32, Qty 37,
 // name 54, identifier 61, time 66.
@@ -54,10 +32,9 @@ struct Link {
 
 // A reply line with each field placed at its text column, ended by CR LF.
 inline std::string ReportLine(const Link& l) {
-    std::string line(66, ' ');
+    std::string line = "  L1" + std::string(62, ' ');
     const std::pair<std::size_t, const std::string*> fields[] = {
         {9, &l.Port}, {27, &l.Tkby}, {32, &l.Rkby}, {37, &l.Qty}, {54, &l.Name}, {61, &l.Ident}};
-    line.replace(0, 4, "  L1");
     for (const auto& [column, text] : fields) line.replace(column, text->size(), *text);
     return line + l.Time + "\r\n";
 }
@@ -66,6 +43,8 @@ inline void StoreLine(ChannelRecord& c, int row, const std::string& text) {
     std::memset(c.ReplyLines[row], 0, kReplySlotSize);
     std::memcpy(c.ReplyLines[row], text.data(), std::min<std::size_t>(text.size(), kReplySlotSize - 1));
 }
+
+inline std::string Cell(const ChannelRecord& c, int column, int row) { return c.LinkTable[column][row]; }
 
 // A complete reply (heading, links, prompt) stored and parsed as the connect
 // cycle does it.
@@ -80,78 +59,68 @@ inline void SetReport(ChannelRecord& c, const std::vector<Link>& links) {
     }
 }
 
-inline void SetStart(ChannelRecord& c, int day, int month, int year, int hour, int minute) {
-    c.LastConDay = day;
-    c.LastConMonth = month;
-    c.LastConYear = year;
-    c.LastHour = hour;
-    c.LastMin = minute;
-}
-
-inline std::string Cell(const ChannelRecord& c, int column, int row) {
-    return std::string(c.LinkTable[column][row]);
-}
-
 // The worked example: two links, and the file of a good connect followed
 // by a failed one.
 inline std::vector<Link> ExampleLinks() {
-    return {{"7", "120", "340", "12", "QX0AAA", "p1", "3/5"},
-            {"2", "15", "22", "0", "QX0BBB", "p2", "(40/60)"}};
+    return {{"7", "120", "340", "12", "QX0AAA", "p1", "3/5"}, {"2", "15", "22", "0", "QX0BBB", "p2", "(40/60)"}};
 }
 inline const std::string kHeader = "2  QX0AAA p1      QX0BBB p2      ";
 inline const std::string kRecord1 = "\r\n06.12.26 14:30 7 120 340 12 3 5 1 2 15 22 0 40 60 2 ";
 inline const std::string kRecord2 = "\r\n06.12.26 14:40 7 120 340 12 3 5 6 2 15 22 0 40 60 6 ";
 inline const std::string kExampleFile = kHeader + kRecord1 + kRecord2;
-
+inline const char* kFile = "QX0TST2.hpw";
 inline const char* kCaption = "Hopwatch, t h e Monitor Program";
 
 inline std::string SizePrompt(int channel, const std::string& file) {
     return "Congratulations!\n\nWe have enjoyed your intensive use of Hopwatch V2.34.\n"
-           "Therefore the following data set becomes now very big:\n\nChannel " +
-           std::to_string(channel) + ",  File: " + file +
-           "\n\nFurther use of that same file will reduce the performance of the system.\n\n"
+           "Therefore the following data set becomes now very big:\n\nChannel " + std::to_string(channel) +
+           ",  File: " + file + "\n\nFurther use of that same file will reduce the performance of the system.\n\n"
            "Rename file now?  (RECOMMENDED STRONGLY)\n\nPlease confirm this with OK.\n\n"
            "Hopwatch will then open a new file during the next connect!";
 }
 
 // A fresh state with its memory reserved and its data directory in a
-// private temporary folder; channel 0 calls QX0TST-2 via QX0VIA.
+// scratch folder; channel 0 calls QX0TST-2 via QX0VIA.
 struct HistoryTest : ::testing::Test {
     std::unique_ptr<AppState> Owned = std::make_unique<AppState>();
     AppState& State = *Owned;
+    ChannelRecord& Channel = State.ChannelTable[0];
     FakePort Port;
-    TempDir Dir;
+    std::unique_ptr<ScratchDir> Dir;
 
     void SetUp() override {
-        setenv("TZ", "UTC", 1);
-        setenv("LC_ALL", "C", 1);
-        std::setlocale(LC_ALL, "C");
-        ASSERT_FALSE(Dir.Path.empty());
         InitAppState(State);
         ASSERT_EQ(ReserveHistoryMemory(State), 1);
-        std::snprintf(State.DataDir, sizeof State.DataDir, "%s", Dir.Path.c_str());
-        std::snprintf(Channel().CallPath, kCallPathSize, "QX0TST-2 QX0VIA");
-        Channel().RufAktiv = 1;
+        NewDir();
+        std::snprintf(Channel.CallPath, kCallPathSize, "QX0TST-2 QX0VIA");
+        Channel.RufAktiv = 1;
     }
     void TearDown() override { ReleaseHistoryMemory(State); }
 
-    ChannelRecord& Channel(int i = 0) { return State.ChannelTable[i]; }
+    // An empty data directory, for each row of a table.
+    void NewDir() {
+        Dir = std::make_unique<ScratchDir>();
+        std::snprintf(State.DataDir, sizeof State.DataDir, "%s", Dir->Path.c_str());
+    }
+    std::string File(const std::string& name = kFile) const { return Dir->File(name); }
+    std::string Read(const std::string& name = kFile) const { return ReadAll(File(name)); }
+    void Write(const std::string& bytes, const std::string& name = kFile) const { WriteAll(File(name), bytes); }
+    bool Exists(const std::string& name) const { return FileExists(File(name)); }
 
-    // One recorded connect, as the connect cycle stores it.
-    int Connect(int day, int month, int year, int hour, int minute, int cycleState = 10) {
-        SetStart(Channel(), day, month, year, hour, minute);
-        Channel().CycleState = static_cast<std::uint8_t>(cycleState);
-        return RecordConnect(State, Port, 0);
+    // One recorded connect at 6.12.26 hh:mm, as the connect cycle stores it.
+    int Connect(int hour, int minute, int failed = 0) {
+        Channel.LastConDay = 6, Channel.LastConMonth = 12, Channel.LastConYear = 26;
+        Channel.LastHour = hour, Channel.LastMin = minute;
+        return RecordConnect(State, Port, 0, failed);
     }
 
     // A file of `records` records with the example's two links; record i
     // carries i as its first token.
-    std::string ManyRecords(long records) const {
+    static std::string ManyRecords(long records) {
         std::string text = kHeader;
         char record[128];
         for (long i = 0; i < records; ++i) {
-            std::snprintf(record, sizeof record,
-                          "\r\n%02ld.12.26 14:%02ld %ld 120 340 12 3 5 1 2 15 22 0 40 60 2 ",
+            std::snprintf(record, sizeof record, "\r\n%02ld.12.26 14:%02ld %ld 120 340 12 3 5 1 2 15 22 0 40 60 2 ",
                           i % 28 + 1, i % 60, i);
             text += record;
         }

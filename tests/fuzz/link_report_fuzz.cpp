@@ -8,7 +8,8 @@
 #include <memory>
 
 #include "acquisition/link_report.h"
-#include "history/history_file.h"
+#include "history/history_format.h"
+#include "history/history_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static ChannelRecord* channel = new ChannelRecord;

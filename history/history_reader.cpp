@@ -1,116 +1,23 @@
-// The history file format. Every byte of a history file is produced here.
-//
-// Name: up to the first 8 characters of CallPath (stopping at a blank), of
-// which only ASCII letters and digits are kept, then ".hpw":
-// "QX0TST-2 QX0VIA" → "QX0TST2.hpw", "" → ".hpw". The file lives in the
-// data directory (the working directory by default).
-//
-// Bytes (8-bit text, no conversion; · = one blank 0x20, CR LF = 0x0D 0x0A,
-// written as such, never through a text-mode stream):
-//
-//   header  N "··" { NAME "·" IDENT "······" } × N
-//           N = number of links 0..17 (18 accepted) in decimal; NAME, IDENT
-//           are link table columns 2 and 5 of rows 1..N. No line end: the
-//           first record closes the header line.
-//   record  CR LF  DD "." MM "." YY "·" hh ":" mm "·"
-//           { PORT "·" TKBY "·" RKBY "·" QTY "·" TX "·" RX "·" STATE "·" } × N
-//           DD MM YY hh mm = start of the connect, "%02d" each; PORT, TKBY,
-//           RKBY, QTY = link table columns 4, 3, 6, 0 as text; TX RX STATE =
-//           the time cell (column 1) converted by ConvertTimeCell.
-//
-// The line end comes before each record, so the last line of a file has none
-// and an append never needs to look at the end of the file. There is no
-// count, checksum or version mark: records are found by reading to the end.
-// Example, two links, the second connect failed (code 6):
-//
-//   2··QX0AAA·p1······QX0BBB·p2······CR LF
-//   06.12.26·14:30·7·120·340·12·3·5·1·2·15·22·0·40·60·2·CR LF
-//   06.12.26·14:40·7·120·340·12·3·5·6·2·15·22·0·40·60·6·
-//
-// Every token is free of whitespace and at most 15 characters long, so the
-// file reads back as a stream of whitespace-separated tokens. The parser
-// fills each cell with one blank-free token; a tab or line feed that a
-// report might still carry inside a field would split the token and shift
-// every later token of the file, so the writer puts '?' in its place (and
-// writes '?' for an empty cell).
-#include "history/history_file.h"
+// The history reader. Whitespace separates tokens; the reader measures most
+// tokens a word at a time (see NextToken) and checks each against the
+// validity rule in history_reader.h.
+#include "history/history_reader.h"
 
 #include <bit>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
 
-#include "core/link_column.h"
+#include "core/text_scan.h"
 
 namespace {
-
-constexpr char kReplacement = '?';
-constexpr std::int64_t kInt32Max = 2147483647;
-constexpr std::int64_t kInt32Min = -kInt32Max - 1;
-
-// Whitespace as the reader sees it: blank, tab, LF, VT, FF, CR.
-struct SpaceTable {
-    bool Is[256];
-    constexpr SpaceTable() : Is{} {
-        Is[static_cast<unsigned char>(' ')] = true;
-        Is[static_cast<unsigned char>('\t')] = true;
-        Is[static_cast<unsigned char>('\n')] = true;
-        Is[static_cast<unsigned char>('\v')] = true;
-        Is[static_cast<unsigned char>('\f')] = true;
-        Is[static_cast<unsigned char>('\r')] = true;
-    }
-};
-constexpr SpaceTable kSpace;
-
-inline bool IsSpace(char c) {
-    return kSpace.Is[static_cast<unsigned char>(c)];
-}
 
 inline bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-bool IsAsciiAlnum(char c) {
-    return IsDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
-// A small bounded appender: every write checks the room left, and the first
-// one that does not fit marks the buffer as overflowed.
-struct Out {
-    char* Buf;
-    int Size;
-    int Len;
-    bool Overflow;
-
-    void Put(const char* text, std::size_t n) {
-        if (Overflow || n > static_cast<std::size_t>(Size - Len)) {
-            Overflow = true;
-            return;
-        }
-        std::memcpy(Buf + Len, text, n);
-        Len += static_cast<int>(n);
-    }
-    void Put(const char* text) { Put(text, std::strlen(text)); }
-    void PutChar(char c) { Put(&c, 1); }
-    void PutToken(const char* cell) {
-        char token[kCellSize];
-        CellToken(cell, token);
-        Put(token);
-    }
-    // A time field as "%02d". The values always come from a local time or
-    // from a file the reader accepted; should one ever be out of range it is
-    // kept to two digits all the same, since a three-digit field would make
-    // every later record of the file unreadable.
-    void PutTwoDigits(int value) {
-        value = value < 0 ? 0 : value % 100;
-        char text[16];
-        const int n = std::snprintf(text, sizeof text, "%02d", value);
-        Put(text, static_cast<std::size_t>(n));
-    }
-};
-
 inline const char* SkipSpace(const char* p, const char* end) {
-    while (p < end && IsSpace(*p)) {
+    while (p < end && IsTextSpace(*p)) {
         ++p;
     }
     return p;
@@ -171,7 +78,7 @@ inline int TakeToken(HistoryReader& reader, HistoryToken& token, const char* sta
 
 // The long way: byte by byte to the next whitespace.
 inline const char* TokenEnd(const char* p, const char* end) {
-    while (p < end && !IsSpace(*p)) {
+    while (p < end && !IsTextSpace(*p)) {
         ++p;
     }
     return p;
@@ -197,7 +104,7 @@ inline int NextToken(HistoryReader& reader, HistoryToken& token) {
     return TakeToken(reader, token, p, TokenEnd(p, end));
 }
 
-// The same, converting the token as a number on the way (HistoryNumber's
+// The same, converting the token as a number on the way (ScanDecimal's
 // rules). A token of one to seven digits is measured and converted a word at
 // a time; anything else goes the long way. A token too long for a cell gets
 // no useful value, but the caller rejects it anyway.
@@ -217,7 +124,7 @@ inline int NextNumberToken(HistoryReader& reader, HistoryToken& token, std::int3
         }
     }
     TakeToken(reader, token, p, TokenEnd(p, end));
-    value = HistoryNumber(p, static_cast<std::size_t>(token.Length));
+    value = ScanDecimal(p, static_cast<std::size_t>(token.Length));
     return 1;
 }
 
@@ -287,177 +194,6 @@ int LinkCountToken(const HistoryToken& token, int& count) {
     count = static_cast<int>(value);
     return 1;
 }
-
-}  // namespace
-
-void CellToken(const char* cell, char* out) {
-    const std::size_t n = strnlen(cell, kMaxTokenLength);
-    if (n == 0) {
-        out[0] = kReplacement;
-        out[1] = '\0';
-        return;
-    }
-    for (std::size_t i = 0; i < n; ++i) {
-        out[i] = IsSpace(cell[i]) ? kReplacement : cell[i];
-    }
-    out[n] = '\0';
-}
-
-int StoredLinkCount(const ChannelRecord& channel) {
-    const int n = channel.ReplyLineCount - 2;
-    if (n < 0) {
-        return 0;
-    }
-    return n > kMaxStoredLinks ? kMaxStoredLinks : n;
-}
-
-void HistoryBaseName(const char* callPath, char* out, int outSize) {
-    char name[kBaseNameChars + 8];
-    int len = 0;
-    for (int i = 0; i < kBaseNameChars && callPath[i] != '\0' && callPath[i] != ' '; ++i) {
-        if (IsAsciiAlnum(callPath[i])) {
-            name[len++] = callPath[i];
-        }
-    }
-    name[len] = '\0';
-    std::snprintf(out, static_cast<std::size_t>(outSize), "%s%s", name, kHistoryExtension);
-}
-
-int HistoryFileName(const AppState& state, int channel, char* out, int outSize) {
-    char base[kBaseNameChars + 8];
-    HistoryBaseName(state.ChannelTable[channel].CallPath, base, sizeof base);
-    return DataFilePath(state, base, out, outSize);
-}
-
-void ConvertTimeCell(const char* cell, int failed, char* out, int outSize) {
-    const int length = static_cast<int>(strnlen(cell, kCellSize));
-    int s = 0;
-    int p = 0;
-    int start = 0;
-    int slash = -1;
-    int stop = length;
-    for (int i = 0; i < length; ++i) {
-        const char c = cell[i];
-        if (c == '(') {
-            p = 1;
-        } else if (c == '-') {
-            s = 5;
-            stop = i;
-            break;
-        } else if (IsDigit(c)) {
-            if (s == 0) {
-                s = 3;
-                start = i;
-            }
-        } else if (c == '/' && s == 3) {
-            s = 1;
-            slash = i;
-        } else if (s == 3 || s == 1) {
-            s += p;
-            stop = i;
-            break;
-        }
-    }
-    const int code = failed ? kFailedLinkState : s;
-    const std::size_t size = static_cast<std::size_t>(outSize);
-    if (s == 1 || s == 2) {
-        const int secondLength = stop - slash - 1;
-        if (secondLength > 0) {
-            std::snprintf(out, size, "%.*s %.*s %d", slash - start, cell + start, secondLength,
-                          cell + slash + 1, code);
-        } else {
-            // "12/" : an empty second number is written as 0.
-            std::snprintf(out, size, "%.*s 0 %d", slash - start, cell + start, code);
-        }
-    } else if (s == 3 || s == 4) {
-        std::snprintf(out, size, "%.*s 0 %d", stop - start, cell + start, code);
-    } else {
-        std::snprintf(out, size, "0 0 %d", code);
-    }
-}
-
-std::int32_t HistoryNumber(const char* text, std::size_t length) {
-    const char* p = text;
-    const char* end = text + length;
-    while (p < end && IsSpace(*p)) {
-        ++p;
-    }
-    bool negative = false;
-    if (p < end && (*p == '+' || *p == '-')) {
-        negative = *p == '-';
-        ++p;
-    }
-    std::int64_t value = 0;
-    for (; p < end && IsDigit(*p); ++p) {
-        value = value * 10 + (*p - '0');
-        if (value > kInt32Max + 1) {
-            value = kInt32Max + 1;  // saturated; keep consuming digits
-        }
-    }
-    if (negative) {
-        value = -value;
-    }
-    if (value > kInt32Max) {
-        value = kInt32Max;
-    }
-    if (value < kInt32Min) {
-        value = kInt32Min;
-    }
-    return static_cast<std::int32_t>(value);
-}
-
-std::int32_t CellNumber(const char* cell) {
-    return HistoryNumber(cell, strnlen(cell, kCellSize));
-}
-
-int FormatHistoryHeader(const ChannelRecord& channel, char* out, int outSize) {
-    const int n = StoredLinkCount(channel);
-    Out o{out, outSize, 0, false};
-    char count[16];
-    std::snprintf(count, sizeof count, "%d  ", n);
-    o.Put(count);
-    for (int r = 1; r <= n; ++r) {
-        o.PutToken(channel.LinkTable[kColName][r]);
-        o.PutChar(' ');
-        o.PutToken(channel.LinkTable[kColIdent][r]);
-        o.Put("      ");
-    }
-    return o.Overflow ? 0 : o.Len;
-}
-
-int FormatHistoryRecord(const ChannelRecord& channel, int failed, char* out, int outSize) {
-    const int n = StoredLinkCount(channel);
-    Out o{out, outSize, 0, false};
-    o.Put("\r\n");
-    o.PutTwoDigits(channel.LastConDay);
-    o.PutChar('.');
-    o.PutTwoDigits(channel.LastConMonth);
-    o.PutChar('.');
-    o.PutTwoDigits(channel.LastConYear);
-    o.PutChar(' ');
-    o.PutTwoDigits(channel.LastHour);
-    o.PutChar(':');
-    o.PutTwoDigits(channel.LastMin);
-    o.PutChar(' ');
-    for (int r = 1; r <= n; ++r) {
-        o.PutToken(channel.LinkTable[kColPort][r]);
-        o.PutChar(' ');
-        o.PutToken(channel.LinkTable[kColTkby][r]);
-        o.PutChar(' ');
-        o.PutToken(channel.LinkTable[kColRkby][r]);
-        o.PutChar(' ');
-        o.PutToken(channel.LinkTable[kColQty][r]);
-        o.PutChar(' ');
-        // Three numbers separated by single blanks, each at most 15 digits.
-        char time[kTimeCellTextSize];
-        ConvertTimeCell(channel.LinkTable[kColTime][r], failed, time, sizeof time);
-        o.Put(time);
-        o.PutChar(' ');
-    }
-    return o.Overflow ? 0 : o.Len;
-}
-
-namespace {
 
 // A fresh buffer of at least `bytes`, committed; 0 on failure.
 int MakeBuffer(ReservedArea& area, std::size_t bytes) {
@@ -530,12 +266,12 @@ void StartHistoryReader(HistoryReader& reader, const char* data, std::size_t siz
 }
 
 int ReadHistoryHeader(HistoryReader& reader, HistoryHeader& header) {
-    HistoryToken token;
-    if (!NextToken(reader, token)) {
+    HistoryToken& count = header.Count;
+    if (!NextToken(reader, count)) {
         return Fail(reader, HistoryFault::Empty, reader.Pos);
     }
-    if (!LinkCountToken(token, header.LinkCount)) {
-        return Fail(reader, HistoryFault::BadCount, token.Text);
+    if (!LinkCountToken(count, header.LinkCount)) {
+        return Fail(reader, HistoryFault::BadCount, count.Text);
     }
     for (int r = 0; r < header.LinkCount; ++r) {
         for (HistoryToken* t : {&header.Names[r], &header.Idents[r]}) {

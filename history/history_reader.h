@@ -1,7 +1,7 @@
-// The history file of one channel: its name, the bytes of its header and
-// records, the conversion of a report's time cell, and the one reader that
-// both the start-up scan and the loader use. The layout is described byte by
-// byte at the top of history_file.cpp, which produces every byte written.
+// Reading a history file back: its bytes, its tokens, the validity rule,
+// the header and the records, and what the user is told about a damaged
+// file. The one reader behind the start-up scan, the loader and the
+// writer's look at an existing file.
 //
 // A history file is outside input and is never trusted: the reader enforces
 // one validity rule (see HistoryReader) and stops at the first violation,
@@ -14,55 +14,7 @@
 #include <cstdint>
 
 #include "core/reserved_area.h"
-#include "core/app_state.h"
-
-constexpr int kMaxStoredLinks = 18;       // links a record can hold (rows 1..18)
-constexpr int kGroupTokens = 7;           // tokens per link in a record
-constexpr int kMaxTokenLength = kCellSize - 1;  // 15: a token must fit a cell
-constexpr int kBaseNameChars = 8;         // characters of CallPath examined
-constexpr int kHistoryPathSize = sizeof(AppState::DataDir) + 32;
-constexpr int kTimeCellTextSize = 32;     // ConvertTimeCell output with NUL
-constexpr int kFailedLinkState = 6;       // code of a failed connect
-// Largest header or record the writer can produce: 18 links of 5 tokens of at
-// most 15 (time cell text 3 × 15) characters, with blanks; rounded up.
-constexpr int kHistoryChunkMax = 4096;
-constexpr const char* kHistoryCaption = "Hopwatch, t h e Monitor Program";
-constexpr const char* kHistoryExtension = ".hpw";
-
-// Number of links the channel's report holds, N = ReplyLineCount - 2, kept
-// in 0..18 so that a short reply never yields a negative count.
-int StoredLinkCount(const ChannelRecord& channel);
-
-// "QX0TST-2 QX0VIA" → "QX0TST2.hpw". Of the first 8 characters (up to the
-// first blank) only ASCII letters and digits are kept, so the name can never
-// leave the data directory.
-void HistoryBaseName(const char* callPath, char* out, int outSize);
-// The base name joined with AppState::DataDir ("" = working directory).
-// Returns 0 when the path does not fit `outSize`.
-int HistoryFileName(const AppState& state, int channel, char* out, int outSize);
-
-// The report's time cell (a/b, (a/b), a, (a), '-') as three blank-separated
-// numbers "TxTim RxTim LinkState"; LinkState is 6 whatever the cell holds
-// when `failed` is nonzero.
-void ConvertTimeCell(const char* cell, int failed, char* out, int outSize);
-
-// A decimal integer as the file and the report give it: optional leading
-// whitespace and sign, then the leading digits; none gives 0. Saturates at
-// the 32-bit range.
-std::int32_t HistoryNumber(const char* text, std::size_t length);
-std::int32_t CellNumber(const char* cell);
-
-// A cell as the writer puts it into the file: whitespace inside becomes
-// '?' and an empty cell is written as "?", so that no token can split or
-// vanish and shift every later token of the file. `out` has kCellSize bytes.
-void CellToken(const char* cell, char* out);
-
-// The header (only when the file is created) and one record, formatted into
-// `out`; each returns the byte count, or 0 when `outSize` is too small.
-int FormatHistoryHeader(const ChannelRecord& channel, char* out, int outSize);
-int FormatHistoryRecord(const ChannelRecord& channel, int failed, char* out, int outSize);
-
-// ---- Reading --------------------------------------------------------------
+#include "history/history_format.h"
 
 // A whole file read into memory at once. The buffer is a reserved area of
 // its own (huge pages for a large file), given back when this goes away.
@@ -89,6 +41,7 @@ struct HistoryToken {
 };
 
 struct HistoryHeader {
+    HistoryToken Count;  // the link count as written
     int LinkCount;
     HistoryToken Names[kMaxStoredLinks];
     HistoryToken Idents[kMaxStoredLinks];
@@ -97,7 +50,7 @@ struct HistoryHeader {
 struct HistoryRecordText {
     int Day, Month, Year, Hour, Minute;
     HistoryToken Groups[kMaxStoredLinks][kGroupTokens];
-    // Each group token as a number (HistoryNumber); ReadHistoryRecordValues only.
+    // Each group token as a number (ScanDecimal); ReadHistoryRecordValues only.
     std::int32_t Values[kMaxStoredLinks][kGroupTokens];
 };
 
@@ -115,9 +68,9 @@ enum class HistoryFault : int {
 // The validity rule: whitespace (blank, tab, CR, LF, VT, FF) separates
 // tokens; the first token is an integer N in 0..18; then N name pairs; then
 // records of a time stamp "d.m.y h:m" (one or two digits each, two tokens)
-// and 7N tokens; every token has at most 15 characters; the file ends at a
-// record boundary. Reading stops at the first violation; the complete
-// records before it stand.
+// and 7N tokens; every token but the count has at most 15 characters; the
+// file ends at a record boundary. Reading stops at the first violation; the
+// complete records before it stand.
 struct HistoryReader {
     const char* Begin;
     const char* Pos;

@@ -1,0 +1,133 @@
+// Rotation of a history file and the start-up scan. A file is only ever
+// moved to a name that is free, so no older file is ever replaced.
+#include "history/history_rotation.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+#include "core/platform_port.h"
+#include "core/program_names.h"
+#include "history/history_reader.h"
+
+namespace {
+
+constexpr const char* kSizePromptText =
+    "Congratulations!\n\nWe have enjoyed your intensive use of Hopwatch V%s.\n"
+    "Therefore the following data set becomes now very big:\n\nChannel %d,  File: %s\n\n"
+    "Further use of that same file will reduce the performance of the system.\n\n"
+    "Rename file now?  (RECOMMENDED STRONGLY)\n\nPlease confirm this with OK.\n\n"
+    "Hopwatch will then open a new file during the next connect!";
+constexpr const char* kRenamedText = "The file has been renamed to %s !";
+constexpr const char* kNoRenameText = "The file %s could not be renamed: %s.";
+constexpr int kNoticeSize = 3 * kHistoryPathSize + 1024;
+
+// rename() that never replaces an existing target: 0 on success, else -1
+// with errno (EEXIST when the target exists).
+int MoveNoReplace(const char* from, const char* to) {
+    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) {
+        return 0;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return -1;
+    }
+    // File systems without RENAME_NOREPLACE: a hard link fails as well when
+    // the target exists.
+    if (link(from, to) != 0) {
+        return -1;
+    }
+    if (unlink(from) != 0) {
+        const int error = errno;
+        unlink(to);
+        errno = error;
+        return -1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+const char* RotationFailureText(int error) {
+    if (error == EEXIST) {
+        return "all numbered names from 0 to 999 are taken";
+    }
+    return std::strerror(error);
+}
+
+int RotateHistoryFile(const char* path, char* newPath, int newPathSize) {
+    const std::size_t length = std::strlen(path);
+    if (length == 0) {
+        errno = EINVAL;
+        return 0;
+    }
+    for (int k = 0; k < kRotationAttemptLimit; ++k) {
+        const int n = std::snprintf(newPath, static_cast<std::size_t>(newPathSize), "%.*s%d",
+                                    static_cast<int>(length - 1), path, k);
+        if (n < 0 || n >= newPathSize) {
+            errno = ENAMETOOLONG;
+            return 0;
+        }
+        if (MoveNoReplace(path, newPath) == 0) {
+            return 1;
+        }
+        if (errno != EEXIST) {
+            return 0;
+        }
+    }
+    errno = EEXIST;
+    return 0;
+}
+
+int OfferFileRotation(AppState& state, PlatformPort& port, const char* path, int recordCount,
+                      int channel) {
+    (void)state;
+    if (recordCount <= kRotationPromptThreshold) {
+        return 0;
+    }
+    char text[kNoticeSize];
+    std::snprintf(text, sizeof text, kSizePromptText, kProgramVersion, channel + 1, path);
+    if (port.ask(text, kHistoryCaption, BoxIcon::Warning, BoxButtons::OkCancel) != BoxAnswer::Ok) {
+        return 0;
+    }
+    char newPath[kHistoryPathSize];
+    if (!RotateHistoryFile(path, newPath, sizeof newPath)) {
+        std::snprintf(text, sizeof text, kNoRenameText, path, RotationFailureText(errno));
+        port.tell(text, kHistoryCaption, BoxIcon::Warning);
+        return 0;
+    }
+    std::snprintf(text, sizeof text, kRenamedText, newPath);
+    port.tell(text, kHistoryCaption, BoxIcon::Warning);
+    return 1;
+}
+
+int ScanHistoryFile(AppState& state, PlatformPort& port, int channel) {
+    char path[kHistoryPathSize];
+    if (!HistoryFileName(state, channel, path, sizeof path)) {
+        return 0;
+    }
+    HistoryBytes bytes;
+    const HistoryOpen opened = ReadHistoryBytes(path, bytes);
+    if (opened == HistoryOpen::Missing) {
+        return 0;
+    }
+    HistoryReader reader;
+    StartHistoryReader(reader, bytes.Data, bytes.Size);
+    long long count = 0;
+    if (opened == HistoryOpen::Unreadable) {
+        reader.Fault = HistoryFault::Unreadable;
+    } else {
+        count = CountHistoryRecords(reader);
+    }
+    if (reader.Fault != HistoryFault::None) {
+        char notice[kNoticeSize];
+        FormatHistoryFaultNotice(path, reader, notice, sizeof notice);
+        port.tell(notice, kHistoryCaption, BoxIcon::Warning);
+    }
+    OfferFileRotation(state, port, path, static_cast<int>(count < INT_MAX ? count : INT_MAX),
+                      channel);
+    return 1;
+}

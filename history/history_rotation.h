@@ -1,0 +1,29 @@
+// Moving a channel's history file to a free numbered name, the size prompt
+// that offers it for a file of more than 1000 records, and the start-up scan
+// that counts a file's records and reports a damaged one.
+//
+// Threading: GUI thread only. The notices are told (they do not block the
+// caller); the size prompt asks and runs a nested loop in which ticks go on.
+#pragma once
+
+#include "core/app_state.h"
+
+struct PlatformPort;
+
+constexpr int kRotationPromptThreshold = 1000;  // more than this: prompt
+constexpr int kRotationAttemptLimit = 1000;     // numbered names tried
+
+// Renames `path` to the first free numbered name (".hpw" → ".hp0", ".hp1",
+// ...), never replacing an existing file; writes the new path into
+// `newPath` and returns 1. Returns 0 after 1000 taken names or at the first
+// error other than "exists"; errno then says why.
+int RotateHistoryFile(const char* path, char* newPath, int newPathSize);
+// Why RotateHistoryFile failed (its errno), as the user is told.
+const char* RotationFailureText(int error);
+// The size prompt for a file of more than 1000 records; 1 when the user
+// agreed and the file was moved.
+int OfferFileRotation(AppState& state, PlatformPort& port, const char* path,
+                      int recordCount, int channel);
+// Start-up: counts the records of the channel's file and offers the size
+// rotation; 0 when there is no file. A damaged file is reported.
+int ScanHistoryFile(AppState& state, PlatformPort& port, int channel);
