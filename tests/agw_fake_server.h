@@ -90,13 +90,13 @@ public:
     void SendBytes(const std::vector<unsigned char>& bytes) {
         if (client_ >= 0) (void)send(client_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
     }
-    // "KIND FROM>TO DATA" of each frame received since the last call.
+    // "KIND FROM>TO DATA" of each frame received, which are then forgotten.
     std::vector<std::string> Take() {
         std::vector<std::string> r;
-        for (; taken_ < Frames.size(); ++taken_) {
-            const ReceivedAgwFrame& f = Frames[taken_];
+        for (const ReceivedAgwFrame& f : Frames) {
             r.push_back(std::string(1, f.Kind) + " " + f.From + ">" + f.To + (f.Data.empty() ? "" : " " + f.Data));
         }
+        Frames.clear();
         return r;
     }
 
@@ -105,7 +105,6 @@ public:
 
 private:
     int listen_ = -1, client_ = -1, port_ = 0, accepted_ = 0;
-    std::size_t taken_ = 0;
     std::vector<unsigned char> in_;
 };
 
