@@ -7,7 +7,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "acquisition/agw_client.h"
@@ -18,47 +17,46 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-std::string LineText(const unsigned char* frame) {
-    return std::string(reinterpret_cast<const char*>(frame + 3), static_cast<std::size_t>(frame[0] | (frame[1] << 8)));
-}
+std::string LineText(const unsigned char* f) { return std::string(reinterpret_cast<const char*>(f + 3), f[0] | (f[1] << 8)); }
 // The data of a 'Y' reply: the TNC's outstanding-frame count.
 std::string Count(int n) { return std::string(1, static_cast<char>(n)) + std::string(3, '\0'); }
 std::string Connect(const char* call) { return std::string("*** CONNECTED With Station ") + call + "\r"; }
 std::string Disconnect(const char* call) { return std::string("*** DISCONNECTED From Station ") + call + "\r"; }
 
+// Read on every slice of ax_init's wait, so it serves the fake TNC then.
 struct FakeClock final : AgwClock {
     long long Now = 1000000000;
     long long Step = 0;  // added on every reading, for a wait that only the clock ends
-    long long NowMs() override { return Now += Step; }
+    FakeAgwServer* Tnc = nullptr;
+    long long NowMs() override {
+        if (Tnc != nullptr) Tnc->Pump();
+        return Now += Step;
+    }
 };
 
 struct AgwClientTest : ::testing::Test {
     void SetUp() override {
         options.Host = "127.0.0.1";
-        options.TcpPort = server.Port();
+        options.TcpPort = server.Port;
         options.RadioPort = RadioPort();
         client = std::make_unique<AgwClient>(options, clock);
-        ASSERT_EQ(1, WithServerPumping(server, [&] { return client->ax_init(); }));
+        clock.Tnc = &server;
+        ASSERT_EQ(1, client->ax_init());
+        clock.Tnc = nullptr;
         server.Take();
     }
     virtual int RadioPort() const { return 0; }
     // Pumps both ends until pred holds; false after about a second.
     bool Until(const std::function<bool()>& pred) {
-        for (int i = 0; i < 1000; ++i) {
-            server.Pump();
-            client->Poll();
-            if (pred()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        for (int i = 0; i < 1000; ++i, usleep(1000)) {
+            if (server.Pump(), client->Poll(), pred()) return true;
         }
         return false;
     }
     // The frames the TNC received since the last look, once the loopback
     // connection has carried what is in flight.
     Strings Exchange() {
-        for (int i = 0; i < 5; ++i) {
-            server.Pump();
-            client->Poll();
-        }
+        for (int i = 0; i < 5; ++i) server.Pump(), client->Poll();
         return server.Take();
     }
     void Advance(long long ms) {
@@ -113,11 +111,12 @@ TEST(AgwInit, FailsWithoutATncAndWithAListenerThatIsNoTnc) {
     silent.AnswerVersion = 0;
     FakeClock clock;
     clock.Step = 500;  // the wait for the version reply ends by the clock alone
+    clock.Tnc = &silent;
     AgwOptions o;
     o.Host = "127.0.0.1";
-    o.TcpPort = silent.Port();
+    o.TcpPort = silent.Port;
     AgwClient quiet(o, clock);
-    EXPECT_EQ(0, WithServerPumping(silent, [&] { return quiet.ax_init(); }));
+    EXPECT_EQ(0, quiet.ax_init());
     EXPECT_EQ(Strings{"R >"}, silent.Take());
     silent.StopListening();
     AgwClient nobody(o, clock);
@@ -263,7 +262,7 @@ TEST_F(AgwClientTest, DisconnectFromEitherSideAfterTheTextIsDelivered) {
 TEST_F(AgwClientTest, ATncThatVanishesDropsEveryLinkAndIsFoundAgain) {
     const std::uint16_t up = Connected();
     const std::uint16_t pending = client->l2_connect("Q1OWN", "Q2DIG");
-    const int port = server.Port();
+    const int port = server.Port;
     server.Vanish();
     server.StopListening();
     EXPECT_TRUE(Until([&] { return State(up) == 0 && State(pending) == 0 && !client->IsConnected(); }));
@@ -323,7 +322,7 @@ TEST_F(AgwClientTest, GarbageFromTheTncIsSurvivedAndSaidOnce) {
     server.SendBytes(bad);
     ASSERT_TRUE(Until([&] { return State(h) == 0; }));
     Advance(options.ReconnectIntervalMs);
-    ASSERT_TRUE(Until([&] { return server.Accepted() == 2 && client->IsConnected(); }));
+    ASSERT_TRUE(Until([&] { return server.Accepted == 2 && client->IsConnected(); }));
     server.Send('Z', "Q1DIG", "Q1OWN", "again");
     EXPECT_EQ(5, State(Connected()));
     const std::string err = ::testing::internal::GetCapturedStderr();
@@ -393,7 +392,7 @@ struct AgwTimeLimitTest : AgwClientTest, ::testing::WithParamInterface<TimeLimit
 TEST_P(AgwTimeLimitTest, NothingBeforeTheLimitAndItsEffectAtIt) {
     const TimeLimit& c = GetParam();
     std::uint16_t h = 0;
-    const int port = server.Port();
+    const int port = server.Port;
     for (const char* step = c.steps; *step != '\0'; ++step) {
         if (*step == 'c') h = client->l2_connect("Q1OWN", "Q1DIG");
         if (*step == 'C') server.Send('C', "Q1DIG", "Q1OWN", Connect("Q1DIG"));

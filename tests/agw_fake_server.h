@@ -10,9 +10,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "acquisition/agw_frame.h"
@@ -24,15 +22,14 @@ struct ReceivedAgwFrame {
     std::string From, To, Data;
 };
 
-class FakeAgwServer {
-public:
+struct FakeAgwServer {
+    std::vector<ReceivedAgwFrame> Frames;
+    int AnswerVersion = 1;
+    int Port = 0;      // where it listens
+    int Accepted = 0;  // connections taken so far
+
     FakeAgwServer() { Listen(0); }
-    ~FakeAgwServer() {
-        Vanish();
-        StopListening();
-    }
-    int Port() const { return port_; }
-    int Accepted() const { return accepted_; }
+    ~FakeAgwServer() { Vanish(), StopListening(); }
     void Listen(int port) {
         listen_ = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
         const int one = 1;
@@ -44,7 +41,7 @@ public:
         socklen_t len = sizeof a;
         if (bind(listen_, reinterpret_cast<sockaddr*>(&a), len) == 0 && listen(listen_, 4) == 0 &&
             getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len) == 0) {
-            port_ = ntohs(a.sin_port);
+            Port = ntohs(a.sin_port);
         }
     }
     void StopListening() {
@@ -63,7 +60,7 @@ public:
         if (client_ < 0 && listen_ >= 0 && (client_ = accept4(listen_, nullptr, nullptr, SOCK_NONBLOCK)) >= 0) {
             const int one = 1;
             setsockopt(client_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-            ++accepted_;
+            ++Accepted;
         }
         if (client_ < 0) return;
         unsigned char buf[4096];
@@ -100,27 +97,6 @@ public:
         return r;
     }
 
-    std::vector<ReceivedAgwFrame> Frames;
-    int AnswerVersion = 1;
-
-private:
-    int listen_ = -1, client_ = -1, port_ = 0, accepted_ = 0;
+    int listen_ = -1, client_ = -1;
     std::vector<unsigned char> in_;
 };
-
-// Pumps the server on a helper thread while a call that waits on it
-// (ax_init) runs on the test's thread.
-template <typename Call>
-auto WithServerPumping(FakeAgwServer& server, Call call) {
-    std::atomic<bool> done{false};
-    std::thread pump([&] {
-        while (!done) {
-            server.Pump();
-            std::this_thread::yield();
-        }
-    });
-    auto result = call();
-    done = true;
-    pump.join();
-    return result;
-}
