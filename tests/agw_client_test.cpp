@@ -17,7 +17,9 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-std::string LineText(const unsigned char* f) { return std::string(reinterpret_cast<const char*>(f + 3), f[0] | (f[1] << 8)); }
+std::string LineText(const unsigned char* f) {
+    return std::string(reinterpret_cast<const char*>(f) + 3, f[0] | f[1] << 8);
+}
 std::string Count(int n) { return std::string(1, static_cast<char>(n)) + std::string(3, '\0'); }  // a 'Y' reply
 std::string Connect(const char* call) { return std::string("*** CONNECTED With Station ") + call + "\r"; }
 std::string Disconnect(const char* call) { return std::string("*** DISCONNECTED From Station ") + call + "\r"; }
@@ -370,24 +372,24 @@ struct TimeLimit {
     Strings before, after;  // l2_stat, l2_ialloc, then the frames the TNC received
 };
 
-const Strings kUp = {"stat 5", "grant 0", "X Q1OWN>", "C Q1OWN>Q1DIG"};
+const Strings kClosed = {"stat 0", "grant 0"}, kSetUp = {"X Q1OWN>", "C Q1OWN>Q1DIG"};
+const Strings kPending = Strings{"stat 2", "grant 0"} + kSetUp, kUp = Strings{"stat 5", "grant 0"} + kSetUp;
 const std::string kY = "Y Q1OWN>Q1DIG", kD = "D Q1OWN>Q1DIG x\r", kd = "d Q1OWN>Q1DIG";
 
 const TimeLimit kTimeLimits[] = {
     // A connect the TNC never reports on fails, and the TNC is told to stop.
-    {"c", &AgwOptions::ConnectTimeoutMs, {"stat 2", "grant 0", "X Q1OWN>", "C Q1OWN>Q1DIG"}, {"stat 0", "grant 0", kd}},
+    {"c", &AgwOptions::ConnectTimeoutMs, kPending, kClosed + Strings{kd}},
     // A 'd' never confirmed; also one sent at once on a pending connect.
-    {"cC4", &AgwOptions::DisconnectTimeoutMs, kUp + Strings{kd}, {"stat 0", "grant 0"}},
-    {"c4", &AgwOptions::DisconnectTimeoutMs, {"stat 2", "grant 0", "X Q1OWN>", "C Q1OWN>Q1DIG", kd}, {"stat 0", "grant 0"}},
-    {"c4C", &AgwOptions::DisconnectTimeoutMs, kUp + Strings{kd}, {"stat 0", "grant 0"}},
+    {"cC4", &AgwOptions::DisconnectTimeoutMs, kUp + Strings{kd}, kClosed},
+    {"c4", &AgwOptions::DisconnectTimeoutMs, kPending + Strings{kd}, kClosed},
+    {"c4C", &AgwOptions::DisconnectTimeoutMs, kUp + Strings{kd}, kClosed},
     // Draining asks again, and ends with 'd' however many frames stay outstanding.
     {"cCt4y", &AgwOptions::DrainAskIntervalMs, kUp + Strings{kY, kD}, {"stat 5", "grant 0", kY}},
     {"cCt4y", &AgwOptions::DisconnectTimeoutMs, kUp + Strings{kY, kD, kY}, {"stat 5", "grant 0", kd}},
     // A TNC that never answers 'Y' is not asked again: space follows the link.
     {"cCtttt", &AgwOptions::OutstandingReplyTimeoutMs, kUp + Strings{kY, kD, kD, kD, kD}, {"stat 5", "grant 1"}},
     // A TNC that went away is looked for again at a limited rate.
-    {"cCv", &AgwOptions::ReconnectIntervalMs, {"stat 0", "grant 0", "X Q1OWN>", "C Q1OWN>Q1DIG"},
-     {"stat 0", "grant 0", "R >", "X Q1OWN>"}},
+    {"cCv", &AgwOptions::ReconnectIntervalMs, kClosed + kSetUp, kClosed + Strings{"R >", "X Q1OWN>"}},
 };
 
 struct AgwTimeLimitTest : AgwClientTest, ::testing::WithParamInterface<TimeLimit> {};

@@ -29,43 +29,28 @@ TEST(AgwFrame, EncodesTheHeaderByteForByteAndCutsLongCalls) {
 TEST(AgwFrame, DecodesOnlyWhatIsCompleteAndRejectsImpossibleLengths) {
     Bytes stream;
     EncodeAgwFrame(0, 'D', 0xF0, "Q1DIG", "Q1OWN", reinterpret_cast<const unsigned char*>("hello\r"), 6, &stream);
-    EncodeAgwFrame(0, 'd', 0, "Q1DIG", "Q1OWN", nullptr, 0, &stream);
+    EncodeAgwFrame(0, 'd', 0, "", "Q\xE4", nullptr, 0, &stream);
+    for (int i = 0; i < kAgwCallBytes; ++i) stream[42 + 8 + i] = static_cast<unsigned char>('A' + i);  // full field
     AgwFrame f{};
     std::size_t used = 0;
     for (std::size_t n = 0; n < static_cast<std::size_t>(kAgwHeaderBytes) + 6; ++n) {
         EXPECT_EQ(kAgwNeedMore, DecodeAgwFrame(stream.data(), n, &f, &used)) << n;  // every truncation
     }
     ASSERT_EQ(kAgwFrameReady, DecodeAgwFrame(stream.data(), stream.size(), &f, &used));
-    EXPECT_EQ((std::vector<std::string>{"D", "Q1DIG", "Q1OWN", "hello\r"}),
-              (std::vector<std::string>{std::string(1, f.Kind), f.CallFrom, f.CallTo,
-                                        std::string(f.Data, f.Data + f.DataLength)}));
-    EXPECT_EQ(0xF0, f.Pid);
-    EXPECT_EQ(1, f.CallsClean);
+    EXPECT_EQ((std::vector<std::string>{"D", "240", "Q1DIG", "Q1OWN", "hello\r", "1"}),
+              (std::vector<std::string>{std::string(1, f.Kind), std::to_string(f.Pid), f.CallFrom, f.CallTo,
+                                        std::string(f.Data, f.Data + f.DataLength), std::to_string(f.CallsClean)}));
     ASSERT_EQ(kAgwFrameReady, DecodeAgwFrame(stream.data() + used, stream.size() - used, &f, &used));
-    EXPECT_EQ('d', f.Kind);
-    EXPECT_EQ(0u, f.DataLength);
+    EXPECT_EQ((std::vector<std::string>{"d", "ABCDEFGHIJ", "0"}),  // a call that is not text
+              (std::vector<std::string>{std::string(1, f.Kind), f.CallFrom, std::to_string(f.CallsClean)}));
+    EXPECT_EQ((std::vector<int>{1, 1, 0, 0}),
+              (std::vector<int>{IsKnownAgwKind('C'), IsKnownAgwKind('Y'), IsKnownAgwKind('Z'), IsKnownAgwKind('\0')}));
 
     for (const std::uint32_t length : {kAgwMaxDataBytes, kAgwMaxDataBytes + 1, 0xFFFFFFFFu}) {
         for (int i = 0; i < 4; ++i) stream[28 + i] = static_cast<unsigned char>(length >> (8 * i));
         EXPECT_EQ(length > kAgwMaxDataBytes ? kAgwBadLength : kAgwNeedMore,
                   DecodeAgwFrame(stream.data(), kAgwHeaderBytes, &f, &used)) << length;
     }
-}
-
-TEST(AgwFrame, MarksCallsThatAreNotTextAndKnowsTheTncsKinds) {
-    // Call fields filled to the last byte, and bytes that are not text.
-    Bytes raw(kAgwHeaderBytes, 0);
-    raw[4] = 'C';
-    for (int i = 0; i < kAgwCallBytes; ++i) raw[8 + i] = static_cast<unsigned char>('A' + i);
-    raw[18] = 'Q';
-    raw[19] = 0xE4;
-    AgwFrame f{};
-    std::size_t used = 0;
-    ASSERT_EQ(kAgwFrameReady, DecodeAgwFrame(raw.data(), raw.size(), &f, &used));
-    EXPECT_STREQ("ABCDEFGHIJ", f.CallFrom);
-    EXPECT_EQ(0, f.CallsClean);
-    EXPECT_EQ((std::vector<int>{1, 1, 0, 0}),
-              (std::vector<int>{IsKnownAgwKind('C'), IsKnownAgwKind('Y'), IsKnownAgwKind('Z'), IsKnownAgwKind('\0')}));
 }
 
 TEST(AgwLines, OneFramePerLineWithTheRemainderOnItsOwnAndLongLinesCut) {
