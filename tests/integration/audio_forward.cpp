@@ -1,16 +1,11 @@
 // Carries one Direwolf instance's transmitted audio to another instance's
-// UDP audio input, for the end-to-end test on two TNCs.
-//
-// Direwolf writes its transmit audio to an ALSA "file" PCM whose file is a
-// pipe into this program: raw 16-bit little-endian mono samples on standard
-// input, delivered much faster than real time (the PCM's slave is the null
-// device). They go out to 127.0.0.1:PORT as a steady real-time stream of
-// kDatagramBytes datagrams: transmitted audio while there is some, silence
-// otherwise. Pacing matters twice over: a burst of a whole frame's audio
-// overruns the receiver's socket buffer, and without a continuous stream the
-// receiving Direwolf's carrier detect never drops, so it never answers.
-// The samples are scaled down to a level a receiver expects from a radio
-// (Direwolf transmits at nearly full scale and would warn of every frame).
+// UDP audio input: raw 16-bit little-endian mono samples at 48 kHz arrive
+// on standard input (an ALSA "file" PCM piped here, much faster than real
+// time) and go out to 127.0.0.1:PORT as a steady real-time stream of
+// datagrams, silence between transmissions. A burst of a whole frame's audio
+// would overrun the receiver's socket buffer, and without a continuous
+// stream the receiver's carrier detect never drops, so it never answers.
+// Samples are scaled down to a level a receiver expects from a radio.
 //
 // Usage: audio_forward PORT. Ends when standard input closes and the audio
 // taken in has gone out.
