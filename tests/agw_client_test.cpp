@@ -154,7 +154,8 @@ TEST_F(AgwClientTest, ReportsOnAConnectAreMatchedByTheirCalls) {
     for (const auto& [kind, text] : reports) {
         const std::uint16_t h = client->l2_connect("Q1OWN", "Q1DIG");
         server.Send(kind, "Q1DIG", "Q1OWN", text);
-        EXPECT_TRUE(Until([&] { return State(h) == (kind == 'C' ? 5 : 0); })) << text;
+        const int state = kind == 'C' ? 5 : 0;
+        EXPECT_TRUE(Until([&] { return State(h) == state; })) << text;
         EXPECT_EQ(0, client->l2_get_sabm("Q1OWN")) << text;
         if (kind == 'C') server.Send('d', "Q1DIG", "Q1OWN", Disconnect("Q1DIG"));
         EXPECT_TRUE(Until([&] { return State(h) == 0; })) << text;
