@@ -11,7 +11,7 @@
 //                handle in state 2
 //   l2_stat      2 pending, 5 when the TNC reports the connection, 0 after
 //                its disconnect report (a failed connect included); 0x40
-//                while line frames are queued
+//                while line frames are queued (AgwLinkState below)
 //   l2_get_i     received 'D' data, one frame per CR-terminated line
 //   l2_ialloc    granted while the link is up and the TNC's outstanding
 //                frame count for it ('Y', polled and cached) is short
@@ -24,11 +24,12 @@
 //   l2_get_sabm  registers the own call when it changed; the handle of an
 //                incoming connection to it not yet taken, else 0
 //
-// The socket is non-blocking after ax_init and is drained on every
-// layer-2 call; nothing ever waits on the TNC. When the TNC goes away every
-// open handle drops to state 0 and the client reconnects in the background
-// (rate-limited), so that later calls work again. Faults in what the TNC
-// sends are said once each on standard error.
+// The connection (agw_connection.h) is drained on every layer-2 call;
+// nothing but ax_init ever waits on the TNC. When the TNC goes away every
+// open handle drops to state 0 and the connection is made again in the
+// background, so that later calls work again. Faults in what the TNC sends
+// are said once each on standard error. Every time limit is read from the
+// AgwClock given to the client.
 //
 // Threading: GUI thread only; one instance per TNC connection.
 #pragma once
@@ -39,6 +40,7 @@
 #include <string>
 #include <vector>
 
+#include "acquisition/agw_connection.h"
 #include "acquisition/agw_frame.h"
 #include "acquisition/layer2.h"
 
@@ -53,34 +55,30 @@ constexpr int kAgwMaxQueuedFrames = 2000;
 constexpr int kAgwMaxLinks = 64;
 // At most 7 digipeaters, as AX.25 and the 'v' frame allow.
 constexpr int kAgwMaxVias = 7;
-// Bytes waiting to be sent to a TNC that reads nothing before the client
-// gives the connection up.
-constexpr std::size_t kAgwMaxSendBacklog = 256 * 1024;
 
-struct AgwOptions {
-    std::string Host = "localhost";
-    int TcpPort = 8000;
-    int RadioPort = 0;
-    int InitTimeoutMs = 3000;         // ax_init: TCP connect plus version reply
-    int ReconnectIntervalMs = 3000;   // between background reconnect attempts
-    int OutstandingReplyTimeoutMs = 10000;  // a TNC that never answers 'Y'
-    int ConnectTimeoutMs = 300000;     // a connect the TNC never reports on
-    int DisconnectTimeoutMs = 120000;  // draining before 'd', and 'd' unconfirmed, each
-    int DrainAskIntervalMs = 200;      // 'Y' while waiting to disconnect
+// Where one handle's link stands. l2_stat reads it through AgwL2State.
+enum class AgwLinkState {
+    Closed,          // never connected, failed, disconnected or given up
+    Pending,         // 'C' or 'v' sent; the TNC has not reported yet
+    Connected,       // the TNC reported the connection
+    Draining,        // command 4 given after text went out: 'Y' is asked
+                     // until nothing is outstanding, then 'd' goes out
+    Withdrawn,       // command 4 while pending: 'd' sent, awaiting the TNC
+    DisconnectSent,  // 'd' sent on a connected link, awaiting the TNC
 };
 
-// Parses agw://HOST:PORT[/RADIOPORT] (HOST may be [v6-address]). 0 with a
-// one-line reason in error when the URI is malformed.
-int ParseAgwUri(const char* uri, AgwOptions* options, char* error, int errorSize);
+// The link-state number that l2_stat reports: 0 closed, 2 while a connect
+// is pending (withdrawn ones included), 5 while the link is up, also while
+// it is being ended.
+int AgwL2State(AgwLinkState state);
 
 // Normalises a call for the TNC: upper case; 0 when it is empty, longer
 // than 9 characters or holds anything but letters, digits and one "-SSID".
 int NormaliseAgwCall(const char* call, char* out, int outSize);
 
-class AgwClient final : public Layer2 {
+class AgwClient final : public Layer2, private AgwConnectionOwner {
 public:
-    explicit AgwClient(const AgwOptions& options);
-    ~AgwClient() override;
+    explicit AgwClient(const AgwOptions& options, AgwClock& clock = SteadyAgwClock());
     AgwClient(const AgwClient&) = delete;
     AgwClient& operator=(const AgwClient&) = delete;
 
@@ -93,24 +91,20 @@ public:
     void l2_puts(std::uint16_t handle, const char* text) override;
     void l2_bef(int command, std::uint16_t handle) override;
 
-    // Reads and writes whatever the socket allows; every layer-2 call does
-    // this first. Public for an event loop that wants to drain it sooner.
+    // Reads and writes whatever the socket allows and applies the time
+    // limits; every layer-2 call does this first. Public for an event loop
+    // that wants to drain it sooner.
     void Poll();
     // 1 while the TCP connection to the TNC is up.
-    int IsConnected() const { return fd_ >= 0 && !connecting_; }
+    int IsConnected() const { return connection_.IsUp(); }
 
 private:
-    enum class Fault : unsigned { BadLength = 1, UnknownKind = 2, BadCall = 4, QueueFull = 8,
-                                  Backlog = 16, ShortReply = 32, NoAskReply = 64 };
-
     struct Link {
         std::uint16_t Handle = 0;
-        int State = 0;           // 0 down, 2 pending, 5 connected
+        AgwLinkState State = AgwLinkState::Closed;
         int Incoming = 0;
         int Taken = 0;           // an incoming link handed out by l2_get_sabm
-        int Closing = 0;         // command 4 given: draining, then 'd'
-        int DiscSent = 0;        // 'd' sent, confirmation awaited
-        long long ClosingSince = 0;  // command 4, or 'd' once sent
+        long long ClosingSince = 0;  // command 4 (or a refused caller), or 'd' once sent
         int EverSent = 0;        // text went out on this link
         long long Serial = 0;    // creation order, for evicting the oldest
         long long CreatedAt = 0;
@@ -124,17 +118,10 @@ private:
         int SentSinceAsk = 0;
     };
 
-    void StartConnect(long long now);
-    void FinishConnect();
-    void OnConnected();
-    void DropConnection(const char* why);
-    void ReadAvailable();
-    void FlushOutput();
-    void HandleFrame(const AgwFrame& frame);
-    void Send(char kind, int pid, const char* from, const char* to, const unsigned char* data,
-              std::size_t size);
+    void OnAgwFrame(const AgwFrame& frame) override;
+    void OnAgwReconnected() override;
+    void OnAgwLost() override;
     void Register(const std::string& call);
-    void SayOnce(Fault fault, const char* text);
     Link* Find(std::uint16_t handle);
     Link* FindLive(const char* own, const char* remote);
     Link* NewLink();
@@ -142,20 +129,12 @@ private:
     void Ask(Link& link, long long now);
     void SendDisconnect(Link& link, long long now);
 
-    AgwOptions options_;
-    std::vector<unsigned char> address_;  // resolved sockaddr of the TNC
-    int fd_ = -1;
-    int connecting_ = 0;
-    int initialised_ = 0;
-    long long lastAttempt_ = 0;
-    std::vector<unsigned char> in_;
-    std::vector<unsigned char> out_;
+    AgwClock& clock_;
+    AgwConnection connection_;
     std::string wantedCall_;      // Mycall as last given to us, normalised
     std::string registeredCall_;  // registered on the current TCP connection
     int askSupported_ = 1;        // 'Y' is asked at all
     int askAnswered_ = 0;         // the TNC has answered a 'Y'
-    int versionSeen_ = 0;         // an 'R' reply arrived
-    unsigned said_ = 0;
     std::vector<std::unique_ptr<Link>> links_;
     std::uint16_t lastHandle_ = 0;
     long long serial_ = 0;

@@ -6,8 +6,7 @@ hopwatch_add_fuzzer(NAME agw_frame_fuzz SOURCES fuzz/agw_frame_fuzz.cpp)
 # The program end to end on two real Direwolf TNCs wired by audio over UDP
 # (skipped when direwolf is not installed), and its start without a TNC.
 add_executable(agw_audio_forward integration/audio_forward.cpp)
-hopwatch_add_test(NAME agw_program_tests
-  SOURCES integration/agw_program_test.cpp integration/direwolf_pair.cpp)
+hopwatch_add_test(NAME agw_program_tests SOURCES integration/agw_program_test.cpp)
 target_compile_definitions(agw_program_tests PRIVATE
   HOPWATCH_AUDIO_FORWARD="$<TARGET_FILE:agw_audio_forward>"
   HOPWATCH_PROGRAM="$<TARGET_FILE:hopwatch>")

@@ -1,171 +1,102 @@
-// An in-process AGWPE server for the AGW client tests: a real TCP listener
-// on 127.0.0.1, non-blocking, pumped by the test. It answers the version
-// request and registrations by itself, records every frame it receives,
-// and sends whatever the test scripts.
+// An in-process AGWPE TNC for the client tests: a non-blocking TCP listener
+// on 127.0.0.1 that the test pumps. It answers the version request and
+// registrations by itself, keeps every frame it receives, and sends what
+// the test scripts.
 #pragma once
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <chrono>
-#include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "acquisition/agw_frame.h"
-
-// An IPv4 socket address; host in host byte order (INADDR_LOOPBACK, INADDR_ANY).
-inline sockaddr_in Ipv4Address(in_addr_t host, int port) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(host);
-    a.sin_port = htons(static_cast<unsigned short>(port));
-    return a;
-}
 
 struct ReceivedAgwFrame {
     int Port;
     char Kind;
     int Pid;
-    std::string From;
-    std::string To;
-    std::string Data;
+    std::string From, To, Data;
 };
 
-class FakeAgwServer {
-public:
-    // Listens on the given port, or on a free one when 0.
-    explicit FakeAgwServer(int port = 0) { Listen(port); }
-    ~FakeAgwServer() {
-        Vanish();
-        StopListening();
-    }
+struct FakeAgwServer {
+    std::vector<ReceivedAgwFrame> Frames;
+    int AnswerVersion = 1;
+    int Port = 0;      // where it listens
+    int Accepted = 0;  // connections taken so far
 
-    int Port() const { return port_; }
-
+    FakeAgwServer() { Listen(0); }
+    ~FakeAgwServer() { Vanish(), StopListening(); }
     void Listen(int port) {
         listen_ = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-        int one = 1;
+        const int one = 1;
         setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        sockaddr_in a = Ipv4Address(INADDR_LOOPBACK, port);
-        if (bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(listen_, 4) != 0) {
-            close(listen_);
-            listen_ = -1;
-            return;
-        }
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(static_cast<unsigned short>(port));
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t len = sizeof a;
-        getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len);
-        port_ = ntohs(a.sin_port);
+        if (bind(listen_, reinterpret_cast<sockaddr*>(&a), len) == 0 && listen(listen_, 4) == 0 &&
+            getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len) == 0) {
+            Port = ntohs(a.sin_port);
+        }
     }
     void StopListening() {
         if (listen_ >= 0) close(listen_);
         listen_ = -1;
     }
-    // Closes the client connection, as a TNC that goes away.
+    // Closes the client's connection, as a TNC that goes away.
     void Vanish() {
         if (client_ >= 0) close(client_);
         client_ = -1;
         in_.clear();
     }
-    int Accepted() const { return accepted_; }
-
-    // Accepts, reads and answers whatever is there; never blocks.
+    // Accepts, reads and answers whatever is there; never blocks. Without
+    // Nagle's delay every frame sent is at the client's socket at once.
     void Pump() {
-        if (client_ < 0 && listen_ >= 0) {
-            const int fd = accept4(listen_, nullptr, nullptr, SOCK_NONBLOCK);
-            if (fd >= 0) {
-                client_ = fd;
-                ++accepted_;
-            }
+        if (client_ < 0 && listen_ >= 0 && (client_ = accept4(listen_, nullptr, nullptr, SOCK_NONBLOCK)) >= 0) {
+            const int one = 1;
+            setsockopt(client_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+            ++Accepted;
         }
         if (client_ < 0) return;
         unsigned char buf[4096];
-        for (;;) {
-            const ssize_t n = recv(client_, buf, sizeof buf, 0);
-            if (n == 0) {
-                Vanish();
-                return;
-            }
-            if (n < 0) break;
-            in_.insert(in_.end(), buf, buf + n);
-        }
-        std::size_t off = 0;
+        ssize_t n;
+        while ((n = recv(client_, buf, sizeof buf, 0)) > 0) in_.insert(in_.end(), buf, buf + n);
+        if (n == 0) return Vanish();
+        std::size_t off = 0, used = 0;
         AgwFrame f{};
-        std::size_t used = 0;
         while (DecodeAgwFrame(in_.data() + off, in_.size() - off, &f, &used) == kAgwFrameReady) {
-            ReceivedAgwFrame r{f.Port, f.Kind, f.Pid, f.CallFrom, f.CallTo,
-                               std::string(reinterpret_cast<const char*>(f.Data), f.DataLength)};
             off += used;
-            Frames.push_back(r);
-            if (r.Kind == 'R' && AnswerVersion) {
-                const unsigned char v[8] = {0xD5, 0x07, 0, 0, 0x7F, 0, 0, 0};
-                SendRaw('R', "", "", v, 8, 0);
-            } else if (r.Kind == 'X') {
-                const unsigned char ok = 1;
-                SendRaw('X', r.From.c_str(), "", &ok, 1, r.Port);
-            }
+            Frames.push_back({f.Port, f.Kind, f.Pid, f.CallFrom, f.CallTo,
+                              std::string(reinterpret_cast<const char*>(f.Data), f.DataLength)});
+            if (f.Kind == 'R' && AnswerVersion) Send('R', "", "", std::string("\xD5\x07\0\0\x7F\0\0\0", 8));
+            if (f.Kind == 'X') Send('X', Frames.back().From.c_str(), "", "\x01", f.Port);
         }
         in_.erase(in_.begin(), in_.begin() + static_cast<std::ptrdiff_t>(off));
     }
-
     void Send(char kind, const char* from, const char* to, const std::string& data, int port = 0) {
-        SendRaw(kind, from, to, reinterpret_cast<const unsigned char*>(data.data()), data.size(), port);
-    }
-    void SendRaw(char kind, const char* from, const char* to, const unsigned char* data, std::size_t size,
-                 int port = 0) {
         std::vector<unsigned char> out;
-        EncodeAgwFrame(port, kind, kind == 'D' ? 0xF0 : 0, from, to, data, size, &out);
+        EncodeAgwFrame(port, kind, kind == 'D' ? 0xF0 : 0, from, to,
+                       reinterpret_cast<const unsigned char*>(data.data()), data.size(), &out);
         SendBytes(out);
     }
     void SendBytes(const std::vector<unsigned char>& bytes) {
-        if (client_ < 0) return;
-        (void)send(client_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (client_ >= 0) (void)send(client_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
     }
-
-    // Frames of one kind received so far.
-    std::vector<ReceivedAgwFrame> Of(char kind) const {
-        std::vector<ReceivedAgwFrame> r;
-        for (const auto& f : Frames) {
-            if (f.Kind == kind) r.push_back(f);
-        }
-        return r;
-    }
-
-    // "FROM>TO" of each frame of one kind received so far.
-    std::vector<std::string> Pairs(char kind) const {
+    // "KIND FROM>TO DATA" of each frame received, which are then forgotten.
+    std::vector<std::string> Take() {
         std::vector<std::string> r;
-        for (const auto& f : Of(kind)) r.push_back(f.From + ">" + f.To);
+        for (const ReceivedAgwFrame& f : Frames) {
+            r.push_back(std::string(1, f.Kind) + " " + f.From + ">" + f.To + (f.Data.empty() ? "" : " " + f.Data));
+        }
+        Frames.clear();
         return r;
     }
 
-    std::vector<ReceivedAgwFrame> Frames;
-    int AnswerVersion = 1;
-
-private:
-    int listen_ = -1;
-    int client_ = -1;
-    int port_ = 0;
-    int accepted_ = 0;
+    int listen_ = -1, client_ = -1;
     std::vector<unsigned char> in_;
 };
-
-// Runs the server's pump on a helper thread while a blocking call (ax_init)
-// runs on the test's thread.
-template <typename Call>
-auto WithServerPumping(FakeAgwServer& server, Call call) {
-    std::atomic<bool> done{false};
-    std::thread pump([&] {
-        while (!done) {
-            server.Pump();
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    });
-    auto result = call();
-    done = true;
-    pump.join();
-    return result;
-}

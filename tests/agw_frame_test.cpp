@@ -8,118 +8,77 @@
 
 namespace {
 
-std::vector<unsigned char> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
+using Bytes = std::vector<unsigned char>;
 
-TEST(AgwFrame, EncodesTheHeaderByteForByte) {
-    std::vector<unsigned char> out;
-    const auto data = Bytes("p\r\r");
-    EncodeAgwFrame(1, 'D', 0xF0, "Q1OWN", "Q1DIG-2", data.data(), data.size(), &out);
-    ASSERT_EQ(static_cast<std::size_t>(kAgwHeaderBytes + 3), out.size());
-    const unsigned char head[kAgwHeaderBytes] = {
-        1, 0, 0, 0, 'D', 0, 0xF0, 0,
-        'Q', '1', 'O', 'W', 'N', 0, 0, 0, 0, 0,
-        'Q', '1', 'D', 'I', 'G', '-', '2', 0, 0, 0,
-        3, 0, 0, 0, 0, 0, 0, 0};
-    EXPECT_EQ(std::vector<unsigned char>(head, head + kAgwHeaderBytes),
-              std::vector<unsigned char>(out.begin(), out.begin() + kAgwHeaderBytes));
-    EXPECT_EQ('p', out[kAgwHeaderBytes]);
-
-    // An over-long call is cut so that its field keeps a NUL.
-    out.clear();
+TEST(AgwFrame, EncodesTheHeaderByteForByteAndCutsLongCalls) {
+    Bytes out;
+    EncodeAgwFrame(1, 'D', 0xF0, "Q1OWN", "Q1DIG-2", reinterpret_cast<const unsigned char*>("p\r\r"), 3, &out);
     EncodeAgwFrame(0, 'X', 0, "ABCDEFGHIJKL", nullptr, nullptr, 0, &out);
-    EXPECT_EQ(std::string("ABCDEFGHI\0", 10), std::string(out.begin() + 8, out.begin() + 18));
+    const Bytes expected = {
+        1, 0, 0, 0, 'D', 0, 0xF0, 0,                    // radio port, kind, PID
+        'Q', '1', 'O', 'W', 'N', 0, 0, 0, 0, 0,         // CallFrom
+        'Q', '1', 'D', 'I', 'G', '-', '2', 0, 0, 0,     // CallTo
+        3, 0, 0, 0, 0, 0, 0, 0, 'p', '\r', '\r',        // DataLength, user, data
+        0, 0, 0, 0, 'X', 0, 0, 0,
+        'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 0,  // cut so that the field keeps a NUL
+        0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+        0, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(expected, out);
 }
 
-TEST(AgwFrame, DecodesOnlyWhatIsComplete) {
-    std::vector<unsigned char> stream;
-    const auto hello = Bytes("hello\r");
-    EncodeAgwFrame(0, 'D', 0xF0, "Q1DIG", "Q1OWN", hello.data(), hello.size(), &stream);
-    EncodeAgwFrame(0, 'd', 0, "Q1DIG", "Q1OWN", nullptr, 0, &stream);
-
-    // Every truncation of the first frame asks for more.
-    for (std::size_t n = 0; n < static_cast<std::size_t>(kAgwHeaderBytes) + hello.size(); ++n) {
-        AgwFrame f{};
-        std::size_t used = 99;
-        EXPECT_EQ(kAgwNeedMore, DecodeAgwFrame(stream.data(), n, &f, &used)) << n;
-    }
+TEST(AgwFrame, DecodesOnlyWhatIsCompleteAndRejectsImpossibleLengths) {
+    Bytes stream;
+    EncodeAgwFrame(0, 'D', 0xF0, "Q1DIG", "Q1OWN", reinterpret_cast<const unsigned char*>("hello\r"), 6, &stream);
+    EncodeAgwFrame(0, 'd', 0, "", "Q\xE4", nullptr, 0, &stream);
+    for (int i = 0; i < kAgwCallBytes; ++i) stream[42 + 8 + i] = static_cast<unsigned char>('A' + i);  // full field
     AgwFrame f{};
     std::size_t used = 0;
+    for (std::size_t n = 0; n < static_cast<std::size_t>(kAgwHeaderBytes) + 6; ++n) {
+        EXPECT_EQ(kAgwNeedMore, DecodeAgwFrame(stream.data(), n, &f, &used)) << n;  // every truncation
+    }
     ASSERT_EQ(kAgwFrameReady, DecodeAgwFrame(stream.data(), stream.size(), &f, &used));
-    EXPECT_EQ('D', f.Kind);
-    EXPECT_EQ(0xF0, f.Pid);
-    EXPECT_STREQ("Q1DIG", f.CallFrom);
-    EXPECT_STREQ("Q1OWN", f.CallTo);
-    EXPECT_EQ(1, f.CallsClean);
-    EXPECT_EQ("hello\r", std::string(f.Data, f.Data + f.DataLength));
+    EXPECT_EQ((std::vector<std::string>{"D", "240", "Q1DIG", "Q1OWN", "hello\r", "1"}),
+              (std::vector<std::string>{std::string(1, f.Kind), std::to_string(f.Pid), f.CallFrom, f.CallTo,
+                                        std::string(f.Data, f.Data + f.DataLength), std::to_string(f.CallsClean)}));
     ASSERT_EQ(kAgwFrameReady, DecodeAgwFrame(stream.data() + used, stream.size() - used, &f, &used));
-    EXPECT_EQ('d', f.Kind);
-    EXPECT_EQ(0u, f.DataLength);
-}
+    EXPECT_EQ((std::vector<std::string>{"d", "ABCDEFGHIJ", "0"}),  // a call that is not text
+              (std::vector<std::string>{std::string(1, f.Kind), f.CallFrom, std::to_string(f.CallsClean)}));
+    EXPECT_EQ((std::vector<int>{1, 1, 0, 0}),
+              (std::vector<int>{IsKnownAgwKind('C'), IsKnownAgwKind('Y'), IsKnownAgwKind('Z'), IsKnownAgwKind('\0')}));
 
-TEST(AgwFrame, RejectsImpossibleLengthsAndMarksUnreadableCalls) {
-    std::vector<unsigned char> frame;
-    EncodeAgwFrame(0, 'D', 0xF0, "Q1DIG", "Q1OWN", nullptr, 0, &frame);
-    const struct {
-        std::uint32_t length;
-        AgwDecodeResult result;
-    } cases[] = {
-        {kAgwMaxDataBytes, kAgwNeedMore},
-        {kAgwMaxDataBytes + 1, kAgwBadLength},
-        {0xFFFFFFFFu, kAgwBadLength},
-    };
-    for (const auto& c : cases) {
-        frame[28] = static_cast<unsigned char>(c.length);
-        frame[29] = static_cast<unsigned char>(c.length >> 8);
-        frame[30] = static_cast<unsigned char>(c.length >> 16);
-        frame[31] = static_cast<unsigned char>(c.length >> 24);
-        AgwFrame f{};
-        std::size_t used = 0;
-        EXPECT_EQ(c.result, DecodeAgwFrame(frame.data(), frame.size(), &f, &used)) << c.length;
+    for (const std::uint32_t length : {kAgwMaxDataBytes, kAgwMaxDataBytes + 1, 0xFFFFFFFFu}) {
+        for (int i = 0; i < 4; ++i) stream[28 + i] = static_cast<unsigned char>(length >> (8 * i));
+        EXPECT_EQ(length > kAgwMaxDataBytes ? kAgwBadLength : kAgwNeedMore,
+                  DecodeAgwFrame(stream.data(), kAgwHeaderBytes, &f, &used)) << length;
     }
-
-    // Call fields filled to the last byte, and bytes that are not text.
-    std::vector<unsigned char> raw(kAgwHeaderBytes, 0);
-    raw[4] = 'C';
-    for (int i = 0; i < kAgwCallBytes; ++i) raw[8 + i] = static_cast<unsigned char>('A' + i);
-    raw[18] = 'Q';
-    raw[19] = 0xE4;
-    AgwFrame f{};
-    std::size_t used = 0;
-    ASSERT_EQ(kAgwFrameReady, DecodeAgwFrame(raw.data(), raw.size(), &f, &used));
-    EXPECT_STREQ("ABCDEFGHIJ", f.CallFrom);
-    EXPECT_EQ(0, f.CallsClean);
-    EXPECT_EQ(1, IsKnownAgwKind('C'));
-    EXPECT_EQ(0, IsKnownAgwKind('Z'));
-    EXPECT_EQ(0, IsKnownAgwKind('\0'));
 }
 
 TEST(AgwLines, OneFramePerLineWithTheRemainderOnItsOwnAndLongLinesCut) {
+    const std::string longLine = std::string(kAgwMaxLineText + 10, 'x') + "\r";
     const struct {
         std::string data;
         std::vector<std::string> lines;
     } cases[] = {
         {"", {}},
         {"=>", {"=>"}},
-        {"\r", {"\r"}},
         {"one\rtwo\r", {"one\r", "two\r"}},
         {"report\r=>", {"report\r", "=>"}},
         {"\r\rx", {"\r", "\r", "x"}},
         {std::string("a\0b\n\r", 5), {std::string("a\0b\n\r", 5)}},
-        // An overlong line is cut to the count's range.
-        {std::string(kAgwMaxLineText + 10, 'x') + "\r", {std::string(kAgwMaxLineText, 'x'), std::string(10, 'x') + "\r"}},
+        {longLine, {std::string(kAgwMaxLineText, 'x'), std::string(10, 'x') + "\r"}},
     };
     for (const auto& c : cases) {
-        std::vector<std::vector<unsigned char>> frames;
+        std::vector<Bytes> frames;
         SplitAgwLines(reinterpret_cast<const unsigned char*>(c.data.data()), c.data.size(), &frames);
-        ASSERT_EQ(c.lines.size(), frames.size()) << c.data.substr(0, 20);
-        for (std::size_t i = 0; i < frames.size(); ++i) {
-            const auto& fr = frames[i];
+        // Each frame: 16-bit little-endian count, a 0, the text, a NUL.
+        std::vector<std::string> lines;
+        for (const Bytes& fr : frames) {
             const std::size_t n = fr[0] | (fr[1] << 8);
-            EXPECT_EQ(0, fr[2]);
-            ASSERT_EQ(n + kAgwLineFrameHead + 1, fr.size());
-            EXPECT_EQ(c.lines[i], std::string(fr.begin() + kAgwLineFrameHead, fr.begin() + kAgwLineFrameHead + static_cast<long>(n)));
-            EXPECT_EQ(0, fr.back());  // a NUL behind the text
+            EXPECT_EQ((Bytes{0, 0}), (Bytes{fr[2], fr.back()}));
+            EXPECT_EQ(n + kAgwLineFrameHead + 1, fr.size());
+            lines.emplace_back(fr.begin() + kAgwLineFrameHead, fr.end() - 1);
         }
+        EXPECT_EQ(c.lines, lines) << c.data.substr(0, 20);
     }
 }
 

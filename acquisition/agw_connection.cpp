@@ -1,0 +1,280 @@
+// The TCP connection to an AGWPE TNC; see agw_connection.h.
+#include "acquisition/agw_connection.h"
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr int kReadBytesPerPoll = 1 << 20;  // a flooding TNC cannot hold the GUI thread
+
+struct SteadyClock final : AgwClock {
+    long long NowMs() override {
+        using namespace std::chrono;
+        return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    }
+};
+
+// Non-blocking, and without Nagle's delay: commands are small and often
+// come in pairs ('x' then 'X', 'Y' then 'D'), and the second would wait for
+// the TNC's delayed acknowledgement of the first.
+void PrepareSocket(int fd) {
+    const int flags = fcntl(fd, F_GETFL, 0);
+    if (flags >= 0) fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+    int one = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+}
+
+// Waits for events on fd until the deadline on the clock, in slices of at
+// most kAgwWaitSliceMs; 0 when the time is up or poll failed.
+int WaitSlice(AgwClock& clock, long long deadline, int fd, short events) {
+    const long long left = deadline - clock.NowMs();
+    if (left <= 0) return 0;
+    pollfd p{fd, events, 0};
+    return poll(&p, 1, static_cast<int>(std::min<long long>(left, kAgwWaitSliceMs))) >= 0 || errno == EINTR;
+}
+
+}  // namespace
+
+AgwClock& SteadyAgwClock() {
+    static SteadyClock clock;
+    return clock;
+}
+
+int ParseAgwUri(const char* uri, AgwOptions* options, char* error, int errorSize) {
+    auto fail = [&](const char* why) {
+        std::snprintf(error, static_cast<std::size_t>(errorSize), "bad AGW backend \"%s\": %s", uri, why);
+        return 0;
+    };
+    static const char kScheme[] = "agw://";
+    if (std::strncmp(uri, kScheme, sizeof kScheme - 1) != 0) return fail("it must begin with agw://");
+    const char* p = uri + sizeof kScheme - 1;
+    std::string host;
+    if (*p == '[') {
+        const char* close = std::strchr(p, ']');
+        if (close == nullptr) return fail("unclosed [ in the host");
+        host.assign(p + 1, close);
+        p = close + 1;
+    } else {
+        const char* end = p;
+        while (*end != '\0' && *end != ':' && *end != '/') ++end;
+        host.assign(p, end);
+        p = end;
+    }
+    if (host.empty()) return fail("no host");
+    long port = 8000;
+    if (*p == ':') {
+        char* end = nullptr;
+        port = std::strtol(p + 1, &end, 10);
+        if (end == p + 1 || port < 1 || port > 65535) return fail("the TCP port must be 1..65535");
+        p = end;
+    }
+    long radio = 0;
+    if (*p == '/') {
+        char* end = nullptr;
+        radio = std::strtol(p + 1, &end, 10);
+        if (end == p + 1 || radio < 0 || radio > 255) return fail("the radio port must be 0..255");
+        p = end;
+    }
+    if (*p != '\0') return fail("unexpected text after the port");
+    options->Host = host;
+    options->TcpPort = static_cast<int>(port);
+    options->RadioPort = static_cast<int>(radio);
+    return 1;
+}
+
+AgwConnection::AgwConnection(const AgwOptions& options, AgwClock& clock, AgwConnectionOwner& owner)
+    : options_(options), clock_(clock), owner_(owner) {}
+
+AgwConnection::~AgwConnection() {
+    if (fd_ >= 0) close(fd_);
+}
+
+void AgwConnection::SayOnce(AgwFault fault, const char* text) {
+    const unsigned bit = static_cast<unsigned>(fault);
+    if (said_ & bit) return;
+    said_ |= bit;
+    std::fprintf(stderr, "hopwatch: TNC at %s:%d: %s\n", options_.Host.c_str(), options_.TcpPort, text);
+}
+
+void AgwConnection::CloseSocket() {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+    connecting_ = 0;
+}
+
+int AgwConnection::Open() {
+    CloseSocket();
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const std::string service = std::to_string(options_.TcpPort);
+    if (getaddrinfo(options_.Host.c_str(), service.c_str(), &hints, &found) != 0) return 0;
+    const long long deadline = clock_.NowMs() + options_.InitTimeoutMs;
+    for (addrinfo* a = found; a != nullptr && fd_ < 0; a = a->ai_next) {
+        address_.assign(reinterpret_cast<unsigned char*>(a->ai_addr),
+                        reinterpret_cast<unsigned char*>(a->ai_addr) + a->ai_addrlen);
+        StartConnect(clock_.NowMs());
+        while (fd_ >= 0 && connecting_ && WaitSlice(clock_, deadline, fd_, POLLOUT)) FinishConnect();
+        if (connecting_) CloseSocket();
+    }
+    freeaddrinfo(found);
+    if (fd_ < 0) return 0;
+    // The version reply tells a TNC from any other listener on that port.
+    versionSeen_ = 0;
+    Send('R', 0, nullptr, nullptr, nullptr, 0);
+    while (fd_ >= 0 && !versionSeen_ && WaitSlice(clock_, deadline, fd_, POLLIN)) ReadAvailable();
+    if (fd_ < 0 || !versionSeen_) {
+        CloseSocket();
+        in_.clear();
+        out_.clear();
+        return 0;
+    }
+    opened_ = 1;
+    return 1;
+}
+
+void AgwConnection::StartConnect(long long now) {
+    lastAttempt_ = now;
+    if (address_.empty()) return;
+    const auto* addr = reinterpret_cast<const sockaddr*>(address_.data());
+    const int fd = socket(addr->sa_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return;
+    PrepareSocket(fd);
+    if (connect(fd, addr, static_cast<socklen_t>(address_.size())) == 0) {
+        fd_ = fd;
+        connecting_ = 0;
+        if (opened_) Reconnected();
+        return;
+    }
+    if (errno != EINPROGRESS) {
+        close(fd);
+        return;
+    }
+    fd_ = fd;
+    connecting_ = 1;
+}
+
+void AgwConnection::FinishConnect() {
+    pollfd p{fd_, POLLOUT, 0};
+    if (poll(&p, 1, 0) <= 0) return;
+    int err = 0;
+    socklen_t len = sizeof err;
+    if (getsockopt(fd_, SOL_SOCKET, SO_ERROR, &err, &len) != 0 || err != 0) {
+        CloseSocket();
+        return;
+    }
+    connecting_ = 0;
+    if (opened_) Reconnected();
+}
+
+void AgwConnection::Reconnected() {
+    std::fprintf(stderr, "hopwatch: connected to the TNC at %s:%d again\n", options_.Host.c_str(),
+                 options_.TcpPort);
+    Send('R', 0, nullptr, nullptr, nullptr, 0);
+    owner_.OnAgwReconnected();
+}
+
+void AgwConnection::Drop(const char* why) {
+    if (fd_ < 0) return;
+    const int wasUp = !connecting_;
+    CloseSocket();
+    in_.clear();
+    out_.clear();
+    lastAttempt_ = clock_.NowMs();
+    owner_.OnAgwLost();
+    if (wasUp && opened_) {
+        std::fprintf(stderr, "hopwatch: lost the TNC at %s:%d (%s); reconnecting in the background\n",
+                     options_.Host.c_str(), options_.TcpPort, why);
+    }
+}
+
+void AgwConnection::Poll(long long now) {
+    if (!opened_) return;
+    if (fd_ < 0 && now - lastAttempt_ >= options_.ReconnectIntervalMs) StartConnect(now);
+    if (fd_ >= 0 && connecting_) FinishConnect();
+    if (IsUp()) {
+        ReadAvailable();
+        FlushOutput();
+    }
+}
+
+void AgwConnection::ReadAvailable() {
+    unsigned char chunk[4096];
+    int total = 0;
+    while (fd_ >= 0 && total < kReadBytesPerPoll) {
+        const ssize_t n = recv(fd_, chunk, sizeof chunk, MSG_DONTWAIT);
+        if (n == 0) {
+            Drop("connection closed");
+            return;
+        }
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) break;
+            Drop(std::strerror(errno));
+            return;
+        }
+        total += static_cast<int>(n);
+        in_.insert(in_.end(), chunk, chunk + n);
+        std::size_t offset = 0;
+        for (;;) {
+            AgwFrame frame{};
+            std::size_t used = 0;
+            const AgwDecodeResult r = DecodeAgwFrame(in_.data() + offset, in_.size() - offset, &frame, &used);
+            if (r == kAgwNeedMore) break;
+            if (r == kAgwBadLength) {
+                SayOnce(AgwFault::BadLength, "frame with an impossible data length; connection reset");
+                Drop("garbled stream");
+                return;
+            }
+            if (frame.Kind == 'R') {
+                versionSeen_ = 1;
+            } else {
+                owner_.OnAgwFrame(frame);
+            }
+            if (fd_ < 0) return;  // the frame's handling gave the connection up
+            offset += used;
+        }
+        in_.erase(in_.begin(), in_.begin() + static_cast<std::ptrdiff_t>(offset));
+    }
+}
+
+void AgwConnection::FlushOutput() {
+    std::size_t sent = 0;
+    while (IsUp() && sent < out_.size()) {
+        const ssize_t n = send(fd_, out_.data() + sent, out_.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            sent += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+        Drop(n < 0 ? std::strerror(errno) : "send failed");
+        return;
+    }
+    if (fd_ >= 0) out_.erase(out_.begin(), out_.begin() + static_cast<std::ptrdiff_t>(sent));
+}
+
+void AgwConnection::Send(char kind, int pid, const char* from, const char* to, const unsigned char* data,
+                         std::size_t size) {
+    if (!IsUp()) return;
+    EncodeAgwFrame(options_.RadioPort, kind, pid, from, to, data, size, &out_);
+    FlushOutput();
+    if (out_.size() > kAgwMaxSendBacklog) {
+        SayOnce(AgwFault::Backlog, "the TNC reads nothing we send; connection reset");
+        Drop("send backlog full");
+    }
+}

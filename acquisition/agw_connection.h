@@ -1,0 +1,119 @@
+// The TCP connection to a TNC that speaks the AGWPE protocol: connecting
+// with a bounded wait, the version exchange that tells a TNC from any other
+// listener, non-blocking reads and writes with a bounded send backlog,
+// decoding frames from the byte stream, and reconnecting in the background
+// at a limited rate after the TNC went away. What the frames mean is the
+// owner's business (agw_client.h).
+//
+// Time comes from an AgwClock, so that tests can move it on instead of
+// waiting.
+//
+// Threading: GUI thread only; one instance per TNC connection.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "acquisition/agw_frame.h"
+
+// Bytes waiting to be sent to a TNC that reads nothing before the
+// connection is given up.
+constexpr std::size_t kAgwMaxSendBacklog = 256 * 1024;
+// Longest real wait inside one poll of the socket while ax_init waits; the
+// clock decides when the whole wait is over.
+constexpr int kAgwWaitSliceMs = 10;
+
+struct AgwOptions {
+    std::string Host = "localhost";
+    int TcpPort = 8000;
+    int RadioPort = 0;
+    int InitTimeoutMs = 3000;         // ax_init: TCP connect plus version reply
+    int ReconnectIntervalMs = 3000;   // between background reconnect attempts
+    int OutstandingReplyTimeoutMs = 10000;  // a TNC that never answers 'Y'
+    int ConnectTimeoutMs = 300000;     // a connect the TNC never reports on
+    int DisconnectTimeoutMs = 120000;  // draining before 'd', and 'd' unconfirmed, each
+    int DrainAskIntervalMs = 200;      // 'Y' while waiting to disconnect
+};
+
+// Parses agw://HOST:PORT[/RADIOPORT] (HOST may be [v6-address]). 0 with a
+// one-line reason in error when the URI is malformed.
+int ParseAgwUri(const char* uri, AgwOptions* options, char* error, int errorSize);
+
+// Milliseconds on a clock that never goes back.
+struct AgwClock {
+    virtual ~AgwClock() = default;
+    virtual long long NowMs() = 0;
+};
+// std::chrono::steady_clock; shared by every client.
+AgwClock& SteadyAgwClock();
+
+// Faults in what the TNC does, each said once on standard error.
+enum class AgwFault : unsigned {
+    BadLength = 1,
+    UnknownKind = 2,
+    BadCall = 4,
+    QueueFull = 8,
+    Backlog = 16,
+    ShortReply = 32,
+    NoAskReply = 64,
+};
+
+// What the connection tells its owner.
+struct AgwConnectionOwner {
+    virtual ~AgwConnectionOwner() = default;
+    // Every decoded frame but the version reply.
+    virtual void OnAgwFrame(const AgwFrame& frame) = 0;
+    // The TNC is back after a loss and has been asked for its version.
+    virtual void OnAgwReconnected() = 0;
+    // The connection is gone; nothing sent before reaches the TNC.
+    virtual void OnAgwLost() = 0;
+};
+
+class AgwConnection {
+public:
+    AgwConnection(const AgwOptions& options, AgwClock& clock, AgwConnectionOwner& owner);
+    ~AgwConnection();
+    AgwConnection(const AgwConnection&) = delete;
+    AgwConnection& operator=(const AgwConnection&) = delete;
+
+    // Connects and waits at most InitTimeoutMs for the version reply; 1
+    // when the TNC answered. Once opened, later polls reconnect by
+    // themselves.
+    int Open();
+    // 1 once Open has succeeded, whatever the connection's state since.
+    int Opened() const { return opened_; }
+    // 1 while the TCP connection to the TNC is up.
+    int IsUp() const { return fd_ >= 0 && !connecting_; }
+    // Reconnects when due, then reads and writes whatever the socket
+    // allows. Does nothing before the first successful Open.
+    void Poll(long long now);
+    // Queues one frame on the radio port and writes what the socket takes;
+    // dropped while the connection is down.
+    void Send(char kind, int pid, const char* from, const char* to, const unsigned char* data,
+              std::size_t size);
+    void SayOnce(AgwFault fault, const char* text);
+    const AgwOptions& Options() const { return options_; }
+
+private:
+    void StartConnect(long long now);
+    void FinishConnect();
+    void Reconnected();
+    void Drop(const char* why);
+    void CloseSocket();
+    void ReadAvailable();
+    void FlushOutput();
+
+    AgwOptions options_;
+    AgwClock& clock_;
+    AgwConnectionOwner& owner_;
+    std::vector<unsigned char> address_;  // resolved sockaddr of the TNC
+    int fd_ = -1;
+    int connecting_ = 0;
+    int opened_ = 0;
+    int versionSeen_ = 0;  // an 'R' reply arrived
+    long long lastAttempt_ = 0;
+    std::vector<unsigned char> in_;
+    std::vector<unsigned char> out_;
+    unsigned said_ = 0;
+};
