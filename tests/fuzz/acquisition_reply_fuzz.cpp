@@ -11,33 +11,25 @@
 //   4        minute tick
 //   5 k      k null frames before the next frame
 //   6        immediate call request
-#include <cassert>
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "support/fake_port.h"
-#include "support/script_network.h"
 #include "acquisition/connect_cycle.h"
 #include "history/history_series.h"
+#include "support/fake_port.h"
+#include "support/script_network.h"
 
-namespace {
-
-AppState* Setup() {
-    static AppState* state = [] {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static AppState* const kState = [] {
         auto* s = new AppState;
         InitAppState(*s);
         ReserveHistoryMemory(*s);
         return s;
     }();
-    return state;
-}
-
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    AppState& state = *Setup();
+    AppState& state = *kState;
     for (int i = 0; i < kChannelCount; ++i) {
         ChannelRecord& c = state.ChannelTable[i];
         ResetHistory(state, i);
