@@ -19,24 +19,24 @@
 namespace {
 
 using Lines = std::vector<std::string>;
-using Script = std::function<void(int)>;
-
 const std::string kHeading = " Nr  Port  Mode         TKBY RKBY QTY   Loss      Link   SSID Time\r";
 const std::vector<int> kDisconnected = {kL2BeforeSend, kL2AfterSend, kL2Disconnect};
 
 // A link line with its fields at the report's columns.
 std::string LinkLine(int port, int tkby, int rkby, int qty, const std::string& name, const char* time = "3/5") {
     std::string line(66, ' ');
-    auto put = [&](std::size_t col, const std::string& text) { line.replace(col, text.size(), text); };
-    put(1, "1"), put(9, std::to_string(port)), put(27, std::to_string(tkby)), put(32, std::to_string(rkby));
-    put(37, std::to_string(qty)), put(54, name), put(61, "0-15");
+    for (const auto& [column, text] : {std::pair<std::size_t, std::string>{1, "1"}, {9, std::to_string(port)},
+                                       {27, std::to_string(tkby)}, {32, std::to_string(rkby)},
+                                       {37, std::to_string(qty)}, {54, name}, {61, "0-15"}})
+        line.replace(column, text.size(), text);
     return line + time + "\r";
 }
 
-// Heading, `links` link lines (link i: port i, QTY 10+i, TKBY 100+base+i,
-// RKBY 200+base+i, name QX<i%10>L<i>) and the closing prompt.
+// Banner, prompt, heading, `links` link lines (link i: port i, QTY 10+i,
+// TKBY 100+base+i, RKBY 200+base+i, name QX<i%10>L<i>) and the closing
+// prompt.
 Lines Report(int links, int base = 0) {
-    Lines lines = {kHeading};
+    Lines lines = {"QX0TST-2 FlexNet digipeater\r", "=>\r", kHeading};
     for (int i = 0; i < links; ++i) {
         char name[16];
         std::snprintf(name, sizeof name, "QX%dL%02d", i % 10, i);
@@ -45,6 +45,16 @@ Lines Report(int links, int base = 0) {
     lines.push_back("=>\r");
     return lines;
 }
+
+// How the digipeater answers a call: the state every pending link reaches
+// before tick 3, the frames waiting for channel 0 at the first reading
+// tick (5), and its first transmit space answers.
+struct Plan {
+    Plan(int state = kL2Connected, Lines f = {}, std::deque<int> g = {}) : linkState(state), frames(f), grants(g) {}
+    int linkState;
+    Lines frames;
+    std::deque<int> grants;
+};
 
 struct World {
     ScratchDir dir;
@@ -64,13 +74,13 @@ struct World {
     }
     ~World() { ReleaseHistoryMemory(state); }
     ChannelRecord& C(int i = 0) { return state.ChannelTable[i]; }
-    ScriptLink& L(int h) { return net.Links[static_cast<std::uint16_t>(h)]; }
+    ScriptLink& L(int h = 0) { return net.Links[static_cast<std::uint16_t>(h ? h : C().L2Channel)]; }
     std::string File() { return ReadAll(dir.File("QX0TST2.hpw")); }
+    void BreakDataDir() { std::snprintf(state.DataDir, sizeof state.DataDir, "%s/missing", dir.Path.c_str()); }
 
-    // Starts a call with the minute tick and runs `ticks` second ticks, each
-    // after `script(tick)`; returns channel 0's state after the minute tick
-    // ([0]) and after each second tick.
-    std::vector<int> Run(int ticks, const Script& script) {
+    // The minute tick, then `ticks` second ticks, each after `script(tick)`;
+    // returns channel 0's state after the minute tick ([0]) and each tick.
+    std::vector<int> Run(int ticks, const std::function<void(int)>& script) {
         MinuteTick(state, port, 0);
         std::vector<int> states = {C().CycleState};
         for (int t = 1; t <= ticks; ++t) {
@@ -80,95 +90,63 @@ struct World {
         }
         return states;
     }
-    void Queue(int h, const Lines& lines) {
-        for (const std::string& l : lines) net.QueueText(static_cast<std::uint16_t>(h), l);
-    }
-    // Link `h` is up at tick 3; a prompt and `lines` come for the first
-    // reading tick.
-    Script Sends(int h, const Lines& lines) {
-        return [this, h, lines](int t) {
-            if (t == 3) L(h).State = 5;
-            if (t == 5) Queue(h, {"=>\r"}), Queue(h, lines);
-        };
-    }
-    // The normal digipeater: up at tick 3, banner and prompt at 5, report at 6.
-    Script GoodCall(int h, int links = 2, int base = 0) {
-        return [this, h, links, base](int t) {
-            if (t == 3) L(h).State = 5;
-            if (t == 5) Queue(h, {"QX0TST-2 FlexNet digipeater\r", "=>\r"});
-            if (t == 6) Queue(h, Report(links, base));
-        };
+    std::vector<int> Call(const Plan& plan, int ticks = 200) {
+        return Run(ticks, [&](int t) {
+            if (t == 2) L().Grants = plan.grants;
+            for (auto& link : net.Links)
+                if (t == 3 && link.second.State == 2) link.second.State = plan.linkState;
+            for (const std::string& text : plan.frames)
+                if (t == 5) net.QueueText(C().L2Channel, text);
+        });
     }
 };
 
-TEST(ConnectCycle, GoodCallSendsTheCommandStoresTheReplyAndDisconnects) {
+TEST(ConnectCycle, GoodCallStoresAllNineteenLinesAndDisconnects) {
     World w;
     w.net.StatHighBits = 0x18;  // status bits above data and link state mean nothing
-    w.Run(12, w.GoodCall(1));
+    EXPECT_EQ(w.Call({5, Report(17)}).back(), 0);
     EXPECT_EQ(w.net.Calls, Lines{"connect QX0OWN|QX0TST-2 QX0VIA"});
-    EXPECT_EQ(w.L(1).Sent, Lines{"p\n\n"});
-    EXPECT_EQ(w.L(1).Commands, kDisconnected);
-    EXPECT_EQ(w.L(1).Released, 6);
+    EXPECT_EQ(w.L().Sent, Lines{"p\n\n"});
+    EXPECT_EQ(w.L().Commands, kDisconnected);
+    EXPECT_EQ(w.L().Released, 21);
     const ChannelRecord& c = w.C();
-    EXPECT_EQ(c.CycleState, 0);
-    EXPECT_EQ((std::vector<int>{c.ReplyLineCount, c.RestoreLineCount, c.RepeatLineCount}), (std::vector<int>{4, 4, 4}));
+    EXPECT_EQ((std::vector<int>{c.ReplyLineCount, c.RestoreLineCount, c.RepeatLineCount}), (std::vector<int>{19, 19, 19}));
     EXPECT_EQ(std::string(c.ReplyLines[0]), kHeading + "\n") << "banner and first prompt are gone";
-    EXPECT_EQ(std::string(c.ReplyLines[3]), "=>\r\n");
-    EXPECT_STREQ(c.LinkTable[kColName][1], "QX0L00");
-    EXPECT_STREQ(c.LinkTable[kColTkby][2], "101");
-    EXPECT_STREQ(c.LinkTable[kColQty][2], "11");
-    EXPECT_EQ(w.File(), "2  QX0L00 0-15      QX1L01 0-15      \r\n"
-                        "06.12.26 14:30 0 100 200 10 3 5 1 1 101 201 11 3 5 1 ");
-    EXPECT_EQ(c.RecordCount, 1);
-    EXPECT_EQ(w.state.NextRecordIndex[0], 1);
-    EXPECT_EQ(HistorySlot(w.state, 0, 0)->Links[1].Rkby, 201);
+    EXPECT_EQ(std::string(c.ReplyLines[18]), "=>\r\n");
+    EXPECT_EQ(std::string(c.LinkTable[kColName][1]) + c.LinkTable[kColTkby][17] + c.LinkTable[kColQty][2], "QX0L0011611");
+    EXPECT_EQ(HistorySlot(w.state, 0, 0)->Links[16].Rkby, 216);
     EXPECT_EQ(w.port.Repaints, std::vector<bool>{true});
     EXPECT_TRUE(w.port.Boxes.empty());
 }
 
 // Every way a call fails, first before any reply has completed (nothing is
-// stored), then after one: each failed call but a given-up one repeats the
-// last good reply with its own start time and code 6.
+// stored), then after one: each but a given-up call repeats the last good
+// reply with its own start time and code 6.
 TEST(ConnectCycle, FailedCallsRepeatTheLastGoodReplyWithCodeSix) {
-    using Call = std::function<void(World&, int, int)>;  // world, handle, tick
-    auto up = [](World& w, int h, int t) { if (t == 2) w.L(h).State = 5; };
     const Lines command = {"p\n\n"};
     const struct {
         const char* name;
-        Call script;
+        Plan plan;
         Lines sent;
         std::vector<int> commands;
         int repeats;
     } cases[] = {
-        {"connect failed", [](World& w, int h, int t) { if (t == 2) w.L(h).State = 0; }, {}, {}, 1},
-        {"connect given up", [](World& w, int h, int t) { if (t == 3) w.L(h).State = 1; }, {}, {}, 0},
-        {"no prompt within 180 reading ticks", up, command, kDisconnected, 1},
-        {"no closing prompt within 180 reading ticks",
-         [up](World& w, int h, int t) {
-             up(w, h, t);
-             if (t == 10) w.Queue(h, {"=>\r", kHeading});
-         },
-         command, kDisconnected, 1},
+        {"connect failed", {0}, {}, {}, 1},
+        {"connect given up", {1}, {}, {}, 0},
+        {"no prompt within 180 reading ticks", {5}, command, kDisconnected, 1},
+        {"no closing prompt within 180 reading ticks", {5, {"=>\r", kHeading}}, command, kDisconnected, 1},
         // The repeat parses the slots as this reply left them: same values.
-        {"reply too long", [](World& w, int h, int t) { w.Sends(h, Report(18, 10))(t); }, command, kDisconnected, 1},
-        {"transmit space refused twice",
-         [up](World& w, int h, int t) {
-             up(w, h, t);
-             if (t == 2) w.L(h).Grants = {0, 0};
-         },
-         command, {14, 7, 14, 7, 14, 7, 4}, 1},
+        {"reply too long", {5, Report(18, 10)}, command, kDisconnected, 1},
+        {"transmit space refused twice", {5, {}, {0, 0}}, command, {14, 7, 14, 7, 14, 7, 4}, 1},
     };
     World w;
     std::string file = "3  QX0L00 0-15      QX1L01 0-15      QX2L02 0-15      ";
     std::vector<std::vector<int>> records;  // minute, base, code
     int minute = 0;
-    auto run = [&](const Call& script) {
+    auto call = [&](const Plan& plan, int base, int code) {
         w.port.SetTime(2026, 12, 6, 15, ++minute);
-        const int h = w.net.NextHandle;
-        EXPECT_EQ(w.Run(200, [&](int t) { script(w, h, t); }).back(), 0);
-        return h;
-    };
-    auto stored = [&](int base, int code) {
+        EXPECT_EQ(w.Call(plan).back(), 0);
+        if (code == 0) return;
         char line[200];
         std::snprintf(line, sizeof line, "\r\n06.12.26 15:%02d 0 %d %d 10 3 5 %d 1 %d %d 11 3 5 %d 2 %d %d 12 3 5 %d ",
                       minute, 100 + base, 200 + base, code, 101 + base, 201 + base, code, 102 + base, 202 + base, code);
@@ -177,24 +155,17 @@ TEST(ConnectCycle, FailedCallsRepeatTheLastGoodReplyWithCodeSix) {
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(k.name);
-        const int h = run(k.script);
-        EXPECT_EQ(w.L(h).Sent, k.sent);
-        EXPECT_EQ(w.L(h).Commands, k.commands);
+        call(k.plan, 0, 0);
+        EXPECT_EQ(w.L().Sent, k.sent);
+        EXPECT_EQ(w.L().Commands, k.commands);
     }
     EXPECT_EQ(w.File(), "");
     EXPECT_EQ(w.C().RecordCount, 0);
     EXPECT_TRUE(w.port.Repaints.empty());
-    auto good = [](int base) { return [base](World& world, int h, int t) { world.GoodCall(h, 3, base)(t); }; };
-    run(good(10));
-    stored(10, 1);
-    for (const auto& k : cases) {
-        run(k.script);
-        if (k.repeats) stored(10, 6);
-    }
-    run(good(20));
-    stored(20, 1);
-    run(cases[0].script);
-    stored(20, 6);
+    call({5, Report(3, 10)}, 10, 1);
+    for (const auto& k : cases) call(k.plan, 10, k.repeats ? 6 : 0);
+    call({5, Report(3, 20)}, 20, 1);
+    call(cases[0].plan, 20, 6);
     EXPECT_EQ(w.File(), file);
     ASSERT_EQ(w.C().RecordCount, static_cast<int>(records.size()));
     EXPECT_EQ(w.state.NextRecordIndex[0], w.C().RecordCount);
@@ -206,20 +177,16 @@ TEST(ConnectCycle, FailedCallsRepeatTheLastGoodReplyWithCodeSix) {
     }
 }
 
-TEST(ConnectCycle, SeventeenLinksFitAndEighteenRepeatTheLastReply) {
+// A call cut short repeats the slots as they stand, its own lines included.
+TEST(ConnectCycle, CutShortReplyIsRepeatedFromItsOverwrittenSlots) {
     World w;
-    w.Run(12, w.GoodCall(1, 17));
-    EXPECT_EQ(w.C().ReplyLineCount, 19);
-    EXPECT_EQ(w.C().RepeatLineCount, 19);
-    EXPECT_EQ(std::string(w.C().ReplyLines[18]), "=>\r\n");
-    w.port.SetTime(2026, 12, 6, 14, 31);
-    w.Run(12, w.GoodCall(2, 18));  // the 19th line is not the prompt
-    EXPECT_EQ(w.C().ReplyLineCount, 19) << "restored from the last complete reply";
-    EXPECT_EQ(w.L(2).Commands, kDisconnected);
+    w.Call({5, Report(2)});
+    w.Call({5, {"=>\r", kHeading, LinkLine(0, 555, 666, 77, "QX0L00", "(8/9)")}});
     ASSERT_EQ(w.C().RecordCount, 2);
-    EXPECT_EQ(HistorySlot(w.state, 0, 1)->Minute, 31);
-    EXPECT_EQ(HistorySlot(w.state, 0, 1)->Links[16].LinkState, 6);
-    EXPECT_EQ(HistorySlot(w.state, 0, 1)->Links[16].Tkby, 116);
+    const HistoryRecord* r = HistorySlot(w.state, 0, 1);
+    EXPECT_EQ((std::vector<int>{r->Links[0].Tkby, r->Links[0].Qty, r->Links[0].LinkState, r->Links[1].Tkby}),
+              (std::vector<int>{555, 77, 6, 101}));
+    EXPECT_EQ(w.C().ReplyLineCount, 4);
 }
 
 // A slot is not cleared before a frame is copied in: its old line (here
@@ -227,24 +194,20 @@ TEST(ConnectCycle, SeventeenLinksFitAndEighteenRepeatTheLastReply) {
 TEST(ConnectCycle, LongFramesAreCutToTheirSlot) {
     const std::string x120(120, 'x');
     auto crAt = [&](std::size_t at) { return std::string(x120).replace(at, 1, "\r"); };
-    const struct {
-        const char* name;
-        std::string text;
-        std::string stored;
-    } cases[] = {
-        {"120 bytes without CR", x120, std::string(98, 'x') + "\n"},
-        {"CR at 60", crAt(60), std::string(60, 'x') + "\r\n"},
-        {"CR at 97 is the last one kept", crAt(97), std::string(97, 'x') + "\r\n"},
-        {"CR at 98 lies beyond the cut", crAt(98), std::string(98, 'x') + "\n"},
-        {"short line without CR", "AB", "AB" + std::string(48, 'o') + "\r\n"},
+    const std::pair<std::string, std::string> cases[] = {
+        {x120, std::string(98, 'x') + "\n"},
+        {crAt(60), std::string(60, 'x') + "\r\n"},
+        {crAt(97), std::string(97, 'x') + "\r\n"},  // the last CR kept
+        {crAt(98), std::string(98, 'x') + "\n"},    // beyond the cut
+        {"AB", "AB" + std::string(48, 'o') + "\r\n"},
     };
-    for (const auto& k : cases) {
-        SCOPED_TRACE(k.name);
+    for (const auto& [text, stored] : cases) {
+        SCOPED_TRACE(stored);
         World w;
         std::memset(w.C().ReplyLines[0], 'o', kReplySlotSize);
         std::memcpy(w.C().ReplyLines[0] + 50, "\r\n", 3);
-        w.Run(10, w.Sends(1, {k.text, "=>\r"}));
-        EXPECT_EQ(std::string(w.C().ReplyLines[0]), k.stored);
+        w.Call({5, {"=>\r", text, "=>\r"}}, 10);
+        EXPECT_EQ(std::string(w.C().ReplyLines[0]), stored);
         EXPECT_EQ(w.C().ReplyLineCount, 2);
     }
 }
@@ -255,26 +218,22 @@ TEST(ConnectCycle, PromptsAfterTheReplyEndsChangeNothing) {
         World w;
         Lines lines = Report(links);
         lines.insert(lines.end(), {"=>\r", "=> more\r", "text after\r"});
-        EXPECT_EQ(w.Run(5, w.Sends(1, lines)).back(), links == 1 ? 6 : 8);
+        EXPECT_EQ(w.Call({5, lines}, 5).back(), links == 1 ? 6 : 8);
         EXPECT_EQ(w.C().ReplyLineCount, links == 1 ? 3 : 19);
-        if (links == 1) {
-            EXPECT_EQ(w.L(1).Released, 7) << "every frame is taken and released";
-        }
+        EXPECT_EQ(w.L().Released, static_cast<int>(lines.size())) << "every frame is taken and released";
     }
 }
 
 TEST(ConnectCycle, The180thReadingTickReadsAndThe181stFails) {
     World w;
     const std::vector<int> states = w.Run(185, [&](int t) {
-        if (t == 3) w.L(1).State = 5;
-        if (t == 184) w.Queue(1, {"=>\r", kHeading});  // reading ticks are 5..184
-        if (t == 185) w.Queue(1, {"=>\r", "late\r"});
+        if (t == 3) w.L().State = 5;
+        if (t == 184) w.net.QueueText(1, "=>\r"), w.net.QueueText(1, kHeading);  // reading ticks are 5..184
+        if (t == 185) w.net.QueueText(1, "=>\r"), w.net.QueueText(1, "late\r");
     });
-    EXPECT_EQ(states[183], 4);
-    EXPECT_EQ(states[184], 5);
+    EXPECT_EQ((std::vector<int>{states[183], states[184], states[185]}), (std::vector<int>{4, 5, 7}));
     EXPECT_EQ(w.C().ReplyLineCount, 1);
-    EXPECT_EQ(states[185], 7);
-    EXPECT_EQ(w.L(1).Frames.size(), 2u) << "the 181st tick reads nothing";
+    EXPECT_EQ(w.L().Frames.size(), 2u) << "the 181st tick reads nothing";
 }
 
 // Frames a stack should not send: each tick reads a bounded number, null
@@ -283,61 +242,39 @@ TEST(ConnectCycle, OddFramesAreReadWithinBounds) {
     const struct {
         const char* name;
         std::function<void(ScriptLink&)> atReading;
-        int state, reads, released;
+        std::vector<int> want;  // state, reads, releases
     } cases[] = {
-        {"flood", [](ScriptLink& l) { l.Frames.assign(200, MakeFrame("noise\r")); }, 4, 64, 64},
-        {"data bit stuck, no frame", [](ScriptLink& l) { l.StuckDataBit = 1; }, 4, 64, 0},
-        {"null frames before the prompt",
-         [](ScriptLink& l) {
-             l.NullFrames = 3;
-             l.Frames.push_back(MakeFrame("=>\r"));
-         },
-         5, 4, 1},
-        {"counts too short for a prompt",
-         [](ScriptLink& l) { l.Frames = {MakeFrame("=>", 1), MakeFrame("", 0)}; }, 4, 2, 2},
+        {"flood", [](ScriptLink& l) { l.Frames.assign(200, MakeFrame("noise\r")); }, {4, 64, 64}},
+        {"data bit stuck, no frame", [](ScriptLink& l) { l.StuckDataBit = 1; }, {4, 64, 0}},
+        {"null frames before the prompt", [](ScriptLink& l) { l.NullFrames = 3, l.Frames = {MakeFrame("=>\r")}; },
+         {5, 4, 1}},
+        {"counts too short for a prompt", [](ScriptLink& l) { l.Frames = {MakeFrame("=>", 1), MakeFrame("", 0)}; },
+         {4, 2, 2}},
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(k.name);
         World w;
-        w.Run(5, [&](int t) {
-            if (t == 3) w.L(1).State = 5;
-            if (t == 5) k.atReading(w.L(1));
-        });
-        EXPECT_EQ(w.C().CycleState, k.state);
-        EXPECT_EQ(w.L(1).Reads, k.reads);
-        EXPECT_EQ(w.L(1).Released, k.released);
+        w.Call({5, {}}, 4);
+        k.atReading(w.L());
+        CycleTick(w.state, w.port);
+        EXPECT_EQ((std::vector<int>{w.C().CycleState, w.L().Reads, w.L().Released}), k.want);
     }
-}
-
-// --- recording ------------------------------------------------------------
-
-TEST(ConnectCycle, CutShortReplyIsRepeatedFromItsOverwrittenSlots) {
-    World w;
-    w.Run(12, w.GoodCall(1));
-    w.port.SetTime(2026, 12, 6, 14, 41);
-    w.Run(200, w.Sends(2, {kHeading, LinkLine(0, 555, 666, 77, "QX0L00", "(8/9)")}));
-    ASSERT_EQ(w.C().RecordCount, 2);
-    const HistoryRecord* r = HistorySlot(w.state, 0, 1);
-    EXPECT_EQ((std::vector<int>{r->Links[0].Tkby, r->Links[0].Qty, r->Links[0].LinkState, r->Links[1].Tkby}),
-              (std::vector<int>{555, 77, 6, 101}));
-    EXPECT_EQ(w.C().ReplyLineCount, 4);
 }
 
 TEST(ConnectCycle, ChangedLinkListStartsANewFileWithThisCall) {
     World w;
-    w.Run(12, w.GoodCall(1, 2));
+    w.Call({5, Report(2)});
     w.port.SetTime(2026, 12, 6, 14, 31);
-    w.Run(12, w.GoodCall(2, 3));
+    w.Call({5, Report(3)});
     ASSERT_EQ(w.port.Boxes.size(), 1u) << "the rotation is told";
     EXPECT_FALSE(w.port.Boxes[0].Asked);
-    EXPECT_EQ(w.C().RecordCount, 1);
-    EXPECT_EQ(w.state.NextRecordIndex[0], 1);
     EXPECT_EQ(w.C().RepeatLineCount, 5);
     EXPECT_EQ(w.File(), "3  QX0L00 0-15      QX1L01 0-15      QX2L02 0-15      \r\n"
                         "06.12.26 14:31 0 100 200 10 3 5 1 1 101 201 11 3 5 1 2 102 202 12 3 5 1 ");
     EXPECT_TRUE(FileExists(w.dir.File("QX0TST2.hp0")));
+    EXPECT_EQ(w.C().RecordCount, 1);
     w.port.SetTime(2026, 12, 6, 14, 32);
-    w.Run(12, w.GoodCall(3, 3));
+    w.Call({5, Report(3)});
     EXPECT_EQ(w.state.NextRecordIndex[0], 2);
     EXPECT_EQ(HistorySlot(w.state, 0, 1)->Minute, 32);
 }
@@ -348,18 +285,19 @@ TEST(ConnectCycle, NextRecordIndexNeverPassesTheCapacity) {
         World w;
         w.state.NextRecordIndex[0] = w.C().RecordCount = k[0];
         w.port.SetTime(2026, 12, 6, 14, 33);
-        w.Run(12, w.GoodCall(1));
-        EXPECT_EQ(w.state.NextRecordIndex[0], k[1]);
-        EXPECT_EQ(w.C().RecordCount, k[2] + 1);
+        w.Call({5, Report(2)});
+        EXPECT_EQ((std::vector<int>{w.state.NextRecordIndex[0], w.C().RecordCount - 1}), (std::vector<int>{k[1], k[2]}));
         EXPECT_EQ(HistorySlot(w.state, 0, k[2])->Minute, 33);
     }
 }
 
 // A failed save warns and the call goes on. A real modal box runs a nested
 // loop in which further ticks arrive; the fake runs them inside the box.
+// Neither the reply nor its repeat is stored twice, and no call starts on a
+// channel whose record is being stored.
 TEST(ConnectCycle, TicksInsideTheSaveWarningNeitherStoreTwiceNorTouchTheCall) {
     World w;
-    std::snprintf(w.state.DataDir, sizeof w.state.DataDir, "%s/missing", w.dir.Path.c_str());
+    w.BreakDataDir();
     std::strcpy(w.C(1).CallPath, "QX0ABC");
     w.C(1).RufAktiv = 1;
     w.C(1).MinutenIntervall = 1;
@@ -371,12 +309,7 @@ TEST(ConnectCycle, TicksInsideTheSaveWarningNeitherStoreTwiceNorTouchTheCall) {
         MinuteTick(w.state, w.port, 1);  // an immediate request for channel 0, too
         for (int i = 0; i < 3; ++i) CycleTick(w.state, w.port);
     };
-    const Script good = w.GoodCall(1);
-    const std::vector<int> states = w.Run(12, [&](int t) {
-        good(t);
-        if (t == 3) w.L(2).State = 5;  // channel 1 connects meanwhile
-    });
-    EXPECT_EQ(states.back(), 0);
+    EXPECT_EQ(w.Call({5, Report(2)}, 12).back(), 0);
     EXPECT_EQ(nested, 1);
     ASSERT_EQ(w.port.Boxes.size(), 1u);
     EXPECT_EQ(w.port.Boxes[0].Text,
@@ -386,42 +319,36 @@ TEST(ConnectCycle, TicksInsideTheSaveWarningNeitherStoreTwiceNorTouchTheCall) {
     EXPECT_FALSE(w.port.Boxes[0].Asked);
     EXPECT_EQ(w.port.Repaints, std::vector<bool>{true});
     EXPECT_EQ(w.C().RecordCount, 1) << "the in-memory record stays";
-    EXPECT_EQ(w.L(1).Commands, kDisconnected);
-    EXPECT_EQ(w.net.Calls.size(), 2u) << "no new call on channel 0 while its record is stored";
-    // Channel 1 went on inside the box: 8 reading ticks outside, 6 inside.
-    EXPECT_EQ(w.state.WaitTicks[1], 14);
-}
-
-TEST(ConnectCycle, RepeatInsideTheSaveWarningIsStoredOnce) {
-    World w;
-    w.Run(12, w.GoodCall(1));
-    std::snprintf(w.state.DataDir, sizeof w.state.DataDir, "%s/missing", w.dir.Path.c_str());
-    w.port.WhileBoxOpen = [&] {
-        for (int i = 0; i < 5; ++i) CycleTick(w.state, w.port);
-        MinuteTick(w.state, w.port, 1);
-    };
-    EXPECT_EQ(w.Run(8, [&](int t) { if (t == 2) w.L(2).State = 0; }).back(), 0);
-    EXPECT_EQ(w.port.Boxes.size(), 1u);
+    EXPECT_EQ(w.L().Commands, kDisconnected);
+    EXPECT_EQ(w.state.WaitTicks[1], 14) << "channel 1 read 8 ticks outside the box and 6 inside";
+    EXPECT_EQ(w.Call({0, {}}, 12).back(), 0);  // fails: the repeat warns again
+    EXPECT_EQ(nested, 2);
     EXPECT_EQ(w.C().RecordCount, 2);
-    EXPECT_EQ(w.net.Calls.size(), 2u) << "no call started while the box was open";
+    EXPECT_EQ(w.net.Calls, (Lines{"connect QX0OWN|QX0TST-2 QX0VIA", "connect QX0OWN|QX0ABC",
+                                  "connect QX0OWN|QX0TST-2 QX0VIA"}));
 }
 
 // --- scheduling -------------------------------------------------------------
 
+// Each minute counts towards the interval; a slot that finds the channel
+// busy, inactive or without Mycall passes unused. The immediate request
+// restarts the count and calls at once unless the channel is busy.
 TEST(ConnectCycle, MinuteCountingAndSkippedSlots) {
     const struct {
         const char* name;
         int interval, rufAktiv;
         const char* mycall;
-        int busyState, minutes;
+        int busyState, immediate, minutes;
         std::vector<int> want;  // CycleState, MinuteCount, MinutenIntervall
     } cases[] = {
-        {"interval 0 becomes 1 and calls", 0, 1, "QX0OWN", 0, 1, {1, 0, 1}},
-        {"interval 3, two minutes", 3, 1, "QX0OWN", 0, 2, {0, 2, 3}},
-        {"interval 3, third minute calls", 3, 1, "QX0OWN", 0, 3, {1, 0, 3}},
-        {"busy channel skips the slot", 2, 1, "QX0OWN", 5, 2, {5, 0, 2}},
-        {"inactive channel skips the slot", 2, 0, "QX0OWN", 0, 2, {0, 0, 2}},
-        {"empty Mycall skips the slot", 2, 1, "", 0, 2, {0, 0, 2}},
+        {"interval 0 becomes 1 and calls", 0, 1, "QX0OWN", 0, 0, 1, {1, 0, 1}},
+        {"interval 3, two minutes", 3, 1, "QX0OWN", 0, 0, 2, {0, 2, 3}},
+        {"interval 3, third minute calls", 3, 1, "QX0OWN", 0, 0, 3, {1, 0, 3}},
+        {"busy channel skips the slot", 2, 1, "QX0OWN", 5, 0, 2, {5, 0, 2}},
+        {"inactive channel skips the slot", 2, 0, "QX0OWN", 0, 0, 2, {0, 0, 2}},
+        {"empty Mycall skips the slot", 2, 1, "", 0, 0, 2, {0, 0, 2}},
+        {"immediate request", 5, 1, "QX0OWN", 0, 1, 2, {1, 0, 5}},
+        {"immediate request on a busy channel", 5, 1, "QX0OWN", 4, 1, 2, {4, 0, 5}},
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(k.name);
@@ -431,48 +358,26 @@ TEST(ConnectCycle, MinuteCountingAndSkippedSlots) {
         c.RufAktiv = static_cast<std::uint8_t>(k.rufAktiv);
         std::strcpy(w.state.Mycall, k.mycall);
         c.CycleState = static_cast<std::uint8_t>(k.busyState);
-        for (int m = 0; m < k.minutes; ++m) MinuteTick(w.state, w.port, 0);
+        for (int m = 0; m < k.minutes; ++m) MinuteTick(w.state, w.port, k.immediate && m > 0);
         EXPECT_EQ((std::vector<int>{c.CycleState, c.MinuteCount, c.MinutenIntervall}), k.want);
     }
 }
 
+// The immediate request stamps the current channel's start time, keeping
+// the one before; no other channel counts.
 TEST(ConnectCycle, ImmediateRequestCallsTheCurrentChannelOnly) {
     World w;
-    ChannelRecord& c = w.C(2);
-    std::strcpy(c.CallPath, "QX0ABC");
-    c.RufAktiv = 1;
-    c.MinutenIntervall = w.C(0).MinutenIntervall = 5;
-    c.MinuteCount = 3;
-    w.C(0).MinuteCount = 2;
     w.state.CurrentChannel = 2;
+    ChannelRecord& c = w.C(2);
+    c.RufAktiv = 1;
     c.LastMin = 17;
     c.LastHour = 9;
+    w.C(0).MinuteCount = 2;
     w.port.SetTime(2031, 1, 2, 3, 4);
     MinuteTick(w.state, w.port, 1);
-    // The start time is stamped, the one before kept; no other channel counts.
-    EXPECT_EQ((std::vector<int>{c.CycleState, c.MinuteCount, c.PrevMin, c.PrevHour, c.LastMin, c.LastHour,
-                                c.LastConDay, c.LastConMonth, c.LastConYear, w.C(0).MinuteCount, w.C(0).CycleState}),
-              (std::vector<int>{1, 0, 17, 9, 4, 3, 2, 1, 31, 2, 0}));
-    // On a busy channel only the count restarts.
-    c.CycleState = 4;
-    c.MinuteCount = 2;
-    w.port.SetTime(2026, 12, 6, 16, 0);
-    MinuteTick(w.state, w.port, 1);
-    EXPECT_EQ((std::vector<int>{c.CycleState, c.MinuteCount, c.LastMin}), (std::vector<int>{4, 0, 4}));
-}
-
-TEST(ConnectCycle, ChannelsCallInOrderEachOnItsOwnLink) {
-    World w;
-    Lines want;
-    for (int i = 0; i < kChannelCount; ++i) {
-        std::snprintf(w.C(i).CallPath, sizeof w.C(i).CallPath, "QX0CH%d", i);
-        w.C(i).RufAktiv = 1;
-        w.C(i).MinutenIntervall = 1;
-        want.push_back("connect QX0OWN|QX0CH" + std::to_string(i));
-    }
-    w.Run(1, [](int) {});
-    EXPECT_EQ(w.net.Calls, want);
-    for (int i = 0; i < kChannelCount; ++i) EXPECT_EQ(w.C(i).L2Channel, i + 1);
+    EXPECT_EQ((std::vector<int>{c.CycleState, c.PrevMin, c.PrevHour, c.LastMin, c.LastHour, c.LastConDay,
+                                c.LastConMonth, c.LastConYear, w.C(0).MinuteCount, w.C(0).CycleState}),
+              (std::vector<int>{1, 17, 9, 4, 3, 2, 1, 31, 2, 0}));
 }
 
 }  // namespace
