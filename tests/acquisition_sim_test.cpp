@@ -55,7 +55,7 @@ CallTranscript RunCall(Layer2& l2, const char* path) {
 }
 
 // 300 calls on a troubled network with frequent callers: everything seen,
-// and how often each kind of call happened.
+// and how often each kind of call and caller happened.
 std::string TroubledRun(std::uint32_t seed, std::map<std::string, int>& kinds) {
     SimOptions o = DefaultSimOptions();
     o.Seed = seed;
@@ -76,8 +76,13 @@ std::string TroubledRun(std::uint32_t seed, std::map<std::string, int>& kinds) {
                 : t.Report.size() > 19 ? "overlong"
                                        : "good"];
         kinds["transmit space refused"] += t.Refusals > 0;
-        kinds["incoming"] += l2->l2_get_sabm("QX0OWN") != 0;
-        all += std::to_string(kinds["incoming"]);
+        // A station connecting to Mycall stays a few seconds.
+        if (const std::uint16_t in = l2->l2_get_sabm("QX0OWN")) {
+            int up = 0;
+            while ((l2->l2_stat(0, in) & kL2StateMask) >= 5 && up < 100) ++up;
+            ++kinds[up >= 3 && up <= 9 ? "caller" : "caller staying too long or short"];
+            all += "caller " + std::to_string(up) + "\n";
+        }
     }
     return all;
 }
@@ -88,8 +93,9 @@ TEST(SimNetwork, SameSeedGivesTheSameFramesAndEveryKindOfTroubleHappens) {
     EXPECT_EQ(run, TroubledRun(11, again));
     EXPECT_NE(run, TroubledRun(12, other));
     for (const char* kind : {"refused", "given up", "silent", "link lost", "overlong", "good",
-                             "transmit space refused", "incoming"})
+                             "transmit space refused", "caller"})
         EXPECT_GT(kinds[kind], 0) << kind;
+    EXPECT_EQ(kinds["caller staying too long or short"], 0);
 }
 
 // The token that begins within columns c..c+4 of the line, "" if none.
@@ -102,6 +108,7 @@ std::string TokenAt(const std::string& line, std::size_t c) {
 TEST(SimNetwork, ReportsCarryTheirFieldsAtTheParserColumns) {
     SimOptions o = DefaultSimOptions();
     o.FaultPercent = 0;
+    o.CallerSeconds = 0;
     o.Seed = 3;
     auto l2 = CreateSimNetwork(o);
     std::map<std::string, Lines> namesByCall, lastReport;
@@ -112,6 +119,7 @@ TEST(SimNetwork, ReportsCarryTheirFieldsAtTheParserColumns) {
         const CallTranscript t = RunCall(*l2, path);
         ASSERT_EQ(t.ConnectState, kL2Connected);
         EXPECT_NE(t.Frames.at(0).rfind("=>", 0), 0u) << "banner text comes before the first prompt";
+        EXPECT_EQ(l2->l2_get_sabm("QX0OWN"), 0) << "no callers when they are off";
         const Lines& report = t.Report;
         ASSERT_GE(report.size(), 3u);
         ASSERT_LE(report.size(), 19u);
@@ -146,22 +154,6 @@ TEST(SimNetwork, ReportsCarryTheirFieldsAtTheParserColumns) {
     for (char form : {'S', 'P', 's', 'p', '-'}) EXPECT_GT(timeForms[form], 0) << form;
 }
 
-TEST(SimNetwork, StationConnectsToMycallAndLeavesAfterAFewSeconds) {
-    SimOptions o = DefaultSimOptions();
-    o.CallerSeconds = 3;
-    auto l2 = CreateSimNetwork(o);
-    std::uint16_t h = 0;
-    for (int tick = 0; tick < 200 && !h; ++tick) h = l2->l2_get_sabm("QX0OWN");
-    ASSERT_NE(h, 0);
-    int up = 0;
-    while ((l2->l2_stat(0, h) & kL2StateMask) >= 5 && up < 100) ++up;
-    EXPECT_GE(up, 3);
-    EXPECT_LE(up, 9);
-    o.CallerSeconds = 0;
-    auto quiet = CreateSimNetwork(o);
-    for (int tick = 0; tick < 1000; ++tick) ASSERT_EQ(quiet->l2_get_sabm("QX0OWN"), 0);
-}
-
 TEST(SimNetwork, HandlesAreReusedAndUnknownOnesHarmless) {
     SimOptions o = DefaultSimOptions();
     o.FaultPercent = 30;
@@ -180,32 +172,21 @@ TEST(SimNetwork, HandlesAreReusedAndUnknownOnesHarmless) {
 }
 
 TEST(SimNetwork, UriOptions) {
-    const int kF = kSimDefaultFaultPercent, kC = kSimDefaultCallerSeconds;
-    const struct {
-        const char* uri;
-        std::vector<int> want;  // seed, fail, faults, callers; empty: refused
-    } cases[] = {
-        {"sim", {1, 0, kF, kC}},
-        {"sim:seed=42", {42, 0, kF, kC}},
-        {"sim:fail", {1, 1, kF, kC}},
-        {"sim:seed=5,faults=0,callers=60", {5, 0, 0, 60}},
-        {"sim:faults=100,fail", {1, 1, 100, kC}},
-        {"sim:seed=3,", {3, 0, kF, kC}},
-        {"sim:seed=", {}},
-        {"sim:seed=x", {}},
-        {"sim:seed=99999999999", {}},
-        {"sim:faults=101", {}},
-        {"sim:failure", {}},
-        {"simulator", {}},
+    const int f = kSimDefaultFaultPercent, c = kSimDefaultCallerSeconds;
+    const std::pair<const char*, std::vector<int>> cases[] = {  // seed, fail, faults, callers; {} refused
+        {"sim", {1, 0, f, c}}, {"sim:seed=42", {42, 0, f, c}}, {"sim:fail", {1, 1, f, c}},
+        {"sim:seed=5,faults=0,callers=60", {5, 0, 0, 60}}, {"sim:faults=100,fail", {1, 1, 100, c}},
+        {"sim:seed=3,", {3, 0, f, c}}, {"sim:seed=", {}}, {"sim:seed=x", {}}, {"sim:seed=99999999999", {}},
+        {"sim:faults=101", {}}, {"sim:failure", {}}, {"simulator", {}},
     };
-    for (const auto& k : cases) {
-        SCOPED_TRACE(k.uri);
+    for (const auto& [uri, want] : cases) {
+        SCOPED_TRACE(uri);
         SimOptions o;
         char error[200] = "";
-        ASSERT_EQ(ParseSimUri(k.uri, o, error, sizeof error), k.want.empty() ? 0 : 1);
-        EXPECT_EQ(error[0] != '\0', k.want.empty());
+        const int ok = ParseSimUri(uri, o, error, sizeof error);
         const std::vector<int> got = {static_cast<int>(o.Seed), o.FailInit, o.FaultPercent, o.CallerSeconds};
-        if (!k.want.empty()) { EXPECT_EQ(got, k.want); }
+        EXPECT_EQ(ok ? got : std::vector<int>{}, want);
+        EXPECT_EQ(error[0] != '\0', !ok);
     }
     // The backend factory builds the simulated stack from the same options.
     char error[200] = "";

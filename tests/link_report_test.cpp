@@ -63,6 +63,12 @@ TEST(LinkReport, ColumnRulesOnHandMadeLines) {
         {"a cut line is read to its slot end", cut, kColTime, "7xxxxxxxxxxx"},
         {"a cut line's fields are cut to 15", cut, kColQty, std::string(15, 'x')},
         {"LF is a field character", At(54, "QX\nA\r\n"), kColName, "QX\nA"},
+        // A field is taken when it begins 0 to 4 blanks after its column.
+        {"a number 4 blanks in", At(41, "12", 80) + "\r\n", kColQty, "12"},
+        {"a number 5 blanks in", At(42, "12", 80) + "\r\n", kColQty, "0"},
+        {"a name 4 blanks in", At(58, "QX0AAA", 80) + "\r\n", kColName, "QX0AAA"},
+        {"a name 5 blanks in", At(59, "QX0AAA", 80) + "\r\n", kColName, "???"},
+        {"a name 7 blanks in", At(61, "QX0AAA", 80) + "\r\n", kColName, "???"},
     };
     for (const auto& k : cases) {
         Record r;
@@ -72,28 +78,12 @@ TEST(LinkReport, ColumnRulesOnHandMadeLines) {
     }
 }
 
-// A field is taken when it begins 0 to 4 blanks after its column.
-TEST(LinkReport, LeadingBlanksUpToFourAreSkipped) {
-    for (std::size_t blanks = 0; blanks <= 7; ++blanks) {
-        std::string line(80, ' ');
-        line.replace(37 + blanks, 2, "12");
-        line.replace(54 + blanks, 6, "QX0AAA");
-        Record r;
-        r.Parse(line + "\r\n");
-        EXPECT_EQ(r.Cell(kColQty), blanks <= 4 ? "12" : "0") << blanks << " blanks";
-        EXPECT_EQ(r.Cell(kColName), blanks <= 4 ? "QX0AAA" : "???") << blanks << " blanks";
-    }
-}
-
 // ParseLinkRows fills the rows below the count; ClearLinkRow empties only
 // the row at the count.
 TEST(LinkReport, ExampleLineFillsEveryColumnOfItsRowOnly) {
     Record r;
-    std::string line(66, ' ');
-    for (const auto& [column, text] : {std::pair<std::size_t, std::string>{9, "7"}, {27, "120"}, {32, "340"},
-                                       {37, "12"}, {54, "QX0AAA"}, {61, "p1"}})
-        line.replace(column, text.size(), text);
-    r.Store(0, line + "3/5\r\n");
+    // Columns 9, 27, 32, 37, 54, 61 and 66.
+    r.Store(0, "         7                 120  340  12               QX0AAA p1   3/5\r\n");
     ParseLinkRows(r.C, 0);
     EXPECT_EQ(r.Cell(kColName, 0), "");
     ParseLinkRows(r.C, 1);

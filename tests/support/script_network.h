@@ -1,9 +1,7 @@
-// A layer-2 stack that tests script tick by tick: each link's state, the
-// frames it holds and the transmit space it grants, and the incoming
-// connects waiting for Mycall. It keeps what went on air: the connects asked
-// for, the texts sent and the commands given on each link.
-//
-// Threading: test thread only.
+// A layer-2 stack that tests script tick by tick (each link's state, the
+// frames it holds, the transmit space it grants, the stations connecting to
+// Mycall), keeping what went on air: the connects asked for, and the texts
+// sent and commands given on each link. Threading: test thread only.
 #pragma once
 
 #include <cstdint>
@@ -37,11 +35,11 @@ inline std::vector<unsigned char> MakeFrame(const std::string& text, int count =
 }
 
 struct ScriptLink {
-    int State = 2;                                   // low 3 bits of l2_stat
-    std::deque<std::vector<unsigned char>> Frames;   // waiting frames
-    int NullFrames = 0;          // l2_get_i answers null this often first
-    int StuckDataBit = 0;        // data bit set for ever, no frame comes
-    std::deque<int> Grants;      // l2_ialloc answers, in order, then 1
+    int State = 2;                                  // low 3 bits of l2_stat
+    std::deque<std::vector<unsigned char>> Frames;  // waiting frames
+    int NullFrames = 0;                  // l2_get_i answers null this often first
+    int StuckDataBit = 0;                // data bit set for ever, no frame comes
+    std::deque<int> Grants;              // l2_ialloc answers, in order, then 1
     std::vector<unsigned char> Current;  // the frame handed out last
     std::vector<std::string> Sent;       // l2_puts texts
     std::vector<int> Commands;           // l2_bef codes, frame releases (15) left out
@@ -53,30 +51,25 @@ struct ScriptNetwork final : Layer2 {
     int ax_init() override { return 1; }
     std::uint16_t l2_connect(const char* mycall, const char* callPath) override {
         Calls.push_back("connect " + std::string(mycall) + "|" + callPath);
-        Links[NextHandle].State = 2;
-        return NextHandle++;
+        return Add(2);
     }
     std::uint16_t l2_get_sabm(const char* mycall) override {
         Calls.push_back("sabm " + std::string(mycall));
-        if (Incoming.empty()) return 0;
-        const std::uint16_t h = Incoming.front();
-        Incoming.pop_front();
+        const std::uint16_t h = Incoming.empty() ? 0 : Incoming.front();
+        if (h) Incoming.pop_front();
         return h;
     }
     int l2_stat(int, std::uint16_t handle) override {
-        auto it = Links.find(handle);
+        const auto it = Links.find(handle);
         if (it == Links.end()) return 0;
         const ScriptLink& l = it->second;
-        const int data = (!l.Frames.empty() || l.NullFrames > 0 || l.StuckDataBit) ? kL2DataWaiting : 0;
-        return (l.State & kL2StateMask) | data | StatHighBits;
+        const int data = !l.Frames.empty() || l.NullFrames > 0 || l.StuckDataBit;
+        return (l.State & kL2StateMask) | (data ? kL2DataWaiting : 0) | StatHighBits;
     }
     const unsigned char* l2_get_i(std::uint16_t handle) override {
         ScriptLink& l = Links[handle];
         ++l.Reads;
-        if (l.NullFrames > 0) {
-            --l.NullFrames;
-            return nullptr;
-        }
+        if (l.NullFrames > 0) return --l.NullFrames, nullptr;
         if (l.Frames.empty()) return nullptr;
         l.Current = l.Frames.front();
         l.Frames.pop_front();
@@ -84,29 +77,25 @@ struct ScriptNetwork final : Layer2 {
     }
     int l2_ialloc(std::uint16_t handle, int) override {
         ScriptLink& l = Links[handle];
-        if (l.Grants.empty()) return 1;
-        const int g = l.Grants.front();
-        l.Grants.pop_front();
-        return g;
+        const int grant = l.Grants.empty() ? 1 : l.Grants.front();
+        if (!l.Grants.empty()) l.Grants.pop_front();
+        return grant;
     }
     void l2_puts(std::uint16_t handle, const char* text) override { Links[handle].Sent.push_back(text); }
     void l2_bef(int command, std::uint16_t handle) override {
         ScriptLink& l = Links[handle];
-        if (command == kL2FrameDone) {
-            ++l.Released;
-            l.Current.clear();
-        } else {
-            l.Commands.push_back(command);
-        }
+        if (command == kL2FrameDone) ++l.Released, l.Current.clear();
+        if (command != kL2FrameDone) l.Commands.push_back(command);
         if (command == kL2Disconnect) l.State = 0;
     }
 
-    void QueueText(std::uint16_t h, const std::string& text) { Links[h].Frames.push_back(MakeFrame(text)); }
-    std::uint16_t AddIncoming() {
-        Links[NextHandle].State = kL2Connected;
-        Incoming.push_back(NextHandle);
+    std::uint16_t Add(int state) {
+        Links[NextHandle].State = state;
         return NextHandle++;
     }
+    // A station connected to Mycall, waiting to be taken.
+    std::uint16_t AddIncoming() { return Incoming.emplace_back(Add(kL2Connected)); }
+    void QueueText(std::uint16_t h, const std::string& text) { Links[h].Frames.push_back(MakeFrame(text)); }
 
     int StatHighBits = 0;  // extra bits above the low byte's meaning
     std::uint16_t NextHandle = 1;
