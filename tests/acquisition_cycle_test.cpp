@@ -66,9 +66,7 @@ struct World {
     World() {
         InitScriptState(state, dir.Path);
         EXPECT_TRUE(ReserveHistoryMemory(state));
-        std::strcpy(C().CallPath, "QX0TST-2 QX0VIA");
-        C().RufAktiv = 1;
-        C().MinutenIntervall = 1;
+        Calling(0, "QX0TST-2 QX0VIA");
         port.Net = &net;
         port.SetTime(2026, 12, 6, 14, 30);
     }
@@ -76,7 +74,11 @@ struct World {
     ChannelRecord& C(int i = 0) { return state.ChannelTable[i]; }
     ScriptLink& L(int h = 0) { return net.Links[static_cast<std::uint16_t>(h ? h : C().L2Channel)]; }
     std::string File() { return ReadAll(dir.File("QX0TST2.hpw")); }
-    void BreakDataDir() { std::snprintf(state.DataDir, sizeof state.DataDir, "%s/missing", dir.Path.c_str()); }
+    void Calling(int i, const char* path) {
+        std::strcpy(C(i).CallPath, path);
+        C(i).RufAktiv = 1;
+        C(i).MinutenIntervall = 1;
+    }
 
     // The minute tick, then `ticks` second ticks, each after `script(tick)`;
     // returns channel 0's state after the minute tick ([0]) and each tick.
@@ -212,14 +214,19 @@ TEST(ConnectCycle, LongFramesAreCutToTheirSlot) {
     }
 }
 
-TEST(ConnectCycle, PromptsAfterTheReplyEndsChangeNothing) {
-    for (const int links : {1, 18}) {  // complete (state 6), overflowing (state 8)
-        SCOPED_TRACE(links);
+// A reply ends at its closing prompt (state 6) or at its 19th line (8),
+// in the tick that brings it; prompts after that change nothing.
+TEST(ConnectCycle, ReplyEndsAtItsPromptOrNineteenthLine) {
+    const Lines more = {"=>\r", "=> more\r", "text after\r"};
+    Lines complete = Report(1), overflowing = Report(18), nineteen = Report(18);
+    complete.insert(complete.end(), more.begin(), more.end());
+    overflowing.insert(overflowing.end(), more.begin(), more.end());
+    nineteen.pop_back();
+    for (const auto& [lines, state, count] : {std::tuple{complete, 6, 3}, {overflowing, 8, 19}, {nineteen, 8, 19}}) {
+        SCOPED_TRACE(lines.size());
         World w;
-        Lines lines = Report(links);
-        lines.insert(lines.end(), {"=>\r", "=> more\r", "text after\r"});
-        EXPECT_EQ(w.Call({5, lines}, 5).back(), links == 1 ? 6 : 8);
-        EXPECT_EQ(w.C().ReplyLineCount, links == 1 ? 3 : 19);
+        EXPECT_EQ(w.Call({5, lines}, 5).back(), state);
+        EXPECT_EQ(w.C().ReplyLineCount, count);
         EXPECT_EQ(w.L().Released, static_cast<int>(lines.size())) << "every frame is taken and released";
     }
 }
@@ -246,10 +253,8 @@ TEST(ConnectCycle, OddFramesAreReadWithinBounds) {
     } cases[] = {
         {"flood", [](ScriptLink& l) { l.Frames.assign(200, MakeFrame("noise\r")); }, {4, 64, 64}},
         {"data bit stuck, no frame", [](ScriptLink& l) { l.StuckDataBit = 1; }, {4, 64, 0}},
-        {"null frames before the prompt", [](ScriptLink& l) { l.NullFrames = 3, l.Frames = {MakeFrame("=>\r")}; },
-         {5, 4, 1}},
-        {"counts too short for a prompt", [](ScriptLink& l) { l.Frames = {MakeFrame("=>", 1), MakeFrame("", 0)}; },
-         {4, 2, 2}},
+        {"null frames first", [](ScriptLink& l) { l.NullFrames = 3, l.Frames = {MakeFrame("=>\r")}; }, {5, 4, 1}},
+        {"too short for a prompt", [](ScriptLink& l) { l.Frames = {MakeFrame("=>", 1), MakeFrame("", 0)}; }, {4, 2, 2}},
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(k.name);
@@ -297,10 +302,8 @@ TEST(ConnectCycle, NextRecordIndexNeverPassesTheCapacity) {
 // channel whose record is being stored.
 TEST(ConnectCycle, TicksInsideTheSaveWarningNeitherStoreTwiceNorTouchTheCall) {
     World w;
-    w.BreakDataDir();
-    std::strcpy(w.C(1).CallPath, "QX0ABC");
-    w.C(1).RufAktiv = 1;
-    w.C(1).MinutenIntervall = 1;
+    std::snprintf(w.state.DataDir, sizeof w.state.DataDir, "%s/missing", w.dir.Path.c_str());
+    w.Calling(1, "QX0ABC");
     int nested = 0;
     w.port.WhileBoxOpen = [&] {
         ++nested;
@@ -315,8 +318,7 @@ TEST(ConnectCycle, TicksInsideTheSaveWarningNeitherStoreTwiceNorTouchTheCall) {
     EXPECT_EQ(w.port.Boxes[0].Text,
               "Impossible to save data,\nbecause the File is already opened by another application!");
     EXPECT_EQ(w.port.Boxes[0].Caption, "hopwin");
-    EXPECT_EQ(w.port.Boxes[0].Icon, BoxIcon::Warning);
-    EXPECT_FALSE(w.port.Boxes[0].Asked);
+    EXPECT_TRUE(w.port.Boxes[0].Icon == BoxIcon::Warning && !w.port.Boxes[0].Asked) << "a warning with OK only";
     EXPECT_EQ(w.port.Repaints, std::vector<bool>{true});
     EXPECT_EQ(w.C().RecordCount, 1) << "the in-memory record stays";
     EXPECT_EQ(w.L().Commands, kDisconnected);
@@ -336,19 +338,17 @@ TEST(ConnectCycle, TicksInsideTheSaveWarningNeitherStoreTwiceNorTouchTheCall) {
 TEST(ConnectCycle, MinuteCountingAndSkippedSlots) {
     const struct {
         const char* name;
-        int interval, rufAktiv;
-        const char* mycall;
-        int busyState, immediate, minutes;
+        int interval, rufAktiv, mycall, busyState, immediate, minutes;
         std::vector<int> want;  // CycleState, MinuteCount, MinutenIntervall
     } cases[] = {
-        {"interval 0 becomes 1 and calls", 0, 1, "QX0OWN", 0, 0, 1, {1, 0, 1}},
-        {"interval 3, two minutes", 3, 1, "QX0OWN", 0, 0, 2, {0, 2, 3}},
-        {"interval 3, third minute calls", 3, 1, "QX0OWN", 0, 0, 3, {1, 0, 3}},
-        {"busy channel skips the slot", 2, 1, "QX0OWN", 5, 0, 2, {5, 0, 2}},
-        {"inactive channel skips the slot", 2, 0, "QX0OWN", 0, 0, 2, {0, 0, 2}},
-        {"empty Mycall skips the slot", 2, 1, "", 0, 0, 2, {0, 0, 2}},
-        {"immediate request", 5, 1, "QX0OWN", 0, 1, 2, {1, 0, 5}},
-        {"immediate request on a busy channel", 5, 1, "QX0OWN", 4, 1, 2, {4, 0, 5}},
+        {"interval 0 becomes 1 and calls", 0, 1, 1, 0, 0, 1, {1, 0, 1}},
+        {"interval 3, two minutes", 3, 1, 1, 0, 0, 2, {0, 2, 3}},
+        {"interval 3, third minute calls", 3, 1, 1, 0, 0, 3, {1, 0, 3}},
+        {"busy channel skips the slot", 2, 1, 1, 5, 0, 2, {5, 0, 2}},
+        {"inactive channel skips the slot", 2, 0, 1, 0, 0, 2, {0, 0, 2}},
+        {"empty Mycall skips the slot", 2, 1, 0, 0, 0, 2, {0, 0, 2}},
+        {"immediate request after a minute", 5, 1, 1, 0, 1, 2, {1, 0, 5}},
+        {"immediate request on a busy channel", 5, 1, 1, 4, 1, 2, {4, 0, 5}},
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(k.name);
@@ -356,7 +356,7 @@ TEST(ConnectCycle, MinuteCountingAndSkippedSlots) {
         ChannelRecord& c = w.C();
         c.MinutenIntervall = k.interval;
         c.RufAktiv = static_cast<std::uint8_t>(k.rufAktiv);
-        std::strcpy(w.state.Mycall, k.mycall);
+        if (!k.mycall) w.state.Mycall[0] = '\0';
         c.CycleState = static_cast<std::uint8_t>(k.busyState);
         for (int m = 0; m < k.minutes; ++m) MinuteTick(w.state, w.port, k.immediate && m > 0);
         EXPECT_EQ((std::vector<int>{c.CycleState, c.MinuteCount, c.MinutenIntervall}), k.want);
