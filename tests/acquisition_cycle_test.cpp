@@ -112,10 +112,12 @@ TEST(ConnectCycle, GoodCallStoresAllNineteenLinesAndDisconnects) {
     EXPECT_EQ(w.L().Commands, kDisconnected);
     EXPECT_EQ(w.L().Released, 21);
     const ChannelRecord& c = w.C();
-    EXPECT_EQ((std::vector<int>{c.ReplyLineCount, c.RestoreLineCount, c.RepeatLineCount}), (std::vector<int>{19, 19, 19}));
+    EXPECT_EQ((std::vector<int>{c.ReplyLineCount, c.RestoreLineCount, c.RepeatLineCount}),
+              (std::vector<int>{19, 19, 19}));
     EXPECT_EQ(std::string(c.ReplyLines[0]), kHeading + "\n") << "banner and first prompt are gone";
     EXPECT_EQ(std::string(c.ReplyLines[18]), "=>\r\n");
-    EXPECT_EQ(std::string(c.LinkTable[kColName][1]) + c.LinkTable[kColTkby][17] + c.LinkTable[kColQty][2], "QX0L0011611");
+    EXPECT_STREQ(c.LinkTable[kColName][1], "QX0L00");
+    EXPECT_STREQ(c.LinkTable[kColTkby][17], "116");
     EXPECT_EQ(HistorySlot(w.state, 0, 0)->Links[16].Rkby, 216);
     EXPECT_EQ(w.port.Repaints, std::vector<bool>{true});
     EXPECT_TRUE(w.port.Boxes.empty());
@@ -291,7 +293,8 @@ TEST(ConnectCycle, NextRecordIndexNeverPassesTheCapacity) {
         w.state.NextRecordIndex[0] = w.C().RecordCount = k[0];
         w.port.SetTime(2026, 12, 6, 14, 33);
         w.Call({5, Report(2)});
-        EXPECT_EQ((std::vector<int>{w.state.NextRecordIndex[0], w.C().RecordCount - 1}), (std::vector<int>{k[1], k[2]}));
+        EXPECT_EQ(w.state.NextRecordIndex[0], k[1]);
+        EXPECT_EQ(w.C().RecordCount, k[2] + 1);
         EXPECT_EQ(HistorySlot(w.state, 0, k[2])->Minute, 33);
     }
 }
