@@ -41,6 +41,7 @@ TEST(ProgramOnSimulatedNetwork, RecordsCallsEndToEnd) {
         StartHistoryReader(reader, file.data(), file.size());
         EXPECT_GE(CountHistoryRecords(reader), 5) << file.substr(0, 400);
         EXPECT_EQ(reader.Fault, HistoryFault::None) << "at byte " << reader.FaultOffset;
+        EXPECT_EQ(file.find("???"), std::string::npos) << "every link name is found at its column";
     }
     EXPECT_NE(ReadAll(config).find("Backend=sim:seed=4,callers=3\r\n"), std::string::npos);
 }
