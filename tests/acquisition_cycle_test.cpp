@@ -231,8 +231,8 @@ TEST(ConnectCycle, The180thReadingTickReadsAndThe181stFails) {
     World w;
     const std::vector<int> states = w.Run(185, [&](int t) {
         if (t == 3) w.L().State = 5;
-        if (t == 184) w.net.QueueText(1, "=>\r"), w.net.QueueText(1, kHeading);  // reading ticks are 5..184
-        if (t == 185) w.net.QueueText(1, "=>\r"), w.net.QueueText(1, "late\r");
+        if (t == 184) w.L().Frames = {MakeFrame("=>\r"), MakeFrame(kHeading)};  // reading ticks are 5..184
+        if (t == 185) w.L().Frames = {MakeFrame("=>\r"), MakeFrame("late\r")};
     });
     EXPECT_EQ((std::vector<int>{states[183], states[184], states[185]}), (std::vector<int>{4, 5, 7}));
     EXPECT_EQ(w.C().ReplyLineCount, 1);
@@ -249,7 +249,7 @@ TEST(ConnectCycle, OddFramesAreReadWithinBounds) {
     } cases[] = {
         {"flood", [](ScriptLink& l) { l.Frames.assign(200, MakeFrame("noise\r")); }, {4, 64, 64}},
         {"data bit stuck, no frame", [](ScriptLink& l) { l.StuckDataBit = 1; }, {4, 64, 0}},
-        {"null frames first", [](ScriptLink& l) { l.NullFrames = 3, l.Frames = {MakeFrame("=>\r")}; }, {5, 4, 1}},
+        {"null frames first", [](ScriptLink& l) { l.NullFrames = 3; l.Frames = {MakeFrame("=>\r")}; }, {5, 4, 1}},
         {"too short for a prompt", [](ScriptLink& l) { l.Frames = {MakeFrame("=>", 1), MakeFrame("", 0)}; }, {4, 2, 2}},
     };
     for (const auto& k : cases) {

@@ -69,7 +69,10 @@ struct ScriptNetwork final : Layer2 {
     const unsigned char* l2_get_i(std::uint16_t handle) override {
         ScriptLink& l = Links[handle];
         ++l.Reads;
-        if (l.NullFrames > 0) return --l.NullFrames, nullptr;
+        if (l.NullFrames > 0) {
+            --l.NullFrames;
+            return nullptr;
+        }
         if (l.Frames.empty()) return nullptr;
         l.Current = l.Frames.front();
         l.Frames.pop_front();
@@ -84,8 +87,12 @@ struct ScriptNetwork final : Layer2 {
     void l2_puts(std::uint16_t handle, const char* text) override { Links[handle].Sent.push_back(text); }
     void l2_bef(int command, std::uint16_t handle) override {
         ScriptLink& l = Links[handle];
-        if (command == kL2FrameDone) ++l.Released, l.Current.clear();
-        if (command != kL2FrameDone) l.Commands.push_back(command);
+        if (command == kL2FrameDone) {
+            ++l.Released;
+            l.Current.clear();
+        } else {
+            l.Commands.push_back(command);
+        }
         if (command == kL2Disconnect) l.State = 0;
     }
 
