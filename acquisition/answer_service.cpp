@@ -1,9 +1,9 @@
 // The answering service. Every second tick it either looks for a station
 // that connected to Mycall (idle) or sends that station the next lines of
-// the answer text as transmit space is granted (sending). The answer text is
-// read as text: a CR LF pair arrives as one LF, so every line handed to the
-// stack ends in LF like the greeting, and a line is read in pieces of at
-// most 98 characters.
+// the answer text as transmit space is granted (sending). A CR LF pair in
+// the answer text is sent as one LF, so every line handed to the stack ends
+// in LF like the greeting; a line is sent in pieces of at most 98
+// characters.
 #include "acquisition/answer_service.h"
 
 #include <cstdio>
@@ -27,7 +27,7 @@ void CloseAnswerFile(AppState& state) {
 
 // The next piece of the answer text: at most kAnswerPieceChars characters, up to
 // and including a line end. A CR directly followed by LF counts as one LF
-// character, as a text-mode read delivers it; a lone CR stays as it is.
+// character; a lone CR stays as it is.
 // Returns the number of characters, 0 at the end of the file.
 int ReadAnswerPiece(std::FILE* file, char* buffer) {
     int n = 0;
@@ -50,7 +50,7 @@ int ReadAnswerPiece(std::FILE* file, char* buffer) {
 }
 
 // Ends the connection after the last line (or when there is nothing to
-// send): commands 7 and 4.
+// send): after-send (7), then disconnect (4).
 void EndAnswerConnection(AppState& state, Layer2& l2) {
     l2.l2_bef(kL2AfterSend, state.Answer.AnswerChannel);
     l2.l2_bef(kL2Disconnect, state.Answer.AnswerChannel);

@@ -49,8 +49,8 @@ std::uint8_t LinkStateOf(Layer2& l2, std::uint16_t handle) {
 // Stores one connect in memory and in the history file (AddHistoryRecord,
 // NextRecordIndex, AppendHistoryRecord; after a rotation the writer makes
 // this connect the first record of the new file and series), then has the
-// diagram redrawn. The channel's CycleState says whether the call failed (7)
-// or completed (10).
+// diagram redrawn. The channel's CycleState says whether the call failed
+// (CallFailed) or completed (Disconnect).
 void RecordCall(AppState& state, PlatformPort& port, int channel) {
     const int failed = StateOf(state.ChannelTable[channel]) == CycleState::CallFailed;
     if (!RecordConnect(state, port, channel, failed)) {

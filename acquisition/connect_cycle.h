@@ -23,11 +23,13 @@ constexpr int kCommandSpace = 256;       // transmit space asked for the command
 constexpr const char* kSaveFailedText =
     "Impossible to save data,\nbecause the File is already opened by another application!";
 
-// Timer 1: `immediate` nonzero for the channel dialog's call request.
+// The minute tick: counts each channel's interval and starts its call when
+// due; `immediate` nonzero calls the current channel at once instead (the
+// channel dialog's call request).
 void MinuteTick(AppState& state, PlatformPort& port, int immediate);
 // Starts a call on one channel if allowed; returns 1 when it did.
 int ScheduleCall(const AppState& state, ChannelRecord& channel, const std::tm& now);
-// Timer 2: one step of each channel, 0..3.
+// The second tick: one step of each channel, 0..3.
 void CycleTick(AppState& state, PlatformPort& port);
 // One step of one channel (what CycleTick runs for each).
 void CycleStep(AppState& state, PlatformPort& port, int channel);

@@ -288,7 +288,7 @@ struct SimNetwork final : Layer2 {
 
     // Values wander between two reports.
     static void Drift(Rng& r, SimLink& l) {
-        l.Tkby = (l.Tkby + r.Below(60)) % 10000;  // counters wrap as the node's do
+        l.Tkby = (l.Tkby + r.Below(60)) % 10000;  // kilobyte counters wrap at 10000
         l.Rkby = (l.Rkby + r.Below(60)) % 10000;
         l.Qty = Clamp(l.Qty + r.Between(-12, 12), 0, 255);
         l.TimeA = Clamp(l.TimeA + r.Between(-l.TimeA / 8 - 2, l.TimeA / 8 + 2), 1, 9999);

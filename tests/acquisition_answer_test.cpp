@@ -3,157 +3,106 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
+#include <deque>
 #include <string>
 #include <vector>
 
 #include "acquisition/answer_service.h"
 #include "support/fake_port.h"
+#include "support/scratch.h"
 #include "support/script_network.h"
 
 namespace {
 
+using Lines = std::vector<std::string>;
 const std::string kGreeting = "Hopwatch V 2.34 link data acquisition!\n";
+const std::vector<int> kEnded = {kL2NewIncoming, kL2AfterSend, kL2Disconnect};
 
-struct AnswerFixture : ::testing::Test {
-    void SetUp() override {
-        dir = InitScratchState(state);
-        ASSERT_FALSE(dir.empty());
-        port.Net = &net;
-    }
-    void TearDown() override {
-        StopAnswerService(state);
-        std::filesystem::remove_all(dir);
-    }
-    void WriteAnswer(const std::string& bytes) { std::ofstream(dir + "/hopwansw.txt", std::ios::binary) << bytes; }
+struct AnswerWorld {
+    ScratchDir dir;
     AppState state;
     FakePort port;
     ScriptNetwork net;
-    std::string dir;
+    AnswerWorld(const char* text) {
+        InitScriptState(state, dir.Path);
+        port.Net = &net;
+        if (text) WriteAll(dir.File("hopwansw.txt"), text);
+    }
+    ~AnswerWorld() { StopAnswerService(state); }
 };
 
-struct TextCase {
-    const char* name;
-    const char* file;                // nullptr: there is no answer file
-    std::vector<std::string> lines;  // sent after the greeting
-};
-
-TEST_F(AnswerFixture, SendsEachShapeOfAnswerTextAndEndsTheConnection) {
-    const std::string l150(150, 'x');
-    const std::string l97(97, 'y');
-    const std::string l98(98, 'z');
+TEST(AnswerService, SendsEachShapeOfAnswerTextAndEndsTheConnection) {
+    const std::string& g = kGreeting;
+    const std::string l150(150, 'x'), l97(97, 'y'), l98(98, 'z');
     const std::string f150 = l150 + "\r\n", f97 = l97 + "\r\n", f98 = l98 + "\r\n";
-    const std::vector<TextCase> cases = {
-        {"no file", nullptr, {}},
-        {"empty file", "", {}},
-        {"dialog-written lines", "first\r\nsecond\r\n", {"first\n", "second\n"}},
-        {"no final line end", "first\r\nlast", {"first\n", "last"}},
-        {"150 characters in pieces", f150.c_str(), {l150.substr(0, 98), l150.substr(98) + "\n"}},
-        {"97 characters and the line end fill one piece", f97.c_str(), {l97 + "\n"}},
-        {"98 characters leave the line end alone", f98.c_str(), {l98, "\n"}},
-        {"a lone CR stays", "a\rb\r\n", {"a\rb\n"}},
-        {"a bare LF line end", "a\nb\n", {"a\n", "b\n"}},
-        {"CR at the end of the file", "a\r", {"a\r"}},
+    const struct {
+        const char* name;
+        const char* file;  // nullptr: there is no answer file
+        std::deque<int> grants;
+        Lines sent;
+    } cases[] = {
+        {"no file", nullptr, {}, {g}},
+        {"empty file", "", {}, {g}},
+        {"dialog-written lines", "first\r\nsecond\r\n", {}, {g, "first\n", "second\n"}},
+        {"no final line end", "first\r\nlast", {}, {g, "first\n", "last"}},
+        {"150 characters in pieces", f150.c_str(), {}, {g, l150.substr(0, 98), l150.substr(98) + "\n"}},
+        {"97 characters and the line end fill one piece", f97.c_str(), {}, {g, l97 + "\n"}},
+        {"98 characters leave the line end alone", f98.c_str(), {}, {g, l98, "\n"}},
+        {"a lone CR stays", "a\rb\r\n", {}, {g, "a\rb\n"}},
+        {"a bare LF line end", "a\nb\n", {}, {g, "a\n", "b\n"}},
+        {"CR at the end of the file", "a\r", {}, {g, "a\r"}},
+        {"greeting refused", "hello\r\n", {0}, {}},
+        {"line space refused for two ticks", "one\r\ntwo\r\n", {1, 1, 0, 0, 1}, {g, "one\n", "two\n"}},
     };
-    for (const TextCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        net = ScriptNetwork();
-        std::filesystem::remove(dir + "/hopwansw.txt");
-        if (c.file != nullptr) WriteAnswer(c.file);
-        const std::uint16_t h = net.AddIncoming();
-        AnswerTick(state, port);
-        std::vector<std::string> expectedPuts = {kGreeting};
-        expectedPuts.insert(expectedPuts.end(), c.lines.begin(), c.lines.end());
-        EXPECT_EQ(net.Puts(h), expectedPuts);
-        EXPECT_EQ(net.BefCodes(h), (std::vector<int>{2, 7, 4}));
-        EXPECT_EQ(state.Answer.AnswerActive, 0);
-        EXPECT_EQ(state.Answer.AnswerFile, nullptr);
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.name);
+        AnswerWorld w(k.file);
+        const std::uint16_t h = w.net.AddIncoming();
+        w.net.Links[h].Grants = k.grants;
+        for (int tick = 0; tick < 3; ++tick) AnswerTick(w.state, w.port);
+        EXPECT_EQ(w.net.Links[h].Sent, k.sent);
+        EXPECT_EQ(w.net.Links[h].Commands, kEnded);
+        EXPECT_EQ(w.state.Answer.AnswerActive, 0);
+        EXPECT_EQ(w.state.Answer.AnswerFile, nullptr);
+        // A caller holds the service while served; then every tick looks for the next.
+        EXPECT_EQ(w.net.Calls.size(), k.grants.size() > 1 ? 1u : 3u);
     }
 }
 
-TEST_F(AnswerFixture, ExchangeOrderForOneCaller) {
-    WriteAnswer("hello\r\n");
-    const std::uint16_t h = net.AddIncoming();
-    AnswerTick(state, port);
-    EXPECT_EQ(net.Trace(h), (std::vector<std::string>{
-                                "sabm", "bef:2", "ialloc:256", "puts:" + kGreeting, "stat", "ialloc:100",
-                                "puts:hello\n", "ialloc:100", "bef:7", "bef:4"}));
-}
-
-TEST_F(AnswerFixture, RefusedGreetingEndsTheConnection) {
-    WriteAnswer("hello\r\n");
-    const std::uint16_t h = net.AddIncoming();
-    net.Links[h].Grants = {0};
-    AnswerTick(state, port);
-    EXPECT_TRUE(net.Puts(h).empty());
-    EXPECT_EQ(net.BefCodes(h), (std::vector<int>{2, 7, 4}));
-    EXPECT_EQ(state.Answer.AnswerActive, 0);
-    // The next tick looks for the next caller again.
-    const int sabmBefore = net.Count("sabm");
-    AnswerTick(state, port);
-    EXPECT_EQ(net.Count("sabm"), sabmBefore + 1);
-}
-
-TEST_F(AnswerFixture, RefusedLineSpacePausesUntilGranted) {
-    WriteAnswer("one\r\ntwo\r\n");
-    const std::uint16_t h = net.AddIncoming();
-    net.Links[h].Grants = {1, 1, 0, 0, 1};  // greeting, "one", refused twice, "two"
-    AnswerTick(state, port);
-    EXPECT_EQ(net.Puts(h), (std::vector<std::string>{kGreeting, "one\n"}));
-    AnswerTick(state, port);
-    EXPECT_EQ(net.Puts(h).size(), 2u);
-    EXPECT_EQ(state.Answer.AnswerActive, 1);
-    AnswerTick(state, port);
-    EXPECT_EQ(net.Puts(h), (std::vector<std::string>{kGreeting, "one\n", "two\n"}));
-    EXPECT_EQ(net.BefCodes(h), (std::vector<int>{2, 7, 4}));
-    EXPECT_EQ(net.Count("sabm"), 1);  // nobody else is taken while one is served
-}
-
-// States below 5 mean the caller has gone; 6 and 7 are still up.
-TEST_F(AnswerFixture, CallerLeavingMidTextClosesQuietly) {
-    WriteAnswer("one\r\ntwo\r\n");
-    for (const int linkState : {4, 6, 7}) {
+// States below 5 mean the caller has gone: nothing more is said to the
+// stack; 6 and 7 are still up. Stopping the service closes the file without
+// a word to the stack either.
+TEST(AnswerService, CallerLeavingOrServiceStoppingMidText) {
+    for (const int linkState : {4, 6, 7, -1}) {  // -1: the service stops
         SCOPED_TRACE(linkState);
-        net = ScriptNetwork();
-        const std::uint16_t h = net.AddIncoming();
-        net.Links[h].Grants = {1, 1, 0};
-        AnswerTick(state, port);
-        ASSERT_EQ(state.Answer.AnswerActive, 1);
-        ASSERT_NE(state.Answer.AnswerFile, nullptr);
-        net.Links[h].State = linkState;
-        AnswerTick(state, port);
+        AnswerWorld w("one\r\ntwo\r\n");
+        const std::uint16_t h = w.net.AddIncoming();
+        w.net.Links[h].Grants = {1, 1, 0};
+        AnswerTick(w.state, w.port);
+        ASSERT_EQ(w.state.Answer.AnswerActive, 1);
+        ASSERT_NE(w.state.Answer.AnswerFile, nullptr);
+        w.net.Links[h].State = linkState;
+        linkState < 0 ? StopAnswerService(w.state) : AnswerTick(w.state, w.port);
         if (linkState >= 5) {
-            EXPECT_EQ(net.Puts(h), (std::vector<std::string>{kGreeting, "one\n", "two\n"}));
+            EXPECT_EQ(w.net.Links[h].Sent, (Lines{kGreeting, "one\n", "two\n"}));
             continue;
         }
-        EXPECT_EQ(state.Answer.AnswerActive, 0);
-        EXPECT_EQ(state.Answer.AnswerFile, nullptr);
-        EXPECT_EQ(net.BefCodes(h), std::vector<int>{2});  // no command for a gone caller
-        EXPECT_EQ(net.Puts(h), (std::vector<std::string>{kGreeting, "one\n"}));
+        EXPECT_EQ(w.state.Answer.AnswerActive, 0);
+        EXPECT_EQ(w.state.Answer.AnswerFile, nullptr);
+        EXPECT_EQ(w.net.Links[h].Commands, std::vector<int>{kL2NewIncoming});
+        EXPECT_EQ(w.net.Links[h].Sent, (Lines{kGreeting, "one\n"}));
     }
 }
 
-TEST_F(AnswerFixture, EmptyMycallStillAsksForRequests) {
-    state.Mycall[0] = '\0';
-    AnswerTick(state, port);
-    ASSERT_EQ(net.Count("sabm"), 1);
-    EXPECT_EQ(net.Calls[0].Text, "");
+TEST(AnswerService, AsksForCallersToMycallEvenWhenEmpty) {
+    AnswerWorld w(nullptr);
+    AnswerTick(w.state, w.port);
+    w.state.Mycall[0] = '\0';
+    AnswerTick(w.state, w.port);
+    EXPECT_EQ(w.net.Calls, (Lines{"sabm QX0OWN", "sabm "}));
 }
 
-TEST_F(AnswerFixture, StopClosesTheOpenFile) {
-    WriteAnswer("one\r\ntwo\r\n");
-    const std::uint16_t h = net.AddIncoming();
-    net.Links[h].Grants = {1, 0};
-    AnswerTick(state, port);
-    ASSERT_NE(state.Answer.AnswerFile, nullptr);
-    StopAnswerService(state);
-    EXPECT_EQ(state.Answer.AnswerFile, nullptr);
-    EXPECT_EQ(state.Answer.AnswerActive, 0);
-    EXPECT_EQ(net.BefCodes(h), std::vector<int>{2});  // nothing said to the stack at exit
-}
-
-TEST(AnswerFilePath, DataDirOrWorkingDirectory) {
+TEST(AnswerService, FileInTheDataDirOrTheWorkingDirectory) {
     AppState state;
     InitAppState(state);
     char path[64];

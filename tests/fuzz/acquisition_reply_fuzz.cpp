@@ -11,33 +11,26 @@
 //   4        minute tick
 //   5 k      k null frames before the next frame
 //   6        immediate call request
-#include <cassert>
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "support/fake_port.h"
-#include "support/script_network.h"
 #include "acquisition/connect_cycle.h"
 #include "history/history_series.h"
+#include "support/fake_port.h"
+#include "support/script_network.h"
 
-namespace {
-
-AppState* Setup() {
-    static AppState* state = [] {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    // Appending fails at once: no files are written while fuzzing.
+    static AppState* const kState = [] {
         auto* s = new AppState;
-        InitAppState(*s);
+        InitScriptState(*s, "/nonexistent/hopwatch-fuzz");
         ReserveHistoryMemory(*s);
         return s;
     }();
-    return state;
-}
-
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    AppState& state = *Setup();
+    AppState& state = *kState;
     for (int i = 0; i < kChannelCount; ++i) {
         ChannelRecord& c = state.ChannelTable[i];
         ResetHistory(state, i);
@@ -47,9 +40,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         c.MinutenIntervall = 1;
         std::strcpy(c.CallPath, "QX0FZZ");
     }
-    std::strcpy(state.Mycall, "QX0OWN");
-    // Appending fails at once: no files are written while fuzzing.
-    std::strcpy(state.DataDir, "/nonexistent/hopwatch-fuzz");
     ScriptNetwork net;
     FakePort port;
     port.Net = &net;
@@ -61,10 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         switch (next() % 7) {
             case 0: net.Links[h].State = next() & 7; break;
             case 1: {
-                const int n = next();
-                const std::size_t take = std::min<std::size_t>(static_cast<std::size_t>(n), size - p);
-                net.Links[h].Frames.push_back(
-                    MakeFrame(std::string(reinterpret_cast<const char*>(data + p), take)));
+                const std::size_t n = static_cast<std::size_t>(next());  // read before size - p
+                const std::size_t take = std::min(n, size - p);
+                net.Links[h].Frames.push_back(MakeFrame(std::string(reinterpret_cast<const char*>(data + p), take)));
                 p += take;
                 break;
             }

@@ -1,15 +1,11 @@
-// A layer-2 stack that tests script tick by tick: each link's state, the
-// frames it holds, the transmit space it grants and the incoming connects
-// waiting for Mycall. Every call made on it is recorded in order, so a test
-// can compare the exact command codes and texts a cycle or the answering
-// service produced.
-//
-// Threading: test thread only.
+// A layer-2 stack that tests script tick by tick (each link's state, the
+// frames it holds, the transmit space it grants, the stations connecting to
+// Mycall), keeping what went on air: the connects asked for, and the texts
+// sent and commands given on each link. Threading: test thread only.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <map>
@@ -19,15 +15,12 @@
 #include "acquisition/layer2.h"
 #include "core/app_state.h"
 
-// A fresh program state with Mycall "QX0OWN" and a new scratch folder as its
-// data directory; returns the folder, empty when it could not be made.
-inline std::string InitScratchState(AppState& state) {
+// A fresh program state with Mycall "QX0OWN" and `dataDir` as its data
+// directory.
+inline void InitScriptState(AppState& state, const std::string& dataDir) {
     InitAppState(state);
     std::strcpy(state.Mycall, "QX0OWN");
-    char tmpl[] = "/tmp/hopwatch-test-XXXXXX";
-    if (mkdtemp(tmpl) == nullptr) return "";
-    std::snprintf(state.DataDir, sizeof state.DataDir, "%s", tmpl);
-    return tmpl;
+    std::snprintf(state.DataDir, sizeof state.DataDir, "%s", dataDir.c_str());
 }
 
 // One received frame in the stack's layout: 16-bit little-endian text count,
@@ -35,65 +28,47 @@ inline std::string InitScratchState(AppState& state) {
 // imitate a lying stack (-1 = the text length).
 inline std::vector<unsigned char> MakeFrame(const std::string& text, int count = -1) {
     const int n = count < 0 ? static_cast<int>(text.size()) : count;
-    std::vector<unsigned char> f;
-    f.push_back(static_cast<unsigned char>(n & 0xFF));
-    f.push_back(static_cast<unsigned char>((n >> 8) & 0xFF));
-    f.push_back(0xA5);  // the unused byte; never read
+    std::vector<unsigned char> f = {static_cast<unsigned char>(n & 0xFF), static_cast<unsigned char>((n >> 8) & 0xFF),
+                                    0xA5};  // the unused byte; never read
     f.insert(f.end(), text.begin(), text.end());
     return f;
 }
 
-struct ScriptCall {
-    std::string Fn;      // "connect", "sabm", "stat", "get_i", "ialloc", "puts", "bef"
-    std::uint16_t Handle;
-    int Arg;             // ialloc byte count, bef command code
-    std::string Text;    // puts text, connect "mycall|path", sabm call
-};
-
 struct ScriptLink {
-    int State = 2;                                   // low 3 bits of l2_stat
-    std::deque<std::vector<unsigned char>> Frames;   // waiting frames
-    int NullFrames = 0;          // l2_get_i answers null this often first
-    int StuckDataBit = 0;        // data bit set for ever, no frame comes
-    std::deque<int> Grants;      // l2_ialloc answers, in order ...
-    int DefaultGrant = 1;        // ... then this one
+    int State = 2;                                  // low 3 bits of l2_stat
+    std::deque<std::vector<unsigned char>> Frames;  // waiting frames
+    int NullFrames = 0;                  // l2_get_i answers null this often first
+    int StuckDataBit = 0;                // data bit set for ever, no frame comes
+    std::deque<int> Grants;              // l2_ialloc answers, in order, then 1
     std::vector<unsigned char> Current;  // the frame handed out last
-    std::string CallPath;
+    std::vector<std::string> Sent;       // l2_puts texts
+    std::vector<int> Commands;           // l2_bef codes, frame releases (15) left out
+    int Released = 0;                    // frames released with command 15
+    int Reads = 0;                       // l2_get_i calls
 };
 
 struct ScriptNetwork final : Layer2 {
-    int ax_init() override { return Active; }
-
+    int ax_init() override { return 1; }
     std::uint16_t l2_connect(const char* mycall, const char* callPath) override {
-        const std::uint16_t h = NextHandle++;
-        Calls.push_back({"connect", h, 0, std::string(mycall) + "|" + callPath});
-        ScriptLink& link = Links[h];
-        link.State = ConnectState;
-        link.CallPath = callPath;
-        return h;
+        Calls.push_back("connect " + std::string(mycall) + "|" + callPath);
+        return Add(2);
     }
     std::uint16_t l2_get_sabm(const char* mycall) override {
-        std::uint16_t h = 0;
-        if (!Incoming.empty()) {
-            h = Incoming.front();
-            Incoming.pop_front();
-        }
-        Calls.push_back({"sabm", h, 0, mycall});
+        Calls.push_back("sabm " + std::string(mycall));
+        const std::uint16_t h = Incoming.empty() ? 0 : Incoming.front();
+        if (h) Incoming.pop_front();
         return h;
     }
-    int l2_stat(int zero, std::uint16_t handle) override {
-        Calls.push_back({"stat", handle, zero, ""});
-        auto it = Links.find(handle);
+    int l2_stat(int, std::uint16_t handle) override {
+        const auto it = Links.find(handle);
         if (it == Links.end()) return 0;
         const ScriptLink& l = it->second;
-        const int data = (!l.Frames.empty() || l.NullFrames > 0 || l.StuckDataBit) ? kL2DataWaiting : 0;
-        return (l.State & kL2StateMask) | data | StatHighBits;
+        const int data = !l.Frames.empty() || l.NullFrames > 0 || l.StuckDataBit;
+        return (l.State & kL2StateMask) | (data ? kL2DataWaiting : 0) | StatHighBits;
     }
     const unsigned char* l2_get_i(std::uint16_t handle) override {
-        Calls.push_back({"get_i", handle, 0, ""});
-        auto it = Links.find(handle);
-        if (it == Links.end()) return nullptr;
-        ScriptLink& l = it->second;
+        ScriptLink& l = Links[handle];
+        ++l.Reads;
         if (l.NullFrames > 0) {
             --l.NullFrames;
             return nullptr;
@@ -103,76 +78,35 @@ struct ScriptNetwork final : Layer2 {
         l.Frames.pop_front();
         return l.Current.data();
     }
-    int l2_ialloc(std::uint16_t handle, int bytes) override {
-        Calls.push_back({"ialloc", handle, bytes, ""});
-        auto it = Links.find(handle);
-        if (it == Links.end()) return 0;
-        ScriptLink& l = it->second;
-        if (!l.Grants.empty()) {
-            const int g = l.Grants.front();
-            l.Grants.pop_front();
-            return g;
-        }
-        return l.DefaultGrant;
+    int l2_ialloc(std::uint16_t handle, int) override {
+        ScriptLink& l = Links[handle];
+        const int grant = l.Grants.empty() ? 1 : l.Grants.front();
+        if (!l.Grants.empty()) l.Grants.pop_front();
+        return grant;
     }
-    void l2_puts(std::uint16_t handle, const char* text) override {
-        Calls.push_back({"puts", handle, 0, text});
-    }
+    void l2_puts(std::uint16_t handle, const char* text) override { Links[handle].Sent.push_back(text); }
     void l2_bef(int command, std::uint16_t handle) override {
-        Calls.push_back({"bef", handle, command, ""});
-        auto it = Links.find(handle);
-        if (it == Links.end()) return;
-        if (command == kL2FrameDone) it->second.Current.clear();
-        if (command == kL2Disconnect && DisconnectDrops) it->second.State = 0;
-    }
-
-    // Test helpers.
-    void QueueText(std::uint16_t h, const std::string& text) { Links[h].Frames.push_back(MakeFrame(text)); }
-    std::uint16_t AddIncoming(int state = kL2Connected) {
-        const std::uint16_t h = NextHandle++;
-        Links[h].State = state;
-        Incoming.push_back(h);
-        return h;
-    }
-    std::vector<int> BefCodes(std::uint16_t h) const {
-        std::vector<int> out;
-        for (const ScriptCall& c : Calls)
-            if (c.Fn == "bef" && c.Handle == h) out.push_back(c.Arg);
-        return out;
-    }
-    std::vector<std::string> Puts(std::uint16_t h) const {
-        std::vector<std::string> out;
-        for (const ScriptCall& c : Calls)
-            if (c.Fn == "puts" && c.Handle == h) out.push_back(c.Text);
-        return out;
-    }
-    int Count(const std::string& fn) const {
-        int n = 0;
-        for (const ScriptCall& c : Calls) n += c.Fn == fn;
-        return n;
-    }
-    // The calls of one kind and handle, as "fn:arg" strings, for compact
-    // comparisons of a whole exchange.
-    std::vector<std::string> Trace(std::uint16_t h) const {
-        std::vector<std::string> out;
-        for (const ScriptCall& c : Calls) {
-            if (c.Handle != h) continue;
-            if (c.Fn == "bef" || c.Fn == "ialloc")
-                out.push_back(c.Fn + ":" + std::to_string(c.Arg));
-            else if (c.Fn == "puts")
-                out.push_back("puts:" + c.Text);
-            else
-                out.push_back(c.Fn);
+        ScriptLink& l = Links[handle];
+        if (command == kL2FrameDone) {
+            ++l.Released;
+            l.Current.clear();
+        } else {
+            l.Commands.push_back(command);
         }
-        return out;
+        if (command == kL2Disconnect) l.State = 0;
     }
 
-    int Active = 1;
-    int ConnectState = 2;         // state of a new outgoing link
-    int DisconnectDrops = 0;      // l2_bef(4) puts the link to state 0 at once
-    int StatHighBits = 0;         // extra bits above the low byte's meaning
+    std::uint16_t Add(int state) {
+        Links[NextHandle].State = state;
+        return NextHandle++;
+    }
+    // A station connected to Mycall, waiting to be taken.
+    std::uint16_t AddIncoming() { return Incoming.emplace_back(Add(kL2Connected)); }
+    void QueueText(std::uint16_t h, const std::string& text) { Links[h].Frames.push_back(MakeFrame(text)); }
+
+    int StatHighBits = 0;  // extra bits above the low byte's meaning
     std::uint16_t NextHandle = 1;
     std::map<std::uint16_t, ScriptLink> Links;
     std::deque<std::uint16_t> Incoming;
-    std::vector<ScriptCall> Calls;
+    std::vector<std::string> Calls;  // "connect MYCALL|PATH", "sabm MYCALL", in order
 };
