@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "history/history_file.h"
+#include "history/history_reader.h"
 #include "support/program_run.h"
 #include "support/scratch.h"
 
