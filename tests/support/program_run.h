@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +14,20 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "support/scratch.h"
+
+// A scratch directory laid out for program runs: the runtime directory, a
+// data directory, the settings file and a file for standard error.
+struct ProgramDirs {
+    ScratchDir Scratch;
+    std::string Runtime = Scratch.File("run"), Data = Scratch.File("data");
+    std::string Config = Scratch.File("hopw.ini"), Errors = Scratch.File("stderr.txt");
+    ProgramDirs() {
+        EXPECT_EQ(mkdir(Runtime.c_str(), 0700), 0);
+        EXPECT_EQ(mkdir(Data.c_str(), 0700), 0);
+    }
+};
 
 inline pid_t StartProgram(const std::vector<std::string>& args, const std::string& runtimeDir,
                           const std::string& errPath) {
