@@ -66,13 +66,14 @@ TEST_F(SettingsFile, StoredValuesRoundTrip) {
                                            {"Destination Call=", "Destination Call=" + std::string(40, 'M')},
                                            {"Backend=agw://localhost:8000", "Backend=sim"}});
     // Texts are cut to their fields; the user switches to the English help.
-    std::string expected =
-        Edit(stored, {{call, call.substr(0, 79)}, {std::string(40, 'M'), std::string(31, 'M')}, {"german=1", "german=0"}});
+    std::string expected = Edit(
+        stored, {{call, call.substr(0, 79)}, {std::string(40, 'M'), std::string(31, 'M')}, {"german=1", "german=0"}});
     const std::string from = "RufAktiv=0\r\nMinutenIntervall=10\r\n";
     for (const auto& c : channels) {
-        stored = Edit(stored, {{from, std::string("RufAktiv=") + c.RufAktiv + "\r\nMinutenIntervall=" + c.Interval + "\r\n"}});
-        expected = Edit(expected, {{from, "RufAktiv=" + std::to_string(c.Active) +
-                                              "\r\nMinutenIntervall=" + std::to_string(c.Minutes) + "\r\n"}});
+        stored = Edit(stored, {{from, std::string("RufAktiv=") + c.RufAktiv + "\r\nMinutenIntervall=" + c.Interval +
+                                          "\r\n"}});
+        expected = Edit(expected, {{from, "RufAktiv=" + std::to_string(c.Active) + "\r\nMinutenIntervall=" +
+                                              std::to_string(c.Minutes) + "\r\n"}});
     }
     WriteAll(Path, stored);
     char backend[kBackendUriSize];
