@@ -73,7 +73,7 @@ protected:
     void Shutdown() { ShutdownSequence(session, state, port, host); }
     // What the program entry left: its result, each box as "text (icon[,
     // buttons])", the timers running when the last box opened, reservations
-    // made and kept, Mycall as read, the timers running, the window shown.
+    // made, Mycall as read, and whether the window is shown.
     std::string Entry() {
         const int result = ProgramEntry(session, state, port, host);
         std::string s = result == kEnterMessageLoop ? "runs" : "exit " + std::to_string(result);
@@ -81,10 +81,8 @@ protected:
             s += " | " + b.Text + (b.Icon == BoxIcon::Error ? " (error" : " (warning") +
                  (b.Buttons == BoxButtons::RetryCancel ? ", Retry/Cancel)" : b.Asked ? ")" : ", told)");
         }
-        s += " | " + atBox + " | " + std::to_string(host.Reservations) + " reserved, " +
-             std::to_string(AreasReserved()) + " kept | Mycall \"" + state.Mycall + "\" | timers";
-        for (const auto& [id, period] : host.Timers) s += " " + std::to_string(id) + ":" + std::to_string(period);
-        return s + (host.Shown ? " | shown" : "");
+        return s + " | " + atBox + " | " + std::to_string(host.Reservations) + " reserved | Mycall \"" + state.Mycall +
+               '"' + (host.Shown ? " | shown" : "");
     }
     int AreasReserved() const {
         int n = 0;
@@ -117,8 +115,10 @@ TEST_F(ShellRun, StartUpReadsTheSettingsScansTheHistoryAndShowsTheWindow) {
     ASSERT_FALSE(port.Boxes.empty());
     EXPECT_NE(port.Boxes[0].Text.find("DB0XYZ.hpw"), std::string::npos) << port.Boxes[0].Text;
     EXPECT_EQ(outcome, "runs | " + port.Boxes[0].Text + " (warning, told) | Too many timers! (warning, Retry/Cancel) | "
-                       "Too many timers! (warning, Retry/Cancel) | 1 timers at the box | 10 reserved, 10 kept | "
-                       "Mycall \"DL1ABC\" | timers 1:1000 2:16 | shown");
+                       "Too many timers! (warning, Retry/Cancel) | 1 timers at the box | 10 reserved | "
+                       "Mycall \"DL1ABC\" | shown");
+    EXPECT_EQ(host.Timers, (std::map<int, int>{{1, 1000}, {2, 16}}));
+    EXPECT_EQ(AreasReserved(), 10);
     EXPECT_EQ(port.Status, (std::map<int, std::string>{{0, "Ready"}, {2, "XZoom: 10"}, {3, "YZoom: 3"}}));
     EXPECT_EQ(ScaledTimerPeriod(1000, 5000), 1);
     EXPECT_EQ(ScaledTimerPeriod(60000, 0), 60000);
@@ -162,12 +162,14 @@ TEST_F(ShellRun, FailuresAtStartUpTellWhyAndWriteNothing) {
     const auto minuteTimer = [this] { host.FailMinuteTimer = 1; };
     const auto cancel = [this] { host.SecondTimerFailures = 2; port.Answers = {BoxAnswer::Retry, BoxAnswer::Cancel}; };
     const std::string once = "exit 0 | Hopwatch may run only once at the same time! (error) | 0 timers at the box | "
-                             "0 reserved, 0 kept | Mycall \"\" | timers";
-    const std::string inactive = "exit 0 | FlexNet not active! (error) | 0 timers at the box | 10 reserved, 0 kept";
+                             "0 reserved | Mycall \"\"";
+    const std::string inactive = "exit 0 | FlexNet not active! (error) | 0 timers at the box | 10 reserved | Mycall ";
     const std::string noMemory = "exit 0 | Not enough memory free to run Hopwatch! (warning) | 0 timers at the box | ";
     const std::string retry = " | Too many timers! (warning, Retry/Cancel)";
+    const std::string minute = "runs | Too many timers! (warning) | 0 timers at the box | 10 reserved | Mycall \"\" | "
+                               "shown";
     const struct {
-        const char* Stored;  // null = no file
+        const char* Stored;  // null: no file
         std::function<void()> Prepare;
         std::string Outcome;
         const char* Says;  // on standard error
@@ -176,24 +178,19 @@ TEST_F(ShellRun, FailuresAtStartUpTellWhyAndWriteNothing) {
         {nullptr, secondCopy, once, ""},
         // The stack is tried once the settings are read; no timer runs while
         // the box is open. Nobody listens on port 1: a TNC not running.
-        {kStoredSettings, backend("sim:fail", 1), inactive + " | Mycall \"DL1ABC\" | timers", ""},
-        {nullptr, backend("agw://127.0.0.1:1", 0), inactive + " | Mycall \"\" | timers", "agw://127.0.0.1:1"},
-        {"[L2]\r\nBackend=carrier-pigeon\r\n", backend("sim", 0), inactive + " | Mycall \"\" | timers",
-         "carrier-pigeon"},
-        {kStoredSettings, cancel,
-         "exit 0" + retry + retry + " | 1 timers at the box | 10 reserved, 0 kept | Mycall \"DL1ABC\" | timers", ""},
+        {kStoredSettings, backend("sim:fail", 1), inactive + "\"DL1ABC\"", ""},
+        {nullptr, backend("agw://127.0.0.1:1", 0), inactive + "\"\"", "agw://127.0.0.1:1"},
+        {"[L2]\r\nBackend=carrier-pigeon\r\n", backend("sim", 0), inactive + "\"\"", "carrier-pigeon"},
+        {kStoredSettings, cancel, "exit 0" + retry + retry + " | 1 timers at the box | 10 reserved | Mycall \"DL1ABC\"",
+         ""},
         // The minute timer: the program runs on, but reads and writes no
         // settings.
-        {kStoredSettings, minuteTimer,
-         "runs | Too many timers! (warning) | 0 timers at the box | 10 reserved, 10 kept | Mycall \"\" | timers "
-         "2:1000 | shown", ""},
-        {nullptr, minuteTimer,
-         "runs | Too many timers! (warning) | 0 timers at the box | 10 reserved, 10 kept | Mycall \"\" | timers "
-         "2:1000 | shown", ""},
+        {kStoredSettings, minuteTimer, minute, ""},
+        {nullptr, minuteTimer, minute, ""},
         // Memory: reservations stop at the first failure, before any timer.
-        {kStoredSettings, memory(0), noMemory + "1 reserved, 0 kept | Mycall \"\" | timers", ""},
-        {kStoredSettings, memory(4), noMemory + "5 reserved, 0 kept | Mycall \"\" | timers", ""},
-        {kStoredSettings, memory(9), noMemory + "10 reserved, 0 kept | Mycall \"\" | timers", ""},
+        {kStoredSettings, memory(0), noMemory + "1 reserved | Mycall \"\"", ""},
+        {kStoredSettings, memory(4), noMemory + "5 reserved | Mycall \"\"", ""},
+        {kStoredSettings, memory(9), noMemory + "10 reserved | Mycall \"\"", ""},
     };
     for (const auto& c : cases) {
         Start(c.Stored);
@@ -213,6 +210,8 @@ TEST_F(ShellRun, FailuresAtStartUpTellWhyAndWriteNothing) {
         } else {
             EXPECT_EQ(ActiveLayer2(session).l2_connect("DL1ABC", "DB0XYZ"), 0);
         }
+        EXPECT_TRUE(host.Timers.empty());
+        EXPECT_EQ(AreasReserved(), 0);
         EXPECT_EQ(FileExists(config) ? ReadAll(config) : "(none)", c.Stored ? c.Stored : "(none)") << c.Outcome;
     }
 }
