@@ -13,15 +13,11 @@ std::string Parse(std::vector<const char*> args) {
     args.insert(args.begin(), "hopwatch");
     ShellOptions o{};
     char error[256] = "";
-    switch (ParseShellOptions(static_cast<int>(args.size()), args.data(), o, error, sizeof error)) {
-        case OptionsAction::Run:
-            return std::string("run config=") + o.ConfigPath + " data=" + o.DataDir + " l2=" + o.Backend +
-                   " headless=" + std::to_string(o.Headless) + " scale=" + std::to_string(o.TimeScale);
-        case OptionsAction::Help: return "help";
-        case OptionsAction::Version: return "version";
-        case OptionsAction::Error: break;
-    }
-    return std::string("error: ") + error;
+    const OptionsAction action = ParseShellOptions(static_cast<int>(args.size()), args.data(), o, error, sizeof error);
+    if (action == OptionsAction::Error) return std::string("error: ") + error;
+    if (action != OptionsAction::Run) return action == OptionsAction::Help ? "help" : "version";
+    return std::string("run config=") + o.ConfigPath + " data=" + o.DataDir + " l2=" + o.Backend +
+           " headless=" + std::to_string(o.Headless) + " scale=" + std::to_string(o.TimeScale);
 }
 
 TEST(ShellOptions, CommandLines) {

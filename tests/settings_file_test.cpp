@@ -45,7 +45,7 @@ struct SettingsFile : testing::Test {
     void SetUp() override { InitAppState(State); }
 };
 
-TEST_F(SettingsFile, FirstExitWithoutAFileAndAnUnchangedRunAfterIt) {
+TEST_F(SettingsFile, FirstExitWithoutAFileAnUnchangedRunAfterItAndAFileTooBigToRead) {
     const std::string path = Dir.File("config/hopwatch/hopw.ini");
     for (int run = 0; run < 2; ++run) {
         InitAppState(State);
@@ -53,6 +53,11 @@ TEST_F(SettingsFile, FirstExitWithoutAFileAndAnUnchangedRunAfterIt) {
         ASSERT_EQ(WriteSettingsFile(path.c_str(), State, "agw://localhost:8000"), 1);
         EXPECT_EQ(ReadAll(path), kFirstExit) << "run " << run;
     }
+    // Replacing a file too big to read would lose what the program cannot see.
+    const std::string big = "[Curvset]\r\n" + std::string(kProfileMaxBytes, ';');
+    WriteAll(Path, big);
+    EXPECT_EQ(WriteSettingsFile(Path.c_str(), State, "sim"), 0);
+    EXPECT_EQ(ReadAll(Path), big);
 }
 
 TEST_F(SettingsFile, StoredValuesRoundTrip) {
@@ -93,15 +98,13 @@ TEST_F(SettingsFile, HandEditsAreOverwrittenUnknownKeysKeptMissingOnesAppended) 
     // key and a section.
     const std::string mycall = "[Mycall]\r\nDestination Call=\r\n", year = "LastConYear=97\r\n";
     const std::string extra = "Backend=sim\r\n; mine\r\n[Extra]\r\nfoo=bar\r\n";
-    std::string lf;
-    for (char c : Edit(written, {{"one_yzoom=0", "One_YZoom = 1"},
-                                 {mycall, ""},
-                                 {year, ""},
-                                 {"german=0", "german=1"},
-                                 {"[Channel2]\r\nCallPath=", "[Channel2]\r\nCallPath=HAND\r\nNote=keep me"},
-                                 {"Backend=sim\r\n", extra}})) {
-        if (c != '\r') lf += c;
-    }
+    std::string lf = Edit(written, {{"one_yzoom=0", "One_YZoom = 1"},
+                                    {mycall, ""},
+                                    {year, ""},
+                                    {"german=0", "german=1"},
+                                    {"[Channel2]\r\nCallPath=", "[Channel2]\r\nCallPath=HAND\r\nNote=keep me"},
+                                    {"Backend=sim\r\n", extra}});
+    std::erase(lf, '\r');
     WriteAll(Path, lf);
     std::strcpy(State.ChannelTable[0].CallPath, "DB0ABC");
     State.ChannelTable[0].RufAktiv = 1;
@@ -114,14 +117,6 @@ TEST_F(SettingsFile, HandEditsAreOverwrittenUnknownKeysKeptMissingOnesAppended) 
                                              "RufAktiv=1\r\nMinutenIntervall=10\r\n" + year},
                                             {"[Channel2]\r\nCallPath=", "[Channel2]\r\nCallPath=\r\nNote=keep me"},
                                             {"Backend=sim\r\n", extra + mycall}}));
-}
-
-TEST_F(SettingsFile, AFileTooBigToReadIsKept) {
-    // Replacing it would lose what the program cannot see.
-    const std::string big = "[Curvset]\r\n" + std::string(kProfileMaxBytes, ';');
-    WriteAll(Path, big);
-    EXPECT_EQ(WriteSettingsFile(Path.c_str(), State, "sim"), 0);
-    EXPECT_EQ(ReadAll(Path), big);
 }
 
 TEST(SettingsPath, FollowsXdgThenHome) {
