@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "app/session.h"
 #include "app/single_instance.h"
@@ -58,7 +59,8 @@ protected:
         host = FakeHost{};
         port.Boxes.clear();
         port.Status.clear();
-        port.WhileBoxOpen = [this] { atBox = std::to_string(host.Timers.size()) + " timers at the box"; };
+        port.WhileBoxOpen = [this] { timersAtBox.push_back(host.Timers.size()); };
+        timersAtBox.clear();
         InitAppState(state);
         if (stored) WriteAll(config, stored);
         else std::remove(config.c_str());
@@ -72,17 +74,19 @@ protected:
     }
     void Shutdown() { ShutdownSequence(session, state, port, host); }
     // What the program entry left: its result, each box as "text (icon[,
-    // buttons])", the timers running when the last box opened, reservations
+    // buttons][, told], timers running while it was open)", reservations
     // made, Mycall as read, and whether the window is shown.
     std::string Entry() {
         const int result = ProgramEntry(session, state, port, host);
         std::string s = result == kEnterMessageLoop ? "runs" : "exit " + std::to_string(result);
-        for (const FakeBox& b : port.Boxes) {
+        for (std::size_t i = 0; i < port.Boxes.size(); ++i) {
+            const FakeBox& b = port.Boxes[i];
             s += " | " + b.Text + (b.Icon == BoxIcon::Error ? " (error" : " (warning") +
-                 (b.Buttons == BoxButtons::RetryCancel ? ", Retry/Cancel)" : b.Asked ? ")" : ", told)");
+                 (b.Buttons == BoxButtons::RetryCancel ? ", Retry/Cancel" : "") + (b.Asked ? ", " : ", told, ") +
+                 std::to_string(timersAtBox.at(i)) + " running)";
         }
-        return s + " | " + atBox + " | " + std::to_string(host.Reservations) + " reserved | Mycall \"" + state.Mycall +
-               '"' + (host.Shown ? " | shown" : "");
+        return s + " | " + std::to_string(host.Reservations) + " reserved | Mycall \"" + state.Mycall + '"' +
+               (host.Shown ? " | shown" : "");
     }
     int AreasReserved() const {
         int n = 0;
@@ -97,7 +101,7 @@ protected:
     ShellSession session{};
     FakePort port;
     FakeHost host;
-    std::string atBox = "no box";
+    std::vector<std::size_t> timersAtBox;  // timers running while each box was open
 };
 
 TEST_F(ShellRun, StartUpReadsTheSettingsScansTheHistoryAndShowsTheWindow) {
@@ -114,8 +118,8 @@ TEST_F(ShellRun, StartUpReadsTheSettingsScansTheHistoryAndShowsTheWindow) {
     // timer runs.
     ASSERT_FALSE(port.Boxes.empty());
     EXPECT_NE(port.Boxes[0].Text.find("DB0XYZ.hpw"), std::string::npos) << port.Boxes[0].Text;
-    EXPECT_EQ(outcome, "runs | " + port.Boxes[0].Text + " (warning, told) | Too many timers! (warning, Retry/Cancel) | "
-                       "Too many timers! (warning, Retry/Cancel) | 1 timers at the box | 10 reserved | "
+    EXPECT_EQ(outcome, "runs | " + port.Boxes[0].Text + " (warning, told, 1 running) | Too many timers! (warning, "
+                       "Retry/Cancel, 1 running) | Too many timers! (warning, Retry/Cancel, 1 running) | 10 reserved | "
                        "Mycall \"DL1ABC\" | shown");
     EXPECT_EQ(host.Timers, (std::map<int, int>{{1, 1000}, {2, 16}}));
     EXPECT_EQ(AreasReserved(), 10);
@@ -130,28 +134,23 @@ TEST_F(ShellRun, StartUpReadsTheSettingsScansTheHistoryAndShowsTheWindow) {
     EXPECT_STREQ(session.BackendUri, "sim:seed=7");  // no --l2: the stored backend
 }
 
-TEST_F(ShellRun, ShutDownWritesTheSettingsOnceAndStopsEverything) {
-    Start(kStoredSettings, "sim:seed=3", 1);
-    EXPECT_EQ(Entry().substr(0, 4), "runs");
-    std::snprintf(state.Mycall, sizeof state.Mycall, "DK9ZZ");
+TEST_F(ShellRun, FirstExitWritesEveryKeyAndTheDefaultBackendOnce) {
+    config = scratch.File("sub/dir/hopw.ini");
+    Start(nullptr, nullptr);
+    StartupSequence(session, state, port, host);
     Shutdown();
-    EXPECT_TRUE(host.Timers.empty());
-    EXPECT_EQ(AreasReserved(), 0);
-    const std::string written = ReadAll(config);
-    EXPECT_NE(written.find("Call=DK9ZZ\r\n"), std::string::npos) << written;
-    EXPECT_NE(written.find("[L2]\r\nBackend=sim:seed=3\r\n"), std::string::npos) << written;  // --l2 wins
+    EXPECT_EQ(ReadAll(config), FirstExitSettings("agw://localhost:8000"));
     // A second close (menu after frame, a signal during exit) does nothing.
     WriteAll(config, "changed");
     Shutdown();
     EXPECT_EQ(ReadAll(config), "changed");
 }
 
-TEST_F(ShellRun, FirstExitWithoutAFileWritesEveryKeyAndTheDefaultBackend) {
-    config = scratch.File("sub/dir/hopw.ini");
-    Start(nullptr, nullptr);
-    StartupSequence(session, state, port, host);
+TEST_F(ShellRun, TheBackendOnTheCommandLineWinsAndIsSaved) {
+    Start(kStoredSettings, "sim:seed=3", 1);
+    EXPECT_EQ(Entry().substr(0, 4), "runs");
     Shutdown();
-    EXPECT_EQ(ReadAll(config), FirstExitSettings("agw://localhost:8000"));
+    EXPECT_NE(ReadAll(config).find("[L2]\r\nBackend=sim:seed=3\r\n"), std::string::npos) << ReadAll(config);
 }
 
 TEST_F(ShellRun, FailuresAtStartUpTellWhyAndWriteNothing) {
@@ -161,13 +160,12 @@ TEST_F(ShellRun, FailuresAtStartUpTellWhyAndWriteNothing) {
     const auto memory = [this](int failing) { return [=, this] { host.FailReserveAt = failing; }; };
     const auto minuteTimer = [this] { host.FailMinuteTimer = 1; };
     const auto cancel = [this] { host.SecondTimerFailures = 2; port.Answers = {BoxAnswer::Retry, BoxAnswer::Cancel}; };
-    const std::string once = "exit 0 | Hopwatch may run only once at the same time! (error) | 0 timers at the box | "
-                             "0 reserved | Mycall \"\"";
-    const std::string inactive = "exit 0 | FlexNet not active! (error) | 0 timers at the box | 10 reserved | Mycall ";
-    const std::string noMemory = "exit 0 | Not enough memory free to run Hopwatch! (warning) | 0 timers at the box | ";
-    const std::string retry = " | Too many timers! (warning, Retry/Cancel)";
-    const std::string minute = "runs | Too many timers! (warning) | 0 timers at the box | 10 reserved | Mycall \"\" | "
-                               "shown";
+    const std::string once = "exit 0 | Hopwatch may run only once at the same time! (error, 0 running) | 0 reserved | "
+                             "Mycall \"\"";
+    const std::string inactive = "exit 0 | FlexNet not active! (error, 0 running) | 10 reserved | Mycall ";
+    const std::string noMemory = "exit 0 | Not enough memory free to run Hopwatch! (warning, 0 running) | ";
+    const std::string retry = " | Too many timers! (warning, Retry/Cancel, 1 running)";
+    const std::string minute = "runs | Too many timers! (warning, 0 running) | 10 reserved | Mycall \"\" | shown";
     const struct {
         const char* Stored;  // null: no file
         std::function<void()> Prepare;
@@ -181,8 +179,7 @@ TEST_F(ShellRun, FailuresAtStartUpTellWhyAndWriteNothing) {
         {kStoredSettings, backend("sim:fail", 1), inactive + "\"DL1ABC\"", ""},
         {nullptr, backend("agw://127.0.0.1:1", 0), inactive + "\"\"", "agw://127.0.0.1:1"},
         {"[L2]\r\nBackend=carrier-pigeon\r\n", backend("sim", 0), inactive + "\"\"", "carrier-pigeon"},
-        {kStoredSettings, cancel, "exit 0" + retry + retry + " | 1 timers at the box | 10 reserved | Mycall \"DL1ABC\"",
-         ""},
+        {kStoredSettings, cancel, "exit 0" + retry + retry + " | 10 reserved | Mycall \"DL1ABC\"", ""},
         // The minute timer: the program runs on, but reads and writes no
         // settings.
         {kStoredSettings, minuteTimer, minute, ""},
