@@ -120,8 +120,8 @@ TEST_F(SettingsFile, HandEditsAreOverwrittenUnknownKeysKeptMissingOnesAppended) 
 }
 
 TEST(SettingsPath, FollowsXdgThenHome) {
-    const std::string xdg = std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "";
-    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    const bool hadXdg = std::getenv("XDG_CONFIG_HOME"), hadHome = std::getenv("HOME");
+    const std::string xdg = hadXdg ? std::getenv("XDG_CONFIG_HOME") : "", home = hadHome ? std::getenv("HOME") : "";
     setenv("HOME", "/home/op", 1);
     // A relative XDG_CONFIG_HOME is ignored.
     const struct { const char *Xdg, *Path; } cases[] = {{"/cfg", "/cfg/hopwatch/hopw.ini"},
@@ -135,8 +135,8 @@ TEST(SettingsPath, FollowsXdgThenHome) {
     }
     EXPECT_EQ(DefaultSettingsPath(path, 20), 0);
     EXPECT_STREQ(path, "");
-    setenv("XDG_CONFIG_HOME", xdg.c_str(), 1);
-    setenv("HOME", home.c_str(), 1);
+    hadXdg ? setenv("XDG_CONFIG_HOME", xdg.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
+    hadHome ? setenv("HOME", home.c_str(), 1) : unsetenv("HOME");
 }
 
 }  // namespace
