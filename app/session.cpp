@@ -24,8 +24,8 @@ namespace {
 
 NullLayer2 gInactive;  // until ax_init succeeds nobody may reach a real stack
 
-// Step 11: settings, then per channel: its section, counters, history scan,
-// view defaults.
+// The settings, then per channel: its section, counters, history scan, view
+// defaults.
 void LoadSettings(ShellSession& session, AppState& state, PlatformPort& port) {
     ProfileFile profile;
     ReadProfileFile(profile, session.SettingsPath);
@@ -68,8 +68,7 @@ void InitShellSession(ShellSession& session, AppState& state, const ShellOptions
     if (options.ConfigPath[0] != '\0') {
         std::snprintf(session.SettingsPath, sizeof session.SettingsPath, "%s", options.ConfigPath);
     } else if (!DefaultSettingsPath(session.SettingsPath, sizeof session.SettingsPath)) {
-        // No home directory: keep the file in the working directory, as the
-        // program always did.
+        // No home directory: keep the file in the working directory.
         std::snprintf(session.SettingsPath, sizeof session.SettingsPath, "%s", kSettingsFileName);
     }
     DefaultLockDirectory(session.LockDir, sizeof session.LockDir);
@@ -95,17 +94,17 @@ Layer2& ActiveLayer2(ShellSession& session) {
 }
 
 void StartupSequence(ShellSession& session, AppState& state, PlatformPort& port, ShellHost& host) {
-    // 1-3: the controls.
+    // The controls.
     host.createToolbar();
     ComputeStatusFieldWidths(kStatusFieldCount, StatusFieldLabels, session.BaseUnitX,
                              session.StatusFieldWidths);
     host.createStatusBar(session.StatusFieldWidths, kStatusFieldCount);
-    // 4-5: the texts known before the settings.
+    // The texts known before the settings.
     ShowCycleStatus(state, port, state.CurrentChannel);
     ShowXZoom(port, state.XZoom);
 
-    // 6-7: history areas in channel order, then the point buffers; the
-    // first failure ends the reservations.
+    // History areas in channel order, then the point buffers; the first
+    // failure ends the reservations.
     int reserved = 1;
     for (int i = 0; i < kChannelCount && reserved; ++i) {
         reserved = host.reserveArea(state.HistoryArea[i], kHistoryAreaBytes);
@@ -113,7 +112,6 @@ void StartupSequence(ShellSession& session, AppState& state, PlatformPort& port,
     for (int i = 0; i < kPointBufferCount && reserved; ++i) {
         reserved = host.reserveArea(state.CurvePoints[i], kPointBufferBytes);
     }
-    // 8
     if (!reserved) {
         port.ask(kNoMemoryText, kMainCaption, BoxIcon::Warning, BoxButtons::Ok);
         host.stopTimer(kSecondTimerId);
@@ -124,7 +122,6 @@ void StartupSequence(ShellSession& session, AppState& state, PlatformPort& port,
         host.postQuit(0);
         return;
     }
-    // 10 (step 9, keeping the module instance, has no counterpart here)
     if (!host.startTimer(kMinuteTimerId, ScaledTimerPeriod(kMinuteTimerMs, session.TimeScale))) {
         port.ask(kTooManyTimersText, kMainCaption, BoxIcon::Warning, BoxButtons::Ok);
         // The settings stay unread (and so are not written at exit) and no
@@ -138,7 +135,6 @@ void StartupSequence(ShellSession& session, AppState& state, PlatformPort& port,
                   state.ChannelTable[state.CurrentChannel].YScale);
         return;
     }
-    // 11-12
     LoadSettings(session, state, port);
     const ChannelRecord& current = state.ChannelTable[state.CurrentChannel];
     ShowYZoom(port, current.YZoomStep, current.YScale);
@@ -154,7 +150,7 @@ int ProgramEntry(ShellSession& session, AppState& state, PlatformPort& port, She
     StartupSequence(session, state, port, host);
     if (session.QuitPosted) {
         // The memory failure has already been told; the loop would end at
-        // once, so no later step runs and nothing is written.
+        // once, so nothing else runs and nothing is written.
         ReleaseSession(session, state);
         return session.ExitCode;
     }

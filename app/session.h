@@ -2,10 +2,25 @@
 // start-up sequence of the main window and the shut-down sequence, in their
 // fixed orders. The Qt window, the headless service and the tests drive the
 // same functions through a PlatformPort (boxes, status texts, toolbar) and a
-// ShellHost (controls, timers, quitting, memory), so every failure row can be
+// ShellHost (controls, timers, quitting, memory), so every failure can be
 // provoked without a window.
 //
-// Decisions beyond the classic behaviour:
+// Start-up, in this order:
+//   - the toolbar, then the status bar with its fields laid out;
+//   - the current channel's cycle state ("Ready") and the X zoom shown;
+//   - the four history areas, then the six point buffers reserved; the first
+//     failure shows "Not enough memory free to run Hopwatch!" and ends the
+//     run before any timer starts;
+//   - the minute timer (timer 1) started; when it cannot be, "Too many
+//     timers!" is shown and the settings stay unread;
+//   - the settings read, then per channel its section, counters, history
+//     file scan and view defaults; then the Y zoom shown.
+// The program entry wraps it: the single-instance check and the window
+// before it; after it timer 2 (Retry/Cancel until it runs), the layer-2
+// stack ("FlexNet not active!" when it does not start) and showing the
+// window.
+//
+// Rules that go with it:
 //   - settings are written at exit only when they were read at start-up: not
 //     after the minute timer failed, nor after an early exit ("FlexNet not
 //     active!", a refused second copy, a memory failure, Cancel on timer 2);
@@ -85,7 +100,7 @@ Layer2& ActiveLayer2(ShellSession& session);
 // (after which nothing has been written).
 int ProgramEntry(ShellSession& session, AppState& state, PlatformPort& port, ShellHost& host);
 
-// Window creation, steps 1 to 12.
+// Window creation: the start-up order above.
 void StartupSequence(ShellSession& session, AppState& state, PlatformPort& port, ShellHost& host);
 
 // Window destruction: memory released, settings written (when they were

@@ -23,8 +23,8 @@ constexpr int kHistoryCapacity = 24000;  // records per channel
 constexpr int kPointBufferCount = 6;
 constexpr int kPointBufferBytes = 192000;  // 24000 points of two int32
 
-// One monitored connect path. Fields are in the order and of the widths the
-// program has always kept, so that a reader can check them against the table.
+// One monitored connect path. Fields keep a fixed order and fixed widths, so
+// that a reader can check them entry by entry against the record's layout.
 struct ChannelRecord {
     char CallPath[kCallPathSize];
     char ChannelName[17];

@@ -1,10 +1,10 @@
-// Settings files of sections and keys with the semantics operators know from
-// the classic private-profile services: section and key names compared
-// without case; when a section or key occurs twice the first one counts; a
-// new section appended at the end of the file, a new key after the last entry
-// of its section; blanks around names and values ignored on reading, and one
-// pair of matching quotes around a value dropped; integers read as the
-// platform's integer reader reads them; text cut at the caller's buffer size.
+// Settings files of sections and keys ("[section]" lines, then "key=value"
+// lines): section and key names compared without case; when a section or key
+// occurs twice the first one counts; a new section appended at the end of the
+// file, a new key after the last entry of its section; blanks around names and
+// values ignored on reading, and one pair of matching quotes around a value
+// dropped; integers read from their leading sign and decimal digits (see
+// GetProfileInt); text cut at the caller's buffer size.
 // The whole file is held in memory as its lines, so comments, unknown
 // sections and keys, and their order survive a rewrite; saving writes a
 // temporary file beside the old one and renames it over it, so a crash or a

@@ -1,10 +1,12 @@
 // The settings file byte for byte: what a first exit writes, what stored
 // values become in memory, what an exit does to a file edited by hand.
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
-
-#include <gtest/gtest.h>
+#include <utility>
+#include <vector>
 
 #include "settings/settings_file.h"
 #include "settings_golden.h"
@@ -26,176 +28,115 @@ void LoadAll(const std::string& path, AppState& state, char* backend = nullptr) 
     if (backend) LoadBackendSetting(profile, backend, kBackendUriSize);
 }
 
-std::string Replace(std::string text, const std::string& from, const std::string& to) {
-    const std::size_t at = text.find(from);
-    EXPECT_NE(at, std::string::npos) << from;
-    if (at != std::string::npos) text.replace(at, from.size(), to);
+// `text` with the first `from` of each pair, in turn, replaced by its `to`.
+std::string Edit(std::string text, const std::vector<std::pair<std::string, std::string>>& edits) {
+    for (const auto& [from, to] : edits) {
+        const std::size_t at = text.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        if (at != std::string::npos) text.replace(at, from.size(), to);
+    }
     return text;
 }
 
 struct SettingsFile : testing::Test {
     ScratchDir Dir;
-    std::string Path = Dir.File("config/hopwatch/hopw.ini");
+    std::string Path = Dir.File("hopw.ini");
     AppState State;
     void SetUp() override { InitAppState(State); }
 };
 
-TEST_F(SettingsFile, FirstExitWithoutAFileAndAnUnchangedRunAfterIt) {
+TEST_F(SettingsFile, FirstExitWithoutAFileAnUnchangedRunAfterItAndAFileTooBigToRead) {
+    const std::string path = Dir.File("config/hopwatch/hopw.ini");
     for (int run = 0; run < 2; ++run) {
         InitAppState(State);
-        LoadAll(Path, State);
-        ASSERT_EQ(WriteSettingsFile(Path.c_str(), State, "agw://localhost:8000"), 1);
-        EXPECT_EQ(ReadAll(Path), kFirstExit) << "run " << run;
+        LoadAll(path, State);
+        ASSERT_EQ(WriteSettingsFile(path.c_str(), State, "agw://localhost:8000"), 1);
+        EXPECT_EQ(ReadAll(path), kFirstExit) << "run " << run;
     }
+    // Replacing a file too big to read would lose what the program cannot see.
+    const std::string big = "[Curvset]\r\n" + std::string(kProfileMaxBytes, ';');
+    WriteAll(Path, big);
+    EXPECT_EQ(WriteSettingsFile(Path.c_str(), State, "sim"), 0);
+    EXPECT_EQ(ReadAll(Path), big);
 }
 
 TEST_F(SettingsFile, StoredValuesRoundTrip) {
-    std::string callPath;
-    while (callPath.size() < 100) callPath += "DB0ABC-1 ";
-    callPath.resize(100);
-    std::string file = kFirstExit;
-    file = Replace(file, "MinutenIntervall=10", "MinutenIntervall=0");
-    file = Replace(file, "RufAktiv=0", "RufAktiv=256");
-    file = Replace(file, "RufAktiv=0\r\nMinutenIntervall=10", "RufAktiv=257\r\nMinutenIntervall=90");
-    file = Replace(file, "[Channel3]\r\nCallPath=", "[Channel3]\r\nCallPath=" + callPath);
-    file = Replace(file, "german=0", "german=1");
-    file = Replace(file, "Destination Call=", "Destination Call=" + std::string(40, 'M'));
-    file = Replace(file, "Backend=agw://localhost:8000", "Backend=sim");
-    WriteAll(Dir.File("hopw.ini"), file);
-    Path = Dir.File("hopw.ini");
-
+    // Channel numbers as the integer reader sees them; RufAktiv keeps its low
+    // 8 bits, an interval of 0 is taken as 1, a missing number its default.
+    const struct { const char *RufAktiv, *Interval; int Active, Minutes; } channels[] = {
+        {"256", "0", 0, 1}, {"-1", "  7 min", 255, 7}, {"1x", "", 1, 10}, {"", "-5", 0, -5}};
+    const std::string call = "DB0ABC-1 DB0ABC-2 DB0ABC-3 DB0ABC-4 DB0ABC-5 DB0ABC-6 DB0ABC-7 DB0ABC-8 DB0ABC-9 X";
+    std::string stored = Edit(kFirstExit, {{"[Channel3]\r\nCallPath=", "[Channel3]\r\nCallPath=" + call},
+                                           {"german=0", "german=1"},
+                                           {"Destination Call=", "Destination Call=" + std::string(40, 'M')},
+                                           {"Backend=agw://localhost:8000", "Backend=sim"}});
+    // Texts are cut to their fields; the user switches to the English help.
+    std::string expected = Edit(
+        stored, {{call, call.substr(0, 79)}, {std::string(40, 'M'), std::string(31, 'M')}, {"german=1", "german=0"}});
+    const std::string from = "RufAktiv=0\r\nMinutenIntervall=10\r\n";
+    for (const auto& c : channels) {
+        stored = Edit(stored, {{from, std::string("RufAktiv=") + c.RufAktiv + "\r\nMinutenIntervall=" + c.Interval +
+                                          "\r\n"}});
+        expected = Edit(expected, {{from, "RufAktiv=" + std::to_string(c.Active) + "\r\nMinutenIntervall=" +
+                                              std::to_string(c.Minutes) + "\r\n"}});
+    }
+    WriteAll(Path, stored);
     char backend[kBackendUriSize];
     LoadAll(Path, State, backend);
-    EXPECT_EQ(State.ChannelTable[0].MinutenIntervall, 1);
-    EXPECT_EQ(State.ChannelTable[0].RufAktiv, 0);
-    EXPECT_EQ(State.ChannelTable[1].MinutenIntervall, 90);
-    EXPECT_EQ(State.ChannelTable[1].RufAktiv, 1);
-    EXPECT_EQ(State.ChannelTable[2].CallPath, callPath.substr(0, 79));
-    EXPECT_EQ(State.Mycall, std::string(31, 'M'));
     EXPECT_EQ(State.german, 1);
-    EXPECT_STREQ(backend, "sim");
-
-    // The user switches to the English help during the run.
     State.german = 0;
     ASSERT_EQ(WriteSettingsFile(Path.c_str(), State, backend), 1);
-    std::string expected = kFirstExit;
-    expected = Replace(expected, "RufAktiv=0\r\nMinutenIntervall=10", "RufAktiv=0\r\nMinutenIntervall=1");
-    expected = Replace(expected, "RufAktiv=0\r\nMinutenIntervall=10\r\n[Channel3]",
-                       "RufAktiv=1\r\nMinutenIntervall=90\r\n[Channel3]");
-    expected = Replace(expected, "[Channel3]\r\nCallPath=", "[Channel3]\r\nCallPath=" + callPath.substr(0, 79));
-    expected = Replace(expected, "Destination Call=", "Destination Call=" + std::string(31, 'M'));
-    expected = Replace(expected, "Backend=agw://localhost:8000", "Backend=sim");
     EXPECT_EQ(ReadAll(Path), expected);
 }
 
-TEST_F(SettingsFile, HandEditsAreOverwrittenUnknownKeysKept) {
+TEST_F(SettingsFile, HandEditsAreOverwrittenUnknownKeysKeptMissingOnesAppended) {
     LoadAll(Path, State);
     ASSERT_EQ(WriteSettingsFile(Path.c_str(), State, "sim"), 1);
     const std::string written = ReadAll(Path);
-
     // While the program runs, someone edits the file with an editor that
-    // writes LF line ends, changes values, and adds keys and sections.
-    std::string edited = written;
-    edited = Replace(edited, "one_yzoom=0", "One_YZoom = 1");
-    edited = Replace(edited, "german=0", "german=1");
-    edited = Replace(edited, "[Channel2]\r\nCallPath=", "[Channel2]\r\nCallPath=HAND\r\nNote=keep me");
-    edited = Replace(edited, "Backend=sim\r\n", "Backend=sim\r\n; mine\r\n[Extra]\r\nfoo=bar\r\n");
-    std::string lf;
-    for (char c : edited) {
-        if (c != '\r') lf += c;
-    }
+    // writes LF line ends: changes values, adds keys and sections, drops a
+    // key and a section.
+    const std::string mycall = "[Mycall]\r\nDestination Call=\r\n", year = "LastConYear=97\r\n";
+    const std::string extra = "Backend=sim\r\n; mine\r\n[Extra]\r\nfoo=bar\r\n";
+    std::string lf = Edit(written, {{"one_yzoom=0", "One_YZoom = 1"},
+                                    {mycall, ""},
+                                    {year, ""},
+                                    {"german=0", "german=1"},
+                                    {"[Channel2]\r\nCallPath=", "[Channel2]\r\nCallPath=HAND\r\nNote=keep me"},
+                                    {"Backend=sim\r\n", extra}});
+    std::erase(lf, '\r');
     WriteAll(Path, lf);
-
     std::strcpy(State.ChannelTable[0].CallPath, "DB0ABC");
     State.ChannelTable[0].RufAktiv = 1;
     ASSERT_EQ(WriteSettingsFile(Path.c_str(), State, "sim"), 1);
-    std::string expected = written;
-    expected = Replace(expected, "one_yzoom=0", "One_YZoom=0");
-    expected = Replace(expected, "[Channel1]\r\nCallPath=", "[Channel1]\r\nCallPath=DB0ABC");
-    expected = Replace(expected, "RufAktiv=0", "RufAktiv=1");
-    expected = Replace(expected, "[Channel2]\r\nCallPath=", "[Channel2]\r\nCallPath=\r\nNote=keep me");
-    expected = Replace(expected, "Backend=sim\r\n", "Backend=sim\r\n; mine\r\n[Extra]\r\nfoo=bar\r\n");
-    EXPECT_EQ(ReadAll(Path), expected);
-}
-
-TEST_F(SettingsFile, MissingSectionsAppendedInSaveOrder) {
-    // A hand-made file with only a language section and a channel.
-    WriteAll(Path = Dir.File("hopw.ini"), "[language]\ngerman=1\n[Channel3]\nCallPath=DB0XYZ\n");
-    LoadAll(Path, State);
-    EXPECT_EQ(State.german, 1);
-    ProfileFile profile;
-    ASSERT_EQ(ReadProfileFile(profile, Path.c_str()), kProfileRead);
-    SaveChannelSettings(profile, "Channel3", State.ChannelTable[2], State.german);
-    SaveMycall(profile, State);
-    EXPECT_EQ(ProfileText(profile), "[language]\r\ngerman=1\r\n" +
-                                        Replace(FirstExitChannel(3), "CallPath=", "CallPath=DB0XYZ") +
-                                        "[Mycall]\r\nDestination Call=\r\n");
-}
-
-TEST_F(SettingsFile, ChannelNumbersAsTheClassicReaderSeesThem) {
-    const struct {
-        const char* RufAktiv;
-        const char* Interval;
-        int Active;
-        int Minutes;
-    } cases[] = {
-        {"-1", "-5", 255, -5}, {"511", "abc", 255, 1}, {"1x", "", 1, 10}, {"", "  7 min", 0, 7},
-    };
-    for (const auto& c : cases) {
-        const std::string text = std::string("[Channel1]\nRufAktiv=") + c.RufAktiv + "\nMinutenIntervall=" + c.Interval;
-        ProfileFile profile;
-        ParseProfileText(profile, text.data(), text.size());
-        ChannelRecord channel{};
-        int german = 0;
-        LoadChannelSettings(profile, "Channel1", channel, german);
-        EXPECT_EQ(channel.RufAktiv, c.Active) << c.RufAktiv;
-        EXPECT_EQ(channel.MinutenIntervall, c.Minutes) << c.Interval;
-    }
-}
-
-TEST_F(SettingsFile, UnreadableOrUnwritableFileIsKept) {
-    // Too big to read: replacing it would lose what the program cannot see.
-    const std::string big = "[Curvset]\r\n" + std::string(kProfileMaxBytes, ';');
-    WriteAll(Dir.File("big.ini"), big);
-    EXPECT_EQ(WriteSettingsFile(Dir.File("big.ini").c_str(), State, "sim"), 0);
-    EXPECT_EQ(ReadAll(Dir.File("big.ini")), big);
-
-    // A write that fails part-way is reported and leaves the old file.
-    LoadAll(Path, State);
-    ASSERT_EQ(WriteSettingsFile(Path.c_str(), State, "agw://localhost:8000"), 1);
-    std::strcpy(State.Mycall, "DL1ABC");
-    EXPECT_EQ(WithFileSizeLimit(100, [&] { return WriteSettingsFile(Path.c_str(), State, "agw://localhost:8000"); }),
-              0);
-    EXPECT_EQ(ReadAll(Path), kFirstExit);
+    EXPECT_EQ(ReadAll(Path), Edit(written, {{"one_yzoom=0", "One_YZoom=0"},
+                                            {mycall, ""},
+                                            {"[Channel1]\r\nCallPath=", "[Channel1]\r\nCallPath=DB0ABC"},
+                                            {year, ""},
+                                            {"RufAktiv=0\r\nMinutenIntervall=10\r\n",
+                                             "RufAktiv=1\r\nMinutenIntervall=10\r\n" + year},
+                                            {"[Channel2]\r\nCallPath=", "[Channel2]\r\nCallPath=\r\nNote=keep me"},
+                                            {"Backend=sim\r\n", extra + mycall}}));
 }
 
 TEST(SettingsPath, FollowsXdgThenHome) {
-    const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
-    const char* oldHome = std::getenv("HOME");
-    const std::string xdg = oldXdg ? oldXdg : "";
-    const std::string home = oldHome ? oldHome : "";
-    char path[kSettingsPathSize];
-
+    const bool hadXdg = std::getenv("XDG_CONFIG_HOME"), hadHome = std::getenv("HOME");
+    const std::string xdg = hadXdg ? std::getenv("XDG_CONFIG_HOME") : "", home = hadHome ? std::getenv("HOME") : "";
     setenv("HOME", "/home/op", 1);
-    const struct {
-        const char* Xdg;  // null = unset
-        const char* Path;
-    } cases[] = {
-        {"/cfg", "/cfg/hopwatch/hopw.ini"},
-        {"relative", "/home/op/.config/hopwatch/hopw.ini"},  // not absolute: ignored
-        {nullptr, "/home/op/.config/hopwatch/hopw.ini"},
-    };
+    // A relative XDG_CONFIG_HOME is ignored.
+    const struct { const char *Xdg, *Path; } cases[] = {{"/cfg", "/cfg/hopwatch/hopw.ini"},
+                                                       {"relative", "/home/op/.config/hopwatch/hopw.ini"},
+                                                       {"", "/home/op/.config/hopwatch/hopw.ini"}};
+    char path[kSettingsPathSize];
     for (const auto& c : cases) {
-        if (c.Xdg) setenv("XDG_CONFIG_HOME", c.Xdg, 1);
-        else unsetenv("XDG_CONFIG_HOME");
+        setenv("XDG_CONFIG_HOME", c.Xdg, 1);
         EXPECT_EQ(DefaultSettingsPath(path, sizeof path), 1);
         EXPECT_STREQ(path, c.Path);
     }
     EXPECT_EQ(DefaultSettingsPath(path, 20), 0);
     EXPECT_STREQ(path, "");
-
-    if (oldXdg) setenv("XDG_CONFIG_HOME", xdg.c_str(), 1);
-    if (oldHome) setenv("HOME", home.c_str(), 1);
+    hadXdg ? setenv("XDG_CONFIG_HOME", xdg.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
+    hadHome ? setenv("HOME", home.c_str(), 1) : unsetenv("HOME");
 }
 
 }  // namespace

@@ -5,8 +5,8 @@
 
 BaseUnits MeasureBaseUnits(const QFont& font) {
     const QFontMetrics metrics(font);
-    // The classic dialog unit: the mean advance of the 52 letters, rounded
-    // as the platform always did; never below the font's own average.
+    // The dialog unit: the mean advance of the 52 letters, rounded to the
+    // nearest pixel; never below the font's own average.
     const int letters = metrics.horizontalAdvance(
         QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     int x = (letters / 26 + 1) / 2;

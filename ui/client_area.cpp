@@ -11,7 +11,7 @@
 ClientArea::ClientArea(AppState& state, PlatformPort& port, QWidget* parent)
     : QWidget(parent), state_(state), port_(port) {
     setObjectName(QStringLiteral("clientArea"));
-    // The classic light-grey window background.
+    // A light-grey window background (192, 192, 192).
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor(192, 192, 192));
     setPalette(pal);

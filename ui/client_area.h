@@ -1,7 +1,7 @@
 // The client area of the main window: everything below the menu bar. The
 // toolbar lies along its top edge and the status bar along its bottom edge
-// inside it, as in the classic window, so the diagram's margins keep their
-// meaning. Every repaint first brings the toolbar's enabled buttons up to
+// inside it, so the diagram's margins (60 at the top, 40 at the bottom) keep
+// their meaning. Every repaint first brings the toolbar's enabled buttons up to
 // date.
 //
 // Threading: GUI thread only.

@@ -78,7 +78,7 @@ void MainWindow::createToolBar() {
     bar->setFloatable(false);
     bar->setIconSize(QSize(kToolbarImageWidth, kToolbarImageHeight));
     bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    // Buttons as tight as the classic 24 x 23 ones, so that the whole row
+    // Buttons no larger than their 24 x 23 images, so that the whole row
     // fits the window's default width.
     bar->setStyleSheet(QStringLiteral(
         "QToolBar { spacing: 0px; padding: 1px; border: none; }"

@@ -33,7 +33,7 @@ class MainWindow : public QMainWindow {
 public:
     MainWindow(AppState& state, PlatformPort& port, BaseUnits units, QWidget* parent = nullptr);
 
-    // Start-up steps 1 and 3.
+    // The two controls, made at start-up (see app/session.h).
     void createToolBar();
     void createStatusBar(const int* widths, int count);
 

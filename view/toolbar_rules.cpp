@@ -1,5 +1,5 @@
-// The toolbar table, its tooltips and its enabling rules. The table keeps the
-// classic record so that a reader can check it entry by entry; the Qt shell
+// The toolbar table, its tooltips and its enabling rules. The table is kept as
+// button records so that a reader can check it entry by entry; the Qt shell
 // turns it into actions.
 #include "view/toolbar_rules.h"
 

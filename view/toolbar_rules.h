@@ -1,8 +1,9 @@
 // The navigation toolbar of the main window: the constant table of its 25
-// entries (fifteen buttons and ten separators) in the classic 20-byte button
-// record, the tooltip texts, and the rule by which each push button is
-// enabled on every repaint. Images come from one strip of fifteen 24 x 23
-// pictures; entry k of the strip starts at x = 24 k.
+// entries (fifteen buttons and ten separators) as 20-byte button records
+// (image, command id, state, style, two reserved bytes, data, string index),
+// the tooltip texts, and the rule by which each push button is enabled on
+// every repaint. Images come from one strip of fifteen 24 x 23 pictures;
+// entry k of the strip starts at x = 24 k.
 //
 // Threading: GUI thread only.
 #pragma once
@@ -20,7 +21,7 @@ constexpr int kToolbarImageHeight = 23;
 constexpr int kTooltipTextSize = 80;   // the tooltip request's buffer
 constexpr int kToolbarControlId = 1;
 
-// Button state and styles as the classic common controls number them.
+// Button state and styles, numbered as the button records store them.
 constexpr std::uint8_t kButtonStateEnabled = 0x04;
 constexpr std::uint8_t kButtonStyleButton = 0;
 constexpr std::uint8_t kButtonStyleSeparator = 1;
@@ -45,7 +46,7 @@ enum ToolbarCommand : int {
     kCmdFastScroll = 40020,
 };
 
-// One toolbar entry, laid out as the platform's 20-byte button record.
+// One toolbar entry: a 20-byte button record.
 struct ToolbarButton {
     std::int32_t Image;        // index into the strip; 0 for a separator
     std::int32_t CommandId;    // 0 for a separator

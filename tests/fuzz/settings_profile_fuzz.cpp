@@ -1,7 +1,6 @@
 // Any bytes as a settings file: reading never fails or overruns, a file
 // rewritten once reads back line for line, and a value written is the value
 // read, whatever surrounds it.
-#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -10,22 +9,18 @@
 #include "settings/profile_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    ProfileFile profile;
+    ProfileFile profile, again;
     ParseProfileText(profile, reinterpret_cast<const char*>(data), size);
     char out[80];
     GetProfileString(profile, "Channel1", "CallPath", "", out, sizeof out);
-    if (std::strlen(out) > 79) std::abort();
     GetProfileInt(profile, "Channel1", "MinutenIntervall", 10);
-
     const std::string text = ProfileText(profile);
-    ProfileFile again;
     ParseProfileText(again, text.data(), text.size());
-    if (again.Lines != profile.Lines) std::abort();
+    if (std::strlen(out) > 79 || again.Lines != profile.Lines) std::abort();
 
     WriteProfileString(profile, "Channel1", "CallPath", "DB0ABC");
     WriteProfileInt(profile, "Curvset", "qty", -7);
     GetProfileString(profile, "Channel1", "CallPath", "", out, sizeof out);
-    if (std::strcmp(out, "DB0ABC") != 0) std::abort();
-    if (GetProfileInt(profile, "Curvset", "qty", 0) != -7) std::abort();
+    if (std::strcmp(out, "DB0ABC") != 0 || GetProfileInt(profile, "Curvset", "qty", 0) != -7) std::abort();
     return 0;
 }

@@ -30,7 +30,7 @@ struct FakePort : PlatformPort {
         if (Log) Log->push_back(std::string("ask ") + caption + ": " + text);
         if (WhileBoxOpen) WhileBoxOpen();
         if (Answers.empty()) return buttons == BoxButtons::Ok ? BoxAnswer::Ok : BoxAnswer::Cancel;
-        BoxAnswer a = Answers.front();
+        const BoxAnswer a = Answers.front();
         Answers.pop_front();
         return a;
     }
@@ -45,10 +45,7 @@ struct FakePort : PlatformPort {
         if (Log) Log->push_back("status " + std::to_string(field) + " " + text);
     }
     int isButtonChecked(int id) override { return Checked[id]; }
-    int isButtonEnabled(int id) override {
-        auto it = Enabled.find(id);
-        return it == Enabled.end() ? 1 : it->second;
-    }
+    int isButtonEnabled(int id) override { return Enabled.count(id) ? Enabled[id] : 1; }
     void enableButton(int id, int enable) override {
         EnableCalls.push_back({id, enable});
         Enabled[id] = enable ? 1 : 0;

@@ -9,27 +9,33 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "support/scratch.h"
+
+// A scratch directory laid out for program runs: the runtime directory, a
+// data directory, the settings file and a file for standard error.
+struct ProgramDirs {
+    ScratchDir Scratch;
+    std::string Runtime = Scratch.File("run"), Data = Scratch.File("data");
+    std::string Config = Scratch.File("hopw.ini"), Errors = Scratch.File("stderr.txt");
+    ProgramDirs() { EXPECT_EQ(mkdir(Runtime.c_str(), 0700) + mkdir(Data.c_str(), 0700), 0); }
+};
 
 inline pid_t StartProgram(const std::vector<std::string>& args, const std::string& runtimeDir,
                           const std::string& errPath) {
     const pid_t pid = fork();
     if (pid == 0) {
-        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (err >= 0) dup2(err, 2);
-        const int null = open("/dev/null", O_WRONLY);
-        if (null >= 0) dup2(null, 1);
+        dup2(open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+        dup2(open("/dev/null", O_WRONLY), 1);
         setenv("XDG_RUNTIME_DIR", runtimeDir.c_str(), 1);
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static std::string program = HOPWATCH_PROGRAM;
-        std::vector<std::string> copy = args;
-        std::vector<char*> argv = {program.data()};
-        for (std::string& a : copy) argv.push_back(a.data());
+        std::vector<char*> argv = {const_cast<char*>(HOPWATCH_PROGRAM)};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
+        execv(HOPWATCH_PROGRAM, argv.data());
         _exit(127);
     }
     return pid;
