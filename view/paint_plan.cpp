@@ -283,33 +283,30 @@ int ToDevicePolyline(const DiagramMapping& mapping, CurvePoint* points, int coun
         }
         return count;
     }
-    // Writes never overtake reads: a run of n points leaves at most
-    // min(n, 4) behind.
+    // A run of n points in one column leaves min(n, 4) behind, so writes
+    // never overtake reads.
     int out = 0;
     int i = 0;
     while (i < count) {
         const int x = mapping.ToDeviceX(points[i].X);
-        const int firstY = mapping.ToDeviceY(points[i].Y);
-        int lowY = firstY, highY = firstY, lastY = firstY;
-        int j = i + 1;
+        int j = i;
+        int lowY = mapping.ToDeviceY(points[i].Y);
+        int highY = lowY;
         // Curve points only move right, so a column is one run.
-        for (; j < count; ++j) {
-            if (mapping.ToDeviceX(points[j].X) != x) break;
-            lastY = mapping.ToDeviceY(points[j].Y);
-            if (lastY < lowY) lowY = lastY;
-            if (lastY > highY) highY = lastY;
+        for (; j < count && mapping.ToDeviceX(points[j].X) == x; ++j) {
+            const int y = mapping.ToDeviceY(points[j].Y);
+            if (y < lowY) lowY = y;
+            if (y > highY) highY = y;
         }
-        const int n = j - i;
-        const int ys[4] = {firstY, lowY, highY, lastY};
-        if (n == 1) {
-            points[out++] = CurvePoint{x, firstY};
+        if (j - i <= 4) {
+            for (int k = i; k < j; ++k) points[out++] = CurvePoint{x, mapping.ToDeviceY(points[k].Y)};
         } else {
-            // First, the two ends of the column's span, last: skipping
-            // repeats, which add no pixel.
-            for (int y : ys) {
-                if (out > 0 && points[out - 1].X == x && points[out - 1].Y == y) continue;
-                points[out++] = CurvePoint{x, y};
-            }
+            const int firstY = mapping.ToDeviceY(points[i].Y);
+            const int lastY = mapping.ToDeviceY(points[j - 1].Y);
+            points[out++] = CurvePoint{x, firstY};
+            points[out++] = CurvePoint{x, lowY};
+            points[out++] = CurvePoint{x, highY};
+            points[out++] = CurvePoint{x, lastY};
         }
         i = j;
     }

@@ -107,8 +107,9 @@ void BuildTitle(const AppState& state, int channel, char* text, int size);
 int BuildCurvePoints(AppState& state, int channel, const DiagramMapping& mapping, const PlotRect& plot);
 
 // Logical points to device points in place; with `reduce`, keeps only the
-// first, last, lowest and highest point of each run in one pixel column
-// (what a one-pixel line through all of them covers). The new count.
+// first, last, lowest and highest point of each run in one pixel column:
+// drawn segment by segment, one-pixel lines through these cover exactly the
+// pixels that lines through all of them do. The new count.
 int ToDevicePolyline(const DiagramMapping& mapping, CurvePoint* points, int count, int reduce);
 
 // The whole plan of the current channel. Commits the point buffers.
