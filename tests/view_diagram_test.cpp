@@ -88,34 +88,31 @@ TEST(DiagramGeometry, PlotEdgesAndCursors) {
 }
 
 TEST(DiagramGeometry, YAxisRows) {
-    struct Row { int w, h, uy, zoom, scale, grid; int count; const char* lastLabel; int labelled; int grids; };
+    struct Row { int h, uy, zoom, scale, grid, count, labelled, grids; const char* first; const char* last; };
     const Row rows[] = {
-        {648, 480, 16, 1, 1, 1, 81, "800", 41, 40},
-        {648, 480, 16, 2, 1, 1, 41, "400", 41, 40},
-        {648, 480, 16, 6, 10, 0, 14, "1300", 14, 0},
-        {648, 480, 16, 3, 10, 1, 27, "2600", 27, 26},
+        {480, 16, 1, 1, 1, 81, 41, 40, "  0", "800"},  // every second tick labelled
+        {480, 16, 2, 1, 1, 41, 41, 40, "  0", "400"},
+        {480, 16, 6, 10, 0, 14, 14, 0, "   0", "1300"},
+        {480, 16, 3, 10, 1, 27, 27, 26, "   0", "2600"},
         // A tall window and a large line height: the table ends at tick 98.
-        {648, 3000, 20, 1, 1, 1, 99, "980", 50, 49},
-        {648, 3000, 20, 1, 10, 0, 99, "9800", 50, 0},
+        {3000, 20, 1, 1, 1, 99, 50, 49, "  0", "980"},
+        {3000, 20, 1, 10, 0, 99, 50, 0, "   0", "9800"},
     };
     for (const Row& r : rows) {
-        const DiagramMapping m = SetupDiagramMapping(r.w, r.h, 8, r.uy);
         YAxisRows axis;
-        BuildYAxisRows(m, PlotRectFor(r.w, r.h), 8, r.zoom, r.scale, r.grid, axis);
+        BuildYAxisRows(SetupDiagramMapping(648, r.h, 8, r.uy), PlotRectFor(648, r.h), 8, r.zoom, r.scale, r.grid, axis);
         ASSERT_EQ(axis.Count, r.count) << r.zoom << "/" << r.scale;
         int labelled = 0, grids = 0;
         std::string last;
         for (int i = 0; i < axis.Count; ++i) {
             labelled += axis.Rows[i].Labelled;
-            grids += axis.Rows[i].HasGrid;
+            grids += axis.Rows[i].HasGrid && axis.Rows[i].Labelled;
             if (axis.Rows[i].Labelled) last = axis.Rows[i].Label;
-            EXPECT_TRUE(!axis.Rows[i].HasGrid || axis.Rows[i].Labelled);
         }
-        EXPECT_EQ(std::string(axis.Rows[0].Label), r.scale == 1 ? "  0" : "   0");
-        EXPECT_EQ(labelled, r.labelled);
-        EXPECT_EQ(grids, r.grids);
-        EXPECT_EQ(last, r.lastLabel);
-        // Labels stand d = trunc(2.5 u) (+4 for four digits) left of the plot.
+        EXPECT_EQ(axis.Rows[0].Label, std::string(r.first));
+        EXPECT_EQ(last, r.last);
+        EXPECT_EQ(labelled * 100 + grids, r.labelled * 100 + r.grids);
+        // Labels stand d = trunc(2.5 u), 4 more for four digits, left of the plot.
         EXPECT_NEAR(axis.Rows[1].LabelX, 30 - (r.scale == 1 ? 20 : 24), 1);
     }
 }
@@ -136,9 +133,9 @@ protected:
         ReleaseHistoryMemory(state);
     }
     ChannelRecord& C() { return state.ChannelTable[0]; }
-    void Fill(int count, int qty = 5) {
-        FillHistory(state, 0, count, 3, [qty](int i, HistoryRecord& r) {
-            for (LinkSample& s : r.Links) s = LinkSample{"", qty, 100 + i, 200, 30, 40, i % 7};
+    void Fill(int count) {
+        FillHistory(state, 0, count, 3, [](int i, HistoryRecord& r) {
+            for (LinkSample& s : r.Links) s = LinkSample{"", 5, 100 + i, 200, 30, 40, i % 7};
             std::snprintf(r.Links[1].Name, sizeof r.Links[1].Name, "QX0DEF");
         });
     }
@@ -165,10 +162,12 @@ protected:
     std::unique_ptr<PaintPlan> plan = std::make_unique<PaintPlan>();
 };
 
-TEST_F(DiagramPlan, TitleTexts) {
+TEST_F(DiagramPlan, TitleTextsAndAnEmptyHistory) {
+    const PaintPlan& p = Plan();
+    EXPECT_EQ(Texts(p).substr(0, 12), "Channel 1: |");
+    EXPECT_EQ(Count(p, PlanOp::Line), 81);  // ticks only: no marker, no newest line
+    for (const char* text : p.Readouts) EXPECT_STREQ(text, "");
     char title[kPlanTextSize];
-    BuildTitle(state, 0, title, sizeof title);
-    EXPECT_STREQ(title, "Channel 1: ");
     Fill(3);
     C().LinkIndex = 2;
     BuildTitle(state, 0, title, sizeof title);
@@ -181,16 +180,7 @@ TEST_F(DiagramPlan, TitleTexts) {
     EXPECT_STREQ(title, "Channel 1: ");
 }
 
-TEST_F(DiagramPlan, EmptyHistoryDrawsAxisOnly) {
-    const PaintPlan& p = Plan();
-    EXPECT_EQ(Texts(p).substr(0, 12), "Channel 1: |");
-    EXPECT_EQ(Count(p, PlanOp::Polyline), 0);
-    EXPECT_EQ(Count(p, PlanOp::Line), 81);  // ticks only: no marker, no newest line
-    for (const char* text : p.Readouts) EXPECT_STREQ(text, "");
-}
-
 TEST_F(DiagramPlan, ReadoutsAndLabelsAtTheMarker) {
-    Fill(30, 255);
     FillHistory(state, 0, 30, 3, [](int i, HistoryRecord& r) {
         r.Links[0] = LinkSample{"A", 255, 1234, 56, 9999, 9999, 1};
         r.Hour = 23, r.Minute = 59, r.Day = 31, r.Month = 12, r.Year = i;
@@ -237,15 +227,12 @@ TEST_F(DiagramPlan, CurvePointsPileAtTheRightEdgeAndStopAtTheTop) {
 }
 
 TEST_F(DiagramPlan, UsageStripAndLinkUsageLabel) {
-    // Classes by state 0..7: grey green red green red black blue green.
-    const int classes[] = {2, 1, 0, 1, 0, 3, 4, 1, 1};
-    for (int s = 0; s < 9; ++s) EXPECT_EQ(UsageClass(s), classes[s]);
     Fill(8);
     state.XZoom = 20;
     const PaintPlan& p = Plan();
-    // Seven runs (the last point's own class is never shown), blue for code 6.
+    // States 0..6, 0: every class differs from the one before, so seven runs;
+    // the last point's own class is never shown.
     ASSERT_EQ(p.BarCount, 7);
-    EXPECT_EQ(p.Bars[6].Colour.B, 230);
     EXPECT_EQ(p.Bars[0].Left, p.Mapping.ToDeviceX(0));
     EXPECT_EQ(p.Bars[0].Bottom - p.Bars[0].Top, 5);  // 12 logical units
     EXPECT_NE(Texts(p).find("<-Link Usage|"), std::string::npos);
@@ -277,7 +264,6 @@ TEST_F(DiagramPlan, ClampAndHoldMarkerBeforeThePaint) {
     // The first paint with the marker held after that moves it one record older...
     port.Checked[kCmdHoldMarker] = 1;
     Plan();
-    EXPECT_EQ(C().MarkerOffset, 3);
     Plan();
     EXPECT_EQ(C().MarkerOffset, 3);
     // ...and then a new record leaves it on its record.
@@ -286,65 +272,55 @@ TEST_F(DiagramPlan, ClampAndHoldMarkerBeforeThePaint) {
     EXPECT_EQ(C().MarkerOffset, 4);
 }
 
-struct NavRow {
-    const char* what;
-    int records, scroll, step, marker, link, replyLines, xzoom, yzoom, yscale, channel, hold;
-    int command;
-    int scrollAfter, markerAfter, linkAfter, xzoomAfter, yzoomAfter, yscaleAfter, channelAfter;
-    int repaints;  // -1 none, 0 without erase, 1 with erase
-};
-
+// Before: records, scroll offset (step 24), marker, link, reply lines, XZoom,
+// Y zoom step and scale, channel, hold-marker button. After, as one line:
+// "scroll marker link XZoom step/scale channel repaint" (- none, n without
+// erase, e with erase).
 TEST_F(DiagramPlan, NavigationCommands) {
-    const NavRow rows[] = {
-        {"shift left", 30, 0, 24, 0, 1, 5, 10, 1, 1, 0, 0, kCmdShiftDiagramLeft, 24, 0, 1, 10, 1, 1, 0, 0},
-        {"shift left refused", 30, 24, 24, 0, 1, 5, 10, 1, 1, 0, 0, kCmdShiftDiagramLeft, 24, 0, 1, 10, 1, 1, 0, -1},
-        {"shift left pushes marker", 30, 0, 24, 20, 1, 5, 10, 1, 1, 0, 0, kCmdShiftDiagramLeft, 24, 5, 1, 10, 1, 1, 0, 0},
-        {"shift left held", 30, 0, 24, 27, 1, 5, 10, 1, 1, 0, 1, kCmdShiftDiagramLeft, 24, 3, 1, 10, 1, 1, 0, 0},
-        {"shift right all or nothing", 30, 10, 24, 0, 1, 5, 10, 1, 1, 0, 0, kCmdShiftDiagramRight, 10, 0, 1, 10, 1, 1, 0, -1},
-        {"shift right held", 30, 24, 24, 1, 1, 5, 10, 1, 1, 0, 1, kCmdShiftDiagramRight, 0, 25, 1, 10, 1, 1, 0, 0},
-        {"empty shift", 0, 0, 24, 0, 1, 0, 10, 1, 1, 0, 0, kCmdShiftDiagramLeft, 0, 0, 1, 10, 1, 1, 0, -1},
-        {"marker left bound", 30, 24, 24, 5, 1, 5, 10, 1, 1, 0, 0, kCmdShiftMarkerLeft, 24, 5, 1, 10, 1, 1, 0, -1},
-        {"marker left", 30, 0, 24, 5, 1, 5, 10, 1, 1, 0, 0, kCmdShiftMarkerLeft, 0, 6, 1, 10, 1, 1, 0, 0},
-        {"marker right at newest", 30, 0, 24, 0, 1, 5, 10, 1, 1, 0, 0, kCmdShiftMarkerRight, 0, 0, 1, 10, 1, 1, 0, -1},
-        {"x zoom top", 30, 0, 24, 0, 1, 5, 20, 1, 1, 0, 0, kCmdExpandXAxis, 0, 0, 1, 20, 1, 1, 0, -1},
-        {"x zoom bottom", 30, 0, 24, 0, 1, 5, 1, 1, 1, 0, 0, kCmdShrinkXAxis, 0, 0, 1, 1, 1, 1, 0, -1},
-        {"x zoom", 30, 0, 24, 0, 1, 5, 10, 1, 1, 0, 0, kCmdExpandXAxis, 0, 0, 1, 11, 1, 1, 0, 0},
-        {"y expand wraps", 30, 0, 24, 0, 1, 5, 10, 6, 10, 0, 0, kCmdExpandYAxis, 0, 0, 1, 10, 1, 1, 0, 1},
-        {"y shrink wraps", 30, 0, 24, 0, 1, 5, 10, 1, 1, 0, 0, kCmdShrinkYAxis, 0, 0, 1, 10, 6, 10, 0, 1},
-        {"y expand at top", 30, 0, 24, 0, 1, 5, 10, 6, 1, 0, 0, kCmdExpandYAxis, 0, 0, 1, 10, 1, 1, 0, 1},
-        {"next link", 30, 0, 24, 0, 2, 5, 10, 1, 1, 0, 0, kCmdNextLink, 0, 0, 3, 10, 1, 1, 0, 1},
-        {"next link bound", 30, 0, 24, 0, 3, 5, 10, 1, 1, 0, 0, kCmdNextLink, 0, 0, 3, 10, 1, 1, 0, -1},
-        {"next link short reply", 30, 0, 24, 0, 1, 2, 10, 1, 1, 0, 0, kCmdNextLink, 0, 0, 1, 10, 1, 1, 0, -1},
-        {"previous link bound", 30, 0, 24, 0, 1, 5, 10, 1, 1, 0, 0, kCmdPreviousLink, 0, 0, 1, 10, 1, 1, 0, -1},
-        {"previous digipeater bound", 30, 0, 24, 0, 1, 5, 10, 1, 1, 0, 0, kCmdPreviousDigipeater, 0, 0, 1, 10, 1, 1, 0, -1},
-        {"next digipeater", 30, 0, 24, 0, 1, 5, 10, 1, 1, 0, 0, kCmdNextDigipeater, 0, 0, 1, 10, 1, 1, 1, 1},
-        {"next digipeater bound", 30, 0, 24, 0, 1, 5, 10, 1, 1, 3, 0, kCmdNextDigipeater, 0, 0, 1, 10, 1, 1, 3, -1},
-        {"grid", 30, 0, 24, 0, 1, 5, 10, 1, 1, 0, 0, kCmdGrid, 0, 0, 1, 10, 1, 1, 0, 0},
+    struct Row { int command, records, scroll, marker, link, lines, xzoom, ystep, yscale, channel, hold; const char* after; };
+    const Row rows[] = {
+        {kCmdShiftDiagramLeft, 30, 0, 0, 1, 5, 10, 1, 1, 0, 0, "24 0 1 10 1/1 0 n"},
+        {kCmdShiftDiagramLeft, 30, 24, 0, 1, 5, 10, 1, 1, 0, 0, "24 0 1 10 1/1 0 -"},  // 48 >= 29
+        {kCmdShiftDiagramLeft, 30, 0, 20, 1, 5, 10, 1, 1, 0, 0, "24 5 1 10 1/1 0 n"},  // pushed along
+        {kCmdShiftDiagramLeft, 30, 0, 27, 1, 5, 10, 1, 1, 0, 1, "24 3 1 10 1/1 0 n"},  // held on screen
+        {kCmdShiftDiagramRight, 30, 10, 0, 1, 5, 10, 1, 1, 0, 0, "10 0 1 10 1/1 0 -"},  // all or nothing
+        {kCmdShiftDiagramRight, 30, 24, 1, 1, 5, 10, 1, 1, 0, 1, "0 25 1 10 1/1 0 n"},
+        {kCmdShiftDiagramLeft, 0, 0, 0, 1, 0, 10, 1, 1, 0, 0, "0 0 1 10 1/1 0 -"},
+        {kCmdShiftMarkerLeft, 30, 24, 5, 1, 5, 10, 1, 1, 0, 0, "24 5 1 10 1/1 0 -"},
+        {kCmdShiftMarkerLeft, 30, 0, 5, 1, 5, 10, 1, 1, 0, 0, "0 6 1 10 1/1 0 n"},
+        {kCmdShiftMarkerRight, 30, 0, 0, 1, 5, 10, 1, 1, 0, 0, "0 0 1 10 1/1 0 -"},
+        {kCmdExpandXAxis, 30, 0, 0, 1, 5, 20, 1, 1, 0, 0, "0 0 1 20 1/1 0 -"},
+        {kCmdShrinkXAxis, 30, 0, 0, 1, 5, 1, 1, 1, 0, 0, "0 0 1 1 1/1 0 -"},
+        {kCmdExpandXAxis, 30, 0, 0, 1, 5, 10, 1, 1, 0, 0, "0 0 1 11 1/1 0 n"},
+        {kCmdExpandYAxis, 30, 0, 0, 1, 5, 10, 6, 10, 0, 0, "0 0 1 10 1/1 0 e"},
+        {kCmdShrinkYAxis, 30, 0, 0, 1, 5, 10, 1, 1, 0, 0, "0 0 1 10 6/10 0 e"},
+        {kCmdExpandYAxis, 30, 0, 0, 1, 5, 10, 6, 1, 0, 0, "0 0 1 10 1/1 0 e"},
+        {kCmdNextLink, 30, 0, 0, 2, 5, 10, 1, 1, 0, 0, "0 0 3 10 1/1 0 e"},
+        {kCmdNextLink, 30, 0, 0, 3, 5, 10, 1, 1, 0, 0, "0 0 3 10 1/1 0 -"},
+        {kCmdNextLink, 30, 0, 0, 1, 2, 10, 1, 1, 0, 0, "0 0 1 10 1/1 0 -"},
+        {kCmdPreviousLink, 30, 0, 0, 1, 5, 10, 1, 1, 0, 0, "0 0 1 10 1/1 0 -"},
+        {kCmdPreviousDigipeater, 30, 0, 0, 1, 5, 10, 1, 1, 0, 0, "0 0 1 10 1/1 0 -"},
+        {kCmdNextDigipeater, 30, 0, 0, 1, 5, 10, 1, 1, 0, 0, "0 0 1 10 1/1 1 e"},
+        {kCmdNextDigipeater, 30, 0, 0, 1, 5, 10, 1, 1, 3, 0, "0 0 1 10 1/1 3 -"},
+        {kCmdGrid, 30, 0, 0, 1, 5, 10, 1, 1, 0, 0, "0 0 1 10 1/1 0 n"},
     };
-    for (const NavRow& r : rows) {
-        SetUp();
+    for (const Row& r : rows) {
         for (ChannelRecord& ch : state.ChannelTable) {
-            ch.RecordCount = r.records, ch.ScrollOffset = r.scroll, ch.ScrollStep = r.step;
-            ch.MarkerOffset = r.marker, ch.LinkIndex = r.link, ch.ReplyLineCount = r.replyLines;
-            ch.YZoomStep = r.yzoom, ch.YScale = r.yscale;
+            ch = ChannelRecord{};
+            ch.RecordCount = r.records, ch.ScrollOffset = r.scroll, ch.ScrollStep = 24, ch.MarkerOffset = r.marker;
+            ch.LinkIndex = r.link, ch.ReplyLineCount = r.lines, ch.YZoomStep = r.ystep, ch.YScale = r.yscale;
         }
         state.XZoom = r.xzoom;
         state.CurrentChannel = r.channel;
         port = FakePort{};
         port.Checked[kCmdHoldMarker] = r.hold;
-        EXPECT_EQ(RunNavigationCommand(state, port, r.command), 1) << r.what;
+        EXPECT_EQ(RunNavigationCommand(state, port, r.command), 1);
         const ChannelRecord& c = state.ChannelTable[r.channel];
-        EXPECT_EQ(c.ScrollOffset, r.scrollAfter) << r.what;
-        EXPECT_EQ(c.MarkerOffset, r.markerAfter) << r.what;
-        EXPECT_EQ(c.LinkIndex, r.linkAfter) << r.what;
-        EXPECT_EQ(state.XZoom, r.xzoomAfter) << r.what;
-        EXPECT_EQ(c.YZoomStep * 100 + c.YScale, r.yzoomAfter * 100 + r.yscaleAfter) << r.what;
-        EXPECT_EQ(state.CurrentChannel, r.channelAfter) << r.what;
-        ASSERT_EQ(port.Repaints.size(), r.repaints < 0 ? 0u : 1u) << r.what;
-        if (r.repaints >= 0) {
-            EXPECT_EQ(port.Repaints[0], r.repaints == 1) << r.what;
-        }
-        TearDown();
+        char after[64];
+        std::snprintf(after, sizeof after, "%d %d %d %d %d/%d %d %s", c.ScrollOffset, c.MarkerOffset, c.LinkIndex,
+                      state.XZoom, c.YZoomStep, c.YScale, state.CurrentChannel,
+                      port.Repaints.empty() ? "-" : port.Repaints.size() > 1 ? "twice" : port.Repaints[0] ? "e" : "n");
+        EXPECT_STREQ(after, r.after) << r.command << " from " << r.scroll << "/" << r.marker;
     }
     EXPECT_EQ(RunNavigationCommand(state, port, kCmdFastScroll), 0);
 }
