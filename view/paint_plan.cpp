@@ -151,7 +151,7 @@ void PlanNewestLine(const AppState& state, const DiagramView& view, PaintPlan& p
 }
 
 void PlanYAxis(const ChannelRecord& c, const DiagramView& view, PaintPlan& plan) {
-    static YAxisRows rows;  // GUI thread only; too large for a paint's stack frame to matter
+    YAxisRows rows;
     BuildYAxisRows(plan.Mapping, plan.Plot, view.BaseUnitX, c.YZoomStep, c.YScale, view.GridOn, rows);
     for (int r = 0; r < rows.Count; ++r) {
         const YAxisRow& row = rows.Rows[r];
