@@ -160,6 +160,10 @@ TEST_F(DiagramWindow, ClickPutsTheMarkerAndXPosShowsItsTime) {
     EXPECT_EQ(Field(kFieldMarkerTime)->text(), "X-Pos: 00:07/06.12.26");
     shell->window()->runCommand(kCmdShiftMarkerLeft);  // toolbar commands reach the diagram
     EXPECT_EQ(state.ChannelTable[0].MarkerOffset, 23);
+    QTest::mouseMove(&Diagram(), QPoint(Diagram().width() - 100, 200));
+    EXPECT_EQ(Diagram().cursor().hotSpot(), QPoint(15, 14));
+    QTest::mouseMove(&Diagram(), QPoint(10, 200));
+    EXPECT_EQ(Diagram().cursor().shape(), Qt::ArrowCursor);
 }
 
 TEST_F(DiagramWindow, RightHoldScrollsUntilReleaseAndHoldsTheTicksBack) {
