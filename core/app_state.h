@@ -87,6 +87,9 @@ struct AppState {
     // running (a notice raised inside a step may run nested ticks).
     int CycleBusy[kChannelCount];
 
+    // Record counts the hold-marker rule last saw while the marker was held.
+    int LastSeenRecordCount[kChannelCount];
+
     AnswerServiceState Answer;
 
     // Memory reserved at window creation: the four history areas and the six

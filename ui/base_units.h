@@ -1,6 +1,8 @@
-// The character width and line height that size the main window and the
-// status-bar fields, measured from the application font; tests inject fixed
-// values so that geometry does not depend on the fonts installed.
+// The character width and line height that size the main window, the
+// status-bar fields and the diagram's fit tests, derived from the font the
+// texts are drawn in (wider than it, as the classic dialog units were wider
+// than the GUI font); tests inject fixed values so that geometry does not
+// depend on the fonts installed.
 //
 // Threading: GUI thread only.
 #pragma once
@@ -8,8 +10,8 @@
 class QFont;
 
 struct BaseUnits {
-    int X;  // average character width (mean advance of the letters)
-    int Y;  // line height
+    int X;  // 8 / 5.5 of the font's average character width
+    int Y;  // 16 / 13 of its line height
 };
 
 BaseUnits MeasureBaseUnits(const QFont& font);

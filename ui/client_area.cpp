@@ -1,15 +1,13 @@
 #include "ui/client_area.h"
 
-#include <QPainter>
 #include <QResizeEvent>
 #include <QToolBar>
 
-#include "core/app_state.h"
-#include "view/toolbar_rules.h"
 #include "ui/status_bar_widget.h"
+#include "ui/view/diagram_widget.h"
 
-ClientArea::ClientArea(AppState& state, PlatformPort& port, QWidget* parent)
-    : QWidget(parent), state_(state), port_(port) {
+ClientArea::ClientArea(AppState& state, PlatformPort& port, BaseUnits units, QWidget* parent)
+    : QWidget(parent), diagram_(new DiagramWidget(state, port, units, this)) {
     setObjectName(QStringLiteral("clientArea"));
     // A light-grey window background (192, 192, 192).
     QPalette pal = palette();
@@ -31,6 +29,8 @@ void ClientArea::setStatusBar(StatusBarWidget* statusBar) {
 void ClientArea::layoutControls() {
     const int w = width();
     const int h = height();
+    diagram_->setGeometry(0, 0, w, h);
+    diagram_->lower();
     if (toolBar_ != nullptr) {
         toolBar_->setGeometry(0, 0, w, toolBar_->sizeHint().height());
     }
@@ -44,11 +44,5 @@ void ClientArea::layoutControls() {
 void ClientArea::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     layoutControls();
-    update();
-}
-
-void ClientArea::paintEvent(QPaintEvent* event) {
-    (void)event;
-    UpdateToolbarButtons(state_, port_);
-    // Not yet: the diagram of CurrentChannel is drawn here (view/ui).
+    diagram_->update();
 }

@@ -7,6 +7,7 @@
 
 #include "ui/client_area.h"
 #include "ui/main_window.h"
+#include "ui/view/diagram_widget.h"
 
 namespace {
 
@@ -64,7 +65,7 @@ void GuiShell::tell(const char* text, const char* caption, BoxIcon icon) {
 
 void GuiShell::repaint(bool erase) {
     (void)erase;  // the client area always paints its whole background
-    if (window_) window_->clientArea()->update();
+    if (window_) window_->clientArea()->diagram()->update();
 }
 
 void GuiShell::setStatusText(int field, const char* text) {
@@ -95,6 +96,7 @@ void GuiShell::createWindow() {
     window_ = std::make_unique<MainWindow>(state_, *this, units_);
     window_->onShutdown = [this] { ShutdownSequence(session_, state_, *this, *this); };
     window_->requestImmediateCall = [this] { timers_.requestImmediateCall(); };
+    window_->clientArea()->diagram()->holdTicks = [this](bool on) { timers_.hold(on); };
 }
 
 void GuiShell::createToolbar() {

@@ -10,6 +10,7 @@
 
 #include "core/app_state.h"
 #include "core/program_names.h"
+#include "view/diagram_navigation.h"
 #include "view/toolbar_rules.h"
 #include "ui/client_area.h"
 #include "ui/status_bar_widget.h"
@@ -31,7 +32,7 @@ MainWindow::MainWindow(AppState& state, PlatformPort& port, BaseUnits units, QWi
     setObjectName(QString::fromLatin1(kMainCaption));
     setWindowTitle(QStringLiteral("Linkscope"));
     createMenus();
-    client_ = new ClientArea(state, port, this);
+    client_ = new ClientArea(state, port, units, this);
     setCentralWidget(client_);
     resize(kWindowWidthUnits * units.X, kWindowHeightUnits * units.Y);
 }
@@ -175,9 +176,10 @@ void MainWindow::runCommand(int commandId) {
         case kCmdGraphicsSettings:    // not yet: graphics settings dialog
             break;
         default:
-            // Not yet: diagram navigation (40001, 40003, 40006-40013,
-            // 40016, 40018, 40019). The check buttons only change their own
-            // state, which the diagram reads; every other id does nothing.
+            // Diagram navigation. The check buttons 40015 and 40020 only
+            // change their own state, which the diagram reads; every other
+            // id does nothing.
+            RunNavigationCommand(state_, port_, commandId);
             break;
     }
 }

@@ -6,8 +6,20 @@ TickTimers::TickTimers(AppState& state, PlatformPort& port, QObject* parent)
     : QObject(parent), state_(state), port_(port) {
     minute_.setTimerType(Qt::PreciseTimer);
     second_.setTimerType(Qt::PreciseTimer);
-    connect(&minute_, &QTimer::timeout, this, [this] { OnMinuteTimer(state_, port_, 0); });
-    connect(&second_, &QTimer::timeout, this, [this] { OnSecondTimer(state_, port_); });
+    connect(&minute_, &QTimer::timeout, this, [this] {
+        if (held_) {
+            minuteDue_ = true;
+            return;
+        }
+        OnMinuteTimer(state_, port_, 0);
+    });
+    connect(&second_, &QTimer::timeout, this, [this] {
+        if (held_) {
+            secondDue_ = true;
+            return;
+        }
+        OnSecondTimer(state_, port_);
+    });
 }
 
 int TickTimers::start(int id, int periodMs) {
@@ -29,4 +41,15 @@ bool TickTimers::isActive(int id) const {
 void TickTimers::requestImmediateCall() {
     QMetaObject::invokeMethod(
         this, [this] { OnMinuteTimer(state_, port_, 1); }, Qt::QueuedConnection);
+}
+
+void TickTimers::hold(bool on) {
+    held_ = on;
+    if (on) return;
+    const bool minute = minuteDue_;
+    const bool second = secondDue_;
+    minuteDue_ = false;
+    secondDue_ = false;
+    if (minute) OnMinuteTimer(state_, port_, 0);
+    if (second) OnSecondTimer(state_, port_);
 }

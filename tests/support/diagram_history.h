@@ -1,0 +1,59 @@
+// Histories for the diagram's tests and benchmark: records written straight
+// into a channel's reserved area, with the view fields a loaded history
+// would have.
+#pragma once
+
+#include <cstdio>
+#include <functional>
+#include <random>
+
+#include "core/app_state.h"
+#include "history/history_series.h"
+#include "view/curve_memory.h"
+
+// Reserves the history areas and the point buffers; 0 on failure.
+inline int ReserveDiagramMemory(AppState& state) {
+    return ReserveHistoryMemory(state) && ReserveCurveMemory(state);
+}
+
+// `count` records of `links` links on `channel`; `fill` sets record i.
+inline void FillHistory(AppState& state, int channel, int count, int links,
+                        const std::function<void(int, HistoryRecord&)>& fill) {
+    CommitArea(state.HistoryArea[channel], static_cast<std::size_t>(count) * sizeof(HistoryRecord));
+    for (int i = 0; i < count; ++i) {
+        HistoryRecord& r = *HistorySlot(state, channel, i);
+        r = HistoryRecord{};
+        for (int l = 0; l < links; ++l) std::snprintf(r.Links[l].Name, sizeof r.Links[l].Name, "QX0L%d", l + 1);
+        r.Hour = i / 60 % 24;
+        r.Minute = i % 60;
+        r.Day = 6;
+        r.Month = 12;
+        r.Year = 26;
+        fill(i, r);
+    }
+    ChannelRecord& c = state.ChannelTable[channel];
+    c.RecordCount = count;
+    c.ReplyLineCount = links + 2;
+    c.ScrollStep = ScrollStepFor(count);
+    c.LinkIndex = 1;
+    c.YZoomStep = c.YZoomStep == 0 ? 1 : c.YZoomStep;
+    c.YScale = c.YScale == 0 ? 1 : c.YScale;
+    state.NextRecordIndex[channel] = count;
+}
+
+// Values of every link drifting at random (the same seed, the same history),
+// now and then every link state, a failed call included.
+inline void FillRandomHistory(AppState& state, int channel, int count, int links, unsigned seed) {
+    std::mt19937 rng(seed);
+    FillHistory(state, channel, count, links, [&](int, HistoryRecord& r) {
+        for (int l = 0; l < links; ++l) {
+            LinkSample& s = r.Links[l];
+            s.Qty = static_cast<int>(rng() % 256);
+            s.Tkby = static_cast<int>(rng() % 900);
+            s.Rkby = static_cast<int>(rng() % 900);
+            s.TxTim = static_cast<int>(rng() % 400);
+            s.RxTim = static_cast<int>(rng() % 400);
+            s.LinkState = static_cast<int>(rng() % 8);
+        }
+    });
+}

@@ -1,0 +1,367 @@
+// The diagram without a window: mapping and hit-testing, the Y axis, the
+// paint plan's title, curves, lines, strip and readouts, and navigation.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "core/app_state.h"
+#include "view/diagram_geometry.h"
+#include "view/diagram_navigation.h"
+#include "view/paint_plan.h"
+#include "view/toolbar_rules.h"
+#include "support/diagram_history.h"
+#include "support/fake_port.h"
+
+namespace {
+
+TEST(DiagramMapping, ScaleOriginAndLimits) {
+    struct Row { int w, h, ux, uy, lx, dx, ly, dy, right, top; };
+    const Row rows[] = {
+        // At the window's first size one logical unit is half a pixel.
+        {648, 480, 8, 16, 1, 32, 2, 437, 1186, 806},
+        {648, 480, 8, 16, 100, 81, 100, 391, 1186, 806},
+        {1280, 1000, 8, 16, 1296, 1311, 512, 458, 1240, 920},
+        {1280, 1000, 6, 13, 972, 1311, 416, 458, 930, 747},
+        {101, 103, 8, 16, 0, 31, 0, 61, 596, 10},
+    };
+    for (const Row& r : rows) {
+        const DiagramMapping m = SetupDiagramMapping(r.w, r.h, r.ux, r.uy);
+        const PlotRect plot = PlotRectFor(r.w, r.h);
+        EXPECT_EQ(m.ToDeviceX(r.lx), r.dx) << r.w;
+        EXPECT_EQ(m.ToDeviceY(r.ly), r.dy) << r.h;
+        EXPECT_EQ(LogicalRightEdge(m, plot), r.right) << r.w;
+        EXPECT_EQ(LogicalTop(m, plot), r.top) << r.h;
+        // The plot's left column and bottom row are logical 0 within a pixel.
+        EXPECT_LE(std::abs(m.ToDeviceX(0) - (plot.left + 1)), 1);
+        EXPECT_LE(std::abs(m.ToDeviceY(0) - (plot.bottom - 2)), 1);
+    }
+    // Wide operands neither overflow nor wrap.
+    const DiagramMapping m = SetupDiagramMapping(648, 480, 8, 16);
+    EXPECT_LT(m.ToDeviceY(0x7fffffffLL * 6), -2000000000);
+    EXPECT_EQ(MulDivRound(3, 1, 2), 2);
+    EXPECT_EQ(MulDivRound(-3, 1, 2), -2);
+    EXPECT_EQ(MulDivRound(5, 1, 0), 0);
+}
+
+// A click on the pixel where record k is drawn selects k, or, where several
+// records share a pixel column, a record drawn in that same column.
+TEST(DiagramMapping, ClickSelectsTheDrawnRecordAtEverySize) {
+    AppState state;
+    InitAppState(state);
+    FakePort port;
+    ChannelRecord& c = state.ChannelTable[0];
+    c.RecordCount = 20000;
+    for (int w = 120; w <= 2000; w += 37) {
+        for (int h : {160, 481, 1000}) {
+            for (int ux : {6, 8, 11}) {
+                const DiagramMapping m = SetupDiagramMapping(w, h, ux, 16);
+                const int right = LogicalRightEdge(m, PlotRectFor(w, h));
+                for (int zoom = 1; zoom <= 20; zoom += 3) {
+                    state.XZoom = zoom;
+                    c.ScrollOffset = zoom * 7;
+                    for (int k = 0; zoom * k < right; k += 1 + k / 50) {
+                        const int dx = m.ToDeviceX(zoom * k);
+                        ASSERT_EQ(PutMarkerAtClick(state, port, w, h, ux, 16, dx, h / 2), 1);
+                        const int chosen = c.RecordCount - 1 - c.MarkerOffset - c.ScrollOffset;
+                        ASSERT_EQ(m.ToDeviceX(zoom * chosen), dx) << w << "x" << h << " u" << ux << " z" << zoom;
+                        if (m.ToDeviceX(zoom) - m.ToDeviceX(0) >= 1 && m.ToDeviceX(zoom * (k + 1)) != dx &&
+                            (k == 0 || m.ToDeviceX(zoom * (k - 1)) != dx)) {
+                            ASSERT_EQ(chosen, k) << w << "x" << h << " u" << ux << " z" << zoom;
+                        }
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST(DiagramGeometry, PlotEdgesAndCursors) {
+    // Frame's left column and top row are outside; right column and bottom row inside.
+    struct Row { int x, y, in; };
+    const Row rows[] = {{30, 100, 0}, {31, 100, 1}, {624, 100, 1}, {625, 100, 0},
+                        {300, 60, 0}, {300, 61, 1}, {300, 439, 1}, {300, 440, 0}};
+    for (const Row& r : rows) EXPECT_EQ(IsInPlot(648, 480, r.x, r.y), r.in) << r.x << "," << r.y;
+    EXPECT_EQ(CursorAt(648, 480, 324, 100), kCursorScrollOlder);
+    EXPECT_EQ(CursorAt(648, 480, 325, 100), kCursorScrollNewer);
+    EXPECT_EQ(CursorAt(648, 480, 325, 20), kCursorArrow);
+}
+
+TEST(DiagramGeometry, YAxisRows) {
+    struct Row { int h, uy, zoom, scale, grid, count, labelled, grids; const char* first; const char* last; };
+    const Row rows[] = {
+        {480, 16, 1, 1, 1, 81, 41, 40, "  0", "800"},  // every second tick labelled
+        {480, 16, 2, 1, 1, 41, 41, 40, "  0", "400"},
+        {480, 16, 6, 10, 0, 14, 14, 0, "   0", "1300"},
+        {480, 16, 3, 10, 1, 27, 27, 26, "   0", "2600"},
+        // A tall window and a large line height: the table ends at tick 98.
+        {3000, 20, 1, 1, 1, 99, 50, 49, "  0", "980"},
+        {3000, 20, 1, 10, 0, 99, 50, 0, "   0", "9800"},
+    };
+    for (const Row& r : rows) {
+        YAxisRows axis;
+        BuildYAxisRows(SetupDiagramMapping(648, r.h, 8, r.uy), PlotRectFor(648, r.h), 8, r.zoom, r.scale, r.grid, axis);
+        ASSERT_EQ(axis.Count, r.count) << r.zoom << "/" << r.scale;
+        int labelled = 0, grids = 0;
+        std::string last;
+        for (int i = 0; i < axis.Count; ++i) {
+            labelled += axis.Rows[i].Labelled;
+            grids += axis.Rows[i].HasGrid && axis.Rows[i].Labelled;
+            if (axis.Rows[i].Labelled) last = axis.Rows[i].Label;
+        }
+        EXPECT_EQ(axis.Rows[0].Label, std::string(r.first));
+        EXPECT_EQ(last, r.last);
+        EXPECT_EQ(labelled * 100 + grids, r.labelled * 100 + r.grids);
+        // Labels stand d = trunc(2.5 u), 4 more for four digits, left of the plot.
+        EXPECT_NEAR(axis.Rows[1].LabelX, 30 - (r.scale == 1 ? 20 : 24), 1);
+    }
+}
+
+class DiagramPlan : public ::testing::Test {
+protected:
+    void SetUp() override {
+        InitAppState(state);
+        ASSERT_EQ(ReserveDiagramMemory(state), 1);
+        std::snprintf(state.ChannelTable[0].CallPath, kCallPathSize, "qx0tst-2 QX0VIA");
+        for (ChannelRecord& ch : state.ChannelTable) {
+            SetChannelViewDefaults(ch);
+            ch.YZoomStep = 1;
+        }
+    }
+    void TearDown() override {
+        ReleaseCurveMemory(state);
+        ReleaseHistoryMemory(state);
+    }
+    ChannelRecord& C() { return state.ChannelTable[0]; }
+    void Fill(int count) {
+        FillHistory(state, 0, count, 3, [](int i, HistoryRecord& r) {
+            for (LinkSample& s : r.Links) s = LinkSample{"", 5, 100 + i, 200, 30, 40, i % 7};
+            std::snprintf(r.Links[1].Name, sizeof r.Links[1].Name, "QX0DEF");
+        });
+    }
+    const PaintPlan& Plan(int w = 648, int h = 480) {
+        PrepareDiagramPaint(state, port);
+        BuildPaintPlan(state, DiagramView{w, h, 8, 16, 0, 1}, *plan);
+        return *plan;
+    }
+    std::string Texts(const PaintPlan& p) {
+        std::string all;
+        for (int i = 0; i < p.ItemCount; ++i) {
+            if (p.Items[i].Op == PlanOp::Text && p.Items[i].Text[0] != ' ') all += std::string(p.Items[i].Text) + "|";
+        }
+        return all;
+    }
+    int Count(const PaintPlan& p, PlanOp op) {
+        int n = 0;
+        for (int i = 0; i < p.ItemCount; ++i) n += p.Items[i].Op == op;
+        return n;
+    }
+
+    AppState state;
+    FakePort port;
+    std::unique_ptr<PaintPlan> plan = std::make_unique<PaintPlan>();
+};
+
+TEST_F(DiagramPlan, TitleTextsAndAnEmptyHistory) {
+    const PaintPlan& p = Plan();
+    EXPECT_EQ(Texts(p).substr(0, 12), "Channel 1: |");
+    EXPECT_EQ(Count(p, PlanOp::Line), 81);  // ticks only: no marker, no newest line
+    for (const char* text : p.Readouts) EXPECT_STREQ(text, "");
+    char title[kPlanTextSize];
+    Fill(3);
+    C().LinkIndex = 2;
+    BuildTitle(state, 0, title, sizeof title);
+    EXPECT_STREQ(title, "Channel 1: Digipeater QX0TST-2, Link to QX0DEF");
+    std::snprintf(C().CallPath, kCallPathSize, "abcdefghijklmnopqrstuvwxyz0123456789");
+    BuildTitle(state, 0, title, sizeof title);
+    EXPECT_STREQ(title, "Channel 1: Digipeater ABCDEFGHIJK, Link to QX0DEF");
+    C().RecordCount = 2000;  // records 3.. were never stored
+    BuildTitle(state, 0, title, sizeof title);
+    EXPECT_STREQ(title, "Channel 1: ");
+}
+
+TEST_F(DiagramPlan, ReadoutsAndLabelsAtTheMarker) {
+    FillHistory(state, 0, 30, 3, [](int i, HistoryRecord& r) {
+        r.Links[0] = LinkSample{"A", 255, 1234, 56, 9999, 9999, 1};
+        r.Hour = 23, r.Minute = 59, r.Day = 31, r.Month = 12, r.Year = i;
+    });
+    C().MarkerOffset = 21;
+    const PaintPlan& p = Plan();
+    EXPECT_STREQ(p.Readouts[0], "X-Pos: 23:59/31.12.08");
+    EXPECT_STREQ(p.Readouts[1], "T/Rkby: 1234/56 ");
+    EXPECT_STREQ(p.Readouts[2], "Qty: 255");
+    EXPECT_STREQ(p.Readouts[3], "Time: 9999/9999");
+    // Values above the top (1234, 9999): their labels are left out.
+    EXPECT_NE(Texts(p).find("Link to A|QTY|RKBY|<-Link Usage|"), std::string::npos) << Texts(p);
+    state.qty = 0;
+    state.time = 0;
+    state.bytes = 0;
+    const PaintPlan& off = Plan();
+    EXPECT_STREQ(off.Readouts[1], "T/Rkby:      ");
+    EXPECT_STREQ(off.Readouts[2], "Qty:  ");
+    EXPECT_STREQ(off.Readouts[3], "Time:        ");
+    EXPECT_EQ(Texts(off).find("QTY"), std::string::npos);
+    EXPECT_EQ(Count(off, PlanOp::Polyline), 0);
+}
+
+TEST_F(DiagramPlan, CurvePointsPileAtTheRightEdgeAndStopAtTheTop) {
+    FillHistory(state, 0, 200, 3, [](int i, HistoryRecord& r) {
+        r.Links[0].Qty = i == 5 ? 0x7fffffff : i;
+        r.Links[0].LinkState = 6;
+    });
+    C().YZoomStep = 6;
+    state.XZoom = 20;
+    const DiagramMapping m = SetupDiagramMapping(648, 480, 8, 16);
+    const PlotRect plot = PlotRectFor(648, 480);
+    ASSERT_EQ(BuildCurvePoints(state, 0, m, plot), 200);
+    const CurvePoint* qty = CurveSeriesPoints(state, kSeriesQty);
+    EXPECT_EQ(qty[3].X, 60);
+    EXPECT_EQ(qty[3].Y, 18);
+    EXPECT_EQ(qty[5].Y, 806);
+    EXPECT_EQ(qty[199].X, 1186);
+    EXPECT_EQ(CurveSeriesPoints(state, kSeriesState)[7].Y, 6);
+    C().ScrollOffset = 190;
+    EXPECT_EQ(BuildCurvePoints(state, 0, m, plot), 10);
+    FinishDiagramPaint(state);
+    EXPECT_FALSE(IsCommitted(state.CurvePoints[0], 0));
+}
+
+TEST_F(DiagramPlan, UsageStripAndLinkUsageLabel) {
+    Fill(8);
+    state.XZoom = 20;
+    const PaintPlan& p = Plan();
+    // States 0..6, 0: every class differs from the one before, so seven runs;
+    // the last point's own class is never shown.
+    ASSERT_EQ(p.BarCount, 7);
+    EXPECT_EQ(p.Bars[0].Left, p.Mapping.ToDeviceX(0));
+    EXPECT_EQ(p.Bars[0].Bottom - p.Bars[0].Top, 5);  // 12 logical units
+    EXPECT_NE(Texts(p).find("<-Link Usage|"), std::string::npos);
+    // Near the right edge the label ends at the line, below the strip.
+    Fill(400);
+    const PaintPlan& q = Plan();
+    for (int i = 0; i < q.ItemCount; ++i) {
+        if (std::string(q.Items[i].Text) != "<-Link Usage") continue;
+        EXPECT_EQ(q.Items[i].Align, kAlignRightTop);
+        EXPECT_EQ(q.Items[i].X0, q.Plot.right - 1);
+        EXPECT_EQ(q.Items[i].Y0, q.Mapping.ToDeviceY(806 - 10));
+    }
+    Fill(1);
+    EXPECT_EQ(Plan().BarCount, 0);
+}
+
+TEST_F(DiagramPlan, ClampAndHoldMarkerBeforeThePaint) {
+    Fill(10);
+    C().ReplyLineCount = 4;
+    C().LinkIndex = 3;
+    C().MarkerOffset = 2;
+    Plan();
+    EXPECT_EQ(C().LinkIndex, 2);
+    // Records added while the marker is not held: it keeps its distance from the newest.
+    Fill(12);
+    C().ReplyLineCount = 4;
+    Plan();
+    EXPECT_EQ(C().MarkerOffset, 2);
+    // The first paint with the marker held after that moves it one record older...
+    port.Checked[kCmdHoldMarker] = 1;
+    Plan();
+    Plan();
+    EXPECT_EQ(C().MarkerOffset, 3);
+    // ...and then a new record leaves it on its record.
+    Fill(13);
+    Plan();
+    EXPECT_EQ(C().MarkerOffset, 4);
+}
+
+// Before: records, scroll offset (step 24), marker, link, reply lines, XZoom,
+// Y zoom step and scale, channel, hold-marker button. After, as one line:
+// "scroll marker link XZoom step/scale channel repaint" (- none, n without
+// erase, e with erase).
+TEST_F(DiagramPlan, NavigationCommands) {
+    struct Row { int command, records, scroll, marker, link, lines, xzoom, ystep, yscale, channel, hold; const char* after; };
+    const Row rows[] = {
+        {kCmdShiftDiagramLeft, 30, 0, 0, 1, 5, 10, 1, 1, 0, 0, "24 0 1 10 1/1 0 n"},
+        {kCmdShiftDiagramLeft, 30, 24, 0, 1, 5, 10, 1, 1, 0, 0, "24 0 1 10 1/1 0 -"},  // 48 >= 29
+        {kCmdShiftDiagramLeft, 30, 0, 20, 1, 5, 10, 1, 1, 0, 0, "24 5 1 10 1/1 0 n"},  // pushed along
+        {kCmdShiftDiagramLeft, 30, 0, 27, 1, 5, 10, 1, 1, 0, 1, "24 3 1 10 1/1 0 n"},  // held on screen
+        {kCmdShiftDiagramRight, 30, 10, 0, 1, 5, 10, 1, 1, 0, 0, "10 0 1 10 1/1 0 -"},  // all or nothing
+        {kCmdShiftDiagramRight, 30, 24, 1, 1, 5, 10, 1, 1, 0, 1, "0 25 1 10 1/1 0 n"},
+        {kCmdShiftDiagramLeft, 0, 0, 0, 1, 0, 10, 1, 1, 0, 0, "0 0 1 10 1/1 0 -"},
+        {kCmdShiftMarkerLeft, 30, 24, 5, 1, 5, 10, 1, 1, 0, 0, "24 5 1 10 1/1 0 -"},
+        {kCmdShiftMarkerLeft, 30, 0, 5, 1, 5, 10, 1, 1, 0, 0, "0 6 1 10 1/1 0 n"},
+        {kCmdShiftMarkerRight, 30, 0, 0, 1, 5, 10, 1, 1, 0, 0, "0 0 1 10 1/1 0 -"},
+        {kCmdExpandXAxis, 30, 0, 0, 1, 5, 20, 1, 1, 0, 0, "0 0 1 20 1/1 0 -"},
+        {kCmdShrinkXAxis, 30, 0, 0, 1, 5, 1, 1, 1, 0, 0, "0 0 1 1 1/1 0 -"},
+        {kCmdExpandXAxis, 30, 0, 0, 1, 5, 10, 1, 1, 0, 0, "0 0 1 11 1/1 0 n"},
+        {kCmdExpandYAxis, 30, 0, 0, 1, 5, 10, 6, 10, 0, 0, "0 0 1 10 1/1 0 e"},
+        {kCmdShrinkYAxis, 30, 0, 0, 1, 5, 10, 1, 1, 0, 0, "0 0 1 10 6/10 0 e"},
+        {kCmdExpandYAxis, 30, 0, 0, 1, 5, 10, 6, 1, 0, 0, "0 0 1 10 1/1 0 e"},
+        {kCmdNextLink, 30, 0, 0, 2, 5, 10, 1, 1, 0, 0, "0 0 3 10 1/1 0 e"},
+        {kCmdNextLink, 30, 0, 0, 3, 5, 10, 1, 1, 0, 0, "0 0 3 10 1/1 0 -"},
+        {kCmdNextLink, 30, 0, 0, 1, 2, 10, 1, 1, 0, 0, "0 0 1 10 1/1 0 -"},
+        {kCmdPreviousLink, 30, 0, 0, 1, 5, 10, 1, 1, 0, 0, "0 0 1 10 1/1 0 -"},
+        {kCmdPreviousDigipeater, 30, 0, 0, 1, 5, 10, 1, 1, 0, 0, "0 0 1 10 1/1 0 -"},
+        {kCmdNextDigipeater, 30, 0, 0, 1, 5, 10, 1, 1, 0, 0, "0 0 1 10 1/1 1 e"},
+        {kCmdNextDigipeater, 30, 0, 0, 1, 5, 10, 1, 1, 3, 0, "0 0 1 10 1/1 3 -"},
+        {kCmdGrid, 30, 0, 0, 1, 5, 10, 1, 1, 0, 0, "0 0 1 10 1/1 0 n"},
+    };
+    for (const Row& r : rows) {
+        for (ChannelRecord& ch : state.ChannelTable) {
+            ch = ChannelRecord{};
+            ch.RecordCount = r.records, ch.ScrollOffset = r.scroll, ch.ScrollStep = 24, ch.MarkerOffset = r.marker;
+            ch.LinkIndex = r.link, ch.ReplyLineCount = r.lines, ch.YZoomStep = r.ystep, ch.YScale = r.yscale;
+        }
+        state.XZoom = r.xzoom;
+        state.CurrentChannel = r.channel;
+        port = FakePort{};
+        port.Checked[kCmdHoldMarker] = r.hold;
+        EXPECT_EQ(RunNavigationCommand(state, port, r.command), 1);
+        const ChannelRecord& c = state.ChannelTable[r.channel];
+        char after[64];
+        std::snprintf(after, sizeof after, "%d %d %d %d %d/%d %d %s", c.ScrollOffset, c.MarkerOffset, c.LinkIndex,
+                      state.XZoom, c.YZoomStep, c.YScale, state.CurrentChannel,
+                      port.Repaints.empty() ? "-" : port.Repaints.size() > 1 ? "twice" : port.Repaints[0] ? "e" : "n");
+        EXPECT_STREQ(after, r.after) << r.command << " from " << r.scroll << "/" << r.marker;
+    }
+    EXPECT_EQ(RunNavigationCommand(state, port, kCmdFastScroll), 0);
+}
+
+TEST_F(DiagramPlan, YZoomForAllChannelsOnlyWithOneYZoom) {
+    state.one_yzoom = 1;
+    RunNavigationCommand(state, port, kCmdShrinkYAxis);
+    for (const ChannelRecord& ch : state.ChannelTable) EXPECT_EQ(ch.YZoomStep * 100 + ch.YScale, 610);
+    EXPECT_EQ(port.Status[kFieldYZoom], "YZoom: 0,6");
+    state.ChannelTable[1].YZoomStep = 3;
+    RunNavigationCommand(state, port, kCmdNextDigipeater);
+    EXPECT_EQ(state.ChannelTable[0].YZoomStep, 6);
+    EXPECT_EQ(port.Status[kFieldYZoom], "YZoom: 0,3");
+}
+
+TEST_F(DiagramPlan, ClickAndRightHold) {
+    EXPECT_EQ(PutMarkerAtClick(state, port, 648, 480, 8, 16, 300, 200), 0);  // empty history
+    Fill(30);
+    C().ScrollOffset = 4;
+    EXPECT_EQ(PutMarkerAtClick(state, port, 648, 480, 8, 16, 620, 200), 1);
+    EXPECT_EQ(C().MarkerOffset, 0);  // right of the newest
+    EXPECT_EQ(PutMarkerAtClick(state, port, 648, 480, 8, 16, 31, 200), 1);
+    EXPECT_EQ(C().MarkerOffset, 25);  // the left edge
+    EXPECT_EQ(PutMarkerAtClick(state, port, 648, 480, 8, 16, 20, 200), 0);
+
+    // 30 records, step 24: the shift goes to 24, right-button scrolling on by 4 to 28.
+    C().ScrollOffset = 0;
+    RunNavigationCommand(state, port, kCmdShiftDiagramLeft);
+    RightHold hold;
+    EXPECT_EQ(BeginRightHold(state, port, 648, 480, 10, 200, hold), 0);
+    ASSERT_EQ(BeginRightHold(state, port, 648, 480, 500, 200, hold), 1);
+    EXPECT_EQ(RightHoldStep(state, port, hold), 1);
+    EXPECT_EQ(RightHoldStep(state, port, hold), 0);
+    EXPECT_EQ(C().ScrollOffset, 28);
+    EndRightHold(state, hold);
+    EXPECT_EQ(C().ScrollStep, 24);
+    port.Checked[kCmdFastScroll] = 1;
+    ASSERT_EQ(BeginRightHold(state, port, 648, 480, 324, 200, hold), 1);
+    EXPECT_EQ(C().ScrollStep, 40);
+    EXPECT_EQ(RightHoldStep(state, port, hold), 0);  // 28 - 40 < 0: refused
+    EndRightHold(state, hold);
+}
+
+}  // namespace

@@ -1,0 +1,88 @@
+// Where the diagram sits in the client area and its logical coordinate
+// system: the plot rectangle, the one mapping between logical units and
+// device pixels that painting and mouse hit-testing share, the plot's
+// logical limits, the Y-axis rows and the cursor choice.
+//
+// The mapping rounds as the classic GDI conversions do (multiply, then
+// divide rounding to nearest, wide intermediates), in both directions, so
+// that a click on a drawn record lands on that record.
+//
+// Threading: GUI thread only (plain values, no state).
+#pragma once
+
+#include <cstdint>
+
+// Device pixels, client coordinates, y downwards; right and bottom exclusive.
+struct PlotRect {
+    int left;
+    int top;
+    int right;
+    int bottom;
+};
+
+// The client rectangle inset by the plot margins (30, 60, 23, 40).
+PlotRect PlotRectFor(int clientWidth, int clientHeight);
+
+// Logical (x, y), y upwards, origin just inside the plot's bottom-left
+// corner; the scale follows the client size.
+struct DiagramMapping {
+    std::int64_t WindowExtX;    // 81 x BaseUnitX
+    std::int64_t WindowExtY;    // 32 x BaseUnitY
+    std::int64_t ViewportExtX;  // ClientWidth / 2
+    std::int64_t ViewportExtY;  // -(ClientHeight / 2)
+    std::int64_t OriginX;       // 31
+    std::int64_t OriginY;       // ClientHeight - 42
+
+    int ToDeviceX(std::int64_t logicalX) const;
+    int ToDeviceY(std::int64_t logicalY) const;
+    int ToLogicalX(std::int64_t deviceX) const;
+    int ToLogicalY(std::int64_t deviceY) const;
+};
+
+DiagramMapping SetupDiagramMapping(int clientWidth, int clientHeight, int baseUnitX, int baseUnitY);
+
+// a x b / c rounded to nearest, halves away from zero; 0 when c is 0; the
+// result saturates at the 32-bit range.
+int MulDivRound(std::int64_t a, std::int64_t b, std::int64_t c);
+
+// The logical x of device x plot.right - 1, and the logical y of device y
+// plot.top.
+int LogicalRightEdge(const DiagramMapping& mapping, const PlotRect& plot);
+int LogicalTop(const DiagramMapping& mapping, const PlotRect& plot);
+
+// Strictly inside the plot margins: x > 30, x < width - 23, y > 60,
+// y < height - 40.
+int IsInPlot(int clientWidth, int clientHeight, int x, int y);
+
+constexpr int kCursorScrollNewer = 104;  // right half: scrolling shows newer records
+constexpr int kCursorScrollOlder = 105;  // left half (x at most width / 2)
+constexpr int kCursorArrow = 0;          // outside the plot
+int ChooseCursor(int clientWidth, int x);
+// The cursor a mouse move sets: 104/105 inside the plot, else the arrow.
+int CursorAt(int clientWidth, int clientHeight, int x, int y);
+
+// One row of the Y axis in device pixels: tick from (TickLeft, Y) to
+// (TickRight, Y); label (when Labelled) left/top aligned at (LabelX, LabelY);
+// a dotted grid line from GridLeft to GridRight when the grid is on and the
+// row is labelled and not the zero line.
+constexpr int kYTickCount = 99;
+constexpr int kYLabelSize = 8;
+struct YAxisRow {
+    int Index;  // tick i stands for 10 x i x YScale
+    int Y;
+    int TickLeft, TickRight;
+    int Labelled;
+    int HasGrid;
+    int GridLeft, GridRight;
+    int LabelX, LabelY;
+    char Label[kYLabelSize];  // "  0", " 20" ... or "   0", " 100" ...
+};
+struct YAxisRows {
+    YAxisRow Rows[kYTickCount];
+    int Count;
+};
+
+// Tick rows up to the logical top (at most 99). `gridOn` is the grid
+// button's check state.
+void BuildYAxisRows(const DiagramMapping& mapping, const PlotRect& plot, int baseUnitX,
+                    int yZoomStep, int yScale, int gridOn, YAxisRows& out);

@@ -1,0 +1,179 @@
+#include "view/diagram_navigation.h"
+
+#include "core/platform_port.h"
+#include "view/diagram_geometry.h"
+#include "view/status_texts.h"
+#include "view/toolbar_rules.h"
+
+namespace {
+
+constexpr bool kErase = true;
+constexpr bool kNoErase = false;
+
+void YZoomFollowUp(AppState& state, PlatformPort& port) {
+    const ChannelRecord& c = state.ChannelTable[state.CurrentChannel];
+    if (state.one_yzoom == 1) ApplyYZoomToAll(state, c.YZoomStep, c.YScale);
+    ShowYZoom(port, c.YZoomStep, c.YScale);
+    port.repaint(kErase);
+}
+
+void SwitchChannel(AppState& state, PlatformPort& port, int channel) {
+    state.CurrentChannel = channel;
+    const ChannelRecord& c = state.ChannelTable[channel];
+    ShowYZoom(port, c.YZoomStep, c.YScale);
+    port.repaint(kErase);
+}
+
+}  // namespace
+
+int ShiftDiagramLeft(AppState& state, PlatformPort& port, int channel) {
+    ChannelRecord& c = state.ChannelTable[channel];
+    const long long n = static_cast<long long>(c.ScrollOffset) + c.ScrollStep;
+    if (n >= static_cast<long long>(c.RecordCount) - 1) return 0;
+    c.ScrollOffset = static_cast<int>(n);
+    if (port.isButtonChecked(kCmdHoldMarker) && c.MarkerOffset - c.ScrollStep >= 0) c.MarkerOffset -= c.ScrollStep;
+    if (c.MarkerOffset > c.RecordCount - c.ScrollOffset - 1) c.MarkerOffset = c.RecordCount - c.ScrollOffset - 1;
+    port.repaint(kNoErase);
+    return 1;
+}
+
+int ShiftDiagramRight(AppState& state, PlatformPort& port, int channel) {
+    ChannelRecord& c = state.ChannelTable[channel];
+    const long long n = static_cast<long long>(c.ScrollOffset) - c.ScrollStep;
+    if (n < 0) return 0;
+    c.ScrollOffset = static_cast<int>(n);
+    if (port.isButtonChecked(kCmdHoldMarker)) c.MarkerOffset += c.ScrollStep;
+    port.repaint(kNoErase);
+    return 1;
+}
+
+void ApplyYZoomToAll(AppState& state, int yZoomStep, int yScale) {
+    for (ChannelRecord& c : state.ChannelTable) {
+        c.YZoomStep = yZoomStep;
+        c.YScale = yScale;
+    }
+}
+
+int RunNavigationCommand(AppState& state, PlatformPort& port, int commandId) {
+    const int channel = state.CurrentChannel;
+    ChannelRecord& c = state.ChannelTable[channel];
+    switch (commandId) {
+        case kCmdPreviousLink:
+            if (c.LinkIndex >= 2) {
+                --c.LinkIndex;
+                port.repaint(kErase);
+            }
+            return 1;
+        case kCmdNextLink:
+            if (c.ReplyLineCount > 2 && c.LinkIndex + 2 < c.ReplyLineCount) {
+                ++c.LinkIndex;
+                port.repaint(kErase);
+            }
+            return 1;
+        case kCmdExpandYAxis:
+            if (c.YZoomStep < 6) {
+                ++c.YZoomStep;
+            } else {
+                c.YZoomStep = 1;
+                c.YScale = c.YScale / 10 < 1 ? 1 : c.YScale / 10;
+            }
+            YZoomFollowUp(state, port);
+            return 1;
+        case kCmdShrinkYAxis:
+            if (c.YZoomStep > 1) {
+                --c.YZoomStep;
+            } else {
+                c.YZoomStep = 6;
+                c.YScale = c.YScale * 10 > 10 ? 10 : c.YScale * 10;
+            }
+            YZoomFollowUp(state, port);
+            return 1;
+        case kCmdShiftMarkerLeft:
+            if (c.MarkerOffset < c.RecordCount - c.ScrollOffset - 1) {
+                ++c.MarkerOffset;
+                port.repaint(kNoErase);
+            }
+            return 1;
+        case kCmdShiftMarkerRight:
+            if (c.MarkerOffset > 0) {
+                --c.MarkerOffset;
+                port.repaint(kNoErase);
+            }
+            return 1;
+        case kCmdShrinkXAxis:
+        case kCmdExpandXAxis: {
+            const int zoom = state.XZoom + (commandId == kCmdExpandXAxis ? 1 : -1);
+            if (zoom >= 1 && zoom <= kMaxXZoom) {
+                state.XZoom = zoom;
+                ShowXZoom(port, zoom);
+                port.repaint(kNoErase);
+            }
+            return 1;
+        }
+        case kCmdShiftDiagramLeft:
+            ShiftDiagramLeft(state, port, channel);
+            return 1;
+        case kCmdShiftDiagramRight:
+            ShiftDiagramRight(state, port, channel);
+            return 1;
+        case kCmdGrid:
+            port.repaint(kNoErase);
+            return 1;
+        case kCmdPreviousDigipeater:
+            if (channel > 0) SwitchChannel(state, port, channel - 1);
+            return 1;
+        case kCmdNextDigipeater:
+            if (channel < kChannelCount - 1) SwitchChannel(state, port, channel + 1);
+            return 1;
+        default:
+            return 0;
+    }
+}
+
+int PutMarkerAtClick(AppState& state, PlatformPort& port, int clientWidth, int clientHeight, int baseUnitX,
+                     int baseUnitY, int x, int y) {
+    ChannelRecord& c = state.ChannelTable[state.CurrentChannel];
+    if (!IsInPlot(clientWidth, clientHeight, x, y) || c.RecordCount <= 0 || state.XZoom <= 0) return 0;
+    const DiagramMapping mapping = SetupDiagramMapping(clientWidth, clientHeight, baseUnitX, baseUnitY);
+    const long long xL = mapping.ToLogicalX(x);
+    long long k = xL / state.XZoom;
+    // Where records lie closer than a pixel, rounding can point one column
+    // off: settle on the newest record drawn at or left of the click.
+    if (k >= 0) {
+        while (mapping.ToDeviceX((k + 1) * state.XZoom) <= x && k < c.RecordCount) ++k;
+        while (k > 0 && mapping.ToDeviceX(k * state.XZoom) > x) --k;
+    }
+    long long offset = static_cast<long long>(c.RecordCount) - 1 - c.ScrollOffset - k;
+    if (offset <= 0) offset = 0;
+    if (offset >= static_cast<long long>(c.RecordCount) - c.ScrollOffset - 1) {
+        offset = static_cast<long long>(c.RecordCount) - c.ScrollOffset - 1;
+    }
+    c.MarkerOffset = static_cast<int>(offset);
+    port.repaint(kNoErase);
+    return 1;
+}
+
+int BeginRightHold(AppState& state, PlatformPort& port, int clientWidth, int clientHeight, int x, int y,
+                   RightHold& hold) {
+    hold = RightHold{};
+    if (!IsInPlot(clientWidth, clientHeight, x, y)) return 0;
+    hold.Active = 1;
+    hold.Newer = x > clientWidth / 2;
+    hold.Channel = state.CurrentChannel;
+    ChannelRecord& c = state.ChannelTable[hold.Channel];
+    hold.SavedStep = c.ScrollStep;
+    c.ScrollStep = port.isButtonChecked(kCmdFastScroll) ? kFastScrollStep : kSlowScrollStep;
+    return 1;
+}
+
+int RightHoldStep(AppState& state, PlatformPort& port, const RightHold& hold) {
+    if (!hold.Active) return 0;
+    return hold.Newer ? ShiftDiagramLeft(state, port, state.CurrentChannel)
+                      : ShiftDiagramRight(state, port, state.CurrentChannel);
+}
+
+void EndRightHold(AppState& state, RightHold& hold) {
+    if (!hold.Active) return;
+    state.ChannelTable[hold.Channel].ScrollStep = hold.SavedStep;
+    hold.Active = 0;
+}
