@@ -1,0 +1,206 @@
+// The channel dialog's edit rules and displays, without a window: the field
+// checks over their edge cases, the accept step that keeps invalid entries
+// out of memory, the grid texts and the reply box.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "acquisition/answer_text.h"
+#include "core/app_state.h"
+#include "settings/channel_edit.h"
+#include "settings/interval_edit.h"
+#include "view/channel_dialog_texts.h"
+#include "view/display_switches.h"
+#include "support/fake_port.h"
+
+namespace {
+
+struct CheckRow {
+    const char* Typed;
+    int Valid;
+    const char* Stored;  // the text after the check
+};
+
+TEST(ChannelEdit, DestinationRules) {
+    const CheckRow rows[] = {
+        {"", 1, ""},
+        {"   ", 1, ""},
+        {"  DB0ABC   DB0XYZ-2  ", 1, "DB0ABC DB0XYZ-2"},
+        {"db0abc-15", 1, "db0abc-15"},   // lower case kept, digits after 1..9
+        {"DB0ABC-0", 0, "DB0ABC-0"},
+        {"DB0ABC-A", 0, "DB0ABC-A"},
+        {"DB0ABC-", 0, "DB0ABC-"},
+        {"DB0ABC -1", 0, "DB0ABC -1"},   // a blank before "-"
+        {"-1DB0", 1, "-1DB0"},           // only the character after "-" counts
+        {"DB0ABC/P", 0, "DB0ABC/P"},
+        {"DB0\xE4", 0, "DB0\xE4"},
+    };
+    for (const CheckRow& row : rows) {
+        SCOPED_TRACE(row.Typed);
+        char text[kCallPathEditChars + 1];
+        std::snprintf(text, sizeof text, "%s", row.Typed);
+        EXPECT_EQ(CheckDestinationCall(text, static_cast<int>(std::strlen(text))), row.Valid);
+        EXPECT_STREQ(text, row.Stored);
+    }
+}
+
+TEST(ChannelEdit, MycallRules) {
+    const CheckRow rows[] = {
+        {"", 1, ""},         {"  ", 1, ""},           {"DL1ABC-7  ", 1, "DL1ABC-7"},
+        {"dl1abc", 1, "dl1abc"}, {"DL1 ABC", 0, "DL1 ABC"}, {" DL1ABC", 0, " DL1ABC"},
+        {"DL1ABC/P", 0, "DL1ABC/P"},
+    };
+    for (const CheckRow& row : rows) {
+        SCOPED_TRACE(row.Typed);
+        char text[kMycallEditChars + 8];
+        std::snprintf(text, sizeof text, "%s", row.Typed);
+        EXPECT_EQ(CheckMycall(text, static_cast<int>(std::strlen(text))), row.Valid);
+        EXPECT_STREQ(text, row.Stored);
+    }
+}
+
+// An invalid entry never reaches memory: what was valid before stays, so it
+// is what is called and saved.
+TEST(ChannelEdit, AcceptKeepsTheLastValidValues) {
+    AppState state;
+    InitAppState(state);
+    struct Row {
+        const char* Mycall;
+        const char* Path;
+        int Accepted;
+        const char* Why;
+        const char* MycallAfter;
+        const char* PathAfter;
+        int RufAktivAfter;
+    };
+    const Row rows[] = {
+        {"DL1ABC ", " DB0ABC  DB0XYZ ", 1, nullptr, "DL1ABC", "DB0ABC DB0XYZ", 1},
+        {"DL1 X", "DB0NEW", 0, kInvalidMycallText, "DL1ABC", "DB0ABC DB0XYZ", 1},
+        {"DL2XYZ", "DB0-0", 0, kInvalidDestinationText, "DL2XYZ", "DB0ABC DB0XYZ", 1},
+        {"", "", 1, nullptr, "", "", 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.Mycall);
+        ChannelEdit edit{};
+        std::snprintf(edit.Mycall, sizeof edit.Mycall, "%s", row.Mycall);
+        std::snprintf(edit.CallPath, sizeof edit.CallPath, "%s", row.Path);
+        const char* why = "unset";
+        EXPECT_EQ(AcceptChannelFields(state, 2, edit, &why), row.Accepted);
+        EXPECT_EQ(why, row.Why);
+        EXPECT_STREQ(state.Mycall, row.MycallAfter);
+        EXPECT_STREQ(state.ChannelTable[2].CallPath, row.PathAfter);
+        EXPECT_EQ(state.ChannelTable[2].RufAktiv, row.RufAktivAfter);
+    }
+    EXPECT_STREQ(ConnectRefusal(state, 2), kNoDestinationText);
+    std::snprintf(state.ChannelTable[2].CallPath, kCallPathSize, "DB0ABC");
+    state.ChannelTable[2].RufAktiv = 1;
+    EXPECT_STREQ(ConnectRefusal(state, 2), kNoMycallText);
+    std::snprintf(state.Mycall, kMycallSize, "DL1ABC");
+    EXPECT_EQ(ConnectRefusal(state, 2), nullptr);
+}
+
+TEST(ChannelDialogTexts, GridHeadersOfAllStatesAndPaddedTimes) {
+    const char* expected[12] = {"Ch3 disc.", "Ch3 Call", "Ch3 Call", "Ch3 con.", "Ch3 con.", "Ch3 Data",
+                                "old",       "Ch3 Tout", "Ch3 Err.", "old",      "old",      "old"};
+    for (int s = 0; s < 12; ++s) {
+        char text[kGridTextSize] = "old";
+        GridHeaderText(2, s, text, sizeof text);
+        EXPECT_STREQ(text, expected[s]) << s;
+    }
+    ChannelRecord c{};
+    c.LastHour = 7, c.LastMin = 5, c.PrevHour = 23, c.PrevMin = 0;
+    c.LastConDay = 1, c.LastConMonth = 2, c.LastConYear = 3;
+    GridTimes times;
+    MakeGridTimes(c, times);
+    EXPECT_STREQ(times.LastCall, "07:05");
+    EXPECT_STREQ(times.BeforeLast, "23:00");
+    EXPECT_STREQ(times.Date, "01.02.03");
+}
+
+TEST(ChannelDialogTexts, ReplyBoxBlanksFromThePromptAndCutsEachGroup) {
+    ChannelRecord c{};
+    std::snprintf(c.ReplyLines[0], kReplySlotSize, "=>\r\n");
+    std::snprintf(c.ReplyLines[1], kReplySlotSize, "left from before\r\n");
+    char text[kReplyTextSize];
+    ShowReplyText(c, text, sizeof text);
+    EXPECT_STREQ(text, "");
+    EXPECT_EQ(c.ReplyLines[1][0], '\0');  // stays hidden on later refreshes
+
+    // Twenty full lines of 98 characters and LF: 11 x 99 > 1023, 9 x 99 = 891.
+    for (int i = 0; i < kReplySlots; ++i) {
+        std::memset(c.ReplyLines[i], 'a' + i, 98);
+        c.ReplyLines[i][98] = '\n';
+        c.ReplyLines[i][99] = '\0';
+    }
+    ShowReplyText(c, text, sizeof text);
+    const std::string shown = text;
+    ASSERT_EQ(shown.size(), 1023u + 891u);
+    EXPECT_EQ(shown[1022], 'a' + 10);   // line 11 cut inside
+    EXPECT_EQ(shown.substr(1023, 2), "ll");
+    EXPECT_EQ(shown.back(), '\n');
+}
+
+TEST(IntervalEdit, SliderLabelAndStore) {
+    EXPECT_EQ(IntervalSliderPosition(90), 60);
+    EXPECT_EQ(IntervalSliderPosition(1), 7);
+    EXPECT_EQ(IntervalSliderPosition(33), 33);
+    char text[kIntervalLabelSize];
+    IntervalLabelText(3, 90, text, sizeof text);
+    EXPECT_STREQ(text, "Channel 4:  90 minutes");
+}
+
+TEST(DisplaySwitches, OkAppliesCopiesAndTheSharedZoom) {
+    AppState state;
+    InitAppState(state);
+    FakePort port;
+    state.CurrentChannel = 1;
+    state.ChannelTable[1].YZoomStep = 5;
+    state.ChannelTable[1].YScale = 10;
+    DisplaySwitchCopies copies;
+    CopyDisplaySwitches(state, copies);
+    copies.Values[kSwitchQty] = 0;
+    ApplyDisplaySwitches(state, port, copies);  // shared zoom off: no zoom changes
+    EXPECT_EQ(state.qty, 0);
+    EXPECT_EQ(state.ChannelTable[0].YZoomStep, state.ChannelTable[3].YZoomStep);
+    EXPECT_NE(state.ChannelTable[0].YZoomStep, 5);
+    copies.Values[kSwitchOneYZoom] = 1;
+    ApplyDisplaySwitches(state, port, copies);
+    for (const ChannelRecord& c : state.ChannelTable) EXPECT_EQ(c.YZoomStep * 100 + c.YScale, 510);
+    EXPECT_EQ(port.Status[3], "YZoom: 0,5");
+    EXPECT_EQ(port.Repaints, std::vector<bool>({false, false}));
+}
+
+TEST(AnswerText, LineEndsAndLineLengths) {
+    const std::string line80(80, 'x');
+    struct Row {
+        std::string Edited;
+        int Ok;
+        std::string Saved;
+    };
+    const Row rows[] = {
+        {"", 1, "\r\n"},
+        {"a\r\nb", 1, "a\r\nb\r\n"},
+        {"a\r\n", 1, "a\r\n"},
+        {line80 + "\r\n" + line80, 1, line80 + "\r\n" + line80 + "\r\n"},
+        {line80 + "y", 0, ""},
+        {"a\n", 0, ""},  // an LF last counts as a line end, but there is no CR at all
+        {std::string(1200, 'z'), 0, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.Edited.substr(0, 20));
+        char text[kAnswerTextSize];
+        ASSERT_EQ(PrepareAnswerText(row.Edited.c_str(), text, sizeof text), row.Ok);
+        if (row.Ok) {
+            EXPECT_EQ(std::string(text), row.Saved);
+        }
+    }
+    // At most 998 characters of the editor are taken.
+    std::string longText;
+    for (int i = 0; i < 20; ++i) longText += std::string(60, static_cast<char>('a' + i)) + "\r\n";
+    char text[kAnswerTextSize];
+    ASSERT_EQ(PrepareAnswerText(longText.c_str(), text, sizeof text), 1);
+    EXPECT_EQ(std::string(text), longText.substr(0, 998) + "\r\n");
+}
+
+}  // namespace
