@@ -1,0 +1,356 @@
+// The dialogs in the real main window on the offscreen platform (base units
+// 8 x 16, the simulated network), driven by keys and clicks: what they show,
+// what reaches the shared state and the files, and which keys close them.
+// With HOPWATCH_DIALOG_SHOTS set to a directory, each dialog is also saved
+// there as a PNG.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <QTextBrowser>
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/app_state.h"
+#include "app/session.h"
+#include "settings/channel_edit.h"
+#include "ui/dialogs/about_box.h"
+#include "ui/dialogs/answer_text_dialog.h"
+#include "ui/dialogs/channel_dialog.h"
+#include "ui/dialogs/excel_box.h"
+#include "ui/dialogs/graphics_dialog.h"
+#include "ui/dialogs/help_window.h"
+#include "ui/dialogs/interval_dialog.h"
+#include "ui/gui_shell.h"
+#include "ui/main_window.h"
+#include "ui/program.h"
+#include "support/scratch.h"
+
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+// Runs the event loop until `done` holds or `ms` have passed.
+bool WaitFor(const std::function<bool()>& done, int ms) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done() && std::chrono::steady_clock::now() < end) QTest::qWait(20);
+    return done();
+}
+
+void Shoot(QWidget* widget, const char* name) {
+    const char* dir = std::getenv("HOPWATCH_DIALOG_SHOTS");
+    if (dir != nullptr) widget->grab().save(QString::fromLocal8Bit(dir) + "/" + name + ".png", "PNG");
+}
+
+class DialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        InitAppState(state);
+        ShellOptions options{};
+        options.TimeScale = 1;
+        std::snprintf(options.ConfigPath, sizeof options.ConfigPath, "%s", scratch.File("hopw.ini").c_str());
+        std::snprintf(options.DataDir, sizeof options.DataDir, "%s", scratch.Path.c_str());
+        std::snprintf(options.Backend, sizeof options.Backend, "sim:faults=0,callers=0");
+        InitShellSession(session, state, options);
+        std::snprintf(session.LockDir, sizeof session.LockDir, "%s", scratch.Path.c_str());
+        shell = std::make_unique<GuiShell>(session, state, BaseUnits{8, 16});
+        ASSERT_EQ(ProgramEntry(session, state, *shell, *shell), kEnterMessageLoop);
+        QApplication::processEvents();
+    }
+    void TearDown() override {
+        shell.reset();
+        ReleaseSession(session, state);
+    }
+    MainWindow& Window() { return *shell->window(); }
+
+    template <class Dialog>
+    Dialog* Open(int command) {
+        Window().runCommand(command);
+        QApplication::processEvents();
+        Dialog* dialog = Window().findChild<Dialog*>();
+        EXPECT_NE(dialog, nullptr);
+        return dialog;
+    }
+    template <class Control>
+    static Control* Item(QWidget* dialog, int id) {
+        auto* control = dialog->findChild<Control*>(QStringLiteral("control%1").arg(id));
+        EXPECT_NE(control, nullptr) << id;
+        return control;
+    }
+    static void Type(QWidget* dialog, int id, const char* text) {
+        auto* field = Item<QLineEdit>(dialog, id);
+        QTest::mouseClick(field, Qt::LeftButton);  // the focus moves there, as a user's would
+        field->selectAll();
+        QTest::keyClick(field, Qt::Key_Delete);
+        QTest::keyClicks(field, QString::fromLatin1(text));
+    }
+    static void Click(QWidget* dialog, int id) { QTest::mouseClick(Item<QPushButton>(dialog, id), Qt::LeftButton); }
+    // The texts of the notices `owner` shows now; they are closed.
+    static std::vector<std::string> Notices(QWidget* owner) {
+        std::vector<std::string> texts;
+        for (QMessageBox* box : owner->findChildren<QMessageBox*>()) {
+            if (!box->isVisible()) continue;
+            texts.push_back(box->text().toStdString());
+            box->close();
+        }
+        QApplication::processEvents();
+        return texts;
+    }
+    using Texts = std::vector<std::string>;
+
+    ScratchDir scratch;
+    AppState state;
+    ShellSession session{};
+    std::unique_ptr<GuiShell> shell;
+};
+
+TEST_F(DialogTest, ConnectWarnsThenCallsAndTheGridFollows) {
+    auto* dialog = Open<ChannelDialog>(kCmdDigipeaterConnects);
+    EXPECT_EQ(dialog->windowTitle(), "Digipeater Connections");
+    EXPECT_EQ(dialog->size(), QSize(280 * 2, 264 * 2));
+    EXPECT_EQ(Item<QPushButton>(dialog, 22)->geometry(), QRect(432, 80, 106, 28));
+    EXPECT_EQ(Item<QLabel>(dialog, 23)->text(), "Ch1 disc.");
+    EXPECT_EQ(Item<QLabel>(dialog, 35)->text(), "00.00.97");
+    Shoot(dialog, "channel_dialog");
+
+    Click(dialog, 22);
+    EXPECT_EQ(Notices(dialog), Texts({kNoDestinationText}));
+    Type(dialog, 14, "  qx0tst  ");
+    Click(dialog, 22);
+    EXPECT_EQ(Notices(dialog), Texts({kNoMycallText}));
+    EXPECT_STREQ(state.ChannelTable[0].CallPath, "qx0tst");
+    Type(dialog, 46, "QX0ME");
+    Click(dialog, 22);
+    EXPECT_EQ(Notices(dialog), Texts());
+    QLabel* header = Item<QLabel>(dialog, 23);
+    ASSERT_TRUE(WaitFor([&] { return header->text() != "Ch1 disc."; }, 4000)) << header->text().toStdString();
+    char now[8];
+    const std::tm local = CurrentLocalTime();
+    std::snprintf(now, sizeof now, "%02d:%02d", local.tm_hour, local.tm_min);
+    EXPECT_EQ(Item<QLabel>(dialog, 27)->text(), now);
+    // The report shows once the call is being ended, without the prompt.
+    auto* reply = Item<QPlainTextEdit>(dialog, 43);
+    ASSERT_TRUE(WaitFor([&] { return !reply->toPlainText().isEmpty(); }, 20000));
+    EXPECT_FALSE(reply->toPlainText().contains(QStringLiteral("=>")));
+    Shoot(dialog, "channel_dialog_after_call");
+}
+
+TEST_F(DialogTest, InvalidEntriesStayInTheirFieldsAndCancelKeepsAccepted) {
+    auto* dialog = Open<ChannelDialog>(kCmdDigipeaterConnects);
+    Type(dialog, 46, "QX0ME");
+    Type(dialog, 14, "QX0TST-2  QX0VIA");
+    Click(dialog, 222);
+    Type(dialog, 46, "QX0 ME");
+    Click(dialog, 222);
+    EXPECT_EQ(Notices(dialog), Texts({kInvalidMycallText}));
+    Type(dialog, 46, "QX0ME");
+    Type(dialog, 14, "QX0TST-0");
+    Click(dialog, 1);  // Ok refuses
+    EXPECT_EQ(Notices(dialog), Texts({kInvalidDestinationText}));
+    EXPECT_EQ(Item<QLineEdit>(dialog, 14)->text(), "QX0TST-0");
+    QPointer<ChannelDialog> open(dialog);
+    Click(dialog, 2);
+    QApplication::processEvents();
+    EXPECT_TRUE(open.isNull() || !open->isVisible());
+    EXPECT_STREQ(state.Mycall, "QX0ME");
+    EXPECT_STREQ(state.ChannelTable[0].CallPath, "QX0TST-2 QX0VIA");
+    EXPECT_EQ(state.ChannelTable[0].RufAktiv, 1);
+}
+
+TEST_F(DialogTest, ListSelectionSwitchesTheMainWindowAndLoadFileFillsOrEmpties) {
+    WriteAll(scratch.File("QX0TST.hpw"),
+             "1  LINK1 ID1      \r\n07.12.26 10:00 5 10 20 30 1 2 1 \r\n07.12.26 10:10 5 11 21 31 1 2 1 ");
+    auto* dialog = Open<ChannelDialog>(kCmdDigipeaterConnects);
+    auto* list = Item<QListWidget>(dialog, 17);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(2)).center());
+    EXPECT_EQ(state.CurrentChannel, 2);
+    Type(dialog, 14, "QX0TST");
+    Click(dialog, 77);
+    EXPECT_EQ(state.ChannelTable[2].RecordCount, 2);
+    EXPECT_EQ(state.NextRecordIndex[2], 2);
+    Type(dialog, 14, "");
+    Click(dialog, 77);
+    EXPECT_EQ(state.ChannelTable[2].RecordCount, 0);
+    EXPECT_EQ(state.ChannelTable[2].RufAktiv, 0);
+    EXPECT_EQ(Notices(&Window()), Texts());
+}
+
+TEST_F(DialogTest, IntervalOutOfRangeUntilMovedAndEveryMoveRestartsTheCount) {
+    state.ChannelTable[1].MinutenIntervall = 90;
+    state.ChannelTable[1].MinuteCount = 5;
+    state.CurrentChannel = 1;
+    auto* dialog = Open<IntervalDialog>(kCmdConnectInterval);
+    Shoot(dialog, "interval_dialog");
+    EXPECT_EQ(dialog->size(), QSize(320, 160));
+    EXPECT_EQ(dialog->slider()->geometry(), QRect(16, 23, 280, 30));
+    EXPECT_EQ(Item<QLabel>(dialog, 18)->text(), "Channel 2:  90 minutes");
+    EXPECT_EQ(dialog->slider()->value(), 60);
+    EXPECT_EQ(state.ChannelTable[1].MinutenIntervall, 90);
+    QTest::keyClick(dialog->slider(), Qt::Key_End);  // the thumb stays at 60, yet it is stored
+    EXPECT_EQ(state.ChannelTable[1].MinutenIntervall, 60);
+    EXPECT_EQ(state.ChannelTable[1].MinuteCount, 0);
+    state.ChannelTable[1].MinuteCount = 3;
+    QTest::keyClick(dialog->slider(), Qt::Key_PageDown);  // page size 1
+    EXPECT_EQ(state.ChannelTable[1].MinutenIntervall, 59);
+    EXPECT_EQ(state.ChannelTable[1].MinuteCount, 0);
+    EXPECT_EQ(Item<QLabel>(dialog, 18)->text(), "Channel 2:  59 minutes");
+    QPointer<IntervalDialog> open(dialog);
+    QTest::keyClick(dialog, Qt::Key_Escape);
+    QApplication::processEvents();
+    EXPECT_TRUE(open.isNull() || !open->isVisible());
+}
+
+TEST_F(DialogTest, GraphicsCopiesApplyOnlyOnOkAndEscapeDoesNothing) {
+    state.CurrentChannel = 1;
+    state.ChannelTable[1].YZoomStep = 2;
+    auto* dialog = Open<GraphicsDialog>(kCmdGraphicsSettings);
+    Shoot(dialog, "graphics_dialog");
+    EXPECT_EQ(Item<QCheckBox>(dialog, 95)->text(), "Same YZoom for each channel");
+    QTest::mouseClick(Item<QCheckBox>(dialog, 80), Qt::LeftButton);
+    QTest::mouseClick(Item<QCheckBox>(dialog, 80), Qt::LeftButton);  // back as it was
+    QTest::mouseClick(Item<QCheckBox>(dialog, 81), Qt::LeftButton);
+    QTest::mouseClick(Item<QCheckBox>(dialog, 95), Qt::LeftButton);
+    QTest::keyClick(dialog, Qt::Key_Escape);
+    QApplication::processEvents();
+    ASSERT_TRUE(dialog->isVisible());
+    EXPECT_EQ(state.time, 1);
+    Click(dialog, 1);
+    EXPECT_EQ(state.qty, 1);
+    EXPECT_EQ(state.time, 0);
+    EXPECT_EQ(state.one_yzoom, 1);
+    for (const ChannelRecord& c : state.ChannelTable) EXPECT_EQ(c.YZoomStep, 2);
+}
+
+TEST_F(DialogTest, AnswerTextLinesCutAndFailedSave) {
+    std::string file;
+    for (int i = 0; i < 30; ++i) file += std::string(40, static_cast<char>('a' + i % 26)) + "\r\n";  // 1260 bytes
+    WriteAll(scratch.File("hopwansw.txt"), file);
+    auto* dialog = Open<AnswerTextDialog>(kCmdAnswerText);
+    Shoot(dialog, "answer_dialog");
+    EXPECT_EQ(Item<QLineEdit>(dialog, 73)->text(), "Hopwatch V 2.34 link data acquisition!");
+    auto* editor = Item<QPlainTextEdit>(dialog, 71);
+    QString shown = editor->toPlainText();
+    EXPECT_EQ(shown.replace(QStringLiteral("\n"), QStringLiteral("\r\n")).toStdString(), file.substr(0, 999));
+
+    editor->selectAll();
+    QTest::keyClicks(editor, QString(81, QLatin1Char('x')));
+    Click(dialog, 72);
+    EXPECT_EQ(Notices(dialog), Texts({"Lines must not have more than 80 characters!"}));
+    QTest::keyClick(editor, Qt::Key_Backspace);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTest::keyClicks(editor, QStringLiteral("73"));
+    QPointer<AnswerTextDialog> open(dialog);
+    Click(dialog, 72);
+    EXPECT_EQ(ReadAll(scratch.File("hopwansw.txt")), std::string(80, 'x') + "\r\n73\r\n");
+    EXPECT_TRUE(open.isNull() || !open->isVisible());
+
+    // A data directory that cannot take the file: the old text stays, the
+    // dialog closes and standard error says why.
+    std::snprintf(state.DataDir, sizeof state.DataDir, "%s", scratch.File("gone").c_str());
+    dialog = Open<AnswerTextDialog>(kCmdAnswerText);
+    testing::internal::CaptureStderr();
+    Click(dialog, 72);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("hopwansw.txt was not saved: No such file or directory"), std::string::npos) << said;
+    EXPECT_EQ(ReadAll(scratch.File("hopwansw.txt")), std::string(80, 'x') + "\r\n73\r\n");
+}
+
+TEST_F(DialogTest, AboutAndExcelBoxesCloseOnlyWithOk) {
+    auto* about = Open<AboutBox>(kCmdAbout);
+    Shoot(about, "about_box");
+    EXPECT_EQ(about->windowTitle(), "About Hopwatch");
+    EXPECT_FALSE(about->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly).empty());
+    QTest::keyClick(about, Qt::Key_Escape);
+    QApplication::processEvents();
+    EXPECT_TRUE(about->isVisible());
+    Click(about, 1);
+
+    auto* channels = Open<ChannelDialog>(kCmdDigipeaterConnects);
+    Click(channels, 70);
+    auto* excel = channels->findChild<ExcelBox*>();
+    ASSERT_NE(excel, nullptr);
+    Shoot(excel, "excel_box");
+    EXPECT_EQ(excel->windowTitle(), "How to use EXCEL");
+    QTest::keyClick(excel, Qt::Key_Escape);
+    QApplication::processEvents();
+    EXPECT_TRUE(excel->isVisible());
+    QPointer<ExcelBox> open(excel);
+    Click(excel, 1);
+    QApplication::processEvents();
+    EXPECT_TRUE(open.isNull() || !open->isVisible());
+}
+
+TEST_F(DialogTest, ContextHelpOpensTheTopicInTheChosenLanguage) {
+    Window().runCommand(kCmdHelpGerman);
+    auto* help = HelpWindow::current();
+    ASSERT_NE(help, nullptr);
+    EXPECT_EQ(help->browser()->source().toString(), "qrc:/help/de/index.html");
+    EXPECT_TRUE(help->browser()->toPlainText().contains(QStringLiteral("Einrichten")));
+    help->close();
+
+    auto* dialog = Open<ChannelDialog>(kCmdDigipeaterConnects);
+    QTest::keyClick(Item<QPushButton>(dialog, 22), Qt::Key_F1);
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_EQ(help->browser()->source().toString(), "qrc:/help/de/channel.html#t103");
+    Shoot(help, "help_window");
+    Click(dialog, 2);
+
+    Window().runCommand(kCmdHelpEnglish);
+    auto* graphics = Open<GraphicsDialog>(kCmdGraphicsSettings);
+    QWidget* box = Item<QCheckBox>(graphics, 92);
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(4, 4), box->mapToGlobal(QPoint(4, 4)));
+    QApplication::sendEvent(box, &rightClick);
+    EXPECT_EQ(help->browser()->source().toString(), "qrc:/help/en/graphics.html#t116");
+    EXPECT_TRUE(help->browser()->toPlainText().contains(QStringLiteral("TxTIM")));
+}
+
+// From the dialogs to the settings file: Mycall, a destination, an interval
+// and a display switch, then Exit.
+TEST_F(DialogTest, ChangesThroughTheDialogsReachTheSettingsFile) {
+    auto* channels = Open<ChannelDialog>(kCmdDigipeaterConnects);
+    Type(channels, 46, "QX0ME");
+    Type(channels, 14, "QX0TST QX0VIA");
+    Click(channels, 1);
+    auto* interval = Open<IntervalDialog>(kCmdConnectInterval);
+    QTest::keyClick(interval->slider(), Qt::Key_Home);
+    Click(interval, 1);
+    auto* graphics = Open<GraphicsDialog>(kCmdGraphicsSettings);
+    QTest::mouseClick(Item<QCheckBox>(graphics, 79), Qt::LeftButton);
+    Click(graphics, 1);
+    QApplication::processEvents();
+    Window().runCommand(kCmdExit);
+    const std::string saved = ReadAll(scratch.File("hopw.ini"));
+    for (const char* line : {"[Curvset]\r\nBalken=0\r\n", "Destination Call=QX0ME\r\n",
+                             "[Channel1]\r\nCallPath=QX0TST QX0VIA\r\n", "RufAktiv=1\r\nMinutenIntervall=7\r\n"}) {
+        EXPECT_NE(saved.find(line), std::string::npos) << line << "\n" << saved;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    char runtime[] = "/tmp/hopwatch-qt-runtime-XXXXXX";
+    if (mkdtemp(runtime) != nullptr) setenv("XDG_RUNTIME_DIR", runtime, 1);
+    InitShellResources();
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    ::testing::InitGoogleTest(&argc, argv);
+    const int result = RUN_ALL_TESTS();
+    rmdir(runtime);
+    return result;
+}
