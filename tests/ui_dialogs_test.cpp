@@ -5,23 +5,12 @@
 // there as a PNG.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMessageBox>
-#include <QPlainTextEdit>
-#include <QPointer>
-#include <QPushButton>
-#include <QSlider>
 #include <QTest>
-#include <QTextBrowser>
+#include <QtWidgets>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "core/app_state.h"
 #include "app/session.h"
@@ -37,10 +26,6 @@
 #include "ui/main_window.h"
 #include "ui/program.h"
 #include "support/scratch.h"
-
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
@@ -87,9 +72,7 @@ protected:
     }
     template <class Control>
     static Control* Item(QWidget* dialog, int id) {
-        auto* control = dialog->findChild<Control*>(QStringLiteral("control%1").arg(id));
-        EXPECT_NE(control, nullptr) << id;
-        return control;
+        return dialog->findChild<Control*>(QStringLiteral("control%1").arg(id));
     }
     static void Type(QWidget* dialog, int id, const char* text) {
         auto* field = Item<QLineEdit>(dialog, id);
@@ -100,17 +83,19 @@ protected:
     }
     static void Click(QWidget* dialog, int id) { QTest::mouseClick(Item<QPushButton>(dialog, id), Qt::LeftButton); }
     // The texts of the notices `owner` shows now; they are closed.
-    static std::vector<std::string> Notices(QWidget* owner) {
-        std::vector<std::string> texts;
+    using Texts = std::vector<std::string>;
+    static Texts Notices(QWidget* owner) {
+        Texts texts;
         for (QMessageBox* box : owner->findChildren<QMessageBox*>()) {
-            if (!box->isVisible()) continue;
-            texts.push_back(box->text().toStdString());
+            if (box->isVisible()) texts.push_back(box->text().toStdString());
             box->close();
         }
-        QApplication::processEvents();
         return texts;
     }
-    using Texts = std::vector<std::string>;
+    static bool Closed(const QPointer<QWidget>& dialog) {
+        QApplication::processEvents();
+        return dialog.isNull() || !dialog->isVisible();
+    }
 
     ScratchDir scratch;
     AppState state;
@@ -120,7 +105,6 @@ protected:
 
 TEST_F(DialogTest, ConnectWarnsThenCallsAndTheGridFollows) {
     auto* dialog = Open<ChannelDialog>(kCmdDigipeaterConnects);
-    EXPECT_EQ(dialog->windowTitle(), "Digipeater Connections");
     EXPECT_EQ(dialog->size(), QSize(280 * 2, 264 * 2));
     EXPECT_EQ(Item<QPushButton>(dialog, 22)->geometry(), QRect(432, 80, 106, 28));
     EXPECT_EQ(Item<QLabel>(dialog, 23)->text(), "Ch1 disc.");
@@ -134,14 +118,14 @@ TEST_F(DialogTest, ConnectWarnsThenCallsAndTheGridFollows) {
     EXPECT_EQ(Notices(dialog), Texts({kNoMycallText}));
     EXPECT_STREQ(state.ChannelTable[0].CallPath, "qx0tst");
     Type(dialog, 46, "QX0ME");
+    const auto clock = [] { return QTime::currentTime().toString(QStringLiteral("hh:mm")); };
+    const QString before = clock();
     Click(dialog, 22);
     EXPECT_EQ(Notices(dialog), Texts());
     QLabel* header = Item<QLabel>(dialog, 23);
-    ASSERT_TRUE(WaitFor([&] { return header->text() != "Ch1 disc."; }, 4000)) << header->text().toStdString();
-    char now[8];
-    const std::tm local = CurrentLocalTime();
-    std::snprintf(now, sizeof now, "%02d:%02d", local.tm_hour, local.tm_min);
-    EXPECT_EQ(Item<QLabel>(dialog, 27)->text(), now);
+    ASSERT_TRUE(WaitFor([&] { return header->text() != "Ch1 disc."; }, 4000));
+    const QString called = Item<QLabel>(dialog, 27)->text();
+    EXPECT_TRUE(called == before || called == clock()) << called.toStdString();
     // The report shows once the call is being ended, without the prompt.
     auto* reply = Item<QPlainTextEdit>(dialog, 43);
     ASSERT_TRUE(WaitFor([&] { return !reply->toPlainText().isEmpty(); }, 20000));
@@ -162,10 +146,9 @@ TEST_F(DialogTest, InvalidEntriesStayInTheirFieldsAndCancelKeepsAccepted) {
     Click(dialog, 1);  // Ok refuses
     EXPECT_EQ(Notices(dialog), Texts({kInvalidDestinationText}));
     EXPECT_EQ(Item<QLineEdit>(dialog, 14)->text(), "QX0TST-0");
-    QPointer<ChannelDialog> open(dialog);
+    QPointer<QWidget> open(dialog);
     Click(dialog, 2);
-    QApplication::processEvents();
-    EXPECT_TRUE(open.isNull() || !open->isVisible());
+    EXPECT_TRUE(Closed(open));
     EXPECT_STREQ(state.Mycall, "QX0ME");
     EXPECT_STREQ(state.ChannelTable[0].CallPath, "QX0TST-2 QX0VIA");
     EXPECT_EQ(state.ChannelTable[0].RufAktiv, 1);
@@ -195,7 +178,6 @@ TEST_F(DialogTest, IntervalOutOfRangeUntilMovedAndEveryMoveRestartsTheCount) {
     state.CurrentChannel = 1;
     auto* dialog = Open<IntervalDialog>(kCmdConnectInterval);
     Shoot(dialog, "interval_dialog");
-    EXPECT_EQ(dialog->size(), QSize(320, 160));
     EXPECT_EQ(dialog->slider()->geometry(), QRect(16, 23, 280, 30));
     EXPECT_EQ(Item<QLabel>(dialog, 18)->text(), "Channel 2:  90 minutes");
     EXPECT_EQ(dialog->slider()->value(), 60);
@@ -208,10 +190,9 @@ TEST_F(DialogTest, IntervalOutOfRangeUntilMovedAndEveryMoveRestartsTheCount) {
     EXPECT_EQ(state.ChannelTable[1].MinutenIntervall, 59);
     EXPECT_EQ(state.ChannelTable[1].MinuteCount, 0);
     EXPECT_EQ(Item<QLabel>(dialog, 18)->text(), "Channel 2:  59 minutes");
-    QPointer<IntervalDialog> open(dialog);
+    QPointer<QWidget> open(dialog);
     QTest::keyClick(dialog, Qt::Key_Escape);
-    QApplication::processEvents();
-    EXPECT_TRUE(open.isNull() || !open->isVisible());
+    EXPECT_TRUE(Closed(open));
 }
 
 TEST_F(DialogTest, GraphicsCopiesApplyOnlyOnOkAndEscapeDoesNothing) {
@@ -219,14 +200,12 @@ TEST_F(DialogTest, GraphicsCopiesApplyOnlyOnOkAndEscapeDoesNothing) {
     state.ChannelTable[1].YZoomStep = 2;
     auto* dialog = Open<GraphicsDialog>(kCmdGraphicsSettings);
     Shoot(dialog, "graphics_dialog");
-    EXPECT_EQ(Item<QCheckBox>(dialog, 95)->text(), "Same YZoom for each channel");
     QTest::mouseClick(Item<QCheckBox>(dialog, 80), Qt::LeftButton);
     QTest::mouseClick(Item<QCheckBox>(dialog, 80), Qt::LeftButton);  // back as it was
     QTest::mouseClick(Item<QCheckBox>(dialog, 81), Qt::LeftButton);
     QTest::mouseClick(Item<QCheckBox>(dialog, 95), Qt::LeftButton);
     QTest::keyClick(dialog, Qt::Key_Escape);
-    QApplication::processEvents();
-    ASSERT_TRUE(dialog->isVisible());
+    ASSERT_FALSE(Closed(dialog));
     EXPECT_EQ(state.time, 1);
     Click(dialog, 1);
     EXPECT_EQ(state.qty, 1);
@@ -253,10 +232,10 @@ TEST_F(DialogTest, AnswerTextLinesCutAndFailedSave) {
     QTest::keyClick(editor, Qt::Key_Backspace);
     QTest::keyClick(editor, Qt::Key_Return);
     QTest::keyClicks(editor, QStringLiteral("73"));
-    QPointer<AnswerTextDialog> open(dialog);
+    QPointer<QWidget> open(dialog);
     Click(dialog, 72);
     EXPECT_EQ(ReadAll(scratch.File("hopwansw.txt")), std::string(80, 'x') + "\r\n73\r\n");
-    EXPECT_TRUE(open.isNull() || !open->isVisible());
+    EXPECT_TRUE(Closed(open));
 
     // A data directory that cannot take the file: the old text stays, the
     // dialog closes and standard error says why.
@@ -270,28 +249,22 @@ TEST_F(DialogTest, AnswerTextLinesCutAndFailedSave) {
 }
 
 TEST_F(DialogTest, AboutAndExcelBoxesCloseOnlyWithOk) {
-    auto* about = Open<AboutBox>(kCmdAbout);
+    QPointer<QWidget> about = Open<AboutBox>(kCmdAbout);
     Shoot(about, "about_box");
-    EXPECT_EQ(about->windowTitle(), "About Hopwatch");
-    EXPECT_FALSE(about->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly).empty());
     QTest::keyClick(about, Qt::Key_Escape);
-    QApplication::processEvents();
-    EXPECT_TRUE(about->isVisible());
+    EXPECT_FALSE(Closed(about));
     Click(about, 1);
+    EXPECT_TRUE(Closed(about));
 
     auto* channels = Open<ChannelDialog>(kCmdDigipeaterConnects);
     Click(channels, 70);
-    auto* excel = channels->findChild<ExcelBox*>();
+    QPointer<QWidget> excel = channels->findChild<ExcelBox*>();
     ASSERT_NE(excel, nullptr);
     Shoot(excel, "excel_box");
-    EXPECT_EQ(excel->windowTitle(), "How to use EXCEL");
     QTest::keyClick(excel, Qt::Key_Escape);
-    QApplication::processEvents();
-    EXPECT_TRUE(excel->isVisible());
-    QPointer<ExcelBox> open(excel);
+    EXPECT_FALSE(Closed(excel));
     Click(excel, 1);
-    QApplication::processEvents();
-    EXPECT_TRUE(open.isNull() || !open->isVisible());
+    EXPECT_TRUE(Closed(excel));
 }
 
 TEST_F(DialogTest, ContextHelpOpensTheTopicInTheChosenLanguage) {
@@ -310,8 +283,7 @@ TEST_F(DialogTest, ContextHelpOpensTheTopicInTheChosenLanguage) {
     Click(dialog, 2);
 
     Window().runCommand(kCmdHelpEnglish);
-    auto* graphics = Open<GraphicsDialog>(kCmdGraphicsSettings);
-    QWidget* box = Item<QCheckBox>(graphics, 92);
+    QWidget* box = Item<QCheckBox>(Open<GraphicsDialog>(kCmdGraphicsSettings), 92);
     QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(4, 4), box->mapToGlobal(QPoint(4, 4)));
     QApplication::sendEvent(box, &rightClick);
     EXPECT_EQ(help->browser()->source().toString(), "qrc:/help/en/graphics.html#t116");
@@ -325,13 +297,11 @@ TEST_F(DialogTest, ChangesThroughTheDialogsReachTheSettingsFile) {
     Type(channels, 46, "QX0ME");
     Type(channels, 14, "QX0TST QX0VIA");
     Click(channels, 1);
-    auto* interval = Open<IntervalDialog>(kCmdConnectInterval);
-    QTest::keyClick(interval->slider(), Qt::Key_Home);
-    Click(interval, 1);
+    QTest::keyClick(Open<IntervalDialog>(kCmdConnectInterval)->slider(), Qt::Key_Home);
+    QTest::keyClick(Window().findChild<IntervalDialog*>(), Qt::Key_Escape);
     auto* graphics = Open<GraphicsDialog>(kCmdGraphicsSettings);
     QTest::mouseClick(Item<QCheckBox>(graphics, 79), Qt::LeftButton);
     Click(graphics, 1);
-    QApplication::processEvents();
     Window().runCommand(kCmdExit);
     const std::string saved = ReadAll(scratch.File("hopw.ini"));
     for (const char* line : {"[Curvset]\r\nBalken=0\r\n", "Destination Call=QX0ME\r\n",
