@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <ctime>
 
+#include "app/tick_dispatch.h"
 #include "ui/client_area.h"
 #include "ui/main_window.h"
 #include "ui/view/diagram_widget.h"
@@ -95,7 +96,12 @@ Layer2& GuiShell::l2() {
 void GuiShell::createWindow() {
     window_ = std::make_unique<MainWindow>(state_, *this, units_);
     window_->onShutdown = [this] { ShutdownSequence(session_, state_, *this, *this); };
-    window_->requestImmediateCall = [this] { timers_.requestImmediateCall(); };
+    window_->requestImmediateCall = [this] {
+        timers_.stop(kMinuteTimerId);
+        if (!timers_.start(kMinuteTimerId, ScaledTimerPeriod(kMinuteTimerMs, session_.TimeScale))) return 0;
+        timers_.requestImmediateCall();
+        return 1;
+    };
     window_->clientArea()->diagram()->holdTicks = [this](bool on) { timers_.hold(on); };
 }
 

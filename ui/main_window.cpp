@@ -13,6 +13,12 @@
 #include "view/diagram_navigation.h"
 #include "view/toolbar_rules.h"
 #include "ui/client_area.h"
+#include "ui/dialogs/about_box.h"
+#include "ui/dialogs/answer_text_dialog.h"
+#include "ui/dialogs/channel_dialog.h"
+#include "ui/dialogs/graphics_dialog.h"
+#include "ui/dialogs/help_window.h"
+#include "ui/dialogs/interval_dialog.h"
 #include "ui/status_bar_widget.h"
 
 namespace {
@@ -157,23 +163,32 @@ void MainWindow::enableButton(int commandId, int enable) {
 }
 
 void MainWindow::runCommand(int commandId) {
+    // The dialogs open modal for the user while the timers go on; each
+    // deletes itself when it closes.
+    const DialogContext context{&state_, &port_, units_, this, requestImmediateCall};
     switch (commandId) {
         case kCmdExit:
             close();
             break;
         case kCmdHelpEnglish:
-            state_.german = 0;
-            // Not yet: open the English help pages ("hopwhelp").
-            break;
         case kCmdHelpGerman:
-            state_.german = 1;
-            // Not yet: open the German help pages ("hopwhilf").
+            state_.german = commandId == kCmdHelpGerman ? 1 : 0;
+            HelpWindow::showTopic(this, state_.german, kHelpContents);
             break;
-        case kCmdDigipeaterConnects:  // not yet: channel dialog
-        case kCmdConnectInterval:     // not yet: interval dialog
-        case kCmdAnswerText:          // not yet: answer text dialog
-        case kCmdAbout:               // not yet: about box
-        case kCmdGraphicsSettings:    // not yet: graphics settings dialog
+        case kCmdDigipeaterConnects:
+            (new ChannelDialog(context, this))->open();
+            break;
+        case kCmdConnectInterval:
+            (new IntervalDialog(context, this))->open();
+            break;
+        case kCmdAnswerText:
+            (new AnswerTextDialog(context, this))->open();
+            break;
+        case kCmdAbout:
+            (new AboutBox(context, this))->open();
+            break;
+        case kCmdGraphicsSettings:
+            (new GraphicsDialog(context, this))->open();
             break;
         default:
             // Diagram navigation. The check buttons 40015 and 40020 only

@@ -49,8 +49,10 @@ public:
 
     // Runs the shut-down sequence (set by the shell).
     std::function<void()> onShutdown;
-    // The channel dialog's request for an immediate call (set by the shell).
-    std::function<void()> requestImmediateCall;
+    // The channel dialog's request for an immediate call (set by the shell):
+    // restarts the minute timer and queues the call; 0 when the timer could
+    // not be started again.
+    std::function<int()> requestImmediateCall;
 
 public slots:
     void runCommand(int commandId);

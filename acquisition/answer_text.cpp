@@ -1,0 +1,106 @@
+// The answer text's edit rules. The line-end test reads the text the way the
+// program always did: only the last two characters are looked at, and a CR
+// second to last or an LF last counts as a line end already.
+#include "acquisition/answer_text.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "acquisition/answer_service.h"
+#include "core/program_names.h"
+
+namespace {
+
+constexpr int kPathSize = 4200;
+
+int WriteAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return 0;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return 1;
+}
+
+}  // namespace
+
+void AnswerGreetingLine(char* out, int size) {
+    if (size < 1) return;
+    std::snprintf(out, static_cast<std::size_t>(size), kGreetingFormat, kProgramVersion);
+    const std::size_t n = std::strlen(out);
+    if (n > 0 && out[n - 1] == '\n') out[n - 1] = '\0';
+}
+
+int LoadAnswerText(const AppState& state, char* text, int size) {
+    if (size < 1) return 0;
+    text[0] = '\0';
+    char path[kPathSize];
+    AnswerFilePath(state, path, sizeof path);
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) return 0;
+    const int limit = size - 1 < kAnswerLoadBytes ? size - 1 : kAnswerLoadBytes;
+    const std::size_t n = std::fread(text, 1, static_cast<std::size_t>(limit), file);
+    std::fclose(file);
+    text[n] = '\0';
+    return static_cast<int>(n);
+}
+
+int PrepareAnswerText(const char* edited, char* text, int size) {
+    int n = 0;
+    while (n < kAnswerSaveChars && n + 3 < size && edited[n] != '\0') {
+        text[n] = edited[n];
+        ++n;
+    }
+    const int endsWithBreak = (n >= 2 && text[n - 2] == '\r') || (n >= 1 && text[n - 1] == '\n');
+    if (!endsWithBreak) {
+        text[n++] = '\r';
+        text[n++] = '\n';
+    }
+    text[n] = '\0';
+
+    if (std::strchr(text, '\r') == nullptr) return 0;
+    int lineChars = 0;
+    for (int i = 0; i < n; ++i) {
+        if (text[i] == '\r' || text[i] == '\n') {
+            lineChars = 0;
+            continue;
+        }
+        if (++lineChars > kAnswerLineChars) return 0;
+    }
+    return 1;
+}
+
+int SaveAnswerText(const AppState& state, const char* text) {
+    char path[kPathSize];
+    AnswerFilePath(state, path, sizeof path);
+    const std::string temp = std::string(path) + "." + std::to_string(getpid()) + ".tmp";
+    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int ok = fd >= 0;
+    int failure = ok ? 0 : errno;
+    if (ok) {
+        ok = WriteAll(fd, text, std::strlen(text)) && fsync(fd) == 0;
+        if (!ok) failure = errno;
+        if (close(fd) != 0 && ok) {
+            ok = 0;
+            failure = errno;
+        }
+        if (ok && rename(temp.c_str(), path) != 0) {
+            ok = 0;
+            failure = errno;
+        }
+        if (!ok) unlink(temp.c_str());
+    }
+    if (!ok) {
+        std::fprintf(stderr, "hopwatch: the answer text %s was not saved: %s\n", path, std::strerror(failure));
+    }
+    return ok;
+}

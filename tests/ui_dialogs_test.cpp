@@ -1,0 +1,312 @@
+// The dialogs of the real main window (offscreen, base units 8 x 16, the
+// simulated network), driven by keys and clicks. HOPWATCH_DIALOG_SHOTS=DIR
+// also saves each dialog there as a PNG.
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <QtWidgets>
+#include <cstdlib>
+#include <string>
+
+#include "core/app_state.h"
+#include "app/session.h"
+#include "settings/channel_edit.h"
+#include "ui/dialogs/about_box.h"
+#include "ui/dialogs/answer_text_dialog.h"
+#include "ui/dialogs/channel_dialog.h"
+#include "ui/dialogs/excel_box.h"
+#include "ui/dialogs/graphics_dialog.h"
+#include "ui/dialogs/help_window.h"
+#include "ui/dialogs/interval_dialog.h"
+#include "ui/client_area.h"
+#include "ui/gui_shell.h"
+#include "ui/main_window.h"
+#include "ui/program.h"
+#include "ui/status_bar_widget.h"
+#include "support/scratch.h"
+
+namespace {
+
+// Runs the event loop until `done` holds or `ms` have passed.
+template <class Done>
+bool WaitFor(Done done, int ms) {
+    for (QDeadlineTimer end(ms); !done() && !end.hasExpired();) QTest::qWait(20);
+    return done();
+}
+
+void Shoot(QWidget* widget, const char* name) {
+    const char* dir = std::getenv("HOPWATCH_DIALOG_SHOTS");
+    if (dir != nullptr) widget->grab().save(QString::fromLocal8Bit(dir) + "/" + name + ".png", "PNG");
+}
+
+class DialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        InitAppState(state);
+        ShellOptions options{};
+        options.TimeScale = 1;
+        std::snprintf(options.ConfigPath, sizeof options.ConfigPath, "%s", scratch.File("hopw.ini").c_str());
+        std::snprintf(options.DataDir, sizeof options.DataDir, "%s", scratch.Path.c_str());
+        std::snprintf(options.Backend, sizeof options.Backend, "sim:faults=0,callers=0");
+        InitShellSession(session, state, options);
+        std::snprintf(session.LockDir, sizeof session.LockDir, "%s", scratch.Path.c_str());
+        shell = std::make_unique<GuiShell>(session, state, BaseUnits{8, 16});
+        ASSERT_EQ(ProgramEntry(session, state, *shell, *shell), kEnterMessageLoop);
+        QApplication::processEvents();
+    }
+    void TearDown() override {
+        shell.reset();
+        ReleaseSession(session, state);
+    }
+    MainWindow& Window() { return *shell->window(); }
+
+    template <class Dialog>
+    Dialog* Open(int command) {  // the one of its kind on screen now
+        Window().runCommand(command);
+        for (Dialog* dialog : Window().findChildren<Dialog*>()) {
+            if (dialog->isVisible()) return dialog;
+        }
+        ADD_FAILURE() << command;
+        return nullptr;
+    }
+    template <class Control>
+    static Control* Item(QWidget* dialog, int id) {
+        return dialog->findChild<Control*>(QStringLiteral("control%1").arg(id));
+    }
+    static void Type(QWidget* dialog, int id, const char* text) {
+        auto* field = Item<QLineEdit>(dialog, id);
+        QTest::mouseClick(field, Qt::LeftButton);  // the focus moves there, as a user's would
+        field->selectAll();
+        QTest::keyClick(field, Qt::Key_Delete);
+        QTest::keyClicks(field, QString::fromLatin1(text));
+    }
+    static void Click(QWidget* dialog, int id) { QTest::mouseClick(Item<QPushButton>(dialog, id), Qt::LeftButton); }
+    // The texts of the notices `owner` shows now; they are closed.
+    using Texts = std::vector<std::string>;
+    static Texts Notices(QWidget* owner) {
+        Texts texts;
+        for (QMessageBox* box : owner->findChildren<QMessageBox*>()) {
+            if (box->isVisible()) texts.push_back(box->text().toStdString());
+            box->close();
+        }
+        return texts;
+    }
+    static bool Closed(const QPointer<QWidget>& dialog) {
+        QApplication::processEvents();
+        return dialog.isNull() || !dialog->isVisible();
+    }
+
+    ScratchDir scratch;
+    AppState state;
+    ShellSession session{};
+    std::unique_ptr<GuiShell> shell;
+};
+
+TEST_F(DialogTest, ConnectWarnsThenCallsAndTheGridFollows) {
+    auto* dialog = Open<ChannelDialog>(kCmdDigipeaterConnects);
+    EXPECT_EQ(dialog->size(), QSize(280 * 2, 264 * 2));
+    EXPECT_EQ(Item<QPushButton>(dialog, 22)->geometry(), QRect(432, 80, 106, 28));
+    EXPECT_EQ(Item<QLabel>(dialog, 23)->text(), "Ch1 disc.");
+    EXPECT_EQ(Item<QLabel>(dialog, 35)->text(), "00.00.97");
+    Shoot(dialog, "channel_dialog");
+
+    Click(dialog, 22);
+    EXPECT_EQ(Notices(dialog), Texts({kNoDestinationText}));
+    Type(dialog, 14, "  qx0tst  ");
+    Click(dialog, 22);
+    EXPECT_EQ(Notices(dialog), Texts({kNoMycallText}));
+    EXPECT_STREQ(state.ChannelTable[0].CallPath, "qx0tst");
+    Type(dialog, 46, "QX0ME");
+    const auto clock = [] { return QTime::currentTime().toString(QStringLiteral("hh:mm")); };
+    const QString before = clock();
+    Click(dialog, 22);
+    EXPECT_EQ(Notices(dialog), Texts());
+    ASSERT_TRUE(WaitFor([&] { return Item<QLabel>(dialog, 23)->text() != "Ch1 disc."; }, 4000));
+    const QString called = Item<QLabel>(dialog, 27)->text();
+    EXPECT_TRUE(called == before || called == clock()) << called.toStdString();
+    // The report shows once the call is being ended, without the prompt.
+    auto* reply = Item<QPlainTextEdit>(dialog, 43);
+    ASSERT_TRUE(WaitFor([&] { return !reply->toPlainText().isEmpty(); }, 20000));
+    EXPECT_FALSE(reply->toPlainText().contains(QStringLiteral("=>")));
+}
+
+TEST_F(DialogTest, ListSelectionSwitchesTheMainWindowAndLoadFileFillsOrEmpties) {
+    WriteAll(scratch.File("QX0TST.hpw"), "1  L1 I1      \r\n07.12.26 10:00 5 1 2 3 1 2 1 \r\n07.12.26 10:10 5 1 2 3 1 2 1 ");
+    auto* dialog = Open<ChannelDialog>(kCmdDigipeaterConnects);
+    auto* list = Item<QListWidget>(dialog, 17);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(2)).center());
+    EXPECT_EQ(state.CurrentChannel, 2);
+    Type(dialog, 14, "QX0TST");
+    Click(dialog, 77);
+    EXPECT_EQ(state.ChannelTable[2].RecordCount, 2);
+    EXPECT_EQ(state.NextRecordIndex[2], 2);
+    Type(dialog, 14, "");
+    Click(dialog, 77);
+    EXPECT_EQ(state.ChannelTable[2].RecordCount, 0);
+    EXPECT_EQ(state.ChannelTable[2].RufAktiv, 0);
+    EXPECT_EQ(Notices(&Window()), Texts());
+}
+
+TEST_F(DialogTest, IntervalOutOfRangeUntilMovedAndEveryMoveRestartsTheCount) {
+    state.ChannelTable[1].MinutenIntervall = 90;
+    state.ChannelTable[1].MinuteCount = 5;
+    state.CurrentChannel = 1;
+    auto* dialog = Open<IntervalDialog>(kCmdConnectInterval);
+    Shoot(dialog, "interval_dialog");
+    EXPECT_EQ(dialog->slider()->geometry(), QRect(16, 23, 280, 30));
+    EXPECT_EQ(Item<QLabel>(dialog, 18)->text(), "Channel 2:  90 minutes");
+    EXPECT_EQ(dialog->slider()->value(), 60);
+    EXPECT_EQ(state.ChannelTable[1].MinutenIntervall, 90);
+    QTest::keyClick(dialog->slider(), Qt::Key_End);  // the thumb stays at 60, yet it is stored
+    EXPECT_EQ(state.ChannelTable[1].MinutenIntervall, 60);
+    EXPECT_EQ(state.ChannelTable[1].MinuteCount, 0);
+    state.ChannelTable[1].MinuteCount = 3;
+    QTest::keyClick(dialog->slider(), Qt::Key_PageDown);  // page size 1
+    EXPECT_EQ(state.ChannelTable[1].MinutenIntervall, 59);
+    EXPECT_EQ(state.ChannelTable[1].MinuteCount, 0);
+    EXPECT_EQ(Item<QLabel>(dialog, 18)->text(), "Channel 2:  59 minutes");
+    QPointer<QWidget> open(dialog);
+    QTest::keyClick(dialog, Qt::Key_Escape);
+    EXPECT_TRUE(Closed(open));
+}
+
+TEST_F(DialogTest, GraphicsCopiesApplyOnlyOnOkAndEscapeDoesNothing) {
+    state.CurrentChannel = 1;
+    state.ChannelTable[1].YZoomStep = 2;
+    state.ChannelTable[1].YScale = 10;
+    auto* dialog = Open<GraphicsDialog>(kCmdGraphicsSettings);
+    Shoot(dialog, "graphics_dialog");
+    QTest::mouseClick(Item<QCheckBox>(dialog, 80), Qt::LeftButton);
+    QTest::mouseClick(Item<QCheckBox>(dialog, 80), Qt::LeftButton);  // back as it was
+    QTest::mouseClick(Item<QCheckBox>(dialog, 81), Qt::LeftButton);
+    QTest::mouseClick(Item<QCheckBox>(dialog, 95), Qt::LeftButton);
+    QTest::keyClick(dialog, Qt::Key_Escape);
+    ASSERT_FALSE(Closed(dialog));
+    EXPECT_EQ(state.time, 1);
+    Click(dialog, 1);
+    EXPECT_EQ(state.qty, 1);
+    EXPECT_EQ(state.time, 0);
+    EXPECT_EQ(state.one_yzoom, 1);
+    for (const ChannelRecord& c : state.ChannelTable) EXPECT_EQ(c.YZoomStep * 100 + c.YScale, 210);
+    EXPECT_EQ(Window().clientArea()->statusBar()->field(3)->text(), "YZoom: 0,2");
+}
+
+TEST_F(DialogTest, AnswerTextLinesCutAndFailedSave) {
+    std::string file;
+    for (int i = 0; i < 30; ++i) file += std::string(40, static_cast<char>('a' + i % 26)) + "\r\n";  // 1260 bytes
+    WriteAll(scratch.File("hopwansw.txt"), file);
+    auto* dialog = Open<AnswerTextDialog>(kCmdAnswerText);
+    Shoot(dialog, "answer_dialog");
+    EXPECT_EQ(Item<QLineEdit>(dialog, 73)->text(), "Hopwatch V 2.34 link data acquisition!");
+    auto* editor = Item<QPlainTextEdit>(dialog, 71);
+    QString shown = editor->toPlainText();
+    EXPECT_EQ(shown.replace(QStringLiteral("\n"), QStringLiteral("\r\n")).toStdString(), file.substr(0, 999));
+
+    editor->selectAll();
+    QTest::keyClicks(editor, QString(81, QLatin1Char('x')));
+    Click(dialog, 72);
+    EXPECT_EQ(Notices(dialog), Texts({"Lines must not have more than 80 characters!"}));
+    QTest::keyClick(editor, Qt::Key_Backspace);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTest::keyClicks(editor, QStringLiteral("73"));
+    QPointer<QWidget> open(dialog);
+    Click(dialog, 72);
+    EXPECT_EQ(ReadAll(scratch.File("hopwansw.txt")), std::string(80, 'x') + "\r\n73\r\n");
+    EXPECT_TRUE(Closed(open));
+
+    // A data directory that cannot take the file: the old text stays, the
+    // dialog closes and standard error says why.
+    std::snprintf(state.DataDir, sizeof state.DataDir, "%s", scratch.File("gone").c_str());
+    dialog = Open<AnswerTextDialog>(kCmdAnswerText);
+    testing::internal::CaptureStderr();
+    Click(dialog, 72);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("hopwansw.txt was not saved: No such file or directory"), std::string::npos) << said;
+    EXPECT_EQ(ReadAll(scratch.File("hopwansw.txt")), std::string(80, 'x') + "\r\n73\r\n");
+}
+
+TEST_F(DialogTest, AboutAndExcelBoxesCloseOnlyWithOk) {
+    QPointer<QWidget> about = Open<AboutBox>(kCmdAbout);
+    Shoot(about, "about_box");
+    QTest::keyClick(about, Qt::Key_Escape);
+    EXPECT_FALSE(Closed(about));
+    Click(about, 1);
+    EXPECT_TRUE(Closed(about));
+
+    auto* channels = Open<ChannelDialog>(kCmdDigipeaterConnects);
+    Click(channels, 70);
+    QPointer<QWidget> excel = channels->findChild<ExcelBox*>();
+    ASSERT_NE(excel, nullptr);
+    Shoot(excel, "excel_box");
+    QTest::keyClick(excel, Qt::Key_Escape);
+    EXPECT_FALSE(Closed(excel));
+    Click(excel, 1);
+    EXPECT_TRUE(Closed(excel));
+}
+
+TEST_F(DialogTest, ContextHelpOpensTheTopicInTheChosenLanguage) {
+    Window().runCommand(kCmdHelpGerman);
+    auto* help = HelpWindow::current();
+    ASSERT_NE(help, nullptr);
+    EXPECT_EQ(help->browser()->source().toString(), "qrc:/help/de/index.html");
+    EXPECT_TRUE(help->browser()->toPlainText().contains(QStringLiteral("Einrichten")));
+    help->close();
+
+    auto* dialog = Open<ChannelDialog>(kCmdDigipeaterConnects);
+    QTest::keyClick(Item<QPushButton>(dialog, 22), Qt::Key_F1);
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_EQ(help->browser()->source().toString(), "qrc:/help/de/channel.html#t103");
+    Shoot(help, "help_window");
+    Click(dialog, 2);
+
+    Window().runCommand(kCmdHelpEnglish);
+    QWidget* box = Item<QCheckBox>(Open<GraphicsDialog>(kCmdGraphicsSettings), 92);
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(4, 4), box->mapToGlobal(QPoint(4, 4)));
+    QApplication::sendEvent(box, &rightClick);
+    EXPECT_EQ(help->browser()->source().toString(), "qrc:/help/en/graphics.html#t116");
+    EXPECT_TRUE(help->browser()->toPlainText().contains(QStringLiteral("TxTIM")));
+}
+
+// From the dialogs to the settings file: Mycall and a destination (an
+// invalid entry refused and left in its field, Cancel keeping what Accept
+// took), an interval and a display switch, then Exit.
+TEST_F(DialogTest, ChangesThroughTheDialogsReachTheSettingsFile) {
+    auto* channels = Open<ChannelDialog>(kCmdDigipeaterConnects);
+    Type(channels, 46, "QX0 ME");
+    Click(channels, 222);
+    EXPECT_EQ(Notices(channels), Texts({kInvalidMycallText}));
+    Type(channels, 46, "QX0ME");
+    Type(channels, 14, "QX0TST  QX0VIA ");
+    Click(channels, 222);
+    Type(channels, 14, "QX0TST-0");
+    Click(channels, 1);  // Ok refuses
+    EXPECT_EQ(Notices(channels), Texts({kInvalidDestinationText}));
+    EXPECT_EQ(Item<QLineEdit>(channels, 14)->text(), "QX0TST-0");
+    Click(channels, 2);
+    QTest::keyClick(Open<IntervalDialog>(kCmdConnectInterval)->slider(), Qt::Key_Home);
+    QTest::keyClick(Window().findChild<IntervalDialog*>(), Qt::Key_Escape);
+    auto* graphics = Open<GraphicsDialog>(kCmdGraphicsSettings);
+    QTest::mouseClick(Item<QCheckBox>(graphics, 79), Qt::LeftButton);
+    Click(graphics, 1);
+    Window().runCommand(kCmdExit);
+    const std::string saved = ReadAll(scratch.File("hopw.ini"));
+    for (const char* line : {"[Curvset]\r\nBalken=0\r\n", "Destination Call=QX0ME\r\n",
+                             "[Channel1]\r\nCallPath=QX0TST QX0VIA\r\n", "RufAktiv=1\r\nMinutenIntervall=7\r\n"}) {
+        EXPECT_NE(saved.find(line), std::string::npos) << line << "\n" << saved;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    char runtime[] = "/tmp/hopwatch-qt-runtime-XXXXXX";
+    if (mkdtemp(runtime) != nullptr) setenv("XDG_RUNTIME_DIR", runtime, 1);
+    InitShellResources();
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    ::testing::InitGoogleTest(&argc, argv);
+    const int result = RUN_ALL_TESTS();
+    rmdir(runtime);
+    return result;
+}
