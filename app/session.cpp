@@ -15,6 +15,7 @@
 #include "history/history_rotation.h"
 #include "core/reserved_area.h"
 #include "settings/profile_file.h"
+#include "view/curve_memory.h"
 #include "settings/settings_file.h"
 #include "core/platform_port.h"
 #include "app/single_instance.h"
@@ -117,6 +118,7 @@ void StartupSequence(ShellSession& session, AppState& state, PlatformPort& port,
         host.stopTimer(kSecondTimerId);
         host.stopTimer(kMinuteTimerId);
         ReleaseHistoryMemory(state);
+    ReleaseCurveMemory(state);
         session.QuitPosted = 1;
         session.ExitCode = 0;
         host.postQuit(0);
@@ -194,6 +196,7 @@ void ShutdownSequence(ShellSession& session, AppState& state, PlatformPort& port
     session.ShutDownDone = 1;
     (void)port;
     ReleaseHistoryMemory(state);
+    ReleaseCurveMemory(state);
     StopAnswerService(state);
     if (session.SettingsLoaded) {
         SaveSettings(session, state);
@@ -207,5 +210,6 @@ void ShutdownSequence(ShellSession& session, AppState& state, PlatformPort& port
 
 void ReleaseSession(ShellSession& session, AppState& state) {
     ReleaseHistoryMemory(state);
+    ReleaseCurveMemory(state);
     ReleaseInstanceLock(session.LockFd);
 }

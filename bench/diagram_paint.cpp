@@ -138,6 +138,7 @@ int main(int argc, char** argv) {
     std::printf("right-button step at %d records: %.2f ms\n", kRecords, step * 1e3);
     ReleaseCurveMemory(*state);
     ReleaseHistoryMemory(*state);
+    ReleaseCurveMemory(*state);
     std::printf("paint/floor=%.2f (XZoom 10: %.2f)\n", paint[0] / floor[0], paint[1] / floor[1]);
     return 0;
 }

@@ -26,19 +26,11 @@ int ReserveHistoryMemory(AppState& state) {
             return 0;
         }
     }
-    for (ReservedArea& area : state.CurvePoints) {
-        if (!ReserveArea(area, kPointBufferBytes)) {
-            return 0;
-        }
-    }
     return 1;
 }
 
 void ReleaseHistoryMemory(AppState& state) {
     for (ReservedArea& area : state.HistoryArea) {
-        ReleaseArea(area);
-    }
-    for (ReservedArea& area : state.CurvePoints) {
         ReleaseArea(area);
     }
 }
@@ -134,9 +126,6 @@ void AddHistoryRecord(AppState& state, int channel, int slot, int failed) {
 
 void ResetHistory(AppState& state, int channel) {
     DecommitArea(state.HistoryArea[channel]);
-    for (ReservedArea& area : state.CurvePoints) {
-        DecommitArea(area);
-    }
     ChannelRecord& c = state.ChannelTable[channel];
     c.RecordCount = 0;
     c.ReplyLineCount = 0;

@@ -35,9 +35,9 @@ constexpr std::size_t kHistoryAreaBytes = sizeof(HistoryRecord) * kHistoryCapaci
 constexpr int kScrollStepDefault = 24;        // records per shift step for short series
 constexpr int kScrollStepThreshold = 500;     // above this a step is a twentieth
 
-// The four history areas and the six point buffers, reserved once at window
-// creation in this order; 0 at the first failure (what is reserved stays
-// reserved until ReleaseHistoryMemory).
+// The four history areas, reserved once at window creation in channel order;
+// 0 at the first failure (what is reserved stays reserved until
+// ReleaseHistoryMemory).
 int ReserveHistoryMemory(AppState& state);
 void ReleaseHistoryMemory(AppState& state);
 
@@ -54,8 +54,7 @@ int IsRecordPresent(const AppState& state, int channel, int slot);
 // record `slot` (24000 or more stores into 23999); RecordCount = slot + 1.
 // LinkState is 6 when `failed` is nonzero.
 void AddHistoryRecord(AppState& state, int channel, int slot, int failed);
-// Empties the series and gives its memory back, and the memory of the six
-// point buffers; RecordCount, ReplyLineCount, MarkerOffset, ScrollOffset and
+// Empties the series and gives its memory back; RecordCount, ReplyLineCount, MarkerOffset, ScrollOffset and
 // NextRecordIndex become 0.
 void ResetHistory(AppState& state, int channel);
 // Splits text at every non-digit; the first `count` fields (empty = 0,

@@ -44,14 +44,4 @@ TEST_F(HistoryMemory, ResidentMemoryFollowsTheRecordsStored) {
     EXPECT_EQ(HistorySlot(State, 0, 0)->Links[5].Qty, 0);
 }
 
-TEST_F(HistoryMemory, ResetAlsoGivesBackThePointBuffers) {
-    ReservedArea& points = State.CurvePoints[3];
-    ASSERT_EQ(CommitArea(points, kPointBufferBytes), 1);
-    points.Base[kPointBufferBytes - 1] = 1;
-    ResetHistory(State, 2);
-    EXPECT_FALSE(IsCommitted(points, 0));
-    ASSERT_EQ(CommitArea(points, kPointBufferBytes), 1);
-    EXPECT_EQ(points.Base[kPointBufferBytes - 1], 0);
-}
-
 }  // namespace

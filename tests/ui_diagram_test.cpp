@@ -40,6 +40,7 @@ protected:
     void TearDown() override {
         ReleaseCurveMemory(state);
         ReleaseHistoryMemory(state);
+        ReleaseCurveMemory(state);
     }
     QImage Paint(bool reduce = true) {
         QImage image(648, 480, QImage::Format_RGB32);

@@ -131,6 +131,7 @@ protected:
     void TearDown() override {
         ReleaseCurveMemory(state);
         ReleaseHistoryMemory(state);
+        ReleaseCurveMemory(state);
     }
     ChannelRecord& C() { return state.ChannelTable[0]; }
     void Fill(int count) {

@@ -12,6 +12,7 @@
 
 #include "core/app_state.h"
 #include "core/platform_port.h"
+#include "history/history_loader.h"
 #include "history/history_series.h"
 #include "settings/channel_edit.h"
 #include "view/channel_dialog_texts.h"
