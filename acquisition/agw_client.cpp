@@ -18,7 +18,8 @@ constexpr int kPidText = 0xF0;
 int SameCall(const std::string& a, const char* b) {
     if (a.size() != std::strlen(b)) return 0;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i]))) {
+        if (std::toupper(static_cast<unsigned char>(a[i])) !=
+            std::toupper(static_cast<unsigned char>(b[i]))) {
             return 0;
         }
     }
@@ -124,7 +125,8 @@ AgwClient::Link* AgwClient::Find(std::uint16_t handle) {
 AgwClient::Link* AgwClient::FindLive(const char* own, const char* remote) {
     Link* best = nullptr;
     for (auto& l : links_) {
-        if (l->State == AgwLinkState::Closed || !SameCall(l->Own, own) || !SameCall(l->Remote, remote)) continue;
+        if (l->State == AgwLinkState::Closed || !SameCall(l->Own, own) || !SameCall(l->Remote, remote))
+            continue;
         if (best == nullptr || l->Serial < best->Serial) best = l.get();
     }
     return best;
@@ -137,7 +139,8 @@ AgwClient::Link* AgwClient::NewLink() {
         for (int pass = 0; pass < 2 && victim == links_.end(); ++pass) {
             for (auto it = links_.begin(); it != links_.end(); ++it) {
                 const Link& l = **it;
-                if (l.State != AgwLinkState::Closed || (pass == 0 && (!l.Frames.empty() || !l.Current.empty()))) {
+                if (l.State != AgwLinkState::Closed ||
+                    (pass == 0 && (!l.Frames.empty() || !l.Current.empty()))) {
                     continue;
                 }
                 if (victim == links_.end() || l.Serial < (*victim)->Serial) victim = it;
@@ -240,10 +243,9 @@ void AgwClient::OnAgwFrame(const AgwFrame& f) {
                 connection_.SayOnce(AgwFault::ShortReply, "outstanding-frames reply without a count ignored");
                 return;
             }
-            const std::uint32_t count = static_cast<std::uint32_t>(f.Data[0]) |
-                                        (static_cast<std::uint32_t>(f.Data[1]) << 8) |
-                                        (static_cast<std::uint32_t>(f.Data[2]) << 16) |
-                                        (static_cast<std::uint32_t>(f.Data[3]) << 24);
+            const std::uint32_t count =
+                static_cast<std::uint32_t>(f.Data[0]) | (static_cast<std::uint32_t>(f.Data[1]) << 8) |
+                (static_cast<std::uint32_t>(f.Data[2]) << 16) | (static_cast<std::uint32_t>(f.Data[3]) << 24);
             const int tnc = count > 0x7FFFFFFu ? 0x7FFFFFF : static_cast<int>(count);
             l->Outstanding = tnc + l->SentSinceAsk;
             l->AskPending = 0;
@@ -427,7 +429,8 @@ void AgwClient::l2_puts(std::uint16_t handle, const char* text) {
     Link* l = Find(handle);
     if (l == nullptr || text == nullptr || l->State != AgwLinkState::Connected || !IsConnected()) return;
     std::vector<unsigned char> data(text, text + std::strlen(text));
-    std::replace(data.begin(), data.end(), static_cast<unsigned char>('\n'), static_cast<unsigned char>('\r'));
+    std::replace(data.begin(), data.end(), static_cast<unsigned char>('\n'),
+                 static_cast<unsigned char>('\r'));
     for (std::size_t at = 0; at < data.size() && IsConnected(); at += kAgwSendChunk) {
         const std::size_t n = std::min<std::size_t>(kAgwSendChunk, data.size() - at);
         connection_.Send('D', kPidText, l->Own.c_str(), l->Remote.c_str(), data.data() + at, n);

@@ -103,17 +103,17 @@ private:
         std::uint16_t Handle = 0;
         AgwLinkState State = AgwLinkState::Closed;
         int Incoming = 0;
-        int Taken = 0;           // an incoming link handed out by l2_get_sabm
+        int Taken = 0;               // an incoming link handed out by l2_get_sabm
         long long ClosingSince = 0;  // command 4 (or a refused caller), or 'd' once sent
-        int EverSent = 0;        // text went out on this link
-        long long Serial = 0;    // creation order, for evicting the oldest
+        int EverSent = 0;            // text went out on this link
+        long long Serial = 0;        // creation order, for evicting the oldest
         long long CreatedAt = 0;
-        std::string Own;         // our end's call
-        std::string Remote;      // the other station
+        std::string Own;     // our end's call
+        std::string Remote;  // the other station
         std::deque<std::vector<unsigned char>> Frames;
         std::vector<unsigned char> Current;  // handed out by l2_get_i
-        int Outstanding = 0;     // TNC's count plus our sends since asking
-        int AskPending = 0;      // a 'Y' is on its way
+        int Outstanding = 0;                 // TNC's count plus our sends since asking
+        int AskPending = 0;                  // a 'Y' is on its way
         long long AskedAt = 0;
         int SentSinceAsk = 0;
     };

@@ -28,12 +28,12 @@ struct AgwOptions {
     std::string Host = "localhost";
     int TcpPort = 8000;
     int RadioPort = 0;
-    int InitTimeoutMs = 3000;         // ax_init: TCP connect plus version reply
-    int ReconnectIntervalMs = 3000;   // between background reconnect attempts
+    int InitTimeoutMs = 3000;               // ax_init: TCP connect plus version reply
+    int ReconnectIntervalMs = 3000;         // between background reconnect attempts
     int OutstandingReplyTimeoutMs = 10000;  // a TNC that never answers 'Y'
-    int ConnectTimeoutMs = 300000;     // a connect the TNC never reports on
-    int DisconnectTimeoutMs = 120000;  // draining before 'd', and 'd' unconfirmed, each
-    int DrainAskIntervalMs = 200;      // 'Y' while waiting to disconnect
+    int ConnectTimeoutMs = 300000;          // a connect the TNC never reports on
+    int DisconnectTimeoutMs = 120000;       // draining before 'd', and 'd' unconfirmed, each
+    int DrainAskIntervalMs = 200;           // 'Y' while waiting to disconnect
 };
 
 // Parses agw://HOST:PORT[/RADIOPORT] (HOST may be [v6-address]). 0 with a

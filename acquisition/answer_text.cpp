@@ -100,7 +100,8 @@ int SaveAnswerText(const AppState& state, const char* text) {
         if (!ok) unlink(temp.c_str());
     }
     if (!ok) {
-        std::fprintf(stderr, "hopwatch: the answer text %s was not saved: %s\n", path, std::strerror(failure));
+        std::fprintf(stderr, "hopwatch: the answer text %s was not saved: %s\n", path,
+                     std::strerror(failure));
     }
     return ok;
 }

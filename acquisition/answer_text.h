@@ -8,10 +8,10 @@
 
 #include "core/app_state.h"
 
-constexpr int kAnswerLoadBytes = 999;   // the editor shows at most this much of the file
-constexpr int kAnswerSaveChars = 998;   // Accept takes at most this much of the editor
-constexpr int kAnswerLineChars = 80;    // longest line, line end not counted
-constexpr int kAnswerTextSize = 1024;   // 999 bytes + NUL, or 998 + CR LF + NUL
+constexpr int kAnswerLoadBytes = 999;  // the editor shows at most this much of the file
+constexpr int kAnswerSaveChars = 998;  // Accept takes at most this much of the editor
+constexpr int kAnswerLineChars = 80;   // longest line, line end not counted
+constexpr int kAnswerTextSize = 1024;  // 999 bytes + NUL, or 998 + CR LF + NUL
 constexpr const char* kAnswerLineFormat = "Lines must not have more than %d characters!";
 
 // The greeting as callers receive it, without its final LF.

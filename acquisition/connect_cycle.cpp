@@ -25,8 +25,8 @@
 
 #include "acquisition/layer2.h"
 #include "acquisition/link_report.h"
-#include "history/history_writer.h"
 #include "core/platform_port.h"
+#include "history/history_writer.h"
 
 namespace {
 
@@ -239,20 +239,37 @@ void CycleStep(AppState& state, PlatformPort& port, int channel) {
     ChannelRecord& c = state.ChannelTable[channel];
     Layer2& l2 = port.l2();
     switch (StateOf(c)) {
-        case CycleState::Idle: break;
-        case CycleState::CallRequested: StepCallRequested(state, l2, c); break;
-        case CycleState::Connecting: StepConnecting(l2, c); break;
-        case CycleState::SendCommand: StepSendCommand(state, l2, c, channel); break;
+        case CycleState::Idle:
+            break;
+        case CycleState::CallRequested:
+            StepCallRequested(state, l2, c);
+            break;
+        case CycleState::Connecting:
+            StepConnecting(l2, c);
+            break;
+        case CycleState::SendCommand:
+            StepSendCommand(state, l2, c, channel);
+            break;
         case CycleState::AwaitPrompt:
-        case CycleState::CollectReply: StepReadReply(state, l2, c, channel); break;
-        case CycleState::ReplyComplete: SetState(c, CycleState::StoreReply); break;
-        case CycleState::CallFailed: StepCallFailed(state, port, c, channel); break;
+        case CycleState::CollectReply:
+            StepReadReply(state, l2, c, channel);
+            break;
+        case CycleState::ReplyComplete:
+            SetState(c, CycleState::StoreReply);
+            break;
+        case CycleState::CallFailed:
+            StepCallFailed(state, port, c, channel);
+            break;
         case CycleState::ReplyOverflow:
             SetState(c, CycleState::CallFailed);
             StepCallFailed(state, port, c, channel);
             break;
-        case CycleState::StoreReply: StepStoreReply(state, port, c, channel); break;
-        case CycleState::Disconnect: StepDisconnect(l2, c); break;
+        case CycleState::StoreReply:
+            StepStoreReply(state, port, c, channel);
+            break;
+        case CycleState::Disconnect:
+            StepDisconnect(l2, c);
+            break;
         case CycleState::AwaitDisconnect:
             c.L2State = LinkStateOf(l2, c.L2Channel);
             if (c.L2State < kLinkDownBelow) SetState(c, CycleState::Idle);

@@ -14,12 +14,12 @@
 
 struct PlatformPort;
 
-constexpr int kReadingTickLimit = 180;   // reading ticks of one call (states 4 and 5)
-constexpr int kMaxReplyLines = 19;       // heading, 17 links, prompt
-constexpr int kFramesPerTick = 64;       // frames one tick takes from a channel
-constexpr int kNullFramesPerTick = 64;   // empty answers one tick puts up with
+constexpr int kReadingTickLimit = 180;  // reading ticks of one call (states 4 and 5)
+constexpr int kMaxReplyLines = 19;      // heading, 17 links, prompt
+constexpr int kFramesPerTick = 64;      // frames one tick takes from a channel
+constexpr int kNullFramesPerTick = 64;  // empty answers one tick puts up with
 constexpr const char* kCommandText = "p\n\n";
-constexpr int kCommandSpace = 256;       // transmit space asked for the command
+constexpr int kCommandSpace = 256;  // transmit space asked for the command
 constexpr const char* kSaveFailedText =
     "Impossible to save data,\nbecause the File is already opened by another application!";
 

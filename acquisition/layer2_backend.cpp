@@ -26,11 +26,13 @@ std::unique_ptr<Layer2> CreateLayer2Backend(const char* uri, char* error, int er
 const char* BackendStartHint(const char* uri) {
     static char hint[400];
     if (uri != nullptr && std::strncmp(uri, "agw://", 6) == 0) {
-        std::snprintf(hint, sizeof hint,
-                      "hopwatch: no AGWPE TNC answers at %.200s; start a TNC such as direwolf (AGW port 8000) "
-                      "and choose it with --l2 agw://HOST:PORT[/RADIOPORT], or try the simulated network with --l2 sim",
-                      uri);
+        std::snprintf(
+            hint, sizeof hint,
+            "hopwatch: no AGWPE TNC answers at %.200s; start a TNC such as direwolf (AGW port 8000) "
+            "and choose it with --l2 agw://HOST:PORT[/RADIOPORT], or try the simulated network with --l2 sim",
+            uri);
         return hint;
     }
-    return "hopwatch: the packet-radio stack is not active; choose one with --l2 (--l2 sim for the simulated network)";
+    return "hopwatch: the packet-radio stack is not active; choose one with --l2 (--l2 sim for the simulated "
+           "network)";
 }

@@ -12,10 +12,10 @@
 
 namespace {
 
-constexpr int kMaxSkippedBlanks = 6;    // SkipBlanks never goes further
-constexpr int kMaxLeadingBlanks = 4;    // a field must begin within c..c+4
+constexpr int kMaxSkippedBlanks = 6;  // SkipBlanks never goes further
+constexpr int kMaxLeadingBlanks = 4;  // a field must begin within c..c+4
 constexpr int kTimeColumn = 66;
-constexpr int kTimeCellLength = 12;     // bytes copied into the time cell
+constexpr int kTimeCellLength = 12;  // bytes copied into the time cell
 constexpr int kCellText = kCellSize - 1;
 
 // Text columns of the seven link table columns, in column order.

@@ -73,14 +73,14 @@ struct PendingFrame {
 
 struct Connection {
     int Incoming;
-    int State;      // link state reported while up or down
-    int Clock;      // connection time, see the header
-    int SettleAt;   // outgoing: when the connect outcome shows
+    int State;     // link state reported while up or down
+    int Clock;     // connection time, see the header
+    int SettleAt;  // outgoing: when the connect outcome shows
     int Settled;
     Outcome Result;
-    int DownAt;     // -1, or when the link is down after a disconnect
-    int LeaveAt;    // incoming: when the caller goes
-    int Answered;   // the command was answered already
+    int DownAt;    // -1, or when the link is down after a disconnect
+    int LeaveAt;   // incoming: when the caller goes
+    int Answered;  // the command was answered already
     std::string Dest;
     std::deque<PendingFrame> Frames;
     std::vector<unsigned char> Current;
@@ -220,11 +220,16 @@ struct SimNetwork final : Layer2 {
         if (dest.empty()) return Outcome::Refused;
         if (!events.Percent(options.FaultPercent)) return Outcome::Good;
         switch (events.Below(5)) {
-            case 0: return Outcome::Refused;
-            case 1: return Outcome::GivenUp;
-            case 2: return Outcome::Silent;
-            case 3: return Outcome::LinkLost;
-            default: return Outcome::Overlong;
+            case 0:
+                return Outcome::Refused;
+            case 1:
+                return Outcome::GivenUp;
+            case 2:
+                return Outcome::Silent;
+            case 3:
+                return Outcome::LinkLost;
+            default:
+                return Outcome::Overlong;
         }
     }
 
@@ -263,8 +268,8 @@ struct SimNetwork final : Layer2 {
         // call and the seed.
         Rng shape{HashText(call)};
         d.Values = Rng{HashText(call) ^ (static_cast<std::uint64_t>(options.Seed) * 0x9E3779B97F4A7C15ull)};
-        static const char* const places[] = {"Hochfelln", "Wendelstein", "Feldberg", "Brocken",
-                                             "Zugspitze", "Inselberg", "Kahler Asten", "Arber"};
+        static const char* const places[] = {"Hochfelln", "Wendelstein", "Feldberg",     "Brocken",
+                                             "Zugspitze", "Inselberg",   "Kahler Asten", "Arber"};
         std::snprintf(d.Place, sizeof d.Place, "%s", places[shape.Below(8)]);
         d.LinkCount = shape.Between(1, kSimMaxLinks);
         static const char* const modes[] = {"1200", "9600", "19k2", "76k8", "1k2"};
@@ -299,11 +304,21 @@ struct SimNetwork final : Layer2 {
     static std::string TimeCell(const SimLink& l) {
         char t[24];
         switch (l.Form) {
-            case kSlash: std::snprintf(t, sizeof t, "%d/%d", l.TimeA, l.TimeB); break;
-            case kSlashParen: std::snprintf(t, sizeof t, "(%d/%d)", l.TimeA, l.TimeB); break;
-            case kSingle: std::snprintf(t, sizeof t, "%d", l.TimeA); break;
-            case kSingleParen: std::snprintf(t, sizeof t, "(%d)", l.TimeA); break;
-            default: std::snprintf(t, sizeof t, "-"); break;
+            case kSlash:
+                std::snprintf(t, sizeof t, "%d/%d", l.TimeA, l.TimeB);
+                break;
+            case kSlashParen:
+                std::snprintf(t, sizeof t, "(%d/%d)", l.TimeA, l.TimeB);
+                break;
+            case kSingle:
+                std::snprintf(t, sizeof t, "%d", l.TimeA);
+                break;
+            case kSingleParen:
+                std::snprintf(t, sizeof t, "(%d)", l.TimeA);
+                break;
+            default:
+                std::snprintf(t, sizeof t, "-");
+                break;
         }
         return t;
     }
@@ -314,8 +329,8 @@ struct SimNetwork final : Layer2 {
         const struct {
             int Column;
             const char* Text;
-        } titles[] = {{1, " Nr"}, {8, "Port"}, {14, "Mode"}, {27, "TKBY"}, {32, "RKBY"}, {37, "QTY"},
-                      {43, "Loss"}, {54, "Link"}, {61, "SSID"}, {66, "RTT"}};
+        } titles[] = {{1, " Nr"},  {8, "Port"},  {14, "Mode"}, {27, "TKBY"}, {32, "RKBY"},
+                      {37, "QTY"}, {43, "Loss"}, {54, "Link"}, {61, "SSID"}, {66, "RTT"}};
         for (const auto& t : titles) PutField(line, t.Column, t.Text);
         return std::string(line, 69) + "\r";
     }
@@ -429,7 +444,8 @@ int ParseSimUri(const char* uri, SimOptions& options, char* error, int errorSize
         }
         if (!ok) {
             std::snprintf(error, static_cast<std::size_t>(errorSize),
-                          "unknown simulated network option in \"%s\" (use seed=N, faults=PERCENT, callers=SECONDS, fail)",
+                          "unknown simulated network option in \"%s\" (use seed=N, faults=PERCENT, "
+                          "callers=SECONDS, fail)",
                           uri);
             return 0;
         }

@@ -37,8 +37,8 @@ const char* ShellUsageText() {
            "  --version         the version\n";
 }
 
-OptionsAction ParseShellOptions(int argc, const char* const* argv, ShellOptions& options,
-                                char* error, int errorSize) {
+OptionsAction ParseShellOptions(int argc, const char* const* argv, ShellOptions& options, char* error,
+                                int errorSize) {
     options = ShellOptions{};
     options.TimeScale = 1;
     const std::size_t errSize = static_cast<std::size_t>(errorSize);

@@ -11,15 +11,15 @@
 #include "acquisition/answer_service.h"
 #include "acquisition/layer2_backend.h"
 #include "acquisition/null_layer2.h"
-#include "history/history_series.h"
-#include "history/history_rotation.h"
-#include "core/reserved_area.h"
-#include "settings/profile_file.h"
-#include "view/curve_memory.h"
-#include "settings/settings_file.h"
-#include "core/platform_port.h"
 #include "app/single_instance.h"
 #include "app/tick_dispatch.h"
+#include "core/platform_port.h"
+#include "core/reserved_area.h"
+#include "history/history_rotation.h"
+#include "history/history_series.h"
+#include "settings/profile_file.h"
+#include "settings/settings_file.h"
+#include "view/curve_memory.h"
 
 namespace {
 
@@ -118,7 +118,7 @@ void StartupSequence(ShellSession& session, AppState& state, PlatformPort& port,
         host.stopTimer(kSecondTimerId);
         host.stopTimer(kMinuteTimerId);
         ReleaseHistoryMemory(state);
-    ReleaseCurveMemory(state);
+        ReleaseCurveMemory(state);
         session.QuitPosted = 1;
         session.ExitCode = 0;
         host.postQuit(0);

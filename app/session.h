@@ -36,9 +36,9 @@
 #include <memory>
 
 #include "acquisition/layer2.h"
+#include "app/options.h"
 #include "core/app_state.h"
 #include "core/program_names.h"
-#include "app/options.h"
 #include "view/status_texts.h"
 
 struct PlatformPort;
@@ -72,16 +72,16 @@ struct ShellSession {
     char SettingsPath[kPathSize];
     char LockDir[kPathSize];
     char BackendUri[kBackendUriMax];
-    int BackendGiven;     // --l2 on the command line: the settings' value is ignored
+    int BackendGiven;  // --l2 on the command line: the settings' value is ignored
     int TimeScale;
     int BaseUnitX, BaseUnitY;
     int StatusFieldWidths[kStatusFieldCount];
     int LockFd;
-    int SettingsLoaded;   // start-up read the settings: exit may write them
+    int SettingsLoaded;  // start-up read the settings: exit may write them
     int QuitPosted;
     int ExitCode;
     int ShutDownDone;
-    int Layer2Active;     // ax_init succeeded
+    int Layer2Active;  // ax_init succeeded
     std::unique_ptr<Layer2> Backend;
 };
 

@@ -10,12 +10,12 @@
 #include <memory>
 #include <string>
 
-#include "support/fake_port.h"
-#include "support/script_network.h"
 #include "acquisition/answer_service.h"
 #include "acquisition/connect_cycle.h"
 #include "acquisition/sim_network.h"
 #include "history/history_series.h"
+#include "support/fake_port.h"
+#include "support/script_network.h"
 
 namespace {
 

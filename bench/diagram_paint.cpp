@@ -21,12 +21,12 @@
 #include <random>
 
 #include "core/app_state.h"
+#include "support/diagram_history.h"
+#include "support/fake_port.h"
+#include "ui/view/diagram_widget.h"
 #include "view/diagram_navigation.h"
 #include "view/paint_plan.h"
 #include "view/toolbar_rules.h"
-#include "ui/view/diagram_widget.h"
-#include "support/diagram_history.h"
-#include "support/fake_port.h"
 
 namespace {
 
@@ -78,7 +78,8 @@ int main(int argc, char** argv) {
         for (int l = 0; l < kLinks; ++l) {
             int* v = walk[l];
             for (int f = 0; f < 5; ++f) v[f] = std::clamp(v[f] + static_cast<int>(rng() % 9) - 4, 0, 300);
-            r.Links[l] = LinkSample{"", v[0], v[1], v[2], v[3], v[4], static_cast<int>(rng() % 50 == 0 ? 6 : 1)};
+            r.Links[l] =
+                LinkSample{"", v[0], v[1], v[2], v[3], v[4], static_cast<int>(rng() % 50 == 0 ? 6 : 1)};
         }
     });
     std::snprintf(state->ChannelTable[0].CallPath, kCallPathSize, "QX0TST-2");
@@ -101,17 +102,19 @@ int main(int argc, char** argv) {
             state->XZoom = zooms[z];
             image.fill(Qt::lightGray);
             paint[z] = std::min(paint[z], Seconds([&] {
-                QPainter painter(&image);
-                widget.paintDiagram(painter);
-            }));
+                                    QPainter painter(&image);
+                                    widget.paintDiagram(painter);
+                                }));
             image.fill(Qt::lightGray);
-            floor[z] = std::min(floor[z], Seconds([&] {
-                QPainter painter(&image);
-                for (int s = 0; s < 5; ++s) {
-                    painter.setPen(QPen(QColor(kCurveColours[s].R, kCurveColours[s].G, kCurveColours[s].B), 0));
-                    painter.drawPolyline(curves[z][s]);
-                }
-            }));
+            floor[z] =
+                std::min(floor[z], Seconds([&] {
+                             QPainter painter(&image);
+                             for (int s = 0; s < 5; ++s) {
+                                 painter.setPen(QPen(
+                                     QColor(kCurveColours[s].R, kCurveColours[s].G, kCurveColours[s].B), 0));
+                                 painter.drawPolyline(curves[z][s]);
+                             }
+                         }));
             benchmark::DoNotOptimize(image.constBits());
         }
     }
@@ -123,10 +126,10 @@ int main(int argc, char** argv) {
     double step = 1e9;
     for (int round = 0; round < kRounds; ++round) {
         step = std::min(step, Seconds([&] {
-            RightHoldStep(*state, port, hold);
-            QPainter painter(&image);
-            widget.paintDiagram(painter);
-        }));
+                            RightHoldStep(*state, port, hold);
+                            QPainter painter(&image);
+                            widget.paintDiagram(painter);
+                        }));
         if (state->ChannelTable[0].ScrollOffset == 0) state->ChannelTable[0].ScrollOffset = kRecords / 2;
     }
     EndRightHold(*state, hold);

@@ -103,7 +103,8 @@ int main() {
     const std::string bytes = MakeFile();
     const std::string path = std::string(dir) + "/QX0TST2.hpw";
     std::ofstream(path, std::ios::binary) << bytes;
-    std::printf("file: %d records, %d links, %.1f MB\n", kRecords, kLinks, static_cast<double>(bytes.size()) / 1e6);
+    std::printf("file: %d records, %d links, %.1f MB\n", kRecords, kLinks,
+                static_cast<double>(bytes.size()) / 1e6);
 
     FakePort port;  // answers the size prompt with Cancel
     double load = 1e9, scan = 1e9, floor = 1e9;
@@ -117,9 +118,9 @@ int main() {
         }
         scan = std::min(scan, Seconds([&] { ScanHistoryFile(*state, port, 0); }));
         floor = std::min(floor, Seconds([&] {
-            sink += SplitTokens(bytes.data(), bytes.data() + bytes.size());
-            benchmark::DoNotOptimize(sink);
-        }));
+                             sink += SplitTokens(bytes.data(), bytes.data() + bytes.size());
+                             benchmark::DoNotOptimize(sink);
+                         }));
         port.Boxes.clear();
     }
     // The same load over a series whose memory is still committed.

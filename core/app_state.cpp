@@ -48,8 +48,8 @@ int DataFilePath(const AppState& state, const char* name, char* out, int outSize
         n = std::snprintf(out, static_cast<std::size_t>(outSize), "%s", name);
     } else {
         const char* sep = state.DataDir[dirLen - 1] == '/' ? "" : "/";
-        n = std::snprintf(out, static_cast<std::size_t>(outSize), "%.*s%s%s",
-                          static_cast<int>(dirLen), state.DataDir, sep, name);
+        n = std::snprintf(out, static_cast<std::size_t>(outSize), "%.*s%s%s", static_cast<int>(dirLen),
+                          state.DataDir, sep, name);
     }
     return n >= 0 && n < outSize;
 }

@@ -12,11 +12,11 @@
 #include "core/reserved_area.h"
 
 constexpr int kChannelCount = 4;
-constexpr int kReplySlots = 20;       // reply lines kept per channel
-constexpr int kReplySlotSize = 100;   // bytes per reply line slot
-constexpr int kLinkColumns = 7;       // columns of the link table
-constexpr int kLinkRows = 20;         // rows of the link table
-constexpr int kCellSize = 16;         // bytes per link table cell, NUL included
+constexpr int kReplySlots = 20;      // reply lines kept per channel
+constexpr int kReplySlotSize = 100;  // bytes per reply line slot
+constexpr int kLinkColumns = 7;      // columns of the link table
+constexpr int kLinkRows = 20;        // rows of the link table
+constexpr int kCellSize = 16;        // bytes per link table cell, NUL included
 constexpr int kCallPathSize = 131;
 constexpr int kMycallSize = 32;
 constexpr int kHistoryCapacity = 24000;  // records per channel

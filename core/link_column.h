@@ -5,11 +5,11 @@
 
 // Link table columns and the text column each is cut from.
 enum LinkColumn : int {
-    kColQty = 0,        // text column 37, number, default "0"
-    kColTime = 1,       // text column 66, fixed 12 bytes, default 12 blanks
-    kColName = 2,       // text column 54, name, default "???"
-    kColTkby = 3,       // text column 27, number
-    kColPort = 4,       // text column 9, number (kept in the file only)
-    kColIdent = 5,      // text column 61, name (second identifier)
-    kColRkby = 6,       // text column 32, number
+    kColQty = 0,    // text column 37, number, default "0"
+    kColTime = 1,   // text column 66, fixed 12 bytes, default 12 blanks
+    kColName = 2,   // text column 54, name, default "???"
+    kColTkby = 3,   // text column 27, number
+    kColPort = 4,   // text column 9, number (kept in the file only)
+    kColIdent = 5,  // text column 61, name (second identifier)
+    kColRkby = 6,   // text column 32, number
 };

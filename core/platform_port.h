@@ -22,8 +22,7 @@ struct PlatformPort {
     // A modal box that waits for the user's answer (size prompt, "Too many
     // timers!" with Retry/Cancel, errors at start-up). Headless: Cancel for
     // a question, Ok for a plain notice.
-    virtual BoxAnswer ask(const char* text, const char* caption, BoxIcon icon,
-                          BoxButtons buttons) = 0;
+    virtual BoxAnswer ask(const char* text, const char* caption, BoxIcon icon, BoxButtons buttons) = 0;
     // A modal notice that needs no answer and does not block the caller.
     virtual void tell(const char* text, const char* caption, BoxIcon icon) = 0;
 

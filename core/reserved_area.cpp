@@ -18,8 +18,8 @@
 
 namespace {
 
-constexpr std::size_t kHugeStep = 2u << 20;        // one transparent huge page
-constexpr std::size_t kSmallStep = 64u << 10;      // commit step of small areas
+constexpr std::size_t kHugeStep = 2u << 20;    // one transparent huge page
+constexpr std::size_t kSmallStep = 64u << 10;  // commit step of small areas
 
 std::size_t PageSize() {
     static const std::size_t size = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
@@ -47,8 +47,8 @@ unsigned char* MapAligned(std::size_t size, std::size_t align) {
         return nullptr;
     }
     unsigned char* start = static_cast<unsigned char*>(raw);
-    unsigned char* base = reinterpret_cast<unsigned char*>(
-        RoundUp(reinterpret_cast<std::uintptr_t>(start), align));
+    unsigned char* base =
+        reinterpret_cast<unsigned char*>(RoundUp(reinterpret_cast<std::uintptr_t>(start), align));
     if (base > start) {
         munmap(start, static_cast<std::size_t>(base - start));
     }

@@ -9,9 +9,9 @@
 #include <cstddef>
 
 struct ReservedArea {
-    unsigned char* Base;      // null while not reserved
-    std::size_t Size;         // bytes reserved
-    std::size_t Committed;    // bytes from Base that are committed (page multiple)
+    unsigned char* Base;    // null while not reserved
+    std::size_t Size;       // bytes reserved
+    std::size_t Committed;  // bytes from Base that are committed (page multiple)
 };
 
 // Reserves `bytes` of address space; returns 0 on failure.

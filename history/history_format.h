@@ -8,13 +8,13 @@
 
 #include "core/app_state.h"
 
-constexpr int kMaxStoredLinks = 18;       // links a record can hold (rows 1..18)
-constexpr int kGroupTokens = 7;           // tokens per link in a record
+constexpr int kMaxStoredLinks = 18;             // links a record can hold (rows 1..18)
+constexpr int kGroupTokens = 7;                 // tokens per link in a record
 constexpr int kMaxTokenLength = kCellSize - 1;  // 15: a token must fit a cell
-constexpr int kBaseNameChars = 8;         // characters of CallPath examined
+constexpr int kBaseNameChars = 8;               // characters of CallPath examined
 constexpr int kHistoryPathSize = sizeof(AppState::DataDir) + 32;
-constexpr int kTimeCellTextSize = 32;     // ConvertTimeCell output with NUL
-constexpr int kFailedLinkState = 6;       // code of a failed connect
+constexpr int kTimeCellTextSize = 32;  // ConvertTimeCell output with NUL
+constexpr int kFailedLinkState = 6;    // code of a failed connect
 // Largest header or record the writer can produce: 18 links of 5 tokens of at
 // most 15 (time cell text 3 × 15) characters, with blanks; rounded up.
 constexpr int kHistoryChunkMax = 4096;

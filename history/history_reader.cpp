@@ -237,8 +237,7 @@ HistoryOpen ReadHistoryBytes(const char* path, HistoryBytes& bytes) {
             area = bigger;
             capacity *= 2;
         }
-        const std::size_t got =
-            std::fread(reinterpret_cast<char*>(area.Base) + size, 1, capacity - size, f);
+        const std::size_t got = std::fread(reinterpret_cast<char*>(area.Base) + size, 1, capacity - size, f);
         size += got;
         if (got == 0) {
             ok = std::ferror(f) == 0;
@@ -350,27 +349,33 @@ long long CountHistoryRecords(HistoryReader& reader) {
     }
     // Counting needs no values: check the record's shape token by token.
     HistoryRecordText scratch;
-    while (ReadHistoryRecord(reader, header.LinkCount, scratch)) {
-    }
+    while (ReadHistoryRecord(reader, header.LinkCount, scratch)) {}
     return reader.Records;
 }
 
 const char* HistoryFaultText(HistoryFault fault) {
     switch (fault) {
-    case HistoryFault::None: return "no fault";
-    case HistoryFault::Unreadable: return "the file cannot be read";
-    case HistoryFault::Empty: return "the file is empty";
-    case HistoryFault::BadCount: return "the link count is not a number from 0 to 18";
-    case HistoryFault::LongToken: return "a value is longer than 15 characters";
-    case HistoryFault::TruncatedHeader: return "the list of links is cut short";
-    case HistoryFault::TruncatedRecord: return "the last record is cut short";
-    case HistoryFault::BadTimestamp: return "a time stamp is not of the form dd.mm.yy hh:mm";
+        case HistoryFault::None:
+            return "no fault";
+        case HistoryFault::Unreadable:
+            return "the file cannot be read";
+        case HistoryFault::Empty:
+            return "the file is empty";
+        case HistoryFault::BadCount:
+            return "the link count is not a number from 0 to 18";
+        case HistoryFault::LongToken:
+            return "a value is longer than 15 characters";
+        case HistoryFault::TruncatedHeader:
+            return "the list of links is cut short";
+        case HistoryFault::TruncatedRecord:
+            return "the last record is cut short";
+        case HistoryFault::BadTimestamp:
+            return "a time stamp is not of the form dd.mm.yy hh:mm";
     }
     return "unknown fault";
 }
 
-void FormatHistoryFaultNotice(const char* path, const HistoryReader& reader, char* out,
-                              int outSize) {
+void FormatHistoryFaultNotice(const char* path, const HistoryReader& reader, char* out, int outSize) {
     std::snprintf(out, static_cast<std::size_t>(outSize),
                   "The history file %s is damaged: %s.\n"
                   "Reading stopped at record %lld (byte offset %zu);\n"

@@ -57,12 +57,12 @@ struct HistoryRecordText {
 enum class HistoryFault : int {
     None = 0,
     Unreadable,
-    Empty,             // no token at all
-    BadCount,          // first token not an integer 0..18
-    LongToken,         // a token of more than 15 characters
-    TruncatedHeader,   // fewer name pairs than the count says
-    TruncatedRecord,   // the file ends inside a record
-    BadTimestamp,      // not dd.mm.yy hh:mm (one or two digits each)
+    Empty,            // no token at all
+    BadCount,         // first token not an integer 0..18
+    LongToken,        // a token of more than 15 characters
+    TruncatedHeader,  // fewer name pairs than the count says
+    TruncatedRecord,  // the file ends inside a record
+    BadTimestamp,     // not dd.mm.yy hh:mm (one or two digits each)
 };
 
 // The validity rule: whitespace (blank, tab, CR, LF, VT, FF) separates
@@ -75,7 +75,7 @@ struct HistoryReader {
     const char* Begin;
     const char* Pos;
     const char* End;
-    long long Records;        // complete records read so far
+    long long Records;  // complete records read so far
     HistoryFault Fault;
     std::size_t FaultOffset;  // byte offset where the violation was found
 };
@@ -94,5 +94,4 @@ long long CountHistoryRecords(HistoryReader& reader);
 const char* HistoryFaultText(HistoryFault fault);
 // The whole notice for a damaged file: its name, the fault, and where
 // reading stopped (record number and byte offset).
-void FormatHistoryFaultNotice(const char* path, const HistoryReader& reader, char* out,
-                              int outSize);
+void FormatHistoryFaultNotice(const char* path, const HistoryReader& reader, char* out, int outSize);

@@ -82,8 +82,7 @@ int RotateHistoryFile(const char* path, char* newPath, int newPathSize) {
     return 0;
 }
 
-int OfferFileRotation(AppState& state, PlatformPort& port, const char* path, int recordCount,
-                      int channel) {
+int OfferFileRotation(AppState& state, PlatformPort& port, const char* path, int recordCount, int channel) {
     (void)state;
     if (recordCount <= kRotationPromptThreshold) {
         return 0;
@@ -127,7 +126,6 @@ int ScanHistoryFile(AppState& state, PlatformPort& port, int channel) {
         FormatHistoryFaultNotice(path, reader, notice, sizeof notice);
         port.tell(notice, kHistoryCaption, BoxIcon::Warning);
     }
-    OfferFileRotation(state, port, path, static_cast<int>(count < INT_MAX ? count : INT_MAX),
-                      channel);
+    OfferFileRotation(state, port, path, static_cast<int>(count < INT_MAX ? count : INT_MAX), channel);
     return 1;
 }

@@ -22,8 +22,7 @@ int RotateHistoryFile(const char* path, char* newPath, int newPathSize);
 const char* RotationFailureText(int error);
 // The size prompt for a file of more than 1000 records; 1 when the user
 // agreed and the file was moved.
-int OfferFileRotation(AppState& state, PlatformPort& port, const char* path,
-                      int recordCount, int channel);
+int OfferFileRotation(AppState& state, PlatformPort& port, const char* path, int recordCount, int channel);
 // Start-up: counts the records of the channel's file and offers the size
 // rotation; 0 when there is no file. A damaged file is reported.
 int ScanHistoryFile(AppState& state, PlatformPort& port, int channel);

@@ -32,8 +32,8 @@ struct HistoryRecord {
 };
 
 constexpr std::size_t kHistoryAreaBytes = sizeof(HistoryRecord) * kHistoryCapacity;
-constexpr int kScrollStepDefault = 24;        // records per shift step for short series
-constexpr int kScrollStepThreshold = 500;     // above this a step is a twentieth
+constexpr int kScrollStepDefault = 24;     // records per shift step for short series
+constexpr int kScrollStepThreshold = 500;  // above this a step is a twentieth
 
 // The four history areas, reserved once at window creation in channel order;
 // 0 at the first failure (what is reserved stays reserved until

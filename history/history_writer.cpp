@@ -76,8 +76,7 @@ HistoryFault TailFault(std::FILE* f, const char* path, int links) {
         HistoryReader reader;
         StartHistoryReader(reader, tail + s, n - s);
         HistoryRecordText record;
-        while (ReadHistoryRecord(reader, links, record)) {
-        }
+        while (ReadHistoryRecord(reader, links, record)) {}
         if (reader.Fault == HistoryFault::None && reader.Records > 0) {
             return HistoryFault::None;
         }
@@ -231,8 +230,8 @@ int AppendHistoryRecord(AppState& state, PlatformPort& port, int channel, int fa
             char notice[kNoticeSize];
             if (!RotateHistoryFile(path, newPath, sizeof newPath)) {
                 if (damaged) {
-                    std::snprintf(notice, sizeof notice, kDamagedNoRenameText, path,
-                                  HistoryFaultText(fault), RotationFailureText(errno));
+                    std::snprintf(notice, sizeof notice, kDamagedNoRenameText, path, HistoryFaultText(fault),
+                                  RotationFailureText(errno));
                 } else {
                     std::snprintf(notice, sizeof notice, kLinksChangedNoRenameText, path,
                                   RotationFailureText(errno));
@@ -250,8 +249,7 @@ int AppendHistoryRecord(AppState& state, PlatformPort& port, int channel, int fa
             state.NextRecordIndex[channel] = 1;
             const int written = WriteRecord(path, c, failed, true);
             if (damaged) {
-                std::snprintf(notice, sizeof notice, kDamagedText, path, HistoryFaultText(fault),
-                              newPath);
+                std::snprintf(notice, sizeof notice, kDamagedText, path, HistoryFaultText(fault), newPath);
             } else {
                 std::snprintf(notice, sizeof notice, kLinksChangedText, path, newPath);
             }

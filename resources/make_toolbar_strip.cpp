@@ -87,8 +87,14 @@ struct Canvas {
             Pixel(x0, y0, c);
             if (x0 == x1 && y0 == y1) break;
             const int e2 = 2 * err;
-            if (e2 >= dy) { err += dy; x0 += sx; }
-            if (e2 <= dx) { err += dx; y0 += sy; }
+            if (e2 >= dy) {
+                err += dy;
+                x0 += sx;
+            }
+            if (e2 <= dx) {
+                err += dx;
+                y0 += sy;
+            }
         }
     }
     // A filled arrow head pointing left with its tip at (x, y), `depth`
@@ -115,8 +121,10 @@ struct Canvas {
         for (int y = -r; y <= r; ++y) {
             for (int x = -r; x <= r; ++x) {
                 const int d = x * x + y * y;
-                if (d <= r * r - r) Pixel(cx + x, cy + y, fill);
-                else if (d <= r * r + r) Pixel(cx + x, cy + y, edge);
+                if (d <= r * r - r)
+                    Pixel(cx + x, cy + y, fill);
+                else if (d <= r * r + r)
+                    Pixel(cx + x, cy + y, edge);
             }
         }
     }
@@ -230,10 +238,26 @@ void FastScroll(const Canvas& c) {
     Canvas mirrored{c.Image, c.Left, !c.Mirror};
     mirrored.ArrowLeft(1, 6, 7, 3, 1, kBlue, kNavy);
     static const char* const kFast[] = {
-        ".##" "#.." "###" "#.." "#..",  // f
-        "..." ".##" "#.#" "#.#" ".##",  // a
-        ".##" "#.." ".#." "..#" "##.",  // s
-        ".#." "###" ".#." ".#." "..#",  // t
+        ".##"
+        "#.."
+        "###"
+        "#.."
+        "#..",  // f
+        "..."
+        ".##"
+        "#.#"
+        "#.#"
+        ".##",  // a
+        ".##"
+        "#.."
+        ".#."
+        "..#"
+        "##.",  // s
+        ".#."
+        "###"
+        ".#."
+        ".#."
+        "..#",  // t
     };
     c.Text(4, 16, kFast, 4, kBlack);
 }
@@ -279,8 +303,8 @@ int main(int argc, char** argv) {
     Digipeater(at(13, false));
     Digipeater(at(14, true));
 
-    const QList<QRgb> palette = {kBlack, kMaroon, kGreen, kOlive, kNavy, kPurple, kTeal, kGrey,
-                                 kFace, kRed, kLime, kYellow, kBlue, kMagenta, kCyan, kWhite};
+    const QList<QRgb> palette = {kBlack, kMaroon, kGreen, kOlive,  kNavy, kPurple,  kTeal, kGrey,
+                                 kFace,  kRed,    kLime,  kYellow, kBlue, kMagenta, kCyan, kWhite};
     const QImage indexed = strip.convertToFormat(QImage::Format_Indexed8, palette, Qt::ThresholdDither);
     if (!indexed.save(QString::fromLocal8Bit(argv[1]), "PNG")) {
         std::fprintf(stderr, "cannot write %s\n", argv[1]);

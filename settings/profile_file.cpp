@@ -95,7 +95,8 @@ bool LookUp(const ProfileFile& profile, const char* section, const char* key, st
     const std::size_t at = FindEntry(profile, span, key);
     if (at == span.End) return false;
     value = Classify(profile.Lines[at]).Value;
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
         value = value.substr(1, value.size() - 2);
     }
     return true;
@@ -103,8 +104,8 @@ bool LookUp(const ProfileFile& profile, const char* section, const char* key, st
 
 int CopyOut(std::string_view text, char* out, int size) {
     if (size < 1) return 0;
-    const std::size_t n = text.size() < static_cast<std::size_t>(size - 1) ? text.size()
-                                                                          : static_cast<std::size_t>(size - 1);
+    const std::size_t n =
+        text.size() < static_cast<std::size_t>(size - 1) ? text.size() : static_cast<std::size_t>(size - 1);
     std::memcpy(out, text.data(), n);
     out[n] = '\0';
     return static_cast<int>(n);
@@ -193,8 +194,8 @@ std::string ProfileText(const ProfileFile& profile) {
     return text;
 }
 
-int GetProfileString(const ProfileFile& profile, const char* section, const char* key,
-                     const char* fallback, char* out, int size) {
+int GetProfileString(const ProfileFile& profile, const char* section, const char* key, const char* fallback,
+                     char* out, int size) {
     std::string_view value;
     if (LookUp(profile, section, key, value)) return CopyOut(value, out, size);
     std::string_view text = fallback ? fallback : "";

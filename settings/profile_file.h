@@ -46,8 +46,8 @@ std::string ProfileText(const ProfileFile& profile);
 // Copies at most size-1 characters of the value (or of `fallback` without its
 // trailing blanks when the section or key is missing) into `out`,
 // NUL-terminated; returns the number copied. Nothing is written when size < 1.
-int GetProfileString(const ProfileFile& profile, const char* section, const char* key,
-                     const char* fallback, char* out, int size);
+int GetProfileString(const ProfileFile& profile, const char* section, const char* key, const char* fallback,
+                     char* out, int size);
 // Optional blanks, optional sign, then the leading decimal digits: "12abc" is
 // 12, "abc" and "0x10" are 0, a missing key or an empty value gives
 // `fallback`. Values beyond the 32-bit range saturate instead of wrapping.

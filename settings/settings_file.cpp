@@ -43,9 +43,9 @@ struct TimeKey {
 };
 
 constexpr TimeKey kTimeKeys[] = {
-    {"LastHour", &ChannelRecord::LastHour, 0},         {"LastMin", &ChannelRecord::LastMin, 0},
-    {"PrevHour", &ChannelRecord::PrevHour, 0},         {"PrevMin", &ChannelRecord::PrevMin, 0},
-    {"LastConDay", &ChannelRecord::LastConDay, 0},     {"LastConMonth", &ChannelRecord::LastConMonth, 0},
+    {"LastHour", &ChannelRecord::LastHour, 0},        {"LastMin", &ChannelRecord::LastMin, 0},
+    {"PrevHour", &ChannelRecord::PrevHour, 0},        {"PrevMin", &ChannelRecord::PrevMin, 0},
+    {"LastConDay", &ChannelRecord::LastConDay, 0},    {"LastConMonth", &ChannelRecord::LastConMonth, 0},
     {"LastConYear", &ChannelRecord::LastConYear, 97},
 };
 
@@ -71,10 +71,12 @@ void LoadMycall(const ProfileFile& profile, AppState& state) {
 }
 
 void SaveMycall(ProfileFile& profile, const AppState& state) {
-    WriteProfileString(profile, kMycallSection, kMycallKey, FieldText(state.Mycall, sizeof state.Mycall).c_str());
+    WriteProfileString(profile, kMycallSection, kMycallKey,
+                       FieldText(state.Mycall, sizeof state.Mycall).c_str());
 }
 
-void LoadChannelSettings(const ProfileFile& profile, const char* section, ChannelRecord& channel, int& german) {
+void LoadChannelSettings(const ProfileFile& profile, const char* section, ChannelRecord& channel,
+                         int& german) {
     GetProfileString(profile, section, "CallPath", "", channel.CallPath, kCallPathReadSize);
     for (const TimeKey& k : kTimeKeys) channel.*k.Field = GetProfileInt(profile, section, k.Key, k.Default);
     german = GetProfileInt(profile, kLanguageSection, kLanguageKey, german);
@@ -83,8 +85,10 @@ void LoadChannelSettings(const ProfileFile& profile, const char* section, Channe
     if (channel.MinutenIntervall == 0) channel.MinutenIntervall = 1;
 }
 
-void SaveChannelSettings(ProfileFile& profile, const char* section, const ChannelRecord& channel, int german) {
-    WriteProfileString(profile, section, "CallPath", FieldText(channel.CallPath, sizeof channel.CallPath).c_str());
+void SaveChannelSettings(ProfileFile& profile, const char* section, const ChannelRecord& channel,
+                         int german) {
+    WriteProfileString(profile, section, "CallPath",
+                       FieldText(channel.CallPath, sizeof channel.CallPath).c_str());
     for (const TimeKey& k : kTimeKeys) WriteProfileInt(profile, section, k.Key, channel.*k.Field);
     WriteProfileInt(profile, section, "RufAktiv", channel.RufAktiv);
     WriteProfileInt(profile, section, "MinutenIntervall", channel.MinutenIntervall);

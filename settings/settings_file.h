@@ -20,8 +20,8 @@
 // Threading: GUI thread only.
 #pragma once
 
-#include "settings/profile_file.h"
 #include "core/app_state.h"
+#include "settings/profile_file.h"
 
 constexpr const char* kSettingsFileName = "hopw.ini";
 constexpr int kCallPathReadSize = 80;  // buffer for "CallPath": 79 characters kept
@@ -39,7 +39,8 @@ void SaveMycall(ProfileFile& profile, const AppState& state);
 // "LastConYear", default the current value; written after the channel keys).
 // RufAktiv keeps the low 8 bits of the stored number; a stored interval of 0
 // is taken as 1.
-void LoadChannelSettings(const ProfileFile& profile, const char* section, ChannelRecord& channel, int& german);
+void LoadChannelSettings(const ProfileFile& profile, const char* section, ChannelRecord& channel,
+                         int& german);
 void SaveChannelSettings(ProfileFile& profile, const char* section, const ChannelRecord& channel, int german);
 // The layer-2 backend URI kept in section [L2], key Backend ("" when none).
 void LoadBackendSetting(const ProfileFile& profile, char* uri, int size);

@@ -42,7 +42,8 @@ Lines Report(int links, int base = 0) {
 // before tick 3, the frames waiting for channel 0 at the first reading
 // tick (5), and its first transmit space answers.
 struct Plan {
-    Plan(int state = kL2Connected, Lines f = {}, std::deque<int> g = {}) : linkState(state), frames(f), grants(g) {}
+    Plan(int state = kL2Connected, Lines f = {}, std::deque<int> g = {})
+        : linkState(state), frames(f), grants(g) {}
     int linkState;
     Lines frames;
     std::deque<int> grants;
@@ -144,8 +145,9 @@ TEST(ConnectCycle, FailedCallsRepeatTheLastGoodReplyWithCodeSix) {
         EXPECT_EQ(w.Call(plan).back(), 0);
         if (code == 0) return;
         char line[200];
-        std::snprintf(line, sizeof line, "\r\n06.12.26 15:%02d 0 %d %d 10 3 5 %d 1 %d %d 11 3 5 %d 2 %d %d 12 3 5 %d ",
-                      minute, 100 + base, 200 + base, code, 101 + base, 201 + base, code, 102 + base, 202 + base, code);
+        std::snprintf(
+            line, sizeof line, "\r\n06.12.26 15:%02d 0 %d %d 10 3 5 %d 1 %d %d 11 3 5 %d 2 %d %d 12 3 5 %d ",
+            minute, 100 + base, 200 + base, code, 101 + base, 201 + base, code, 102 + base, 202 + base, code);
         file += line;
         records.push_back({minute, base, code});
     };
@@ -168,7 +170,8 @@ TEST(ConnectCycle, FailedCallsRepeatTheLastGoodReplyWithCodeSix) {
     EXPECT_EQ(w.port.Repaints, std::vector<bool>(records.size(), true));
     for (std::size_t i = 0; i < records.size(); ++i) {
         const HistoryRecord* r = HistorySlot(w.state, 0, static_cast<int>(i));
-        EXPECT_EQ((std::vector<int>{r->Minute, r->Links[1].Tkby - 101, r->Links[2].LinkState}), records[i]) << i;
+        EXPECT_EQ((std::vector<int>{r->Minute, r->Links[1].Tkby - 101, r->Links[2].LinkState}), records[i])
+            << i;
         EXPECT_STREQ(r->Links[1].Name, "QX1L01");
     }
 }
@@ -193,8 +196,7 @@ TEST(ConnectCycle, LongFramesAreCutToTheirSlot) {
     const std::string x120(120, 'x');
     auto crAt = [&](std::size_t at) { return std::string(x120).replace(at, 1, "\r"); };
     const std::pair<std::string, std::string> cases[] = {
-        {x120, std::string(98, 'x') + "\n"},
-        {crAt(60), std::string(60, 'x') + "\r\n"},
+        {x120, std::string(98, 'x') + "\n"},          {crAt(60), std::string(60, 'x') + "\r\n"},
         {crAt(97), std::string(97, 'x') + "\r\n"},  // the last CR kept
         {crAt(98), std::string(98, 'x') + "\n"},    // beyond the cut
         {"AB", "AB" + std::string(48, 'o') + "\r\n"},
@@ -218,7 +220,8 @@ TEST(ConnectCycle, ReplyEndsAtItsPromptOrNineteenthLine) {
     complete.insert(complete.end(), more.begin(), more.end());
     overflowing.insert(overflowing.end(), more.begin(), more.end());
     nineteen.pop_back();
-    for (const auto& [lines, state, count] : {std::tuple{complete, 6, 3}, {overflowing, 8, 19}, {nineteen, 8, 19}}) {
+    for (const auto& [lines, state, count] :
+         {std::tuple{complete, 6, 3}, {overflowing, 8, 19}, {nineteen, 8, 19}}) {
         SCOPED_TRACE(lines.size());
         World w;
         EXPECT_EQ(w.Call({5, lines}, 5).back(), state);
@@ -249,8 +252,17 @@ TEST(ConnectCycle, OddFramesAreReadWithinBounds) {
     } cases[] = {
         {"flood", [](ScriptLink& l) { l.Frames.assign(200, MakeFrame("noise\r")); }, {4, 64, 64}},
         {"data bit stuck, no frame", [](ScriptLink& l) { l.StuckDataBit = 1; }, {4, 64, 0}},
-        {"null frames first", [](ScriptLink& l) { l.NullFrames = 3; l.Frames = {MakeFrame("=>\r")}; }, {5, 4, 1}},
-        {"too short for a prompt", [](ScriptLink& l) { l.Frames = {MakeFrame("=>", 1), MakeFrame("", 0)}; }, {4, 2, 2}},
+        {"null frames first",
+         [](ScriptLink& l) {
+             l.NullFrames = 3;
+             l.Frames = {MakeFrame("=>\r")};
+         },
+         {5, 4, 1}},
+        {"too short for a prompt",
+         [](ScriptLink& l) {
+             l.Frames = {MakeFrame("=>", 1), MakeFrame("", 0)};
+         },
+         {4, 2, 2}},
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(k.name);
@@ -270,15 +282,17 @@ TEST(ConnectCycle, ChangedLinkListStartsANewFileWithThisCall) {
     ASSERT_EQ(w.port.Boxes.size(), 1u) << "the rotation is told";
     EXPECT_FALSE(w.port.Boxes[0].Asked);
     EXPECT_EQ(w.C().RepeatLineCount, 5);
-    EXPECT_EQ(w.File(), "3  QX0L00 0-15      QX1L01 0-15      QX2L02 0-15      \r\n"
-                        "06.12.26 14:31 0 100 200 10 3 5 1 1 101 201 11 3 5 1 2 102 202 12 3 5 1 ");
+    EXPECT_EQ(w.File(),
+              "3  QX0L00 0-15      QX1L01 0-15      QX2L02 0-15      \r\n"
+              "06.12.26 14:31 0 100 200 10 3 5 1 1 101 201 11 3 5 1 2 102 202 12 3 5 1 ");
     EXPECT_TRUE(FileExists(w.dir.File("QX0TST2.hp0")));
     EXPECT_EQ(w.C().RecordCount, 1);
     EXPECT_EQ(w.state.NextRecordIndex[0], 1);
 }
 
 TEST(ConnectCycle, NextRecordIndexNeverPassesTheCapacity) {
-    for (const auto& k : {std::vector<int>{23998, 23999, 23998}, {23999, 24000, 23999}, {24000, 24000, 23999}}) {
+    for (const auto& k :
+         {std::vector<int>{23998, 23999, 23998}, {23999, 24000, 23999}, {24000, 24000, 23999}}) {
         SCOPED_TRACE(k[0]);  // index before, after, slot written
         World w;
         w.state.NextRecordIndex[0] = w.C().RecordCount = k[0];
@@ -312,7 +326,8 @@ TEST(ConnectCycle, TicksInsideTheSaveWarningNeitherStoreTwiceNorTouchTheCall) {
     EXPECT_EQ(w.port.Boxes[0].Text,
               "Impossible to save data,\nbecause the File is already opened by another application!");
     EXPECT_EQ(w.port.Boxes[0].Caption, "hopwin");
-    EXPECT_TRUE(w.port.Boxes[0].Icon == BoxIcon::Warning && !w.port.Boxes[0].Asked) << "a warning with OK only";
+    EXPECT_TRUE(w.port.Boxes[0].Icon == BoxIcon::Warning && !w.port.Boxes[0].Asked)
+        << "a warning with OK only";
     EXPECT_EQ(w.port.Repaints, std::vector<bool>{true});
     EXPECT_EQ(w.C().RecordCount, 1) << "the in-memory record stays";
     EXPECT_EQ(w.L().Commands, kDisconnected);

@@ -20,14 +20,15 @@ TEST(ProgramOnSimulatedNetwork, RecordsCallsEndToEnd) {
     const std::string runtime = dir.File("run"), data = dir.File("data"), config = dir.File("hopw.ini");
     ASSERT_EQ(mkdir(runtime.c_str(), 0700), 0);
     ASSERT_EQ(mkdir(data.c_str(), 0700), 0);
-    WriteAll(config, "[Mycall]\r\nDestination Call=QX0OWN\r\n"
-                     "[Channel1]\r\nCallPath=QX0TST-2 QX0VIA\r\nRufAktiv=1\r\nMinutenIntervall=1\r\n"
-                     "[Channel2]\r\nCallPath=QX0ABC\r\nRufAktiv=1\r\nMinutenIntervall=1\r\n");
+    WriteAll(config,
+             "[Mycall]\r\nDestination Call=QX0OWN\r\n"
+             "[Channel1]\r\nCallPath=QX0TST-2 QX0VIA\r\nRufAktiv=1\r\nMinutenIntervall=1\r\n"
+             "[Channel2]\r\nCallPath=QX0ABC\r\nRufAktiv=1\r\nMinutenIntervall=1\r\n");
     WriteAll(data + "/hopwansw.txt", "Back soon.\r\n");
 
     // A minute every 100 ms: about forty calls per channel in four seconds.
-    const pid_t pid = StartProgram({"--headless", "--l2", "sim:seed=4,callers=3", "--time-scale", "600", "--config",
-                                    config, "--data-dir", data},
+    const pid_t pid = StartProgram({"--headless", "--l2", "sim:seed=4,callers=3", "--time-scale", "600",
+                                    "--config", config, "--data-dir", data},
                                    runtime, dir.File("stderr.txt"));
     std::this_thread::sleep_for(std::chrono::seconds(4));
     ASSERT_EQ(kill(pid, SIGTERM), 0);

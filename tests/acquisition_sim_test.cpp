@@ -42,15 +42,15 @@ CallTranscript RunCall(Layer2& l2, const char* path) {
         while (l2.l2_stat(0, h) & kL2DataWaiting) {
             const unsigned char* f = l2.l2_get_i(h);
             if (!f) continue;
-            t.Frames.emplace_back(reinterpret_cast<const char*>(f + 3), static_cast<std::size_t>(f[0] | (f[1] << 8)));
+            t.Frames.emplace_back(reinterpret_cast<const char*>(f + 3),
+                                  static_cast<std::size_t>(f[0] | (f[1] << 8)));
             if (prompts == 1) t.Report.push_back(t.Frames.back());
             prompts += prompts < 2 && t.Frames.back().rfind("=>", 0) == 0;
             l2.l2_bef(kL2FrameDone, h);
         }
     }
     l2.l2_bef(kL2Disconnect, h);
-    for (int tick = 0; tick < 10 && (l2.l2_stat(0, h) & kL2StateMask) >= 2; ++tick) {
-    }
+    for (int tick = 0; tick < 10 && (l2.l2_stat(0, h) & kL2StateMask) >= 2; ++tick) {}
     return t;
 }
 
@@ -69,10 +69,10 @@ std::string TroubledRun(std::uint32_t seed, std::map<std::string, int>& kinds) {
         all += "#" + std::to_string(t.ConnectState) + "/" + std::to_string(t.Refusals) + "\n";
         for (const std::string& f : t.Frames) all += f + "\n";
         const bool reply = !t.Report.empty(), complete = reply && t.Report.back() == "=>\r";
-        ++kinds[t.ConnectState == 0   ? "refused"
-                : t.ConnectState == 1 ? "given up"
-                : !reply              ? "silent"
-                : !complete           ? "link lost"
+        ++kinds[t.ConnectState == 0    ? "refused"
+                : t.ConnectState == 1  ? "given up"
+                : !reply               ? "silent"
+                : !complete            ? "link lost"
                 : t.Report.size() > 19 ? "overlong"
                                        : "good"];
         kinds["transmit space refused"] += t.Refusals > 0;
@@ -132,7 +132,8 @@ TEST(SimNetwork, ReportsCarryTheirFieldsAtTheParserColumns) {
             EXPECT_LT(line.size(), 99u);
             for (std::size_t column : {9, 27, 32, 37}) {
                 const std::string field = TokenAt(line, column);
-                EXPECT_TRUE(!field.empty() && field.find_first_not_of("0123456789") == std::string::npos) << line;
+                EXPECT_TRUE(!field.empty() && field.find_first_not_of("0123456789") == std::string::npos)
+                    << line;
             }
             EXPECT_LE(std::stoi(TokenAt(line, 37)), 255);
             names.push_back(TokenAt(line, 54) + " " + TokenAt(line, 61));
@@ -173,11 +174,20 @@ TEST(SimNetwork, HandlesAreReusedAndUnknownOnesHarmless) {
 
 TEST(SimNetwork, UriOptions) {
     const int f = kSimDefaultFaultPercent, c = kSimDefaultCallerSeconds;
-    const std::pair<const char*, std::vector<int>> cases[] = {  // seed, fail, faults, callers; {} refused
-        {"sim", {1, 0, f, c}}, {"sim:seed=42", {42, 0, f, c}}, {"sim:fail", {1, 1, f, c}},
-        {"sim:seed=5,faults=0,callers=60", {5, 0, 0, 60}}, {"sim:faults=100,fail", {1, 1, 100, c}},
-        {"sim:seed=3,", {3, 0, f, c}}, {"sim:seed=", {}}, {"sim:seed=x", {}}, {"sim:seed=99999999999", {}},
-        {"sim:faults=101", {}}, {"sim:failure", {}}, {"simulator", {}},
+    const std::pair<const char*, std::vector<int>> cases[] = {
+        // seed, fail, faults, callers; {} refused
+        {"sim", {1, 0, f, c}},
+        {"sim:seed=42", {42, 0, f, c}},
+        {"sim:fail", {1, 1, f, c}},
+        {"sim:seed=5,faults=0,callers=60", {5, 0, 0, 60}},
+        {"sim:faults=100,fail", {1, 1, 100, c}},
+        {"sim:seed=3,", {3, 0, f, c}},
+        {"sim:seed=", {}},
+        {"sim:seed=x", {}},
+        {"sim:seed=99999999999", {}},
+        {"sim:faults=101", {}},
+        {"sim:failure", {}},
+        {"simulator", {}},
     };
     for (const auto& [uri, want] : cases) {
         SCOPED_TRACE(uri);

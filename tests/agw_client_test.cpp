@@ -20,9 +20,15 @@ using Strings = std::vector<std::string>;
 std::string LineText(const unsigned char* f) {
     return std::string(reinterpret_cast<const char*>(f) + 3, f[0] | f[1] << 8);
 }
-std::string Count(int n) { return std::string(1, static_cast<char>(n)) + std::string(3, '\0'); }  // a 'Y' reply
-std::string Connect(const char* call) { return std::string("*** CONNECTED With Station ") + call + "\r"; }
-std::string Disconnect(const char* call) { return std::string("*** DISCONNECTED From Station ") + call + "\r"; }
+std::string Count(int n) {
+    return std::string(1, static_cast<char>(n)) + std::string(3, '\0');
+}  // a 'Y' reply
+std::string Connect(const char* call) {
+    return std::string("*** CONNECTED With Station ") + call + "\r";
+}
+std::string Disconnect(const char* call) {
+    return std::string("*** DISCONNECTED From Station ") + call + "\r";
+}
 Strings operator+(Strings a, const Strings& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
@@ -93,16 +99,24 @@ struct AgwClientTest : ::testing::Test {
 
 TEST(AgwUri, ParsesHostPortAndRadioPortOrSaysWhy) {
     const std::pair<const char*, const char*> cases[] = {
-        {"agw://localhost:8000", "localhost 8000 0"}, {"agw://10.0.0.2:8001/1", "10.0.0.2 8001 1"},
-        {"agw://[::1]:8000/2", "::1 8000 2"},          {"agw://tnc", "tnc 8000 0"},
-        {"agw://:8000", ""},      {"agw://[::1", ""},    {"agw://h:0", ""},     {"agw://h:70000", ""},
-        {"agw://h:8000/256", ""}, {"agw://h:8000x", ""}, {"kiss://h:8001", ""},
+        {"agw://localhost:8000", "localhost 8000 0"},
+        {"agw://10.0.0.2:8001/1", "10.0.0.2 8001 1"},
+        {"agw://[::1]:8000/2", "::1 8000 2"},
+        {"agw://tnc", "tnc 8000 0"},
+        {"agw://:8000", ""},
+        {"agw://[::1", ""},
+        {"agw://h:0", ""},
+        {"agw://h:70000", ""},
+        {"agw://h:8000/256", ""},
+        {"agw://h:8000x", ""},
+        {"kiss://h:8001", ""},
     };
     for (const auto& [uri, parsed] : cases) {
         AgwOptions o;
         char error[200] = "";
         const int ok = ParseAgwUri(uri, &o, error, sizeof error);
-        EXPECT_EQ(parsed, ok ? o.Host + " " + std::to_string(o.TcpPort) + " " + std::to_string(o.RadioPort) : "");
+        EXPECT_EQ(parsed,
+                  ok ? o.Host + " " + std::to_string(o.TcpPort) + " " + std::to_string(o.RadioPort) : "");
         EXPECT_EQ(ok, error[0] == '\0') << uri;
     }
     char e[200] = "";
@@ -147,7 +161,7 @@ TEST_F(AgwClientTest, ConnectGoesOutAsCOrVWithTheViaListAndBadPathsFailAtOnce) {
 
 TEST_F(AgwClientTest, ReportsOnAConnectAreMatchedByTheirCalls) {
     const std::pair<char, const char*> reports[] = {
-        {'C', "*** CONNECTED With Station Q1DIG\r"}, {'C', "*** connected with station q1dig\r"},
+        {'C', "*** CONNECTED With Station Q1DIG\r"},     {'C', "*** connected with station q1dig\r"},
         {'C', "*** CONNECTED To Station Q1DIG\r"},  // both ends called at once: still ours
         {'d', "*** DISCONNECTED RETRYOUT With Q1DIG\r"}, {'d', "*** DISCONNECTED From Station Q1DIG\r"},
     };
@@ -244,7 +258,8 @@ TEST_F(AgwClientTest, DisconnectFromEitherSideAfterTheTextIsDelivered) {
     client->l2_puts(g, "Hopwatch V 2.34 link data acquisition!\n");
     client->l2_bef(kL2AfterSend, g);
     client->l2_bef(kL2Disconnect, g);
-    EXPECT_EQ((Strings{"stat 5", "grant 0", "Y Q1OWN>Q2DIG", "D Q1OWN>Q2DIG Hopwatch V 2.34 link data acquisition!\r"}),
+    EXPECT_EQ((Strings{"stat 5", "grant 0", "Y Q1OWN>Q2DIG",
+                       "D Q1OWN>Q2DIG Hopwatch V 2.34 link data acquisition!\r"}),
               Observe(g));
     server.Send('Y', "Q1OWN", "Q2DIG", Count(1));
     Advance(options.DrainAskIntervalMs);
@@ -297,7 +312,8 @@ TEST_F(AgwClientTest, IncomingConnectsToMycallAreHandedOutOnce) {
     client->l2_bef(kL2NewIncoming, h);
     ASSERT_EQ(1, client->l2_ialloc(h, 256));
     client->l2_puts(h, "Hopwatch V 2.34 link data acquisition!\n");
-    EXPECT_EQ((Strings{"Y Q1OWN>Q5CALL", "D Q1OWN>Q5CALL Hopwatch V 2.34 link data acquisition!\r"}), Exchange());
+    EXPECT_EQ((Strings{"Y Q1OWN>Q5CALL", "D Q1OWN>Q5CALL Hopwatch V 2.34 link data acquisition!\r"}),
+              Exchange());
     // A new Mycall replaces the registration, once; none leaves none.
     EXPECT_EQ(0, client->l2_get_sabm("Q7NEW") + client->l2_get_sabm("Q7NEW"));
     EXPECT_EQ((Strings{"x Q1OWN>", "X Q7NEW>"}), Exchange());
@@ -310,12 +326,13 @@ TEST_F(AgwClientTest, GarbageFromTheTncIsSurvivedAndSaidOnce) {
     ::testing::internal::CaptureStderr();
     server.Send('Z', "Q1DIG", "Q1OWN", "what");  // unknown kinds, twice
     server.Send('\x01', "Q1DIG", "Q1OWN", std::string("\0\xff", 2));
-    server.Send('D', "Q1\x01\x02", "Q1OWN", "bad\r");                  // calls that are not text
-    server.Send('X', "Q1OWN", "", std::string(1, '\0'));               // a refused registration
+    server.Send('D', "Q1\x01\x02", "Q1OWN", "bad\r");                 // calls that are not text
+    server.Send('X', "Q1OWN", "", std::string(1, '\0'));              // a refused registration
     server.Send('D', "Q1DIG", "Q1OWN", std::string("a\0\xe4\r", 4));  // 8-bit and NUL: text
     ASSERT_TRUE(Until([&] { return (client->l2_stat(0, h) & kL2DataWaiting) != 0; }));
     EXPECT_EQ(std::string("a\0\xe4\r", 4), LineText(client->l2_get_i(h)));
-    server.Send('D', "Q1DIG", "Q1OWN", std::string(kAgwMaxQueuedFrames + 5, '\r'));  // more than a handle keeps
+    server.Send('D', "Q1DIG", "Q1OWN",
+                std::string(kAgwMaxQueuedFrames + 5, '\r'));  // more than a handle keeps
     // A length no TNC sends: the stream is out of step; the client starts over.
     std::vector<unsigned char> bad;
     EncodeAgwFrame(0, 'D', 0xF0, "Q1DIG", "Q1OWN", nullptr, 0, &bad);
@@ -327,10 +344,12 @@ TEST_F(AgwClientTest, GarbageFromTheTncIsSurvivedAndSaidOnce) {
     server.Send('Z', "Q1DIG", "Q1OWN", "again");
     EXPECT_EQ(5, State(Connected()));
     const std::string err = ::testing::internal::GetCapturedStderr();
-    for (const char* said : {"unknown kind", "unreadable call", "impossible data length", "refused to register",
-                             "too many unread lines", "lost the TNC", "connected to the TNC at"}) {
+    for (const char* said :
+         {"unknown kind", "unreadable call", "impossible data length", "refused to register",
+          "too many unread lines", "lost the TNC", "connected to the TNC at"}) {
         const auto at = err.find(said);
-        EXPECT_TRUE(at != std::string::npos && err.find(said, at + 1) == std::string::npos) << said << "\n" << err;
+        EXPECT_TRUE(at != std::string::npos && err.find(said, at + 1) == std::string::npos) << said << "\n"
+                                                                                            << err;
     }
     int lines = 0;
     while (client->l2_get_i(h) != nullptr) ++lines;
@@ -388,7 +407,10 @@ const TimeLimit kTimeLimits[] = {
     {"cCt4y", &AgwOptions::DrainAskIntervalMs, kUp + Strings{kY, kD}, {"stat 5", "grant 0", kY}},
     {"cCt4y", &AgwOptions::DisconnectTimeoutMs, kUp + Strings{kY, kD, kY}, {"stat 5", "grant 0", kd}},
     // A TNC that never answers 'Y' is not asked again: space follows the link.
-    {"cCtttt", &AgwOptions::OutstandingReplyTimeoutMs, kUp + Strings{kY, kD, kD, kD, kD}, {"stat 5", "grant 1"}},
+    {"cCtttt",
+     &AgwOptions::OutstandingReplyTimeoutMs,
+     kUp + Strings{kY, kD, kD, kD, kD},
+     {"stat 5", "grant 1"}},
     // A TNC that went away is looked for again at a limited rate.
     {"cCv", &AgwOptions::ReconnectIntervalMs, kClosed + kSetUp, kClosed + Strings{"R >", "X Q1OWN>"}},
 };
@@ -406,7 +428,8 @@ TEST_P(AgwTimeLimitTest, NothingBeforeTheLimitAndItsEffectAtIt) {
         if (*step == '4') client->l2_bef(kL2Disconnect, h);
         if (*step == 'y') server.Send('Y', "Q1OWN", "Q1DIG", Count(1));
         if (*step == 'v') server.Vanish(), server.StopListening();
-        if (*step == 'v' && !Until([&] { return !client->IsConnected(); })) ADD_FAILURE() << "still connected";
+        if (*step == 'v' && !Until([&] { return !client->IsConnected(); }))
+            ADD_FAILURE() << "still connected";
         if (*step == 'v') server.Listen(server.Port);
     }
     Advance(options.*c.limit - 1);

@@ -57,7 +57,8 @@ struct FakeAgwServer {
     // Accepts, reads and answers whatever is there; never blocks. Without
     // Nagle's delay every frame sent is at the client's socket at once.
     void Pump() {
-        if (client_ < 0 && listen_ >= 0 && (client_ = accept4(listen_, nullptr, nullptr, SOCK_NONBLOCK)) >= 0) {
+        if (client_ < 0 && listen_ >= 0 &&
+            (client_ = accept4(listen_, nullptr, nullptr, SOCK_NONBLOCK)) >= 0) {
             const int one = 1;
             setsockopt(client_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
             ++Accepted;
@@ -91,7 +92,8 @@ struct FakeAgwServer {
     std::vector<std::string> Take() {
         std::vector<std::string> r;
         for (const ReceivedAgwFrame& f : Frames) {
-            r.push_back(std::string(1, f.Kind) + " " + f.From + ">" + f.To + (f.Data.empty() ? "" : " " + f.Data));
+            r.push_back(std::string(1, f.Kind) + " " + f.From + ">" + f.To +
+                        (f.Data.empty() ? "" : " " + f.Data));
         }
         Frames.clear();
         return r;

@@ -13,7 +13,8 @@ std::string Parse(std::vector<const char*> args) {
     args.insert(args.begin(), "hopwatch");
     ShellOptions o{};
     char error[256] = "";
-    const OptionsAction action = ParseShellOptions(static_cast<int>(args.size()), args.data(), o, error, sizeof error);
+    const OptionsAction action =
+        ParseShellOptions(static_cast<int>(args.size()), args.data(), o, error, sizeof error);
     if (action == OptionsAction::Error) return std::string("error: ") + error;
     if (action != OptionsAction::Run) return action == OptionsAction::Help ? "help" : "version";
     return std::string("run config=") + o.ConfigPath + " data=" + o.DataDir + " l2=" + o.Backend +
@@ -22,9 +23,13 @@ std::string Parse(std::vector<const char*> args) {
 
 TEST(ShellOptions, CommandLines) {
     const std::string longUri(kBackendUriMax, 'x');  // refused, not cut
-    const struct { std::vector<const char*> Args; const char* Says; } cases[] = {
+    const struct {
+        std::vector<const char*> Args;
+        const char* Says;
+    } cases[] = {
         {{}, "run config= data= l2= headless=0 scale=1"},
-        {{"--config", "/a/b.ini", "--data-dir", "/d", "--l2", "sim:seed=4", "--headless", "--time-scale", "60"},
+        {{"--config", "/a/b.ini", "--data-dir", "/d", "--l2", "sim:seed=4", "--headless", "--time-scale",
+          "60"},
          "run config=/a/b.ini data=/d l2=sim:seed=4 headless=1 scale=60"},
         {{"--config=/a/b.ini", "--data-dir=/d", "--l2=sim:seed=4", "--headless", "--time-scale=60"},
          "run config=/a/b.ini data=/d l2=sim:seed=4 headless=1 scale=60"},

@@ -12,7 +12,8 @@
 namespace {
 
 std::vector<std::string> Service(const ProgramDirs& dirs, const char* backend) {
-    return {"--headless", "--l2", backend, "--config", dirs.Config, "--data-dir", dirs.Data, "--time-scale", "60"};
+    return {"--headless", "--l2",    backend,        "--config", dirs.Config,
+            "--data-dir", dirs.Data, "--time-scale", "60"};
 }
 
 TEST(ProgramRun, SecondCopyRefusedThenASignalShutsDownAndWritesTheSettings) {
@@ -27,7 +28,8 @@ TEST(ProgramRun, SecondCopyRefusedThenASignalShutsDownAndWritesTheSettings) {
         EXPECT_FALSE(FileExists(dirs.Config));  // the first copy has not written yet
         ASSERT_EQ(kill(first, sig), 0);
         EXPECT_EQ(WaitProgram(first), 0) << ReadAll(dirs.Errors);
-        EXPECT_EQ(ReadAll(dirs.Config), FirstExitSettings("sim")) << "signal " << sig << ": " << ReadAll(dirs.Errors);
+        EXPECT_EQ(ReadAll(dirs.Config), FirstExitSettings("sim"))
+            << "signal " << sig << ": " << ReadAll(dirs.Errors);
     }
 }
 
@@ -35,12 +37,20 @@ TEST(ProgramRun, EarlyExitsWriteNothing) {
     const ProgramDirs dirs;
     const std::string stored = "[Mycall]\r\nDestination Call=DL1ABC\r\n";
     WriteAll(dirs.Config, stored);
-    const struct { std::vector<std::string> Args; int Code; const char* Says; } cases[] = {
+    const struct {
+        std::vector<std::string> Args;
+        int Code;
+        const char* Says;
+    } cases[] = {
         {Service(dirs, "sim:fail"), 0, "hopwin: FlexNet not active!\n"},
         {{"--no-such-option"}, 2, "hopwatch: unknown option \"--no-such-option\" (try --help)\n"},
-        {{"--l2", "nonsense"}, 2,
-         "hopwatch: unknown layer-2 backend \"nonsense\" (use sim, sim:seed=N or agw://HOST:PORT[/RADIOPORT])\n"},
-        {{"--time-scale", "fast"}, 2, "hopwatch: --time-scale takes a whole number from 1 to 10000, not \"fast\"\n"},
+        {{"--l2", "nonsense"},
+         2,
+         "hopwatch: unknown layer-2 backend \"nonsense\" (use sim, sim:seed=N or "
+         "agw://HOST:PORT[/RADIOPORT])\n"},
+        {{"--time-scale", "fast"},
+         2,
+         "hopwatch: --time-scale takes a whole number from 1 to 10000, not \"fast\"\n"},
         {{"--version"}, 0, ""},
     };
     for (const auto& c : cases) {

@@ -62,8 +62,10 @@ protected:
         port.WhileBoxOpen = [this] { timersAtBox.push_back(host.Timers.size()); };
         timersAtBox.clear();
         InitAppState(state);
-        if (stored) WriteAll(config, stored);
-        else std::remove(config.c_str());
+        if (stored)
+            WriteAll(config, stored);
+        else
+            std::remove(config.c_str());
         ShellOptions options{};
         std::snprintf(options.ConfigPath, sizeof options.ConfigPath, "%s", config.c_str());
         std::snprintf(options.DataDir, sizeof options.DataDir, "%s", scratch.Path.c_str());
@@ -82,8 +84,8 @@ protected:
         for (std::size_t i = 0; i < port.Boxes.size(); ++i) {
             const FakeBox& b = port.Boxes[i];
             s += " | " + b.Text + (b.Icon == BoxIcon::Error ? " (error" : " (warning") +
-                 (b.Buttons == BoxButtons::RetryCancel ? ", Retry/Cancel" : "") + (b.Asked ? ", " : ", told, ") +
-                 std::to_string(timersAtBox.at(i)) + " running)";
+                 (b.Buttons == BoxButtons::RetryCancel ? ", Retry/Cancel" : "") +
+                 (b.Asked ? ", " : ", told, ") + std::to_string(timersAtBox.at(i)) + " running)";
         }
         return s + " | " + std::to_string(host.Reservations) + " reserved | Mycall \"" + state.Mycall + '"' +
                (host.Shown ? " | shown" : "");
@@ -118,9 +120,12 @@ TEST_F(ShellRun, StartUpReadsTheSettingsScansTheHistoryAndShowsTheWindow) {
     // timer runs.
     ASSERT_FALSE(port.Boxes.empty());
     EXPECT_NE(port.Boxes[0].Text.find("DB0XYZ.hpw"), std::string::npos) << port.Boxes[0].Text;
-    EXPECT_EQ(outcome, "runs | " + port.Boxes[0].Text + " (warning, told, 1 running) | Too many timers! (warning, "
-                       "Retry/Cancel, 1 running) | Too many timers! (warning, Retry/Cancel, 1 running) | 10 reserved | "
-                       "Mycall \"DL1ABC\" | shown");
+    EXPECT_EQ(
+        outcome,
+        "runs | " + port.Boxes[0].Text +
+            " (warning, told, 1 running) | Too many timers! (warning, "
+            "Retry/Cancel, 1 running) | Too many timers! (warning, Retry/Cancel, 1 running) | 10 reserved | "
+            "Mycall \"DL1ABC\" | shown");
     EXPECT_EQ(host.Timers, (std::map<int, int>{{1, 1000}, {2, 16}}));
     EXPECT_EQ(AreasReserved(), 10);
     EXPECT_EQ(port.Status, (std::map<int, std::string>{{0, "Ready"}, {2, "XZoom: 10"}, {3, "YZoom: 3"}}));
@@ -156,16 +161,23 @@ TEST_F(ShellRun, TheBackendOnTheCommandLineWinsAndIsSaved) {
 TEST_F(ShellRun, FailuresAtStartUpTellWhyAndWriteNothing) {
     int other = -1;
     const auto secondCopy = [&] { ASSERT_EQ(AcquireInstanceLock(scratch.Path.c_str(), other), 1); };
-    const auto backend = [this](const char* uri, int given) { return [=, this] { Start(nullptr, uri, given); }; };
+    const auto backend = [this](const char* uri, int given) {
+        return [=, this] { Start(nullptr, uri, given); };
+    };
     const auto memory = [this](int failing) { return [=, this] { host.FailReserveAt = failing; }; };
     const auto minuteTimer = [this] { host.FailMinuteTimer = 1; };
-    const auto cancel = [this] { host.SecondTimerFailures = 2; port.Answers = {BoxAnswer::Retry, BoxAnswer::Cancel}; };
-    const std::string once = "exit 0 | Hopwatch may run only once at the same time! (error, 0 running) | 0 reserved | "
-                             "Mycall \"\"";
+    const auto cancel = [this] {
+        host.SecondTimerFailures = 2;
+        port.Answers = {BoxAnswer::Retry, BoxAnswer::Cancel};
+    };
+    const std::string once =
+        "exit 0 | Hopwatch may run only once at the same time! (error, 0 running) | 0 reserved | "
+        "Mycall \"\"";
     const std::string inactive = "exit 0 | FlexNet not active! (error, 0 running) | 10 reserved | Mycall ";
     const std::string noMemory = "exit 0 | Not enough memory free to run Hopwatch! (warning, 0 running) | ";
     const std::string retry = " | Too many timers! (warning, Retry/Cancel, 1 running)";
-    const std::string minute = "runs | Too many timers! (warning, 0 running) | 10 reserved | Mycall \"\" | shown";
+    const std::string minute =
+        "runs | Too many timers! (warning, 0 running) | 10 reserved | Mycall \"\" | shown";
     const struct {
         const char* Stored;  // null: no file
         std::function<void()> Prepare;
@@ -209,7 +221,8 @@ TEST_F(ShellRun, FailuresAtStartUpTellWhyAndWriteNothing) {
         }
         EXPECT_TRUE(host.Timers.empty());
         EXPECT_EQ(AreasReserved(), 0);
-        EXPECT_EQ(FileExists(config) ? ReadAll(config) : "(none)", c.Stored ? c.Stored : "(none)") << c.Outcome;
+        EXPECT_EQ(FileExists(config) ? ReadAll(config) : "(none)", c.Stored ? c.Stored : "(none)")
+            << c.Outcome;
     }
 }
 

@@ -12,10 +12,15 @@ using namespace history_test;
 
 TEST(HistoryFileName, KeepsLettersAndDigitsOfTheFirstEight) {
     const char* cases[][2] = {
-        {"QX0TST-2 QX0VIA", "QX0TST2.hpw"}, {"QX0ABCDEF", "QX0ABCDE.hpw"},  // 9 characters: 8 kept
-        {"QX0-1-2X", "QX012X.hpw"},  // a left-out '-' still counts
-        {"", ".hpw"}, {" QX0TST", ".hpw"}, {"qx0tst", "qx0tst.hpw"}, {"../../etc/passwd", "et.hpw"},
-        {"QX0/../a", "QX0a.hpw"}, {"Q\xC4X0 Z", "QX0.hpw"},  // 8-bit bytes are left out too
+        {"QX0TST-2 QX0VIA", "QX0TST2.hpw"},
+        {"QX0ABCDEF", "QX0ABCDE.hpw"},  // 9 characters: 8 kept
+        {"QX0-1-2X", "QX012X.hpw"},     // a left-out '-' still counts
+        {"", ".hpw"},
+        {" QX0TST", ".hpw"},
+        {"qx0tst", "qx0tst.hpw"},
+        {"../../etc/passwd", "et.hpw"},
+        {"QX0/../a", "QX0a.hpw"},
+        {"Q\xC4X0 Z", "QX0.hpw"},  // 8-bit bytes are left out too
     };
     char name[kHistoryPathSize];
     for (const auto& k : cases) {
@@ -37,12 +42,13 @@ TEST(ConvertTimeCell, EveryFormOfTheCell) {
     // The cell and its text for a successful connect; a failed one gives
     // the same numbers with code 6.
     const char* cases[][2] = {
-        {"3/5", "3 5 1"}, {"(40/60)", "40 60 2"}, {"(40/60", "40 60 1"},  // cut before the parenthesis
-        {"17", "17 0 3"}, {"(17)", "17 0 4"}, {"-", "0 0 5"}, {"12-5", "0 0 5"}, {"", "0 0 0"},
-        {"            ", "0 0 0"}, {"abc", "0 0 0"}, {"08/15", "08 15 1"},  // leading zeros stay
-        {"12/", "12 0 1"}, {"12/\r\n", "12 0 1"},                            // empty second number
-        {"3/5\r\n\0", "3 5 1"},                                              // as the parser leaves it
-        {"(3/5)  7/8", "3 5 2"}, {"3/5/7", "3 5 1"}, {"x12 ", "12 0 3"},     // the first form counts
+        {"3/5", "3 5 1"},        {"(40/60)", "40 60 2"}, {"(40/60", "40 60 1"},  // cut before the parenthesis
+        {"17", "17 0 3"},        {"(17)", "17 0 4"},     {"-", "0 0 5"},
+        {"12-5", "0 0 5"},       {"", "0 0 0"},          {"            ", "0 0 0"},
+        {"abc", "0 0 0"},        {"08/15", "08 15 1"},                        // leading zeros stay
+        {"12/", "12 0 1"},       {"12/\r\n", "12 0 1"},                       // empty second number
+        {"3/5\r\n\0", "3 5 1"},                                               // as the parser leaves it
+        {"(3/5)  7/8", "3 5 2"}, {"3/5/7", "3 5 1"},     {"x12 ", "12 0 3"},  // the first form counts
     };
     for (const auto& k : cases) {
         char out[kTimeCellTextSize];
@@ -57,9 +63,18 @@ TEST(ScanDecimal, DecimalWithSignAndSaturation) {
     const struct {
         const char* text;
         std::int32_t value;
-    } cases[] = {{"120", 120}, {"  -7x", -7}, {"\t\r\n+15", 15}, {"abc", 0}, {"", 0}, {"-", 0}, {"08", 8},
-                 {"2147483647", INT32_MAX}, {"2147483648", INT32_MAX}, {"999999999999999", INT32_MAX},
-                 {"-2147483648", INT32_MIN}, {"-999999999999999", INT32_MIN}};
+    } cases[] = {{"120", 120},
+                 {"  -7x", -7},
+                 {"\t\r\n+15", 15},
+                 {"abc", 0},
+                 {"", 0},
+                 {"-", 0},
+                 {"08", 8},
+                 {"2147483647", INT32_MAX},
+                 {"2147483648", INT32_MAX},
+                 {"999999999999999", INT32_MAX},
+                 {"-2147483648", INT32_MIN},
+                 {"-999999999999999", INT32_MIN}};
     for (const auto& k : cases) EXPECT_EQ(ScanDecimal(k.text, std::strlen(k.text)), k.value) << k.text;
 }
 
@@ -77,7 +92,9 @@ TEST_F(HistoryFormat, HeaderAndRecordBytes) {
         {{}, -1, "0  ", "\r\n06.01.07 09:05 "},
         {{}, 1, "0  ", "\r\n06.01.07 09:05 "},  // the prompt alone must not give a count of -1
         // Whitespace inside a cell never splits a token; an empty cell is '?'.
-        {{{"7", "1\t2", "340", "12", "\tQX0", "p1", "3/5"}}, -1, "1  ?QX0 ?      ",
+        {{{"7", "1\t2", "340", "12", "\tQX0", "p1", "3/5"}},
+         -1,
+         "1  ?QX0 ?      ",
          "\r\n06.01.07 09:05 7 1?2 340 12 3 5 1 "},
         {std::vector<Link>(17, longest), -1, nullptr, nullptr},
     };
@@ -102,9 +119,29 @@ TEST_F(HistoryFormat, HeaderAndRecordBytes) {
 // or unusual ones byte by byte; both ways must agree with ScanDecimal,
 // wherever the token lies relative to the end of the bytes.
 TEST(HistoryReaderTokens, WordAndByteWaysAgree) {
-    const char* tokens[] = {"0", "7", "42", "999", "1234", "65535", "123456", "1234567", "12345678", "987654321",
-                            "000000000000012", "99999999999", "-5", "+17", "1a", "a1", ("12\x01" "3"), "\x80\x81",
-                            "?", "08", "4294967296", "2147483648"};
+    const char* tokens[] = {"0",
+                            "7",
+                            "42",
+                            "999",
+                            "1234",
+                            "65535",
+                            "123456",
+                            "1234567",
+                            "12345678",
+                            "987654321",
+                            "000000000000012",
+                            "99999999999",
+                            "-5",
+                            "+17",
+                            "1a",
+                            "a1",
+                            ("12\x01"
+                             "3"),
+                            "\x80\x81",
+                            "?",
+                            "08",
+                            "4294967296",
+                            "2147483648"};
     for (const char* token : tokens) {
         for (const char* separator : {" ", "\t", "\r\n", "\v", "\f", "   "}) {
             // Seven copies in one link group, then padding of 0..9 bytes.
@@ -118,7 +155,8 @@ TEST(HistoryReaderTokens, WordAndByteWaysAgree) {
                 HistoryRecordText record;
                 ASSERT_EQ(ReadHistoryHeader(reader, header), 1);
                 ASSERT_EQ(ReadHistoryRecordValues(reader, 1, record), 1) << token;
-                for (const HistoryToken& t : record.Groups[0]) EXPECT_EQ(std::string(t.Text, t.Length), token);
+                for (const HistoryToken& t : record.Groups[0])
+                    EXPECT_EQ(std::string(t.Text, t.Length), token);
                 for (std::int32_t v : record.Values[0]) EXPECT_EQ(v, ScanDecimal(token, std::strlen(token)));
                 EXPECT_EQ(ReadHistoryRecordValues(reader, 1, record), 0);
                 EXPECT_EQ(reader.Fault, HistoryFault::None);

@@ -24,8 +24,10 @@ struct HistoryMalformed : HistoryTest {
         ASSERT_EQ(Port.Boxes.size(), fault.empty() ? 0u : 1u);
         if (!fault.empty()) {
             std::string notice = "The history file " + File() + " is damaged: ";
-            if (fault != "*") notice += fault + ".\nReading stopped at record " + std::to_string(atRecord) + " (";
-            if (atByte >= 0) notice += "byte offset " + std::to_string(atByte) + ");\nthe " + std::to_string(records);
+            if (fault != "*")
+                notice += fault + ".\nReading stopped at record " + std::to_string(atRecord) + " (";
+            if (atByte >= 0)
+                notice += "byte offset " + std::to_string(atByte) + ");\nthe " + std::to_string(records);
             if (atByte >= 0) notice += " complete records before it are used.";
             const std::string& text = Port.Boxes[0].Text;
             EXPECT_EQ(atByte >= 0 ? text : text.substr(0, notice.size()), notice);
@@ -54,8 +56,8 @@ TEST_F(HistoryMalformed, history_header_only) {
 
 TEST_F(HistoryMalformed, history_bad_count) {
     for (const char* count : {"99", "-1", "19", "x2", "2x", "", "+", "99999999999999"}) {
-        Expect(count + std::string("  QX0AAA p1") + kRecord1, 0, "the link count is not a number from 0 to 18", 1,
-               *count ? 0 : 2);
+        Expect(count + std::string("  QX0AAA p1") + kRecord1, 0,
+               "the link count is not a number from 0 to 18", 1, *count ? 0 : 2);
     }
     // A count of 18 (one more than a reply can hold) is still accepted.
     std::string header = "18  ", record = "\r\n01.01.01 01:01 ";
@@ -72,8 +74,8 @@ TEST_F(HistoryMalformed, history_long_token) {
     // In a record the record before it stands; in the header nothing can be
     // placed. Exactly 15 characters is fine and reaches the name intact.
     const std::string forty(40, 'T'), fault = "a value is longer than 15 characters";
-    Expect(kHeader + kRecord1 + "\r\n06.12.26 14:40 7 " + forty + " 340 12 3 5 6 2 15 22 0 40 60 6 ", 1, fault, 2,
-           static_cast<long long>(kHeader.size() + kRecord1.size() + 19));
+    Expect(kHeader + kRecord1 + "\r\n06.12.26 14:40 7 " + forty + " 340 12 3 5 6 2 15 22 0 40 60 6 ", 1,
+           fault, 2, static_cast<long long>(kHeader.size() + kRecord1.size() + 19));
     Expect("1  " + forty + " p1" + kRecord1, 0, fault, 1, 3);
     Expect("1  " + std::string(15, 'N') + " p1\r\n06.12.26 14:30 7 120 340 12 3 5 1 ", 1, "");
     EXPECT_EQ(HistorySlot(State, 0, 0)->Links[0].Name, std::string(15, 'N'));
@@ -92,8 +94,9 @@ TEST_F(HistoryMalformed, history_truncated_record) {
 }
 
 TEST_F(HistoryMalformed, history_bad_timestamp) {
-    for (const char* stamp : {"06.12.2026 14:30", "06-12-26 14:30", "06.12.26 14.30", "06.12 14:30", "06.12.26 1430",
-                              "x6.12.26 14:30", "06.12.26. 14:30", "06.12.26 14:30:00", "+6.12.26 14:30"}) {
+    for (const char* stamp :
+         {"06.12.2026 14:30", "06-12-26 14:30", "06.12.26 14.30", "06.12 14:30", "06.12.26 1430",
+          "x6.12.26 14:30", "06.12.26. 14:30", "06.12.26 14:30:00", "+6.12.26 14:30"}) {
         Expect(kHeader + kRecord1 + "\r\n" + stamp + " 7 120 340 12 3 5 6 2 15 22 0 40 60 6 ", 1,
                "a time stamp is not of the form dd.mm.yy hh:mm", 2);
     }
@@ -107,7 +110,8 @@ TEST_F(HistoryMalformed, history_bad_timestamp) {
 TEST_F(HistoryMalformed, history_binary_garbage) {
     std::string garbage;
     unsigned seed = 12345;
-    for (int i = 0; i < 100000; ++i) garbage.push_back(static_cast<char>((seed = seed * 1103515245u + 12345u) >> 16));
+    for (int i = 0; i < 100000; ++i)
+        garbage.push_back(static_cast<char>((seed = seed * 1103515245u + 12345u) >> 16));
     // Alone, or after good records: the good ones stand, and the user is told.
     Expect(garbage, 0, "*");
     Expect(kHeader + kRecord1 + "\r\n" + garbage, 1, "*");

@@ -18,12 +18,15 @@ std::string Sample(const LinkSample& s) {
     return text;
 }
 
-std::vector<int> Stamp(int day, int month, int year, int hour, int minute) { return {day, month, year, hour, minute}; }
+std::vector<int> Stamp(int day, int month, int year, int hour, int minute) {
+    return {day, month, year, hour, minute};
+}
 
 TEST_F(HistorySeries, WorkedExampleWrittenByteForByteAndReadBack) {
     SetReport(Channel, ExampleLinks());
     EXPECT_EQ(Connect(14, 30), 1);
-    EXPECT_EQ(Read(), "2  QX0AAA p1      QX0BBB p2      \r\n06.12.26 14:30 7 120 340 12 3 5 1 2 15 22 0 40 60 2 ");
+    EXPECT_EQ(Read(),
+              "2  QX0AAA p1      QX0BBB p2      \r\n06.12.26 14:30 7 120 340 12 3 5 1 2 15 22 0 40 60 2 ");
     EXPECT_EQ(Connect(14, 40, 1), 1);  // failed: recorded again with code 6, no header
     EXPECT_EQ(Read(), kExampleFile);
 
@@ -43,14 +46,17 @@ TEST_F(HistorySeries, WorkedExampleWrittenByteForByteAndReadBack) {
     EXPECT_EQ(Sample(second.Links[0]), "QX0AAA 12 120 340 3 5 6");
     EXPECT_EQ(Sample(second.Links[1]), "QX0BBB 0 15 22 40 60 6");
     EXPECT_EQ(Stamp(first.Day, first.Month, first.Year, first.Hour, first.Minute), Stamp(6, 12, 26, 14, 30));
-    EXPECT_EQ(Stamp(second.Day, second.Month, second.Year, second.Hour, second.Minute), Stamp(6, 12, 26, 14, 40));
+    EXPECT_EQ(Stamp(second.Day, second.Month, second.Year, second.Hour, second.Minute),
+              Stamp(6, 12, 26, 14, 40));
     // The last connect and the link table are the file's last record, with
     // the placeholder in the time column.
-    EXPECT_EQ(Stamp(c.LastConDay, c.LastConMonth, c.LastConYear, c.LastHour, c.LastMin), Stamp(6, 12, 26, 14, 40));
+    EXPECT_EQ(Stamp(c.LastConDay, c.LastConMonth, c.LastConYear, c.LastHour, c.LastMin),
+              Stamp(6, 12, 26, 14, 40));
     const char* rows[2][7] = {{"12", "08/15", "QX0AAA", "120", "7", "p1", "340"},
                               {"0", "08/15", "QX0BBB", "15", "2", "p2", "22"}};
     for (int r = 1; r <= 2; ++r) {
-        for (int column = 0; column < kLinkColumns; ++column) EXPECT_EQ(Cell(c, column, r), rows[r - 1][column]);
+        for (int column = 0; column < kLinkColumns; ++column)
+            EXPECT_EQ(Cell(c, column, r), rows[r - 1][column]);
     }
     EXPECT_TRUE(IsRecordPresent(State, 0, 1));
     EXPECT_FALSE(IsRecordPresent(State, 0, 2));
@@ -77,7 +83,8 @@ TEST_F(HistorySeries, WriterAndLoaderAgreeOnSeventeenLinks) {
     LoadFileSequence(State, Port, 0);
     ASSERT_EQ(Channel.RecordCount, 2);
     ASSERT_EQ(Channel.ReplyLineCount, 19);
-    for (int k = 0; k < 17; ++k) EXPECT_EQ(Sample(HistorySlot(State, 0, 1)->Links[k]), Sample(before.Links[k]));
+    for (int k = 0; k < 17; ++k)
+        EXPECT_EQ(Sample(HistorySlot(State, 0, 1)->Links[k]), Sample(before.Links[k]));
 }
 
 // A missing file: the start-up scan says nothing, the loader tells and

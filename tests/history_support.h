@@ -33,8 +33,8 @@ struct Link {
 // A reply line with each field placed at its text column, ended by CR LF.
 inline std::string ReportLine(const Link& l) {
     std::string line = "  L1" + std::string(62, ' ');
-    const std::pair<std::size_t, const std::string*> fields[] = {
-        {9, &l.Port}, {27, &l.Tkby}, {32, &l.Rkby}, {37, &l.Qty}, {54, &l.Name}, {61, &l.Ident}};
+    const std::pair<std::size_t, const std::string*> fields[] = {{9, &l.Port}, {27, &l.Tkby}, {32, &l.Rkby},
+                                                                 {37, &l.Qty}, {54, &l.Name}, {61, &l.Ident}};
     for (const auto& [column, text] : fields) line.replace(column, text->size(), *text);
     return line + l.Time + "\r\n";
 }
@@ -44,7 +44,9 @@ inline void StoreLine(ChannelRecord& c, int row, const std::string& text) {
     std::memcpy(c.ReplyLines[row], text.data(), std::min<std::size_t>(text.size(), kReplySlotSize - 1));
 }
 
-inline std::string Cell(const ChannelRecord& c, int column, int row) { return c.LinkTable[column][row]; }
+inline std::string Cell(const ChannelRecord& c, int column, int row) {
+    return c.LinkTable[column][row];
+}
 
 // A complete reply (heading, links, prompt) stored and parsed as the connect
 // cycle does it.
@@ -62,7 +64,8 @@ inline void SetReport(ChannelRecord& c, const std::vector<Link>& links) {
 // The worked example: two links, and the file of a good connect followed
 // by a failed one.
 inline std::vector<Link> ExampleLinks() {
-    return {{"7", "120", "340", "12", "QX0AAA", "p1", "3/5"}, {"2", "15", "22", "0", "QX0BBB", "p2", "(40/60)"}};
+    return {{"7", "120", "340", "12", "QX0AAA", "p1", "3/5"},
+            {"2", "15", "22", "0", "QX0BBB", "p2", "(40/60)"}};
 }
 inline const std::string kHeader = "2  QX0AAA p1      QX0BBB p2      ";
 inline const std::string kRecord1 = "\r\n06.12.26 14:30 7 120 340 12 3 5 1 2 15 22 0 40 60 2 ";
@@ -73,8 +76,9 @@ inline const char* kCaption = "Hopwatch, t h e Monitor Program";
 
 inline std::string SizePrompt(int channel, const std::string& file) {
     return "Congratulations!\n\nWe have enjoyed your intensive use of Hopwatch V2.34.\n"
-           "Therefore the following data set becomes now very big:\n\nChannel " + std::to_string(channel) +
-           ",  File: " + file + "\n\nFurther use of that same file will reduce the performance of the system.\n\n"
+           "Therefore the following data set becomes now very big:\n\nChannel " +
+           std::to_string(channel) + ",  File: " + file +
+           "\n\nFurther use of that same file will reduce the performance of the system.\n\n"
            "Rename file now?  (RECOMMENDED STRONGLY)\n\nPlease confirm this with OK.\n\n"
            "Hopwatch will then open a new file during the next connect!";
 }
@@ -104,7 +108,9 @@ struct HistoryTest : ::testing::Test {
     }
     std::string File(const std::string& name = kFile) const { return Dir->File(name); }
     std::string Read(const std::string& name = kFile) const { return ReadAll(File(name)); }
-    void Write(const std::string& bytes, const std::string& name = kFile) const { WriteAll(File(name), bytes); }
+    void Write(const std::string& bytes, const std::string& name = kFile) const {
+        WriteAll(File(name), bytes);
+    }
     bool Exists(const std::string& name) const { return FileExists(File(name)); }
 
     // One recorded connect at 6.12.26 hh:mm, as the connect cycle stores it.
@@ -120,8 +126,9 @@ struct HistoryTest : ::testing::Test {
         std::string text = kHeader;
         char record[128];
         for (long i = 0; i < records; ++i) {
-            std::snprintf(record, sizeof record, "\r\n%02ld.12.26 14:%02ld %ld 120 340 12 3 5 1 2 15 22 0 40 60 2 ",
-                          i % 28 + 1, i % 60, i);
+            std::snprintf(record, sizeof record,
+                          "\r\n%02ld.12.26 14:%02ld %ld 120 340 12 3 5 1 2 15 22 0 40 60 2 ", i % 28 + 1,
+                          i % 60, i);
             text += record;
         }
         return text;

@@ -19,7 +19,8 @@ using HistoryWriter = HistoryTest;
 
 std::string MovedText(const std::string& path, const std::string& moved, const char* fault = nullptr) {
     return (fault ? "The file " + path + " cannot be read to its end (" + fault + ").\nIt has"
-                  : "The number or the name of links of the digipeater has changed.\nThe file " + path + " has") +
+                  : "The number or the name of links of the digipeater has changed.\nThe file " + path +
+                        " has") +
            " been renamed by Hopwatch to " + moved + " .\nHopwatch will then open a new file!";
 }
 
@@ -44,7 +45,8 @@ TEST_F(HistoryWriter, FileMovedAwayUnlessItReadsToItsEndWithTheSameLinks) {
         std::vector<Link> links;
         std::string newFile;  // empty: appended to
     } cases[] = {
-        {kHeader + kRecord1, oneMore, "3  QX0AAA p1      QX0BBB p2      QX0CCC p3      " + kRecord1 + "3 1 2 5 1 1 1 "},
+        {kHeader + kRecord1, oneMore,
+         "3  QX0AAA p1      QX0BBB p2      QX0CCC p3      " + kRecord1 + "3 1 2 5 1 1 1 "},
         {kHeader + kRecord1, {ExampleLinks()[0]}, "1  QX0AAA p1      \r\n06.12.26 14:30 7 120 340 12 3 5 1 "},
         {kHeader + kRecord1, renamed, "2  QX0AAA p1      QX0BBC p2      " + kRecord1},
         {kHeader + kRecord1, identOnly, ""},
@@ -80,8 +82,9 @@ TEST_F(HistoryWriter, FileMovedAwayUnlessItReadsToItsEndWithTheSameLinks) {
         EXPECT_EQ(HistorySlot(State, 0, moved ? 0 : 1)->Minute, 30);
         ASSERT_EQ(Port.Boxes.size(), moved ? 1u : 0u);
         if (moved) {
-            EXPECT_EQ(Port.Boxes[0].Text, MovedText(File(), File("QX0TST2.hp0"),
-                                                    k.content == torn ? "the last record is cut short" : nullptr));
+            EXPECT_EQ(Port.Boxes[0].Text,
+                      MovedText(File(), File("QX0TST2.hp0"),
+                                k.content == torn ? "the last record is cut short" : nullptr));
             EXPECT_EQ(Port.Boxes[0].Caption, kCaption);
             EXPECT_FALSE(Port.Boxes[0].Asked);
         }
@@ -127,9 +130,10 @@ TEST_F(HistoryWriter, NumberedNameSkipsTakenNamesAndIsBounded) {
     EXPECT_FALSE(Exists("QX0TST2.hp1000"));
     EXPECT_EQ(Read(), old);  // never written to
     ASSERT_EQ(Port.Boxes.size(), 1u);
-    EXPECT_EQ(Port.Boxes[0].Text, "The number or the name of links of the digipeater has changed,\nbut the file " +
-                                      File() + " could not be renamed: all numbered names from 0 to 999 are taken.\n"
-                                      "This connect has not been saved to the file.");
+    EXPECT_EQ(Port.Boxes[0].Text,
+              "The number or the name of links of the digipeater has changed,\nbut the file " + File() +
+                  " could not be renamed: all numbered names from 0 to 999 are taken.\n"
+                  "This connect has not been saved to the file.");
     errno = 0;
     EXPECT_EQ(RotateHistoryFile(File().c_str(), newPath, sizeof newPath), 0);
     EXPECT_EQ(errno, EEXIST);

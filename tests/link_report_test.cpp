@@ -59,7 +59,8 @@ TEST(LinkReport, ColumnRulesOnHandMadeLines) {
         {"the time cell keeps CR LF", At(66, "(40/60)\r\n"), kColTime, "(40/60)\r\n"},
         {"the time cell is twelve bytes", At(66, "  1234567890ABCDEF\r\n"), kColTime, "1234567890AB"},
         {"a long name is cut to 15", At(54, std::string(30, 'N') + "\r\n"), kColName, std::string(15, 'N')},
-        {"column 61 reads the same field", At(54, std::string(30, 'N') + "\r\n"), kColIdent, std::string(15, 'N')},
+        {"column 61 reads the same field", At(54, std::string(30, 'N') + "\r\n"), kColIdent,
+         std::string(15, 'N')},
         {"a cut line is read to its slot end", cut, kColTime, "7xxxxxxxxxxx"},
         {"a cut line's fields are cut to 15", cut, kColQty, std::string(15, 'x')},
         {"LF is a field character", At(54, "QX\nA\r\n"), kColName, "QX\nA"},
@@ -74,7 +75,8 @@ TEST(LinkReport, ColumnRulesOnHandMadeLines) {
         Record r;
         r.Parse(k.line);
         EXPECT_EQ(r.Cell(k.column), k.cell) << k.what;
-        EXPECT_EQ(r.Cell(k.column, 0) + r.Cell(k.column, 2), "") << k.what << ": nothing spills into other rows";
+        EXPECT_EQ(r.Cell(k.column, 0) + r.Cell(k.column, 2), "")
+            << k.what << ": nothing spills into other rows";
     }
 }
 

@@ -63,22 +63,26 @@ TEST_F(SettingsFile, FirstExitWithoutAFileAnUnchangedRunAfterItAndAFileTooBigToR
 TEST_F(SettingsFile, StoredValuesRoundTrip) {
     // Channel numbers as the integer reader sees them; RufAktiv keeps its low
     // 8 bits, an interval of 0 is taken as 1, a missing number its default.
-    const struct { const char *RufAktiv, *Interval; int Active, Minutes; } channels[] = {
-        {"256", "0", 0, 1}, {"-1", "  7 min", 255, 7}, {"1x", "", 1, 10}, {"", "-5", 0, -5}};
-    const std::string call = "DB0ABC-1 DB0ABC-2 DB0ABC-3 DB0ABC-4 DB0ABC-5 DB0ABC-6 DB0ABC-7 DB0ABC-8 DB0ABC-9 X";
+    const struct {
+        const char *RufAktiv, *Interval;
+        int Active, Minutes;
+    } channels[] = {{"256", "0", 0, 1}, {"-1", "  7 min", 255, 7}, {"1x", "", 1, 10}, {"", "-5", 0, -5}};
+    const std::string call =
+        "DB0ABC-1 DB0ABC-2 DB0ABC-3 DB0ABC-4 DB0ABC-5 DB0ABC-6 DB0ABC-7 DB0ABC-8 DB0ABC-9 X";
     std::string stored = Edit(kFirstExit, {{"[Channel3]\r\nCallPath=", "[Channel3]\r\nCallPath=" + call},
                                            {"german=0", "german=1"},
                                            {"Destination Call=", "Destination Call=" + std::string(40, 'M')},
                                            {"Backend=agw://localhost:8000", "Backend=sim"}});
     // Texts are cut to their fields; the user switches to the English help.
     std::string expected = Edit(
-        stored, {{call, call.substr(0, 79)}, {std::string(40, 'M'), std::string(31, 'M')}, {"german=1", "german=0"}});
+        stored,
+        {{call, call.substr(0, 79)}, {std::string(40, 'M'), std::string(31, 'M')}, {"german=1", "german=0"}});
     const std::string from = "RufAktiv=0\r\nMinutenIntervall=10\r\n";
     for (const auto& c : channels) {
-        stored = Edit(stored, {{from, std::string("RufAktiv=") + c.RufAktiv + "\r\nMinutenIntervall=" + c.Interval +
-                                          "\r\n"}});
-        expected = Edit(expected, {{from, "RufAktiv=" + std::to_string(c.Active) + "\r\nMinutenIntervall=" +
-                                              std::to_string(c.Minutes) + "\r\n"}});
+        stored = Edit(stored, {{from, std::string("RufAktiv=") + c.RufAktiv +
+                                          "\r\nMinutenIntervall=" + c.Interval + "\r\n"}});
+        expected = Edit(expected, {{from, "RufAktiv=" + std::to_string(c.Active) +
+                                              "\r\nMinutenIntervall=" + std::to_string(c.Minutes) + "\r\n"}});
     }
     WriteAll(Path, stored);
     char backend[kBackendUriSize];
@@ -98,35 +102,40 @@ TEST_F(SettingsFile, HandEditsAreOverwrittenUnknownKeysKeptMissingOnesAppended) 
     // key and a section.
     const std::string mycall = "[Mycall]\r\nDestination Call=\r\n", year = "LastConYear=97\r\n";
     const std::string extra = "Backend=sim\r\n; mine\r\n[Extra]\r\nfoo=bar\r\n";
-    std::string lf = Edit(written, {{"one_yzoom=0", "One_YZoom = 1"},
-                                    {mycall, ""},
-                                    {year, ""},
-                                    {"german=0", "german=1"},
-                                    {"[Channel2]\r\nCallPath=", "[Channel2]\r\nCallPath=HAND\r\nNote=keep me"},
-                                    {"Backend=sim\r\n", extra}});
+    std::string lf =
+        Edit(written, {{"one_yzoom=0", "One_YZoom = 1"},
+                       {mycall, ""},
+                       {year, ""},
+                       {"german=0", "german=1"},
+                       {"[Channel2]\r\nCallPath=", "[Channel2]\r\nCallPath=HAND\r\nNote=keep me"},
+                       {"Backend=sim\r\n", extra}});
     std::erase(lf, '\r');
     WriteAll(Path, lf);
     std::strcpy(State.ChannelTable[0].CallPath, "DB0ABC");
     State.ChannelTable[0].RufAktiv = 1;
     ASSERT_EQ(WriteSettingsFile(Path.c_str(), State, "sim"), 1);
-    EXPECT_EQ(ReadAll(Path), Edit(written, {{"one_yzoom=0", "One_YZoom=0"},
-                                            {mycall, ""},
-                                            {"[Channel1]\r\nCallPath=", "[Channel1]\r\nCallPath=DB0ABC"},
-                                            {year, ""},
-                                            {"RufAktiv=0\r\nMinutenIntervall=10\r\n",
-                                             "RufAktiv=1\r\nMinutenIntervall=10\r\n" + year},
-                                            {"[Channel2]\r\nCallPath=", "[Channel2]\r\nCallPath=\r\nNote=keep me"},
-                                            {"Backend=sim\r\n", extra + mycall}}));
+    EXPECT_EQ(ReadAll(Path),
+              Edit(written,
+                   {{"one_yzoom=0", "One_YZoom=0"},
+                    {mycall, ""},
+                    {"[Channel1]\r\nCallPath=", "[Channel1]\r\nCallPath=DB0ABC"},
+                    {year, ""},
+                    {"RufAktiv=0\r\nMinutenIntervall=10\r\n", "RufAktiv=1\r\nMinutenIntervall=10\r\n" + year},
+                    {"[Channel2]\r\nCallPath=", "[Channel2]\r\nCallPath=\r\nNote=keep me"},
+                    {"Backend=sim\r\n", extra + mycall}}));
 }
 
 TEST(SettingsPath, FollowsXdgThenHome) {
     const bool hadXdg = std::getenv("XDG_CONFIG_HOME"), hadHome = std::getenv("HOME");
-    const std::string xdg = hadXdg ? std::getenv("XDG_CONFIG_HOME") : "", home = hadHome ? std::getenv("HOME") : "";
+    const std::string xdg = hadXdg ? std::getenv("XDG_CONFIG_HOME") : "",
+                      home = hadHome ? std::getenv("HOME") : "";
     setenv("HOME", "/home/op", 1);
     // A relative XDG_CONFIG_HOME is ignored.
-    const struct { const char *Xdg, *Path; } cases[] = {{"/cfg", "/cfg/hopwatch/hopw.ini"},
-                                                       {"relative", "/home/op/.config/hopwatch/hopw.ini"},
-                                                       {"", "/home/op/.config/hopwatch/hopw.ini"}};
+    const struct {
+        const char *Xdg, *Path;
+    } cases[] = {{"/cfg", "/cfg/hopwatch/hopw.ini"},
+                 {"relative", "/home/op/.config/hopwatch/hopw.ini"},
+                 {"", "/home/op/.config/hopwatch/hopw.ini"}};
     char path[kSettingsPathSize];
     for (const auto& c : cases) {
         setenv("XDG_CONFIG_HOME", c.Xdg, 1);

@@ -11,7 +11,8 @@ inline std::string FirstExitChannel(int number) {
 }
 
 inline std::string FirstExitSettings(const std::string& backend) {
-    return "[Curvset]\r\nBalken=1\r\nqty=1\r\ntime=1\r\nbytes=1\r\nshowqty=1\r\nshowtxtim=1\r\nshowrxtim=1\r\n"
+    return "[Curvset]\r\nBalken=1\r\nqty=1\r\ntime=1\r\nbytes=1\r\nshowqty=1\r\nshowtxtim=1\r\nshowrxtim="
+           "1\r\n"
            "showtkby=1\r\nshowrkby=1\r\none_yzoom=0\r\n"
            "[Mycall]\r\nDestination Call=\r\n" +
            FirstExitChannel(1) + "[language]\r\ngerman=0\r\n" + FirstExitChannel(2) + FirstExitChannel(3) +

@@ -31,21 +31,34 @@ int EntriesIn(const std::string& dir) {
 }
 
 TEST(SettingsProfile, WritesLandInPlaceAndEverythingElseStaysAsItWas) {
-    const struct { const char* Text; std::vector<std::array<const char*, 3>> Writes; const char* Saved; } cases[] = {
+    const struct {
+        const char* Text;
+        std::vector<std::array<const char*, 3>> Writes;
+        const char* Saved;
+    } cases[] = {
         // Names match without case or blanks; the existing spelling stays and
         // only the rewritten line loses its blanks.
-        {"  [ cURVset ]  \n  BALKEN =  0  \nqty\t=\t' x y '\n", {{"CURVSET", "balken", "1"}},
+        {"  [ cURVset ]  \n  BALKEN =  0  \nqty\t=\t' x y '\n",
+         {{"CURVSET", "balken", "1"}},
          "  [ cURVset ]  \r\nBALKEN=1\r\nqty\t=\t' x y '\r\n"},
         // New keys after the section's last entry, new sections at the end.
         {"[A]\r\none=1\r\n; about B\r\n\r\n[B]\r\ntwo=2\r\n",
-         {{"A", "three", "3"}, {"C", "four", "4"}, {"B", "two", "22"}, {"c", "five", "5"}, {"Empty", "k", ""}},
-         "[A]\r\none=1\r\nthree=3\r\n; about B\r\n\r\n[B]\r\ntwo=22\r\n[C]\r\nfour=4\r\nfive=5\r\n[Empty]\r\nk=\r\n"},
+         {{"A", "three", "3"},
+          {"C", "four", "4"},
+          {"B", "two", "22"},
+          {"c", "five", "5"},
+          {"Empty", "k", ""}},
+         "[A]\r\none=1\r\nthree=3\r\n; about "
+         "B\r\n\r\n[B]\r\ntwo=22\r\n[C]\r\nfour=4\r\nfive=5\r\n[Empty]\r\nk=\r\n"},
         // The first of a duplicate section or key is the one written.
-        {"[S]\nk=first\nk=second\n[s]\nk=third\nonly=in second\n", {{"S", "k", "new"}, {"S", "only", "x"}},
+        {"[S]\nk=first\nk=second\n[s]\nk=third\nonly=in second\n",
+         {{"S", "k", "new"}, {"S", "only", "x"}},
          "[S]\r\nk=new\r\nk=second\r\nonly=x\r\n[s]\r\nk=third\r\nonly=in second\r\n"},
         // Any line end reads, every line is saved with CR LF, and a value
         // cannot start a line of its own.
-        {"[S]\nk=1\r\nj=2\rl=3", {}, "[S]\r\nk=1\r\nj=2\r\nl=3\r\n"}, {"", {}, ""}, {"\n\n", {}, "\r\n\r\n"},
+        {"[S]\nk=1\r\nj=2\rl=3", {}, "[S]\r\nk=1\r\nj=2\r\nl=3\r\n"},
+        {"", {}, ""},
+        {"\n\n", {}, "\r\n\r\n"},
         {"", {{"S", "k", "a\r\n[Evil]\nx=1"}}, "[S]\r\nk=a  [Evil] x=1\r\n"},
     };
     for (const auto& c : cases) {
@@ -61,12 +74,22 @@ TEST(SettingsProfile, ValuesReadWithoutCaseBlanksOrOuterQuotesCutAtTheBuffer) {
                                 "CCCCC\nk=second\nq=\"a'\nempty=\n[s]\nonly=in second\n");
     // "[text] characters copied"; comments and lines without "=" are no
     // entries, quotes that do not match stay, only the first section counts.
-    const struct { const char *Section, *Key, *Fallback; int Size; std::string Read; } cases[] = {
-        {"curvset", "QTY", "-", 200, "[ x y ] 5"}, {"S", ";k", "-", 200, "[-] 1"},
-        {"S", "k", "-", 80, "[" + c79 + "] 79"}, {"S", "k", "-", 32, "[" + c79.substr(0, 31) + "] 31"},
-        {"S", "k", "-", 1, "[] 0"}, {"S", "k", "-", 0, "[untouched] 0"}, {"S", "q", "-", 200, "[\"a'] 3"},
-        {"S", "empty", "-", 200, "[] 0"}, {"S", "only", "-", 200, "[-] 1"},
-        {"S", "none", "ab  ", 8, "[ab] 2"}, {"S", "none", "fallback text", 4, "[fal] 3"},
+    const struct {
+        const char *Section, *Key, *Fallback;
+        int Size;
+        std::string Read;
+    } cases[] = {
+        {"curvset", "QTY", "-", 200, "[ x y ] 5"},
+        {"S", ";k", "-", 200, "[-] 1"},
+        {"S", "k", "-", 80, "[" + c79 + "] 79"},
+        {"S", "k", "-", 32, "[" + c79.substr(0, 31) + "] 31"},
+        {"S", "k", "-", 1, "[] 0"},
+        {"S", "k", "-", 0, "[untouched] 0"},
+        {"S", "q", "-", 200, "[\"a'] 3"},
+        {"S", "empty", "-", 200, "[] 0"},
+        {"S", "only", "-", 200, "[-] 1"},
+        {"S", "none", "ab  ", 8, "[ab] 2"},
+        {"S", "none", "fallback text", 4, "[fal] 3"},
     };
     for (const auto& c : cases) {
         char out[200] = "untouched";
@@ -78,14 +101,34 @@ TEST(SettingsProfile, ValuesReadWithoutCaseBlanksOrOuterQuotesCutAtTheBuffer) {
 TEST(SettingsProfile, IntegerReader) {
     // Values beyond the 32-bit range saturate: a wrapped value could turn a
     // huge interval into a tiny one.
-    const struct { const char* Value; int Expected; } cases[] = {
-        {"12abc", 12}, {" -5", -5}, {"+7", 7}, {"007", 7}, {"0x10", 0}, {"abc", 0}, {"-", 0}, {"- 5", 0},
-        {"\"42\"", 42}, {"' -3'", -3}, {"", 77}, {"   ", 77}, {"\"\"", 77}, {"2147483647", INT_MAX},
-        {"2147483648", INT_MAX}, {"-2147483648", INT_MIN}, {"-2147483649", INT_MIN}, {"4294967297", INT_MAX},
-        {"-4294967297", INT_MIN}, {"99999999999999999999999999", INT_MAX},
+    const struct {
+        const char* Value;
+        int Expected;
+    } cases[] = {
+        {"12abc", 12},
+        {" -5", -5},
+        {"+7", 7},
+        {"007", 7},
+        {"0x10", 0},
+        {"abc", 0},
+        {"-", 0},
+        {"- 5", 0},
+        {"\"42\"", 42},
+        {"' -3'", -3},
+        {"", 77},
+        {"   ", 77},
+        {"\"\"", 77},
+        {"2147483647", INT_MAX},
+        {"2147483648", INT_MAX},
+        {"-2147483648", INT_MIN},
+        {"-2147483649", INT_MIN},
+        {"4294967297", INT_MAX},
+        {"-4294967297", INT_MIN},
+        {"99999999999999999999999999", INT_MAX},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(GetProfileInt(Parse(std::string("[S]\nk=") + c.Value), "S", "k", 77), c.Expected) << c.Value;
+        EXPECT_EQ(GetProfileInt(Parse(std::string("[S]\nk=") + c.Value), "S", "k", 77), c.Expected)
+            << c.Value;
     }
     EXPECT_EQ(GetProfileInt(Parse("[S]\nk=1\n"), "S", "missing", 77), 77);
     EXPECT_EQ(GetProfileInt(Parse("[S]\nk=1\n"), "T", "k", -4), -4);
@@ -98,8 +141,10 @@ TEST(SettingsProfileOnDisk, ReadReportsMissingAndUnreadableWithAnEmptyProfile) {
     ScratchDir dir;
     WriteAll(dir.File("big.ini"), std::string(kProfileMaxBytes + 1, 'x'));
     WriteAll(dir.File("ok.ini"), "[S]\nk=v\n");
-    const std::pair<const char*, int> cases[] = {{"none.ini", kProfileMissing}, {"", kProfileUnreadable},
-                                                 {"big.ini", kProfileUnreadable}, {"ok.ini", kProfileRead}};
+    const std::pair<const char*, int> cases[] = {{"none.ini", kProfileMissing},
+                                                 {"", kProfileUnreadable},
+                                                 {"big.ini", kProfileUnreadable},
+                                                 {"ok.ini", kProfileRead}};
     for (const auto& [name, result] : cases) {
         ProfileFile p = Parse("[old]\n");
         EXPECT_EQ(ReadProfileFile(p, dir.File(name).c_str()), result) << name;
@@ -123,7 +168,8 @@ TEST(SettingsProfileOnDisk, SaveReplacesTheFileWholeOrNotAtAll) {
     ProfileFile big;
     big.Lines.assign(1000, std::string(60, 'n'));
     EXPECT_EQ(WithFileSizeLimit(4096, [&] { return SaveProfileFile(big, path.c_str()); }), 0);
-    EXPECT_EQ(SaveProfileFile(big, dir.File("link.ini/hopw.ini").c_str()), 0);  // no such directory can be made
+    EXPECT_EQ(SaveProfileFile(big, dir.File("link.ini/hopw.ini").c_str()),
+              0);          // no such directory can be made
     if (geteuid() != 0) {  // root may write whatever is read-only
         chmod(dir.File("a/b").c_str(), 0500);
         EXPECT_EQ(SaveProfileFile(big, path.c_str()), 0);

@@ -10,17 +10,17 @@
 
 #include "app/session.h"
 #include "app/tick_dispatch.h"
-#include "view/paint_plan.h"
-#include "view/toolbar_rules.h"
+#include "support/diagram_history.h"
+#include "support/fake_port.h"
+#include "support/scratch.h"
 #include "ui/client_area.h"
 #include "ui/gui_shell.h"
 #include "ui/main_window.h"
 #include "ui/program.h"
 #include "ui/status_bar_widget.h"
 #include "ui/view/diagram_widget.h"
-#include "support/diagram_history.h"
-#include "support/fake_port.h"
-#include "support/scratch.h"
+#include "view/paint_plan.h"
+#include "view/toolbar_rules.h"
 
 namespace {
 
@@ -175,7 +175,8 @@ TEST_F(DiagramWindow, RightHoldScrollsUntilReleaseAndHoldsTheTicksBack) {
     shell->timers().start(kSecondTimerId, 5);
     shell->window()->setStatusText(kFieldCycle, "held");
     QTest::mousePress(&d, Qt::RightButton, {}, right);
-    for (int waited = 0; state.ChannelTable[0].ScrollOffset < 12 && waited < 3000; waited += 10) QTest::qWait(10);
+    for (int waited = 0; state.ChannelTable[0].ScrollOffset < 12 && waited < 3000; waited += 10)
+        QTest::qWait(10);
     EXPECT_EQ(state.ChannelTable[0].ScrollStep, 4);
     EXPECT_EQ(Field(kFieldCycle)->text(), "held");  // no second tick ran
     QTest::mouseRelease(&d, Qt::RightButton, {}, right);
@@ -195,11 +196,15 @@ TEST_F(DiagramWindow, RightHoldScrollsUntilReleaseAndHoldsTheTicksBack) {
 TEST_F(DiagramWindow, ReadoutsFitTheirFieldsAtTheDefaultFont) {
     Start(MeasureBaseUnits(QApplication::font()));
     const std::pair<int, const char*> rows[] = {{kFieldMarkerTime, "X-Pos: 23:59/31.12.26"},
-        {kFieldXZoom, "XZoom: 20"}, {kFieldYZoom, "YZoom: 0,6"}, {kFieldQty, "Qty: 255"}, {kFieldTime, "Time: 9999/9999"}};
+                                                {kFieldXZoom, "XZoom: 20"},
+                                                {kFieldYZoom, "YZoom: 0,6"},
+                                                {kFieldQty, "Qty: 255"},
+                                                {kFieldTime, "Time: 9999/9999"}};
     for (const auto& [field, text] : rows) {
         QLabel* label = Field(field);
         EXPECT_LE(label->fontMetrics().horizontalAdvance(QString::fromLatin1(text)),
-                  label->contentsRect().width() - label->indent()) << text;
+                  label->contentsRect().width() - label->indent())
+            << text;
     }
 }
 

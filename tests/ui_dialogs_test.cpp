@@ -8,9 +8,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/app_state.h"
 #include "app/session.h"
+#include "core/app_state.h"
 #include "settings/channel_edit.h"
+#include "support/scratch.h"
+#include "ui/client_area.h"
 #include "ui/dialogs/about_box.h"
 #include "ui/dialogs/answer_text_dialog.h"
 #include "ui/dialogs/channel_dialog.h"
@@ -18,12 +20,10 @@
 #include "ui/dialogs/graphics_dialog.h"
 #include "ui/dialogs/help_window.h"
 #include "ui/dialogs/interval_dialog.h"
-#include "ui/client_area.h"
 #include "ui/gui_shell.h"
 #include "ui/main_window.h"
 #include "ui/program.h"
 #include "ui/status_bar_widget.h"
-#include "support/scratch.h"
 
 namespace {
 
@@ -80,7 +80,9 @@ protected:
         QTest::keyClick(field, Qt::Key_Delete);
         QTest::keyClicks(field, QString::fromLatin1(text));
     }
-    static void Click(QWidget* dialog, int id) { QTest::mouseClick(Item<QPushButton>(dialog, id), Qt::LeftButton); }
+    static void Click(QWidget* dialog, int id) {
+        QTest::mouseClick(Item<QPushButton>(dialog, id), Qt::LeftButton);
+    }
     // The texts of the notices `owner` shows now; they are closed.
     using Texts = std::vector<std::string>;
     static Texts Notices(QWidget* owner) {
@@ -131,7 +133,8 @@ TEST_F(DialogTest, ConnectWarnsThenCallsAndTheGridFollows) {
 }
 
 TEST_F(DialogTest, ListSelectionSwitchesTheMainWindowAndLoadFileFillsOrEmpties) {
-    WriteAll(scratch.File("QX0TST.hpw"), "1  L1 I1      \r\n07.12.26 10:00 5 1 2 3 1 2 1 \r\n07.12.26 10:10 5 1 2 3 1 2 1 ");
+    WriteAll(scratch.File("QX0TST.hpw"),
+             "1  L1 I1      \r\n07.12.26 10:00 5 1 2 3 1 2 1 \r\n07.12.26 10:10 5 1 2 3 1 2 1 ");
     auto* dialog = Open<ChannelDialog>(kCmdDigipeaterConnects);
     auto* list = Item<QListWidget>(dialog, 17);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(2)).center());
@@ -193,7 +196,8 @@ TEST_F(DialogTest, GraphicsCopiesApplyOnlyOnOkAndEscapeDoesNothing) {
 
 TEST_F(DialogTest, AnswerTextLinesCutAndFailedSave) {
     std::string file;
-    for (int i = 0; i < 30; ++i) file += std::string(40, static_cast<char>('a' + i % 26)) + "\r\n";  // 1260 bytes
+    for (int i = 0; i < 30; ++i)
+        file += std::string(40, static_cast<char>('a' + i % 26)) + "\r\n";  // 1260 bytes
     WriteAll(scratch.File("hopwansw.txt"), file);
     auto* dialog = Open<AnswerTextDialog>(kCmdAnswerText);
     Shoot(dialog, "answer_dialog");
@@ -290,8 +294,9 @@ TEST_F(DialogTest, ChangesThroughTheDialogsReachTheSettingsFile) {
     Click(graphics, 1);
     Window().runCommand(kCmdExit);
     const std::string saved = ReadAll(scratch.File("hopw.ini"));
-    for (const char* line : {"[Curvset]\r\nBalken=0\r\n", "Destination Call=QX0ME\r\n",
-                             "[Channel1]\r\nCallPath=QX0TST QX0VIA\r\n", "RufAktiv=1\r\nMinutenIntervall=7\r\n"}) {
+    for (const char* line :
+         {"[Curvset]\r\nBalken=0\r\n", "Destination Call=QX0ME\r\n",
+          "[Channel1]\r\nCallPath=QX0TST QX0VIA\r\n", "RufAktiv=1\r\nMinutenIntervall=7\r\n"}) {
         EXPECT_NE(saved.find(line), std::string::npos) << line << "\n" << saved;
     }
 }

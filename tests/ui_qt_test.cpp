@@ -66,20 +66,23 @@ TEST_F(MainWindowTest, ControlsInTheClientAreaAndOnlyFieldZeroResizes) {
     EXPECT_EQ(bar->geometry().top(), 0);
     // The client area is everything below the menu bar.
     EXPECT_EQ(client->height(), Window().height() - Window().menuBar()->height());
-    EXPECT_EQ((Bar().field(0)->text() + "|" + Bar().field(2)->text() + "|" + Bar().field(3)->text()).toStdString(),
-              "Ready|XZoom: 10|YZoom: 3");
+    EXPECT_EQ(
+        (Bar().field(0)->text() + "|" + Bar().field(2)->text() + "|" + Bar().field(3)->text()).toStdString(),
+        "Ready|XZoom: 10|YZoom: 3");
     for (int width : {648, 1000, 300}) {
         SCOPED_TRACE(width);
         Window().resize(width, 512);
         QApplication::processEvents();
         EXPECT_EQ(bar->width(), client->width());
-        EXPECT_EQ(Bar().geometry(), QRect(0, client->height() - Bar().height(), client->width(), Bar().height()));
+        EXPECT_EQ(Bar().geometry(),
+                  QRect(0, client->height() - Bar().height(), client->width(), Bar().height()));
         std::vector<int> widths;
         for (int k = 0; k < kStatusFieldCount; ++k) {
             widths.push_back(Bar().field(k)->isVisible() ? Bar().field(k)->width() : 0);
         }
         const int rest = client->width() - 65 * 8;
-        EXPECT_EQ(widths, (std::vector<int>{rest > 0 ? rest : 0, 15 * 8, 9 * 8, 9 * 8, 13 * 8, 6 * 8, 13 * 8}));
+        EXPECT_EQ(widths,
+                  (std::vector<int>{rest > 0 ? rest : 0, 15 * 8, 9 * 8, 9 * 8, 13 * 8, 6 * 8, 13 * 8}));
         EXPECT_EQ(Bar().field(6)->geometry().right(), client->width() - 1);
     }
 }
@@ -102,7 +105,8 @@ TEST_F(MainWindowTest, ToolbarButtonsShowImagesAndLiveTooltipsAndFollowTheChanne
     EXPECT_EQ(Command(kCmdHoldMarker)->toolTip().toStdString(), "Hold Marker on Graphic Position");
 
     (void)Window().grab();  // paints the client area
-    EXPECT_EQ(shell->isButtonEnabled(kCmdShiftMarkerLeft) + shell->isButtonEnabled(kCmdPreviousDigipeater), 0);
+    EXPECT_EQ(shell->isButtonEnabled(kCmdShiftMarkerLeft) + shell->isButtonEnabled(kCmdPreviousDigipeater),
+              0);
     state.CurrentChannel = 3;
     state.XZoom = 20;
     (void)Window().grab();
@@ -134,7 +138,8 @@ TEST(HeadlessBoxes, OneLinePerBoxAndSafeAnswers) {
     HeadlessShell shell(session, state);
     testing::internal::CaptureStderr();
     EXPECT_EQ(shell.ask("Rotate?", "hopwin", BoxIcon::Warning, BoxButtons::OkCancel), BoxAnswer::Cancel);
-    EXPECT_EQ(shell.ask("Too many timers!", "c", BoxIcon::Warning, BoxButtons::RetryCancel), BoxAnswer::Cancel);
+    EXPECT_EQ(shell.ask("Too many timers!", "c", BoxIcon::Warning, BoxButtons::RetryCancel),
+              BoxAnswer::Cancel);
     EXPECT_EQ(shell.ask("Note", "hopwin", BoxIcon::Information, BoxButtons::Ok), BoxAnswer::Ok);
     shell.tell("Told\r\nyou\nall\n", "hopwin", BoxIcon::Information);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),

@@ -6,17 +6,19 @@
 #include <string>
 
 #include "core/app_state.h"
+#include "support/diagram_history.h"
+#include "support/fake_port.h"
 #include "view/diagram_geometry.h"
 #include "view/diagram_navigation.h"
 #include "view/paint_plan.h"
 #include "view/toolbar_rules.h"
-#include "support/diagram_history.h"
-#include "support/fake_port.h"
 
 namespace {
 
 TEST(DiagramMapping, ScaleOriginAndLimits) {
-    struct Row { int w, h, ux, uy, lx, dx, ly, dy, right, top; };
+    struct Row {
+        int w, h, ux, uy, lx, dx, ly, dy, right, top;
+    };
     const Row rows[] = {
         // At the window's first size one logical unit is half a pixel.
         {648, 480, 8, 16, 1, 32, 2, 437, 1186, 806},
@@ -64,7 +66,8 @@ TEST(DiagramMapping, ClickSelectsTheDrawnRecordAtEverySize) {
                         const int dx = m.ToDeviceX(zoom * k);
                         ASSERT_EQ(PutMarkerAtClick(state, port, w, h, ux, 16, dx, h / 2), 1);
                         const int chosen = c.RecordCount - 1 - c.MarkerOffset - c.ScrollOffset;
-                        ASSERT_EQ(m.ToDeviceX(zoom * chosen), dx) << w << "x" << h << " u" << ux << " z" << zoom;
+                        ASSERT_EQ(m.ToDeviceX(zoom * chosen), dx)
+                            << w << "x" << h << " u" << ux << " z" << zoom;
                         if (m.ToDeviceX(zoom) - m.ToDeviceX(0) >= 1 && m.ToDeviceX(zoom * (k + 1)) != dx &&
                             (k == 0 || m.ToDeviceX(zoom * (k - 1)) != dx)) {
                             ASSERT_EQ(chosen, k) << w << "x" << h << " u" << ux << " z" << zoom;
@@ -78,7 +81,9 @@ TEST(DiagramMapping, ClickSelectsTheDrawnRecordAtEverySize) {
 
 TEST(DiagramGeometry, PlotEdgesAndCursors) {
     // Frame's left column and top row are outside; right column and bottom row inside.
-    struct Row { int x, y, in; };
+    struct Row {
+        int x, y, in;
+    };
     const Row rows[] = {{30, 100, 0}, {31, 100, 1}, {624, 100, 1}, {625, 100, 0},
                         {300, 60, 0}, {300, 61, 1}, {300, 439, 1}, {300, 440, 0}};
     for (const Row& r : rows) EXPECT_EQ(IsInPlot(648, 480, r.x, r.y), r.in) << r.x << "," << r.y;
@@ -88,7 +93,11 @@ TEST(DiagramGeometry, PlotEdgesAndCursors) {
 }
 
 TEST(DiagramGeometry, YAxisRows) {
-    struct Row { int h, uy, zoom, scale, grid, count, labelled, grids; const char* first; const char* last; };
+    struct Row {
+        int h, uy, zoom, scale, grid, count, labelled, grids;
+        const char* first;
+        const char* last;
+    };
     const Row rows[] = {
         {480, 16, 1, 1, 1, 81, 41, 40, "  0", "800"},  // every second tick labelled
         {480, 16, 2, 1, 1, 41, 41, 40, "  0", "400"},
@@ -100,7 +109,8 @@ TEST(DiagramGeometry, YAxisRows) {
     };
     for (const Row& r : rows) {
         YAxisRows axis;
-        BuildYAxisRows(SetupDiagramMapping(648, r.h, 8, r.uy), PlotRectFor(648, r.h), 8, r.zoom, r.scale, r.grid, axis);
+        BuildYAxisRows(SetupDiagramMapping(648, r.h, 8, r.uy), PlotRectFor(648, r.h), 8, r.zoom, r.scale,
+                       r.grid, axis);
         ASSERT_EQ(axis.Count, r.count) << r.zoom << "/" << r.scale;
         int labelled = 0, grids = 0;
         std::string last;
@@ -148,7 +158,8 @@ protected:
     std::string Texts(const PaintPlan& p) {
         std::string all;
         for (int i = 0; i < p.ItemCount; ++i) {
-            if (p.Items[i].Op == PlanOp::Text && p.Items[i].Text[0] != ' ') all += std::string(p.Items[i].Text) + "|";
+            if (p.Items[i].Op == PlanOp::Text && p.Items[i].Text[0] != ' ')
+                all += std::string(p.Items[i].Text) + "|";
         }
         return all;
     }
@@ -278,12 +289,15 @@ TEST_F(DiagramPlan, ClampAndHoldMarkerBeforeThePaint) {
 // "scroll marker link XZoom step/scale channel repaint" (- none, n without
 // erase, e with erase).
 TEST_F(DiagramPlan, NavigationCommands) {
-    struct Row { int command, records, scroll, marker, link, lines, xzoom, ystep, yscale, channel, hold; const char* after; };
+    struct Row {
+        int command, records, scroll, marker, link, lines, xzoom, ystep, yscale, channel, hold;
+        const char* after;
+    };
     const Row rows[] = {
         {kCmdShiftDiagramLeft, 30, 0, 0, 1, 5, 10, 1, 1, 0, 0, "24 0 1 10 1/1 0 n"},
-        {kCmdShiftDiagramLeft, 30, 24, 0, 1, 5, 10, 1, 1, 0, 0, "24 0 1 10 1/1 0 -"},  // 48 >= 29
-        {kCmdShiftDiagramLeft, 30, 0, 20, 1, 5, 10, 1, 1, 0, 0, "24 5 1 10 1/1 0 n"},  // pushed along
-        {kCmdShiftDiagramLeft, 30, 0, 27, 1, 5, 10, 1, 1, 0, 1, "24 3 1 10 1/1 0 n"},  // held on screen
+        {kCmdShiftDiagramLeft, 30, 24, 0, 1, 5, 10, 1, 1, 0, 0, "24 0 1 10 1/1 0 -"},   // 48 >= 29
+        {kCmdShiftDiagramLeft, 30, 0, 20, 1, 5, 10, 1, 1, 0, 0, "24 5 1 10 1/1 0 n"},   // pushed along
+        {kCmdShiftDiagramLeft, 30, 0, 27, 1, 5, 10, 1, 1, 0, 1, "24 3 1 10 1/1 0 n"},   // held on screen
         {kCmdShiftDiagramRight, 30, 10, 0, 1, 5, 10, 1, 1, 0, 0, "10 0 1 10 1/1 0 -"},  // all or nothing
         {kCmdShiftDiagramRight, 30, 24, 1, 1, 5, 10, 1, 1, 0, 1, "0 25 1 10 1/1 0 n"},
         {kCmdShiftDiagramLeft, 0, 0, 0, 1, 0, 10, 1, 1, 0, 0, "0 0 1 10 1/1 0 -"},
@@ -308,7 +322,8 @@ TEST_F(DiagramPlan, NavigationCommands) {
     for (const Row& r : rows) {
         for (ChannelRecord& ch : state.ChannelTable) {
             ch = ChannelRecord{};
-            ch.RecordCount = r.records, ch.ScrollOffset = r.scroll, ch.ScrollStep = 24, ch.MarkerOffset = r.marker;
+            ch.RecordCount = r.records, ch.ScrollOffset = r.scroll, ch.ScrollStep = 24,
+            ch.MarkerOffset = r.marker;
             ch.LinkIndex = r.link, ch.ReplyLineCount = r.lines, ch.YZoomStep = r.ystep, ch.YScale = r.yscale;
         }
         state.XZoom = r.xzoom;
@@ -318,9 +333,12 @@ TEST_F(DiagramPlan, NavigationCommands) {
         EXPECT_EQ(RunNavigationCommand(state, port, r.command), 1);
         const ChannelRecord& c = state.ChannelTable[r.channel];
         char after[64];
-        std::snprintf(after, sizeof after, "%d %d %d %d %d/%d %d %s", c.ScrollOffset, c.MarkerOffset, c.LinkIndex,
-                      state.XZoom, c.YZoomStep, c.YScale, state.CurrentChannel,
-                      port.Repaints.empty() ? "-" : port.Repaints.size() > 1 ? "twice" : port.Repaints[0] ? "e" : "n");
+        std::snprintf(after, sizeof after, "%d %d %d %d %d/%d %d %s", c.ScrollOffset, c.MarkerOffset,
+                      c.LinkIndex, state.XZoom, c.YZoomStep, c.YScale, state.CurrentChannel,
+                      port.Repaints.empty()      ? "-"
+                      : port.Repaints.size() > 1 ? "twice"
+                      : port.Repaints[0]         ? "e"
+                                                 : "n");
         EXPECT_STREQ(after, r.after) << r.command << " from " << r.scroll << "/" << r.marker;
     }
     EXPECT_EQ(RunNavigationCommand(state, port, kCmdFastScroll), 0);

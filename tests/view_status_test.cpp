@@ -18,7 +18,8 @@ TEST(StatusFields, WidthsInBaseUnitsAndOnlyFieldZeroResizes) {
     EXPECT_EQ(std::vector<int>(widths, widths + 7), (std::vector<int>{520, 400, 328, 256, 152, 104, 0}));
     for (int right : {648, 100, 0}) {  // field 0's edge may go below zero
         LayoutStatusFields(right, kStatusFieldCount, widths, edges);
-        for (int k = 0; k < kStatusFieldCount; ++k) EXPECT_EQ(edges[k], right - widths[k]) << right << " " << k;
+        for (int k = 0; k < kStatusFieldCount; ++k)
+            EXPECT_EQ(edges[k], right - widths[k]) << right << " " << k;
     }
 }
 
@@ -34,8 +35,9 @@ TEST(StatusTexts, EachCycleStateTheSecondTickAndTheZooms) {
         shown += port.Status[0] + "|";
     }
     // States without a text of their own keep whatever field 0 shows.
-    EXPECT_EQ(shown, "Ready|Call Digipeater...|Call Digipeater...|Connected...|Connected...|Get Data...|-|Timeout|"
-                     "General Error|-|-|-|");
+    EXPECT_EQ(shown,
+              "Ready|Call Digipeater...|Call Digipeater...|Connected...|Connected...|Get Data...|-|Timeout|"
+              "General Error|-|-|-|");
     EXPECT_EQ(port.Status.size(), 1u);  // field 0 only
     // The second tick shows the current channel's state.
     state.CurrentChannel = 2;

@@ -23,7 +23,8 @@ TEST(ToolbarTooltip, UnknownIdsTheHoldMarkerByItsCheckStateAndTheBufferSize) {
     };
     EXPECT_EQ(tooltip(40020), "Slow/Fast Scroll with Right Mouse Button");
     EXPECT_EQ(tooltip(40020, 10), "Slow/Fast");
-    for (int id : {40002, 40004, 40005, 40014, 40017, 40000, 40021, 0, -1}) EXPECT_EQ(tooltip(id), "Unknown") << id;
+    for (int id : {40002, 40004, 40005, 40014, 40017, 40000, 40021, 0, -1})
+        EXPECT_EQ(tooltip(id), "Unknown") << id;
     EXPECT_EQ(tooltip(40015), "Hold Marker on Screen Position");
     port.Checked[40015] = 1;
     EXPECT_EQ(tooltip(40015), "Hold Marker on Graphic Position");
@@ -44,10 +45,16 @@ std::string Enabled(const char* view) {
     std::string name;
     for (int value = 0; std::getline(in >> std::ws, name, '=') && in >> value;) {
         ChannelRecord& ch = state.ChannelTable[state.CurrentChannel];
-        const std::map<std::string, int*> fields = {
-            {"channel", &state.CurrentChannel}, {"x", &state.XZoom}, {"lines", &ch.ReplyLineCount},
-            {"link", &ch.LinkIndex}, {"y", &ch.YZoomStep}, {"scale", &ch.YScale}, {"records", &ch.RecordCount},
-            {"scroll", &ch.ScrollOffset}, {"step", &ch.ScrollStep}, {"marker", &ch.MarkerOffset}};
+        const std::map<std::string, int*> fields = {{"channel", &state.CurrentChannel},
+                                                    {"x", &state.XZoom},
+                                                    {"lines", &ch.ReplyLineCount},
+                                                    {"link", &ch.LinkIndex},
+                                                    {"y", &ch.YZoomStep},
+                                                    {"scale", &ch.YScale},
+                                                    {"records", &ch.RecordCount},
+                                                    {"scroll", &ch.ScrollOffset},
+                                                    {"step", &ch.ScrollStep},
+                                                    {"marker", &ch.MarkerOffset}};
         *fields.at(name) = value;
     }
     FakePort port;
@@ -70,28 +77,46 @@ std::string Enabled(const char* view) {
 }
 
 TEST(ToolbarEnabling, EveryRuleAtItsEdges) {
-    const struct { const char *View, *Want; } cases[] = {
+    const struct {
+        const char *View, *Want;
+    } cases[] = {
         // Digipeaters: the first and last channel are the edges.
-        {"channel=0", "10 00 11 00 11 00"}, {"channel=1", "11 00 11 00 11 00"}, {"channel=3", "01 00 11 00 11 00"},
+        {"channel=0", "10 00 11 00 11 00"},
+        {"channel=1", "11 00 11 00 11 00"},
+        {"channel=3", "01 00 11 00 11 00"},
         // Links: none without a reply, one link has nowhere to go.
-        {"lines=0 link=5", "10 00 11 00 11 00"}, {"lines=3 link=1", "10 00 11 00 11 00"},
-        {"lines=4 link=1", "10 10 11 00 11 00"}, {"lines=4 link=2", "10 01 11 00 11 00"},
-        {"lines=19 link=16", "10 11 11 00 11 00"}, {"lines=19 link=17", "10 01 11 00 11 00"},
+        {"lines=0 link=5", "10 00 11 00 11 00"},
+        {"lines=3 link=1", "10 00 11 00 11 00"},
+        {"lines=4 link=1", "10 10 11 00 11 00"},
+        {"lines=4 link=2", "10 01 11 00 11 00"},
+        {"lines=19 link=16", "10 11 11 00 11 00"},
+        {"lines=19 link=17", "10 01 11 00 11 00"},
         // Y zoom: 6 is the widest whole step, 0,1 the narrowest fraction.
-        {"y=6 scale=1", "10 00 01 00 11 00"}, {"y=5 scale=1", "10 00 11 00 11 00"},
-        {"y=1 scale=1", "10 00 11 00 11 00"}, {"y=1 scale=10", "10 00 10 00 11 00"},
-        {"y=2 scale=10", "10 00 11 00 11 00"}, {"y=6 scale=10", "10 00 11 00 11 00"},
+        {"y=6 scale=1", "10 00 01 00 11 00"},
+        {"y=5 scale=1", "10 00 11 00 11 00"},
+        {"y=1 scale=1", "10 00 11 00 11 00"},
+        {"y=1 scale=10", "10 00 10 00 11 00"},
+        {"y=2 scale=10", "10 00 11 00 11 00"},
+        {"y=6 scale=10", "10 00 11 00 11 00"},
         // Marker: needs a record on either side within the shown part.
-        {"records=1", "10 00 11 00 11 00"}, {"records=2 marker=0", "10 00 11 10 11 00"},
-        {"records=2 marker=1", "10 00 11 01 11 00"}, {"records=100 scroll=90 marker=8", "10 00 11 11 11 01"},
-        {"records=100 scroll=90 marker=9", "10 00 11 01 11 01"}, {"records=100 scroll=100", "10 00 11 00 11 01"},
+        {"records=1", "10 00 11 00 11 00"},
+        {"records=2 marker=0", "10 00 11 10 11 00"},
+        {"records=2 marker=1", "10 00 11 01 11 00"},
+        {"records=100 scroll=90 marker=8", "10 00 11 11 11 01"},
+        {"records=100 scroll=90 marker=9", "10 00 11 01 11 01"},
+        {"records=100 scroll=100", "10 00 11 00 11 01"},
         // X zoom: 1 to 20.
-        {"x=20", "10 00 11 00 01 00"}, {"x=19", "10 00 11 00 11 00"}, {"x=2", "10 00 11 00 11 00"},
+        {"x=20", "10 00 11 00 01 00"},
+        {"x=19", "10 00 11 00 11 00"},
+        {"x=2", "10 00 11 00 11 00"},
         {"x=1", "10 00 11 00 10 00"},
         // Diagram: a whole step (24 by default) of records on the side it moves to.
-        {"records=100 scroll=0", "10 00 11 10 11 10"}, {"records=100 scroll=23", "10 00 11 10 11 10"},
-        {"records=100 scroll=24", "10 00 11 10 11 11"}, {"records=100 scroll=74", "10 00 11 10 11 11"},
-        {"records=100 scroll=75", "10 00 11 10 11 01"}, {"records=2 step=1", "10 00 11 10 11 00"},
+        {"records=100 scroll=0", "10 00 11 10 11 10"},
+        {"records=100 scroll=23", "10 00 11 10 11 10"},
+        {"records=100 scroll=24", "10 00 11 10 11 11"},
+        {"records=100 scroll=74", "10 00 11 10 11 11"},
+        {"records=100 scroll=75", "10 00 11 10 11 01"},
+        {"records=2 step=1", "10 00 11 10 11 00"},
         // Extreme counters do not overflow.
         {"lines=19 link=2147483647 records=2147483647 scroll=-2147483648 step=2147483647 marker=2147483647",
          "10 01 11 11 11 10"},

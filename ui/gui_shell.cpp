@@ -14,18 +14,24 @@ namespace {
 
 QMessageBox::Icon ToQtIcon(BoxIcon icon) {
     switch (icon) {
-        case BoxIcon::Warning: return QMessageBox::Warning;
-        case BoxIcon::Error: return QMessageBox::Critical;
-        case BoxIcon::Information: return QMessageBox::Information;
+        case BoxIcon::Warning:
+            return QMessageBox::Warning;
+        case BoxIcon::Error:
+            return QMessageBox::Critical;
+        case BoxIcon::Information:
+            return QMessageBox::Information;
     }
     return QMessageBox::NoIcon;
 }
 
 QMessageBox::StandardButtons ToQtButtons(BoxButtons buttons) {
     switch (buttons) {
-        case BoxButtons::Ok: return QMessageBox::Ok;
-        case BoxButtons::OkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
-        case BoxButtons::RetryCancel: return QMessageBox::Retry | QMessageBox::Cancel;
+        case BoxButtons::Ok:
+            return QMessageBox::Ok;
+        case BoxButtons::OkCancel:
+            return QMessageBox::Ok | QMessageBox::Cancel;
+        case BoxButtons::RetryCancel:
+            return QMessageBox::Retry | QMessageBox::Cancel;
     }
     return QMessageBox::Ok;
 }

@@ -7,8 +7,8 @@
 
 #include <memory>
 
-#include "core/platform_port.h"
 #include "app/session.h"
+#include "core/platform_port.h"
 #include "ui/base_units.h"
 #include "ui/tick_timers.h"
 

@@ -10,8 +10,8 @@
 #include <map>
 #include <string>
 
-#include "core/platform_port.h"
 #include "app/session.h"
+#include "core/platform_port.h"
 #include "ui/tick_timers.h"
 
 class HeadlessShell final : public PlatformPort, public ShellHost {

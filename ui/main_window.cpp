@@ -10,8 +10,6 @@
 
 #include "core/app_state.h"
 #include "core/program_names.h"
-#include "view/diagram_navigation.h"
-#include "view/toolbar_rules.h"
 #include "ui/client_area.h"
 #include "ui/dialogs/about_box.h"
 #include "ui/dialogs/answer_text_dialog.h"
@@ -20,6 +18,8 @@
 #include "ui/dialogs/help_window.h"
 #include "ui/dialogs/interval_dialog.h"
 #include "ui/status_bar_widget.h"
+#include "view/diagram_navigation.h"
+#include "view/toolbar_rules.h"
 
 namespace {
 
@@ -87,12 +87,12 @@ void MainWindow::createToolBar() {
     bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     // Buttons no larger than their 24 x 23 images, so that the whole row
     // fits the window's default width.
-    bar->setStyleSheet(QStringLiteral(
-        "QToolBar { spacing: 0px; padding: 1px; border: none; }"
-        "QToolButton { padding: 0px; margin: 0px; border: 1px solid transparent; }"
-        "QToolButton:hover { border-color: #ffffff #808080 #808080 #ffffff; }"
-        "QToolButton:pressed, QToolButton:checked {"
-        " border-color: #808080 #ffffff #ffffff #808080; background: #e0e0e0; }"));
+    bar->setStyleSheet(
+        QStringLiteral("QToolBar { spacing: 0px; padding: 1px; border: none; }"
+                       "QToolButton { padding: 0px; margin: 0px; border: 1px solid transparent; }"
+                       "QToolButton:hover { border-color: #ffffff #808080 #808080 #ffffff; }"
+                       "QToolButton:pressed, QToolButton:checked {"
+                       " border-color: #808080 #ffffff #ffffff #808080; background: #e0e0e0; }"));
     const QPixmap strip(QStringLiteral(":/toolbar.png"));
     for (const ToolbarButton& entry : ToolbarButtons) {
         if (entry.Style == kButtonStyleSeparator) {

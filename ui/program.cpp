@@ -9,9 +9,9 @@
 
 #include "acquisition/answer_service.h"
 #include "acquisition/layer2_backend.h"
-#include "core/app_state.h"
 #include "app/options.h"
 #include "app/session.h"
+#include "core/app_state.h"
 #include "ui/gui_shell.h"
 #include "ui/headless_shell.h"
 #include "ui/main_window.h"
@@ -34,8 +34,9 @@ int RunHeadless(int argc, char** argv, ShellSession& session) {
     QObject::connect(&stopSignals, &ShutdownSignals::shutdownRequested, &app,
                      [&] { ShutdownSequence(session, gState, shell, shell); });
     if (!stopSignals.install()) {
-        std::fprintf(stderr, "hopwatch: SIGTERM and SIGINT cannot be caught; they will end the "
-                             "service without writing the settings\n");
+        std::fprintf(stderr,
+                     "hopwatch: SIGTERM and SIGINT cannot be caught; they will end the "
+                     "service without writing the settings\n");
     }
     const int code = QCoreApplication::exec();
     ShutdownSequence(session, gState, shell, shell);
@@ -55,8 +56,9 @@ int HasDisplay() {
 
 int RunGui(int argc, char** argv, ShellSession& session, const char* screenshot) {
     if (!HasDisplay()) {
-        std::fprintf(stderr, "hopwatch: no display to open the window on (DISPLAY is not set); "
-                             "use --headless, or run it under xvfb-run\n");
+        std::fprintf(stderr,
+                     "hopwatch: no display to open the window on (DISPLAY is not set); "
+                     "use --headless, or run it under xvfb-run\n");
         return 1;
     }
     QApplication app(argc, argv);

@@ -37,8 +37,7 @@ int ShutdownSignals::install() {
     notifier_ = new QSocketNotifier(gSignalFds[1], QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, [this] {
         char buffer[16];
-        while (read(gSignalFds[1], buffer, sizeof buffer) > 0) {
-        }
+        while (read(gSignalFds[1], buffer, sizeof buffer) > 0) {}
         emit shutdownRequested();
     });
     struct sigaction action {};

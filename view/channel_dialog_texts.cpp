@@ -27,22 +27,36 @@ int AppendReplyGroup(const ChannelRecord& channel, int first, int last, char* te
 int GridHeaderText(int channel, int cycleState, char* out, int size) {
     const char* format = nullptr;
     switch (static_cast<CycleState>(cycleState)) {
-        case CycleState::Idle: format = "Ch%d disc."; break;
+        case CycleState::Idle:
+            format = "Ch%d disc.";
+            break;
         case CycleState::CallRequested:
-        case CycleState::Connecting: format = "Ch%d Call"; break;
+        case CycleState::Connecting:
+            format = "Ch%d Call";
+            break;
         case CycleState::SendCommand:
-        case CycleState::AwaitPrompt: format = "Ch%d con."; break;
-        case CycleState::CollectReply: format = "Ch%d Data"; break;
-        case CycleState::CallFailed: format = "Ch%d Tout"; break;
-        case CycleState::ReplyOverflow: format = "Ch%d Err."; break;
-        default: return 0;
+        case CycleState::AwaitPrompt:
+            format = "Ch%d con.";
+            break;
+        case CycleState::CollectReply:
+            format = "Ch%d Data";
+            break;
+        case CycleState::CallFailed:
+            format = "Ch%d Tout";
+            break;
+        case CycleState::ReplyOverflow:
+            format = "Ch%d Err.";
+            break;
+        default:
+            return 0;
     }
     std::snprintf(out, static_cast<std::size_t>(size), format, channel + 1);
     return 1;
 }
 
 void MakeGridTimes(const ChannelRecord& channel, GridTimes& times) {
-    std::snprintf(times.BeforeLast, sizeof times.BeforeLast, "%2.2d:%2.2d", channel.PrevHour, channel.PrevMin);
+    std::snprintf(times.BeforeLast, sizeof times.BeforeLast, "%2.2d:%2.2d", channel.PrevHour,
+                  channel.PrevMin);
     std::snprintf(times.LastCall, sizeof times.LastCall, "%2.2d:%2.2d", channel.LastHour, channel.LastMin);
     std::snprintf(times.Date, sizeof times.Date, "%2.2d.%2.2d.%2.2d", channel.LastConDay,
                   channel.LastConMonth, channel.LastConYear);

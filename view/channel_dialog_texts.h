@@ -8,8 +8,8 @@
 #include "core/app_state.h"
 
 constexpr int kGridTextSize = 16;
-constexpr int kReplyTextSize = 2048;     // the reply box's text, NUL included
-constexpr int kReplyGroupChars = 1023;   // each of the two groups of lines is cut here
+constexpr int kReplyTextSize = 2048;    // the reply box's text, NUL included
+constexpr int kReplyGroupChars = 1023;  // each of the two groups of lines is cut here
 constexpr int kReplyFirstGroupLines = 11;
 
 // The header text of channel index `channel` in `cycleState`; 0 (and `out`

@@ -91,8 +91,8 @@ int CursorAt(int clientWidth, int clientHeight, int x, int y) {
     return IsInPlot(clientWidth, clientHeight, x, y) ? ChooseCursor(clientWidth, x) : kCursorArrow;
 }
 
-void BuildYAxisRows(const DiagramMapping& mapping, const PlotRect& plot, int baseUnitX,
-                    int yZoomStep, int yScale, int gridOn, YAxisRows& out) {
+void BuildYAxisRows(const DiagramMapping& mapping, const PlotRect& plot, int baseUnitX, int yZoomStep,
+                    int yScale, int gridOn, YAxisRows& out) {
     out.Count = 0;
     const int top = LogicalTop(mapping, plot);
     const int right = LogicalRightEdge(mapping, plot);

@@ -84,5 +84,5 @@ struct YAxisRows {
 
 // Tick rows up to the logical top (at most 99). `gridOn` is the grid
 // button's check state.
-void BuildYAxisRows(const DiagramMapping& mapping, const PlotRect& plot, int baseUnitX,
-                    int yZoomStep, int yScale, int gridOn, YAxisRows& out);
+void BuildYAxisRows(const DiagramMapping& mapping, const PlotRect& plot, int baseUnitX, int yZoomStep,
+                    int yScale, int gridOn, YAxisRows& out);

@@ -31,8 +31,10 @@ int ShiftDiagramLeft(AppState& state, PlatformPort& port, int channel) {
     const long long n = static_cast<long long>(c.ScrollOffset) + c.ScrollStep;
     if (n >= static_cast<long long>(c.RecordCount) - 1) return 0;
     c.ScrollOffset = static_cast<int>(n);
-    if (port.isButtonChecked(kCmdHoldMarker) && c.MarkerOffset - c.ScrollStep >= 0) c.MarkerOffset -= c.ScrollStep;
-    if (c.MarkerOffset > c.RecordCount - c.ScrollOffset - 1) c.MarkerOffset = c.RecordCount - c.ScrollOffset - 1;
+    if (port.isButtonChecked(kCmdHoldMarker) && c.MarkerOffset - c.ScrollStep >= 0)
+        c.MarkerOffset -= c.ScrollStep;
+    if (c.MarkerOffset > c.RecordCount - c.ScrollOffset - 1)
+        c.MarkerOffset = c.RecordCount - c.ScrollOffset - 1;
     port.repaint(kNoErase);
     return 1;
 }

@@ -38,7 +38,7 @@ int PutMarkerAtClick(AppState& state, PlatformPort& port, int clientWidth, int c
 // restored at release.
 struct RightHold {
     int Active;
-    int Newer;       // 1: right half, towards newer records
+    int Newer;  // 1: right half, towards newer records
     int SavedStep;
     int Channel;
 };

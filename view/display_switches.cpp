@@ -1,15 +1,14 @@
 #include "view/display_switches.h"
 
 #include "core/platform_port.h"
-#include "view/status_texts.h"
 #include "view/diagram_navigation.h"
+#include "view/status_texts.h"
 
 namespace {
 
 constexpr int AppState::*kSwitchFields[kDisplaySwitchCount] = {
-    &AppState::qty,     &AppState::time,      &AppState::bytes,     &AppState::Balken,
-    &AppState::one_yzoom, &AppState::showqty, &AppState::showtxtim, &AppState::showrxtim,
-    &AppState::showtkby, &AppState::showrkby,
+    &AppState::qty,     &AppState::time,      &AppState::bytes,     &AppState::Balken,   &AppState::one_yzoom,
+    &AppState::showqty, &AppState::showtxtim, &AppState::showrxtim, &AppState::showtkby, &AppState::showrkby,
 };
 
 }  // namespace

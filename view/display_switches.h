@@ -9,8 +9,16 @@
 struct PlatformPort;
 
 enum DisplaySwitch : int {
-    kSwitchQty, kSwitchTime, kSwitchBytes, kSwitchBalken, kSwitchOneYZoom,
-    kSwitchShowQty, kSwitchShowTxTim, kSwitchShowRxTim, kSwitchShowTkby, kSwitchShowRkby,
+    kSwitchQty,
+    kSwitchTime,
+    kSwitchBytes,
+    kSwitchBalken,
+    kSwitchOneYZoom,
+    kSwitchShowQty,
+    kSwitchShowTxTim,
+    kSwitchShowRxTim,
+    kSwitchShowTkby,
+    kSwitchShowRkby,
     kDisplaySwitchCount
 };
 

@@ -136,7 +136,8 @@ void PlanNewestLine(const AppState& state, const DiagramView& view, PaintPlan& p
     if (c.RecordCount <= 0) return;
     const int right = LogicalRightEdge(plan.Mapping, plan.Plot);
     const int top = LogicalTop(plan.Mapping, plan.Plot);
-    const int x = ClampToEdge(static_cast<std::int64_t>(c.RecordCount - c.ScrollOffset - 1) * state.XZoom, right);
+    const int x =
+        ClampToEdge(static_cast<std::int64_t>(c.RecordCount - c.ScrollOffset - 1) * state.XZoom, right);
     const int dx = plan.Mapping.ToDeviceX(x);
     const int dy = plan.Mapping.ToDeviceY(top);
     AddLine(plan, PlanOp::Line, kNewestColour, dx, plan.Mapping.ToDeviceY(0), dx, dy);
@@ -145,8 +146,8 @@ void PlanNewestLine(const AppState& state, const DiagramView& view, PaintPlan& p
     if (dx + width < plan.Plot.right) {
         AddText(plan, dx, dy, kAlignLeftTop, kLinkUsageText);
     } else {
-        AddText(plan, dx, plan.Mapping.ToDeviceY(static_cast<std::int64_t>(top) - kLinkUsageDrop), kAlignRightTop,
-                kLinkUsageText);
+        AddText(plan, dx, plan.Mapping.ToDeviceY(static_cast<std::int64_t>(top) - kLinkUsageDrop),
+                kAlignRightTop, kLinkUsageText);
     }
 }
 
@@ -155,7 +156,8 @@ void PlanYAxis(const ChannelRecord& c, const DiagramView& view, PaintPlan& plan)
     BuildYAxisRows(plan.Mapping, plan.Plot, view.BaseUnitX, c.YZoomStep, c.YScale, view.GridOn, rows);
     for (int r = 0; r < rows.Count; ++r) {
         const YAxisRow& row = rows.Rows[r];
-        if (row.HasGrid) AddLine(plan, PlanOp::DottedLine, kGridColour, row.GridLeft, row.Y, row.GridRight, row.Y);
+        if (row.HasGrid)
+            AddLine(plan, PlanOp::DottedLine, kGridColour, row.GridLeft, row.Y, row.GridRight, row.Y);
         AddLine(plan, PlanOp::Line, kBlack, row.TickLeft, row.Y, row.TickRight, row.Y);
         if (row.Labelled) AddText(plan, row.LabelX, row.LabelY, kAlignLeftTop, row.Label);
     }
@@ -191,11 +193,17 @@ void PlanUsageBar(AppState& state, int count, PaintPlan& plan) {
 
 int UsageClass(int linkState) {
     switch (linkState) {
-        case 0: return 2;
-        case 2: case 4: return 0;
-        case 5: return 3;
-        case 6: return 4;
-        default: return 1;
+        case 0:
+            return 2;
+        case 2:
+        case 4:
+            return 0;
+        case 5:
+            return 3;
+        case 6:
+            return 4;
+        default:
+            return 1;
     }
 }
 
@@ -241,8 +249,8 @@ void BuildTitle(const AppState& state, int channel, char* text, int size) {
     const HistoryRecord* newest =
         reinterpret_cast<const HistoryRecord*>(state.HistoryArea[channel].Base) + (c.RecordCount - 1);
     const LinkSample& s = Sample(*newest, c.LinkIndex);
-    std::snprintf(text, static_cast<std::size_t>(size), "Channel %d: Digipeater %s, Link to %.*s", channel + 1,
-                  digipeater, static_cast<int>(strnlen(s.Name, sizeof s.Name)), s.Name);
+    std::snprintf(text, static_cast<std::size_t>(size), "Channel %d: Digipeater %s, Link to %.*s",
+                  channel + 1, digipeater, static_cast<int>(strnlen(s.Name, sizeof s.Name)), s.Name);
 }
 
 int BuildCurvePoints(AppState& state, int channel, const DiagramMapping& mapping, const PlotRect& plot) {

@@ -64,8 +64,8 @@ struct DiagramView {
     int ClientHeight;
     int BaseUnitX;
     int BaseUnitY;
-    int GridOn;           // check state of the grid button
-    int ReduceColumns;    // draw only the first, last, lowest and highest point per pixel column
+    int GridOn;         // check state of the grid button
+    int ReduceColumns;  // draw only the first, last, lowest and highest point per pixel column
 };
 
 constexpr int kReadoutCount = 4;
@@ -86,8 +86,8 @@ struct PaintPlan {
 extern const PlanColour kMarkerColour;
 extern const PlanColour kNewestColour;
 extern const PlanColour kGridColour;
-extern const PlanColour kCurveColours[5];   // by CurveSeries
-extern const PlanColour kUsageColours[5];   // by usage class
+extern const PlanColour kCurveColours[5];  // by CurveSeries
+extern const PlanColour kUsageColours[5];  // by usage class
 
 // LinkState code → bar colour class 0..4.
 int UsageClass(int linkState);

@@ -27,15 +27,28 @@ void LayoutStatusFields(int clientRight, int count, const int* widths, int* edge
 void ShowCycleStatus(const AppState& state, PlatformPort& port, int channel) {
     const char* text = nullptr;
     switch (state.ChannelTable[channel].CycleState) {
-        case 0: text = "Ready"; break;
+        case 0:
+            text = "Ready";
+            break;
         case 1:
-        case 2: text = "Call Digipeater..."; break;
+        case 2:
+            text = "Call Digipeater...";
+            break;
         case 3:
-        case 4: text = "Connected..."; break;
-        case 5: text = "Get Data..."; break;
-        case 7: text = "Timeout"; break;
-        case 8: text = "General Error"; break;
-        default: return;  // 6, 9, 10, 11: the previous state's text stays
+        case 4:
+            text = "Connected...";
+            break;
+        case 5:
+            text = "Get Data...";
+            break;
+        case 7:
+            text = "Timeout";
+            break;
+        case 8:
+            text = "General Error";
+            break;
+        default:
+            return;  // 6, 9, 10, 11: the previous state's text stays
     }
     port.setStatusText(kFieldCycle, text);
 }

@@ -58,26 +58,26 @@ void SetButtonEnabled(PlatformPort& port, int commandId, int enable) {
 const ToolbarButton ToolbarButtons[kToolbarEntryCount] = {
     Separator(),
     Separator(),
-    Button(0, kCmdPreviousLink),         // blue triple-line arrow pointing left
-    Button(1, kCmdNextLink),             // blue triple-line arrow pointing right
+    Button(0, kCmdPreviousLink),  // blue triple-line arrow pointing left
+    Button(1, kCmdNextLink),      // blue triple-line arrow pointing right
     Separator(),
-    Button(2, kCmdExpandYAxis),          // magnifier, plus, over a vertical axis
-    Button(3, kCmdShrinkYAxis),          // magnifier, minus, over a vertical axis
+    Button(2, kCmdExpandYAxis),  // magnifier, plus, over a vertical axis
+    Button(3, kCmdShrinkYAxis),  // magnifier, minus, over a vertical axis
     Separator(),
-    Button(4, kCmdShiftMarkerLeft),      // left arrow between a bar and a dashed frame
-    Button(5, kCmdShiftMarkerRight),     // right arrow between a dashed frame and a bar
+    Button(4, kCmdShiftMarkerLeft),   // left arrow between a bar and a dashed frame
+    Button(5, kCmdShiftMarkerRight),  // right arrow between a dashed frame and a bar
     Separator(),
-    Button(6, kCmdShrinkXAxis),          // magnifier, minus, over a horizontal axis
-    Button(7, kCmdExpandXAxis),          // magnifier, plus, over a horizontal axis
+    Button(6, kCmdShrinkXAxis),  // magnifier, minus, over a horizontal axis
+    Button(7, kCmdExpandXAxis),  // magnifier, plus, over a horizontal axis
     Separator(),
-    Button(8, kCmdShiftDiagramLeft),     // left arrow above a small curve diagram
-    Button(9, kCmdShiftDiagramRight),    // right arrow above a small curve diagram
+    Button(8, kCmdShiftDiagramLeft),   // left arrow above a small curve diagram
+    Button(9, kCmdShiftDiagramRight),  // right arrow above a small curve diagram
     Separator(),
-    Check(10, kCmdHoldMarker),           // two arrows pointing at a dashed marker line
+    Check(10, kCmdHoldMarker),  // two arrows pointing at a dashed marker line
     Separator(),
-    Check(11, kCmdGrid),                 // horizontal grid lines in a frame
+    Check(11, kCmdGrid),  // horizontal grid lines in a frame
     Separator(),
-    Check(12, kCmdFastScroll),           // mouse, left and right arrows, "fast"
+    Check(12, kCmdFastScroll),  // mouse, left and right arrows, "fast"
     Separator(),
     Button(13, kCmdPreviousDigipeater),  // stacked windows with a left arrow
     Button(14, kCmdNextDigipeater),      // stacked windows with a right arrow

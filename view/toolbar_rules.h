@@ -18,7 +18,7 @@ constexpr int kToolbarEntryCount = 25;
 constexpr int kToolbarImageCount = 15;
 constexpr int kToolbarImageWidth = 24;
 constexpr int kToolbarImageHeight = 23;
-constexpr int kTooltipTextSize = 80;   // the tooltip request's buffer
+constexpr int kTooltipTextSize = 80;  // the tooltip request's buffer
 constexpr int kToolbarControlId = 1;
 
 // Button state and styles, numbered as the button records store them.
@@ -48,10 +48,10 @@ enum ToolbarCommand : int {
 
 // One toolbar entry: a 20-byte button record.
 struct ToolbarButton {
-    std::int32_t Image;        // index into the strip; 0 for a separator
-    std::int32_t CommandId;    // 0 for a separator
-    std::uint8_t State;        // always kButtonStateEnabled
-    std::uint8_t Style;        // kButtonStyleButton, ...Separator or ...Check
+    std::int32_t Image;      // index into the strip; 0 for a separator
+    std::int32_t CommandId;  // 0 for a separator
+    std::uint8_t State;      // always kButtonStateEnabled
+    std::uint8_t Style;      // kButtonStyleButton, ...Separator or ...Check
     std::uint8_t Reserved[2];
     std::int32_t Data;         // always 0
     std::int32_t StringIndex;  // always 0

@@ -49,19 +49,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     while (p < size) {
         const std::uint16_t h = state.ChannelTable[0].L2Channel;
         switch (next() % 7) {
-            case 0: net.Links[h].State = next() & 7; break;
+            case 0:
+                net.Links[h].State = next() & 7;
+                break;
             case 1: {
                 const std::size_t n = static_cast<std::size_t>(next());  // read before size - p
                 const std::size_t take = std::min(n, size - p);
-                net.Links[h].Frames.push_back(MakeFrame(std::string(reinterpret_cast<const char*>(data + p), take)));
+                net.Links[h].Frames.push_back(
+                    MakeFrame(std::string(reinterpret_cast<const char*>(data + p), take)));
                 p += take;
                 break;
             }
-            case 2: CycleTick(state, port); break;
-            case 3: net.Links[h].Grants.push_back(next() & 1); break;
-            case 4: MinuteTick(state, port, 0); break;
-            case 5: net.Links[h].NullFrames = next(); break;
-            case 6: MinuteTick(state, port, 1); break;
+            case 2:
+                CycleTick(state, port);
+                break;
+            case 3:
+                net.Links[h].Grants.push_back(next() & 1);
+                break;
+            case 4:
+                MinuteTick(state, port, 0);
+                break;
+            case 5:
+                net.Links[h].NullFrames = next();
+                break;
+            case 6:
+                MinuteTick(state, port, 1);
+                break;
         }
         const ChannelRecord& c = state.ChannelTable[0];
         if (c.CycleState > 11 || c.ReplyLineCount < 0 || c.ReplyLineCount > kMaxReplyLines) std::abort();

@@ -13,8 +13,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     AgwFrame frame{};
     std::size_t used = 0;
-    for (std::size_t offset = 0; DecodeAgwFrame(data + offset, size - offset, &frame, &used) == kAgwFrameReady;
-         offset += used) {
+    for (std::size_t offset = 0;
+         DecodeAgwFrame(data + offset, size - offset, &frame, &used) == kAgwFrameReady; offset += used) {
         if (used < static_cast<std::size_t>(kAgwHeaderBytes) || used > size - offset ||
             frame.DataLength > kAgwMaxDataBytes || std::strlen(frame.CallFrom) > kAgwCallBytes) {
             std::abort();
@@ -37,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::size_t backUsed = 0;
         if (DecodeAgwFrame(again.data(), again.size(), &back, &backUsed) != kAgwFrameReady ||
             back.Kind != frame.Kind || back.DataLength != frame.DataLength || backUsed != again.size() ||
-            (std::strlen(frame.CallFrom) < kAgwCallBytes && std::strcmp(back.CallFrom, frame.CallFrom) != 0)) {
+            (std::strlen(frame.CallFrom) < kAgwCallBytes &&
+             std::strcmp(back.CallFrom, frame.CallFrom) != 0)) {
             std::abort();
         }
     }

@@ -39,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     HistoryReader counting, values;
     StartHistoryReader(counting, bytes, size);
     const long long counted = CountHistoryRecords(counting);
-    if (counting.FaultOffset > size || counting.Pos < counting.Begin || counting.Pos > counting.End) std::abort();
+    if (counting.FaultOffset > size || counting.Pos < counting.Begin || counting.Pos > counting.End)
+        std::abort();
     StartHistoryReader(values, bytes, size);
     HistoryHeader header;
     static HistoryRecordText record;
@@ -55,7 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
         }
     }
-    if (values.Records != counted || values.Fault != counting.Fault || values.FaultOffset != counting.FaultOffset)
+    if (values.Records != counted || values.Fault != counting.Fault ||
+        values.FaultOffset != counting.FaultOffset)
         std::abort();
 
     WriteAll(f.Dir.File("QX0TST2.hpw"), std::string(bytes, size));

@@ -98,11 +98,12 @@ private:
     }
     static void Launch(Tnc& t, const std::string& call, const std::string& forwarder, int sendTo) {
         mkdir(t.Dir.c_str(), 0700);
-        WriteAll(t.Dir + "/.asoundrc", "pcm.hopwatch_tx {\n type file\n slave.pcm \"null\"\n file \"|" + forwarder +
-                                           " " + std::to_string(sendTo) + "\"\n format \"raw\"\n}\n");
+        WriteAll(t.Dir + "/.asoundrc", "pcm.hopwatch_tx {\n type file\n slave.pcm \"null\"\n file \"|" +
+                                           forwarder + " " + std::to_string(sendTo) +
+                                           "\"\n format \"raw\"\n}\n");
         WriteAll(t.Dir + "/direwolf.conf", "ADEVICE UDP:" + std::to_string(t.AudioPort) +
-                                               " hopwatch_tx\nARATE 48000\nACHANNELS 1\nCHANNEL 0\nMYCALL " + call +
-                                               "\nMODEM 1200\nAGWPORT " + std::to_string(t.AgwPort) +
+                                               " hopwatch_tx\nARATE 48000\nACHANNELS 1\nCHANNEL 0\nMYCALL " +
+                                               call + "\nMODEM 1200\nAGWPORT " + std::to_string(t.AgwPort) +
                                                "\nKISSPORT 0\n");
         t.Pid = fork();
         if (t.Pid != 0) return;
@@ -113,7 +114,8 @@ private:
             _exit(127);
         }
         setenv("HOME", t.Dir.c_str(), 1);
-        execlp("direwolf", "direwolf", "-c", "direwolf.conf", "-t", "0", "-q", "h", static_cast<char*>(nullptr));
+        execlp("direwolf", "direwolf", "-c", "direwolf.conf", "-t", "0", "-q", "h",
+               static_cast<char*>(nullptr));
         _exit(127);
     }
 };
@@ -139,7 +141,8 @@ std::string TakeText(Layer2& l2, std::uint16_t h) {
 // The program on its own files in a scratch directory, stopped at the end.
 struct ProgramRun {
     ScratchDir Scratch;
-    std::string Config = Scratch.File("hopw.ini"), Data = Scratch.File("data"), Errors = Scratch.File("stderr");
+    std::string Config = Scratch.File("hopw.ini"), Data = Scratch.File("data"),
+                Errors = Scratch.File("stderr");
     pid_t Pid = -1;
 
     ProgramRun() { mkdir(Data.c_str(), 0700), mkdir(Scratch.File("run").c_str(), 0700); }
@@ -161,13 +164,15 @@ TEST(AgwProgram, UnreachableTncEndsTheProgramAndLeavesTheSettingsAlone) {
     EXPECT_NE(-1, WaitProgram(run.Pid, 30));
     run.Pid = -1;
     const std::string err = ReadAll(run.Errors);
-    EXPECT_TRUE(err.find("FlexNet not active!") != std::string::npos && err.find("direwolf") != std::string::npos)
+    EXPECT_TRUE(err.find("FlexNet not active!") != std::string::npos &&
+                err.find("direwolf") != std::string::npos)
         << err;
     EXPECT_EQ(settings, ReadAll(run.Config));
 }
 
 TEST(AgwProgram, RecordsTheReportThenTheFailureAndAnswersACallerOnAir) {
-    if (!DirewolfPair::Installed()) GTEST_SKIP() << "direwolf is not installed; install it to run the on-air test";
+    if (!DirewolfPair::Installed())
+        GTEST_SKIP() << "direwolf is not installed; install it to run the on-air test";
     DirewolfPair pair;
     ProgramRun run;
     ASSERT_TRUE(pair.Start(HOPWATCH_AUDIO_FORWARD)) << pair.Logs();
@@ -200,8 +205,9 @@ TEST(AgwProgram, RecordsTheReportThenTheFailureAndAnswersACallerOnAir) {
         return false;
     };
     until([] { return false; }, 1);  // the stand-in's call registered before the first call comes
-    WriteAll(run.Config, "[Mycall]\r\nDestination Call=Q1MON\r\n[Channel1]\r\nCallPath=Q2DIG\r\nRufAktiv=1\r\n"
-                         "MinutenIntervall=1\r\n");
+    WriteAll(run.Config,
+             "[Mycall]\r\nDestination Call=Q1MON\r\n[Channel1]\r\nCallPath=Q2DIG\r\nRufAktiv=1\r\n"
+             "MinutenIntervall=1\r\n");
     WriteAll(run.Data + "/hopwansw.txt", "Link monitor of Q1MON\r\nReports hourly\r\n");
     const std::time_t started = std::time(nullptr);
     // A minute every 2 s: the reading limit of 180 ticks is reached in 6 s.
@@ -215,7 +221,8 @@ TEST(AgwProgram, RecordsTheReportThenTheFailureAndAnswersACallerOnAir) {
     auto stampsIn = [](const std::string& text) {
         static const std::regex stamp("\r\n\\d\\d\\.\\d\\d\\.\\d\\d \\d\\d:\\d\\d ");
         std::vector<std::string> found;
-        for (auto it = std::sregex_iterator(text.begin(), text.end(), stamp); it != std::sregex_iterator(); ++it) {
+        for (auto it = std::sregex_iterator(text.begin(), text.end(), stamp); it != std::sregex_iterator();
+             ++it) {
             found.push_back(it->str());
         }
         return found;
@@ -240,8 +247,9 @@ TEST(AgwProgram, RecordsTheReportThenTheFailureAndAnswersACallerOnAir) {
     // A station calls the own call through TNC B and is answered.
     const std::uint16_t call = tncB.l2_connect("Q3CAL", "Q1MON");
     std::string heard;
-    EXPECT_TRUE(until([&] { return (heard += TakeText(tncB, call), tncB.l2_stat(0, call) == 0 && !heard.empty()); },
-                      120)) << heard;
+    EXPECT_TRUE(until(
+        [&] { return (heard += TakeText(tncB, call), tncB.l2_stat(0, call) == 0 && !heard.empty()); }, 120))
+        << heard;
     EXPECT_EQ("Hopwatch V 2.34 link data acquisition!\rLink monitor of Q1MON\rReports hourly\r", heard);
 }
 

@@ -10,8 +10,8 @@
 // Usage: audio_forward PORT. Ends when standard input closes and the audio
 // taken in has gone out.
 #include <arpa/inet.h>
-#include <sys/socket.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -73,7 +73,8 @@ int main(int argc, char** argv) {
             }
             audio.erase(audio.begin(), audio.begin() + static_cast<std::ptrdiff_t>(take));
             // A receiver that is not up yet refuses; that is no reason to stop.
-            (void)sendto(sock, datagram, sizeof datagram, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+            (void)sendto(sock, datagram, sizeof datagram, 0, reinterpret_cast<const sockaddr*>(&to),
+                         sizeof to);
         }
     }
     close(sock);

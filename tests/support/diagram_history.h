@@ -23,7 +23,8 @@ inline void FillHistory(AppState& state, int channel, int count, int links,
     for (int i = 0; i < count; ++i) {
         HistoryRecord& r = *HistorySlot(state, channel, i);
         r = HistoryRecord{};
-        for (int l = 0; l < links; ++l) std::snprintf(r.Links[l].Name, sizeof r.Links[l].Name, "QX0L%d", l + 1);
+        for (int l = 0; l < links; ++l)
+            std::snprintf(r.Links[l].Name, sizeof r.Links[l].Name, "QX0L%d", l + 1);
         r.Hour = i / 60 % 24;
         r.Minute = i % 60;
         r.Day = 6;

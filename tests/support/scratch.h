@@ -28,8 +28,9 @@ struct ScratchDir {
     ~ScratchDir() {
         if (Path.empty()) return;
         chmod(Path.c_str(), 0700);
-        nftw(Path.c_str(), [](const char* name, const struct stat*, int, FTW*) { return std::remove(name); }, 16,
-             FTW_DEPTH | FTW_PHYS);
+        nftw(
+            Path.c_str(), [](const char* name, const struct stat*, int, FTW*) { return std::remove(name); },
+            16, FTW_DEPTH | FTW_PHYS);
     }
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;

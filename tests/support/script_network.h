@@ -28,7 +28,8 @@ inline void InitScriptState(AppState& state, const std::string& dataDir) {
 // imitate a lying stack (-1 = the text length).
 inline std::vector<unsigned char> MakeFrame(const std::string& text, int count = -1) {
     const int n = count < 0 ? static_cast<int>(text.size()) : count;
-    std::vector<unsigned char> f = {static_cast<unsigned char>(n & 0xFF), static_cast<unsigned char>((n >> 8) & 0xFF),
+    std::vector<unsigned char> f = {static_cast<unsigned char>(n & 0xFF),
+                                    static_cast<unsigned char>((n >> 8) & 0xFF),
                                     0xA5};  // the unused byte; never read
     f.insert(f.end(), text.begin(), text.end());
     return f;
@@ -37,14 +38,14 @@ inline std::vector<unsigned char> MakeFrame(const std::string& text, int count =
 struct ScriptLink {
     int State = 2;                                  // low 3 bits of l2_stat
     std::deque<std::vector<unsigned char>> Frames;  // waiting frames
-    int NullFrames = 0;                  // l2_get_i answers null this often first
-    int StuckDataBit = 0;                // data bit set for ever, no frame comes
-    std::deque<int> Grants;              // l2_ialloc answers, in order, then 1
-    std::vector<unsigned char> Current;  // the frame handed out last
-    std::vector<std::string> Sent;       // l2_puts texts
-    std::vector<int> Commands;           // l2_bef codes, frame releases (15) left out
-    int Released = 0;                    // frames released with command 15
-    int Reads = 0;                       // l2_get_i calls
+    int NullFrames = 0;                             // l2_get_i answers null this often first
+    int StuckDataBit = 0;                           // data bit set for ever, no frame comes
+    std::deque<int> Grants;                         // l2_ialloc answers, in order, then 1
+    std::vector<unsigned char> Current;             // the frame handed out last
+    std::vector<std::string> Sent;                  // l2_puts texts
+    std::vector<int> Commands;                      // l2_bef codes, frame releases (15) left out
+    int Released = 0;                               // frames released with command 15
+    int Reads = 0;                                  // l2_get_i calls
 };
 
 struct ScriptNetwork final : Layer2 {

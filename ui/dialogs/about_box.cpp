@@ -27,7 +27,8 @@ AboutBox::AboutBox(const DialogContext& context, QWidget* owner)
         {"who tried it on the air", 10, 88, 170, 1},
     };
     for (const Line& line : lines) {
-        QLabel* label = place(new QLabel(QString::fromLatin1(line.Text), this), 0, line.X, line.Y, line.Width, 8);
+        QLabel* label =
+            place(new QLabel(QString::fromLatin1(line.Text), this), 0, line.X, line.Y, line.Width, 8);
         if (line.Centred) label->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     }
     QLabel* icon = new QLabel(this);

@@ -10,14 +10,14 @@
 #include <QPushButton>
 #include <cstdio>
 
+#include "app/session.h"
 #include "core/app_state.h"
 #include "core/platform_port.h"
 #include "history/history_loader.h"
 #include "history/history_series.h"
 #include "settings/channel_edit.h"
-#include "view/channel_dialog_texts.h"
-#include "app/session.h"
 #include "ui/dialogs/excel_box.h"
+#include "view/channel_dialog_texts.h"
 
 namespace {
 
@@ -89,8 +89,9 @@ ChannelDialog::ChannelDialog(const DialogContext& context, QWidget* owner)
 
     // Context help; the fields and the reply box share their frame's topic.
     const std::pair<QWidget*, int> topics[] = {
-        {channels_, 101}, {replyGroup, 102}, {reply_, 102}, {connectButton, 103},
-        {destinationGroup, 104}, {destination_, 104}, {excel, 105}, {acceptButton, 106}, {load, 107},
+        {channels_, 101},     {replyGroup, 102},       {reply_, 102},
+        {connectButton, 103}, {destinationGroup, 104}, {destination_, 104},
+        {excel, 105},         {acceptButton, 106},     {load, 107},
     };
     for (const auto& [control, topic] : topics) setHelpTopic(control, topic);
 

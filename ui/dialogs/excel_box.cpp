@@ -10,8 +10,9 @@ ExcelBox::ExcelBox(const DialogContext& context, QWidget* owner)
     : FixedDialog(context, owner, 60, 20, 255, 70, 0) {
     setWindowTitle(QStringLiteral("How to use EXCEL"));
     place(new QGroupBox(this), 48, 3, 1, 250, 60);
-    QLabel* text = place(new QLabel(QStringLiteral("Press right mouse key to get help for using Excel!"), this),
-                         0, 26, 24, 210, 8);
+    QLabel* text =
+        place(new QLabel(QStringLiteral("Press right mouse key to get help for using Excel!"), this), 0, 26,
+              24, 210, 8);
     text->setAlignment(Qt::AlignCenter);
     QLabel* icon = new QLabel(this);
     icon->setPixmap(ProgramIcon());

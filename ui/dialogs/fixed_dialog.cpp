@@ -12,8 +12,8 @@ namespace {
 constexpr const char* kTopicProperty = "helpTopic";
 }
 
-FixedDialog::FixedDialog(const DialogContext& context, QWidget* owner, int x, int y, int width,
-                         int height, int escapeCloses)
+FixedDialog::FixedDialog(const DialogContext& context, QWidget* owner, int x, int y, int width, int height,
+                         int escapeCloses)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       context_(context),
       escapeCloses_(escapeCloses) {
@@ -46,9 +46,9 @@ void FixedDialog::reject() {
 }
 
 bool FixedDialog::eventFilter(QObject* watched, QEvent* event) {
-    const bool help = event->type() == QEvent::ContextMenu ||
-                      (event->type() == QEvent::KeyPress &&
-                       static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1);
+    const bool help =
+        event->type() == QEvent::ContextMenu ||
+        (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1);
     const QVariant topic = watched->property(kTopicProperty);
     if (help && topic.isValid()) {
         HelpWindow::showTopic(context_.MainWindow, context_.State->german, topic.toInt());

@@ -45,12 +45,13 @@ GraphicsDialog::GraphicsDialog(const DialogContext& context, QWidget* owner)
 
     CopyDisplaySwitches(*context_.State, copies_);
     for (const SwitchBox& entry : kBoxes) {
-        QCheckBox* box = place(new QCheckBox(QString::fromLatin1(entry.Text), this), entry.Id, entry.X, entry.Y,
-                               entry.Width, 12);
+        QCheckBox* box = place(new QCheckBox(QString::fromLatin1(entry.Text), this), entry.Id, entry.X,
+                               entry.Y, entry.Width, 12);
         box->setChecked(copies_.Values[entry.Switch] == 1);
         setHelpTopic(box, entry.Topic);
         const DisplaySwitch which = entry.Switch;
-        connect(box, &QCheckBox::clicked, this, [this, which](bool checked) { copies_.Values[which] = checked ? 1 : 0; });
+        connect(box, &QCheckBox::clicked, this,
+                [this, which](bool checked) { copies_.Values[which] = checked ? 1 : 0; });
     }
     QPushButton* ok = place(new QPushButton(QStringLiteral("&Ok"), this), 1, 160, 130, 50, 14);
     ok->setDefault(true);

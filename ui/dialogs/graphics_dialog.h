@@ -4,8 +4,8 @@
 // Threading: GUI thread only.
 #pragma once
 
-#include "view/display_switches.h"
 #include "ui/dialogs/fixed_dialog.h"
+#include "view/display_switches.h"
 
 class GraphicsDialog : public FixedDialog {
     Q_OBJECT

@@ -13,14 +13,12 @@ struct HelpTopic {
 
 // The topic ids the dialogs name, and where each is explained.
 constexpr HelpTopic kTopics[] = {
-    {kHelpContents, "index.html"},
-    {101, "channel.html#t101"}, {102, "channel.html#t102"}, {103, "channel.html#t103"},
-    {104, "channel.html#t104"}, {105, "excel.html"},         {106, "channel.html#t106"},
-    {107, "channel.html#t107"},
-    {110, "graphics.html#t110"}, {111, "graphics.html#t111"}, {112, "graphics.html#t112"},
-    {113, "graphics.html#t113"}, {114, "graphics.html#t114"}, {115, "graphics.html#t115"},
-    {116, "graphics.html#t116"}, {117, "graphics.html#t117"}, {118, "graphics.html#t118"},
-    {119, "graphics.html#t119"},
+    {kHelpContents, "index.html"}, {101, "channel.html#t101"},  {102, "channel.html#t102"},
+    {103, "channel.html#t103"},    {104, "channel.html#t104"},  {105, "excel.html"},
+    {106, "channel.html#t106"},    {107, "channel.html#t107"},  {110, "graphics.html#t110"},
+    {111, "graphics.html#t111"},   {112, "graphics.html#t112"}, {113, "graphics.html#t113"},
+    {114, "graphics.html#t114"},   {115, "graphics.html#t115"}, {116, "graphics.html#t116"},
+    {117, "graphics.html#t117"},   {118, "graphics.html#t118"}, {119, "graphics.html#t119"},
 };
 
 QPointer<HelpWindow> gHelpWindow;

@@ -1,8 +1,8 @@
 #include "ui/view/diagram_widget.h"
 
 #include <QBitmap>
-#include <QLine>
 #include <QCursor>
+#include <QLine>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPolygon>
@@ -79,8 +79,8 @@ void DiagramWidget::paintEvent(QPaintEvent* event) {
 
 void DiagramWidget::paintDiagram(QPainter& painter) {
     PrepareDiagramPaint(state_, port_);
-    const DiagramView view{width(), height(), units_.X, units_.Y, port_.isButtonChecked(kCmdGrid),
-                           reduceColumns_ ? 1 : 0};
+    const DiagramView view{
+        width(), height(), units_.X, units_.Y, port_.isButtonChecked(kCmdGrid), reduceColumns_ ? 1 : 0};
     PaintPlan& plan = *plan_;
     BuildPaintPlan(state_, view, plan);
 
@@ -136,7 +136,8 @@ void DiagramWidget::paintDiagram(QPainter& painter) {
             case PlanOp::UsageBar:
                 for (int b = 0; b < plan.BarCount; ++b) {
                     const BarSegment& s = plan.Bars[b];
-                    painter.fillRect(QRect(s.Left, s.Top, s.Right - s.Left, s.Bottom - s.Top), ToQColor(s.Colour));
+                    painter.fillRect(QRect(s.Left, s.Top, s.Right - s.Left, s.Bottom - s.Top),
+                                     ToQColor(s.Colour));
                 }
                 break;
         }

@@ -15,8 +15,8 @@
 #include <functional>
 #include <memory>
 
-#include "view/diagram_navigation.h"
 #include "ui/base_units.h"
+#include "view/diagram_navigation.h"
 
 struct AppState;
 struct PlatformPort;
