@@ -69,7 +69,6 @@ TEST(LinkReport, ColumnRulesOnHandMadeLines) {
         {"a number 5 blanks in", At(42, "12", 80) + "\r\n", kColQty, "0"},
         {"a name 4 blanks in", At(58, "QX0AAA", 80) + "\r\n", kColName, "QX0AAA"},
         {"a name 5 blanks in", At(59, "QX0AAA", 80) + "\r\n", kColName, "???"},
-        {"a name 7 blanks in", At(61, "QX0AAA", 80) + "\r\n", kColName, "???"},
     };
     for (const auto& k : cases) {
         Record r;

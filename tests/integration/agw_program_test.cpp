@@ -1,11 +1,7 @@
-// The program itself on a real radio link: hopwatch runs headless with time
-// sped up, attached over AGW to Direwolf TNC A with its own call and one
-// channel whose path is a digipeater reached through TNC B. A stand-in for
-// the digipeater on TNC B answers "p" with a link report once and then falls
-// silent. The history file must hold the report byte for byte, then the
-// same report again with the failure code once a call has run into the
-// reading limit; and a station calling the own call through TNC B must get
-// the greeting and the answer text.
+// The program headless, time sped up, over AGW on Direwolf TNC A, calling a
+// digipeater stand-in on TNC B that answers "p" with a report once, then
+// falls silent: the history file holds the report byte for byte, then again
+// with the failure code; a station calling the own call gets the answer.
 #include <gtest/gtest.h>
 
 #include <netinet/in.h>
@@ -45,6 +41,13 @@ int FreePort(int type) {
         if (ok) return ntohs(a.sin_port);
     }
     return 0;
+}
+
+AgwOptions Local(int port) {
+    AgwOptions o;
+    o.Host = "127.0.0.1";
+    o.TcpPort = port;
+    return o;
 }
 
 // Two Direwolf software TNCs wired to each other through audio over UDP on
@@ -90,12 +93,7 @@ struct DirewolfPair {
     std::string Logs() const { return ReadAll(A.Dir + "/direwolf.log") + ReadAll(B.Dir + "/direwolf.log"); }
 
 private:
-    static int Answers(const Tnc& t) {
-        AgwOptions o;
-        o.Host = "127.0.0.1";
-        o.TcpPort = t.AgwPort;
-        return AgwClient(o).ax_init();
-    }
+    static int Answers(const Tnc& t) { return AgwClient(Local(t.AgwPort)).ax_init(); }
     static void Launch(Tnc& t, const std::string& call, const std::string& forwarder, int sendTo) {
         mkdir(t.Dir.c_str(), 0700);
         WriteAll(t.Dir + "/.asoundrc", "pcm.hopwatch_tx {\n type file\n slave.pcm \"null\"\n file \"|" +
@@ -139,17 +137,12 @@ std::string TakeText(Layer2& l2, std::uint16_t h) {
 }
 
 // The program on its own files in a scratch directory, stopped at the end.
-struct ProgramRun {
-    ScratchDir Scratch;
-    std::string Config = Scratch.File("hopw.ini"), Data = Scratch.File("data"),
-                Errors = Scratch.File("stderr");
+struct ProgramRun : ProgramDirs {
     pid_t Pid = -1;
-
-    ProgramRun() { mkdir(Data.c_str(), 0700), mkdir(Scratch.File("run").c_str(), 0700); }
     void Start(const std::string& l2, const char* timeScale) {
         std::vector<std::string> args{"--headless", "--l2", l2, "--config", Config, "--data-dir", Data};
         if (timeScale != nullptr) args.insert(args.end(), {"--time-scale", timeScale});
-        Pid = StartProgram(args, Scratch.File("run"), Errors);
+        Pid = StartProgram(args, Runtime, Errors);
     }
     ~ProgramRun() {
         if (Pid > 0 && kill(Pid, SIGTERM) == 0) WaitProgram(Pid, 10);
@@ -176,10 +169,7 @@ TEST(AgwProgram, RecordsTheReportThenTheFailureAndAnswersACallerOnAir) {
     DirewolfPair pair;
     ProgramRun run;
     ASSERT_TRUE(pair.Start(HOPWATCH_AUDIO_FORWARD)) << pair.Logs();
-    AgwOptions b;
-    b.Host = "127.0.0.1";
-    b.TcpPort = pair.B.AgwPort;
-    AgwClient tncB(b);
+    AgwClient tncB(Local(pair.B.AgwPort));
     ASSERT_EQ(1, tncB.ax_init());
     // Serves the digipeater stand-in on TNC B until pred holds.
     int answering = 1, reports = 0;

@@ -1,14 +1,10 @@
-// Carries one Direwolf instance's transmitted audio to another instance's
-// UDP audio input: raw 16-bit little-endian mono samples at 48 kHz arrive
-// on standard input (an ALSA "file" PCM piped here, much faster than real
-// time) and go out to 127.0.0.1:PORT as a steady real-time stream of
-// datagrams, silence between transmissions. A burst of a whole frame's audio
-// would overrun the receiver's socket buffer, and without a continuous
-// stream the receiver's carrier detect never drops, so it never answers.
-// Samples are scaled down to a level a receiver expects from a radio.
-//
-// Usage: audio_forward PORT. Ends when standard input closes and the audio
-// taken in has gone out.
+// Carries one Direwolf's transmitted audio (raw 16-bit mono at 48 kHz on
+// standard input, from an ALSA "file" PCM) to another's UDP audio input at
+// 127.0.0.1:PORT as a steady real-time stream, silence between
+// transmissions: a burst would overrun the receiver's socket buffer, and
+// without a continuous stream its carrier detect never drops. Samples are
+// scaled down to a radio's level. Ends when standard input closes and
+// everything taken in has gone out.
 #include <arpa/inet.h>
 #include <poll.h>
 #include <sys/socket.h>
