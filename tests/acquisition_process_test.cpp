@@ -3,23 +3,18 @@
 // takes whole, and say nothing on standard error.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <chrono>
 #include <string>
 #include <thread>
 
 #include "history/history_reader.h"
 #include "support/program_run.h"
-#include "support/scratch.h"
 
 namespace {
 
 TEST(ProgramOnSimulatedNetwork, RecordsCallsEndToEnd) {
-    ScratchDir dir;
-    const std::string runtime = dir.File("run"), data = dir.File("data"), config = dir.File("hopw.ini");
-    ASSERT_EQ(mkdir(runtime.c_str(), 0700), 0);
-    ASSERT_EQ(mkdir(data.c_str(), 0700), 0);
+    const ProgramDirs dirs;
+    const std::string &data = dirs.Data, &config = dirs.Config;
     WriteAll(config,
              "[Mycall]\r\nDestination Call=QX0OWN\r\n"
              "[Channel1]\r\nCallPath=QX0TST-2 QX0VIA\r\nRufAktiv=1\r\nMinutenIntervall=1\r\n"
@@ -29,11 +24,11 @@ TEST(ProgramOnSimulatedNetwork, RecordsCallsEndToEnd) {
     // A minute every 100 ms: about forty calls per channel in four seconds.
     const pid_t pid = StartProgram({"--headless", "--l2", "sim:seed=4,callers=3", "--time-scale", "600",
                                     "--config", config, "--data-dir", data},
-                                   runtime, dir.File("stderr.txt"));
+                                   dirs.Runtime, dirs.Errors);
     std::this_thread::sleep_for(std::chrono::seconds(4));
     ASSERT_EQ(kill(pid, SIGTERM), 0);
     EXPECT_EQ(WaitProgram(pid), 0);
-    EXPECT_EQ(ReadAll(dir.File("stderr.txt")), "");
+    EXPECT_EQ(ReadAll(dirs.Errors), "");
 
     for (const char* name : {"QX0TST2.hpw", "QX0ABC.hpw"}) {
         SCOPED_TRACE(name);
