@@ -1,6 +1,7 @@
 // The history file's name, the time cell conversion, number conversion, the
 // bytes of headers and records, and the reader's two ways to a token.
 #include <cstdint>
+#include <sstream>
 #include <string>
 
 #include "core/text_scan.h"
@@ -60,22 +61,21 @@ TEST(ConvertTimeCell, EveryFormOfTheCell) {
 }
 
 TEST(ScanDecimal, DecimalWithSignAndSaturation) {
-    const struct {
-        const char* text;
-        std::int32_t value;
-    } cases[] = {{"120", 120},
-                 {"  -7x", -7},
-                 {"\t\r\n+15", 15},
-                 {"abc", 0},
-                 {"", 0},
-                 {"-", 0},
-                 {"08", 8},
-                 {"2147483647", INT32_MAX},
-                 {"2147483648", INT32_MAX},
-                 {"999999999999999", INT32_MAX},
-                 {"-2147483648", INT32_MIN},
-                 {"-999999999999999", INT32_MIN}};
-    for (const auto& k : cases) EXPECT_EQ(ScanDecimal(k.text, std::strlen(k.text)), k.value) << k.text;
+    const std::pair<const char*, std::int32_t> cases[] = {
+        {"120", 120},
+        {"  -7x", -7},
+        {"\t\r\n+15", 15},
+        {"abc", 0},
+        {"", 0},
+        {"-", 0},
+        {"08", 8},
+        {"2147483647", INT32_MAX},
+        {"2147483648", INT32_MAX},
+        {"999999999999999", INT32_MAX},
+        {"-2147483648", INT32_MIN},
+        {"-999999999999999", INT32_MIN},
+    };
+    for (const auto& [text, value] : cases) EXPECT_EQ(ScanDecimal(text, std::strlen(text)), value) << text;
 }
 
 // Header and record of a parsed reply, or the refusal of a short buffer.
@@ -119,35 +119,15 @@ TEST_F(HistoryFormat, HeaderAndRecordBytes) {
 // or unusual ones byte by byte; both ways must agree with ScanDecimal,
 // wherever the token lies relative to the end of the bytes.
 TEST(HistoryReaderTokens, WordAndByteWaysAgree) {
-    const char* tokens[] = {"0",
-                            "7",
-                            "42",
-                            "999",
-                            "1234",
-                            "65535",
-                            "123456",
-                            "1234567",
-                            "12345678",
-                            "987654321",
-                            "000000000000012",
-                            "99999999999",
-                            "-5",
-                            "+17",
-                            "1a",
-                            "a1",
-                            ("12\x01"
-                             "3"),
-                            "\x80\x81",
-                            "?",
-                            "08",
-                            "4294967296",
-                            "2147483648"};
-    for (const char* token : tokens) {
+    std::istringstream tokens(
+        "0 7 42 999 1234 65535 123456 1234567 12345678 987654321 000000000000012 99999999999 -5 +17 1a a1 "
+        "12\x01\x33 \x80\x81 ? 08 4294967296 2147483648");
+    for (std::string token; tokens >> token;) {
         for (const char* separator : {" ", "\t", "\r\n", "\v", "\f", "   "}) {
             // Seven copies in one link group, then padding of 0..9 bytes.
             for (std::size_t pad = 0; pad < 10; ++pad) {
                 std::string bytes = "1  N I\r\n01.02.03 04:05";
-                for (int k = 0; k < 7; ++k) bytes += separator + std::string(token);
+                for (int k = 0; k < 7; ++k) bytes += separator + token;
                 bytes += std::string(pad, ' ');
                 HistoryReader reader;
                 StartHistoryReader(reader, bytes.data(), bytes.size());
@@ -157,7 +137,7 @@ TEST(HistoryReaderTokens, WordAndByteWaysAgree) {
                 ASSERT_EQ(ReadHistoryRecordValues(reader, 1, record), 1) << token;
                 for (const HistoryToken& t : record.Groups[0])
                     EXPECT_EQ(std::string(t.Text, t.Length), token);
-                for (std::int32_t v : record.Values[0]) EXPECT_EQ(v, ScanDecimal(token, std::strlen(token)));
+                for (std::int32_t v : record.Values[0]) EXPECT_EQ(v, ScanDecimal(token.data(), token.size()));
                 EXPECT_EQ(ReadHistoryRecordValues(reader, 1, record), 0);
                 EXPECT_EQ(reader.Fault, HistoryFault::None);
             }
