@@ -185,7 +185,6 @@ TEST_F(ShellRun, FailuresAtStartUpTellWhyAndWriteNothing) {
         const char* Says;  // on standard error
     } cases[] = {
         {kStoredSettings, secondCopy, once, ""},
-        {nullptr, secondCopy, once, ""},
         // The stack is tried once the settings are read; no timer runs while
         // the box is open. Nobody listens on port 1: a TNC not running.
         {kStoredSettings, backend("sim:fail", 1), inactive + "\"DL1ABC\"", ""},
@@ -198,7 +197,6 @@ TEST_F(ShellRun, FailuresAtStartUpTellWhyAndWriteNothing) {
         {nullptr, minuteTimer, minute, ""},
         // Memory: reservations stop at the first failure, before any timer.
         {kStoredSettings, memory(0), noMemory + "1 reserved | Mycall \"\"", ""},
-        {kStoredSettings, memory(4), noMemory + "5 reserved | Mycall \"\"", ""},
         {kStoredSettings, memory(9), noMemory + "10 reserved | Mycall \"\"", ""},
     };
     for (const auto& c : cases) {

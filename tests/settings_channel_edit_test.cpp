@@ -23,12 +23,10 @@ TEST(ChannelEdit, DestinationAndMycallRules) {
     };
     const Row rows[] = {
         {0, "", 1, ""},
-        {0, "   ", 1, ""},
         {0, "  DB0ABC   DB0XYZ-2  ", 1, "DB0ABC DB0XYZ-2"},
         {0, "db0abc-15", 1, "db0abc-15"},  // lower case kept, digits after 1..9
         {0, "DB0ABC-0", 0, "DB0ABC-0"},
         {0, "DB0ABC-A", 0, "DB0ABC-A"},
-        {0, "DB0ABC-", 0, "DB0ABC-"},
         {0, "DB0ABC -1", 0, "DB0ABC -1"},  // a blank before "-"
         {0, "DB0ABC/P", 0, "DB0ABC/P"},
         {0, "DB0\xE4", 0, "DB0\xE4"},
@@ -73,7 +71,7 @@ TEST(ChannelEdit, AcceptKeepsTheLastValidValues) {
         std::snprintf(edit.CallPath, sizeof edit.CallPath, "%s", row.Path);
         const char* why = "unset";
         EXPECT_EQ(AcceptChannelFields(state, 2, edit, &why), row.Accepted);
-        EXPECT_EQ(why, row.Why);
+        EXPECT_STREQ(why, row.Why);  // the texts, not where the compiler put them
         EXPECT_STREQ(state.Mycall, row.MycallAfter);
         EXPECT_STREQ(state.ChannelTable[2].CallPath, row.PathAfter);
         EXPECT_EQ(state.ChannelTable[2].RufAktiv, row.RufAktivAfter);

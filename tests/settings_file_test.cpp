@@ -45,15 +45,10 @@ struct SettingsFile : testing::Test {
     void SetUp() override { InitAppState(State); }
 };
 
-TEST_F(SettingsFile, FirstExitWithoutAFileAnUnchangedRunAfterItAndAFileTooBigToRead) {
-    const std::string path = Dir.File("config/hopwatch/hopw.ini");
-    for (int run = 0; run < 2; ++run) {
-        InitAppState(State);
-        LoadAll(path, State);
-        ASSERT_EQ(WriteSettingsFile(path.c_str(), State, "agw://localhost:8000"), 1);
-        EXPECT_EQ(ReadAll(path), kFirstExit) << "run " << run;
-    }
-    // Replacing a file too big to read would lose what the program cannot see.
+// What a first exit writes is compared through the shell; a file that reads
+// back from it is in the round trip below.
+TEST_F(SettingsFile, AFileTooBigToReadIsNotReplaced) {
+    // Replacing it would lose what the program cannot see.
     const std::string big = "[Curvset]\r\n" + std::string(kProfileMaxBytes, ';');
     WriteAll(Path, big);
     EXPECT_EQ(WriteSettingsFile(Path.c_str(), State, "sim"), 0);

@@ -1,6 +1,6 @@
-// The dialogs of the real main window (offscreen, base units 8 x 16, the
-// simulated network), driven by keys and clicks. HOPWATCH_DIALOG_SHOTS=DIR
-// also saves each dialog there as a PNG.
+// The real main window and its dialogs (offscreen, base units 8 x 16, the
+// simulated network), driven by keys and clicks: geometry, toolbar and status
+// bar, menu commands and exit; and the headless service's boxes.
 #include <gtest/gtest.h>
 
 #include <QTest>
@@ -21,9 +21,11 @@
 #include "ui/dialogs/help_window.h"
 #include "ui/dialogs/interval_dialog.h"
 #include "ui/gui_shell.h"
+#include "ui/headless_shell.h"
 #include "ui/main_window.h"
 #include "ui/program.h"
 #include "ui/status_bar_widget.h"
+#include "view/toolbar_rules.h"
 
 namespace {
 
@@ -32,11 +34,6 @@ template <class Done>
 bool WaitFor(Done done, int ms) {
     for (QDeadlineTimer end(ms); !done() && !end.hasExpired();) QTest::qWait(20);
     return done();
-}
-
-void Shoot(QWidget* widget, const char* name) {
-    const char* dir = std::getenv("HOPWATCH_DIALOG_SHOTS");
-    if (dir != nullptr) widget->grab().save(QString::fromLocal8Bit(dir) + "/" + name + ".png", "PNG");
 }
 
 class DialogTest : public ::testing::Test {
@@ -59,6 +56,13 @@ protected:
         ReleaseSession(session, state);
     }
     MainWindow& Window() { return *shell->window(); }
+    StatusBarWidget& Bar() { return *Window().clientArea()->statusBar(); }
+    QAction* Command(int commandId) {  // a menu item or toolbar button
+        for (QAction* a : Window().findChildren<QAction*>()) {
+            if (a->data().toInt() == commandId) return a;
+        }
+        return nullptr;
+    }
 
     template <class Dialog>
     Dialog* Open(int command) {  // the one of its kind on screen now
@@ -104,13 +108,85 @@ protected:
     std::unique_ptr<GuiShell> shell;
 };
 
+TEST_F(DialogTest, ControlsInTheClientAreaAndOnlyFieldZeroResizes) {
+    EXPECT_EQ(Window().windowTitle().toStdString(), "Linkscope");
+    EXPECT_EQ(Window().size(), QSize(81 * 8, 32 * 16));
+    ClientArea* client = Window().clientArea();
+    QToolBar* bar = client->toolBar();
+    EXPECT_TRUE(bar->parentWidget() == client && Bar().parentWidget() == client);
+    EXPECT_EQ(bar->geometry().top(), 0);
+    // The client area is everything below the menu bar.
+    EXPECT_EQ(client->height(), Window().height() - Window().menuBar()->height());
+    EXPECT_EQ(
+        (Bar().field(0)->text() + "|" + Bar().field(2)->text() + "|" + Bar().field(3)->text()).toStdString(),
+        "Ready|XZoom: 10|YZoom: 3");
+    for (int width : {648, 1000, 300}) {
+        SCOPED_TRACE(width);
+        Window().resize(width, 512);
+        QApplication::processEvents();
+        EXPECT_EQ(bar->width(), client->width());
+        EXPECT_EQ(Bar().geometry(),
+                  QRect(0, client->height() - Bar().height(), client->width(), Bar().height()));
+        std::vector<int> widths;
+        for (int k = 0; k < kStatusFieldCount; ++k) {
+            widths.push_back(Bar().field(k)->isVisible() ? Bar().field(k)->width() : 0);
+        }
+        const int rest = client->width() - 65 * 8;
+        EXPECT_EQ(widths,
+                  (std::vector<int>{rest > 0 ? rest : 0, 15 * 8, 9 * 8, 9 * 8, 13 * 8, 6 * 8, 13 * 8}));
+        EXPECT_EQ(Bar().field(6)->geometry().right(), client->width() - 1);
+    }
+}
+
+TEST_F(DialogTest, ToolbarButtonsShowImagesAndLiveTooltipsAndFollowTheChannelOnRepaint) {
+    QToolBar* bar = Window().clientArea()->toolBar();
+    EXPECT_EQ(bar->iconSize(), QSize(24, 23));
+    // "|" a separator, "b" a push button, "c" a check button, each with its
+    // image and the tooltip the rules give it.
+    std::string shown;
+    for (QAction* a : bar->actions()) {
+        char tip[kTooltipTextSize];
+        ToolbarTooltipText(*shell, a->data().toInt(), tip, sizeof tip);
+        const bool shows = !a->icon().isNull() && a->toolTip() == tip;
+        shown += a->isSeparator() ? '|' : !shows ? '?' : a->isCheckable() ? 'c' : 'b';
+    }
+    EXPECT_EQ(shown, "||bb|bb|bb|bb|bb|c|c|c|bb");
+    Command(kCmdHoldMarker)->trigger();
+    EXPECT_EQ(shell->isButtonChecked(kCmdHoldMarker), 1);
+    EXPECT_EQ(Command(kCmdHoldMarker)->toolTip().toStdString(), "Hold Marker on Graphic Position");
+
+    (void)Window().grab();  // paints the client area
+    EXPECT_EQ(shell->isButtonEnabled(kCmdShiftMarkerLeft) + shell->isButtonEnabled(kCmdPreviousDigipeater),
+              0);
+    state.CurrentChannel = 3;
+    state.XZoom = 20;
+    (void)Window().grab();
+    EXPECT_EQ(shell->isButtonEnabled(kCmdNextDigipeater) + shell->isButtonEnabled(kCmdExpandXAxis), 0);
+    EXPECT_EQ(shell->isButtonEnabled(kCmdPreviousDigipeater), 1);
+}
+
+TEST(HeadlessBoxes, OneLinePerBoxAndSafeAnswers) {
+    AppState state;
+    InitAppState(state);
+    ShellSession session{};
+    HeadlessShell shell(session, state);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(shell.ask("Rotate?", "hopwin", BoxIcon::Warning, BoxButtons::OkCancel), BoxAnswer::Cancel);
+    EXPECT_EQ(shell.ask("Too many timers!", "c", BoxIcon::Warning, BoxButtons::RetryCancel),
+              BoxAnswer::Cancel);
+    EXPECT_EQ(shell.ask("Note", "hopwin", BoxIcon::Information, BoxButtons::Ok), BoxAnswer::Ok);
+    shell.tell("Told\r\nyou\nall\n", "hopwin", BoxIcon::Information);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "hopwin: Rotate?\nc: Too many timers!\nhopwin: Note\nhopwin: Told / you / all\n");
+    EXPECT_EQ(shell.statusText(0), "Bereit");
+}
+
 TEST_F(DialogTest, ConnectWarnsThenCallsAndTheGridFollows) {
     auto* dialog = Open<ChannelDialog>(kCmdDigipeaterConnects);
     EXPECT_EQ(dialog->size(), QSize(280 * 2, 264 * 2));
     EXPECT_EQ(Item<QPushButton>(dialog, 22)->geometry(), QRect(432, 80, 106, 28));
     EXPECT_EQ(Item<QLabel>(dialog, 23)->text(), "Ch1 disc.");
     EXPECT_EQ(Item<QLabel>(dialog, 35)->text(), "00.00.97");
-    Shoot(dialog, "channel_dialog");
 
     Click(dialog, 22);
     EXPECT_EQ(Notices(dialog), Texts({kNoDestinationText}));
@@ -155,7 +231,6 @@ TEST_F(DialogTest, IntervalOutOfRangeUntilMovedAndEveryMoveRestartsTheCount) {
     state.ChannelTable[1].MinuteCount = 5;
     state.CurrentChannel = 1;
     auto* dialog = Open<IntervalDialog>(kCmdConnectInterval);
-    Shoot(dialog, "interval_dialog");
     EXPECT_EQ(dialog->slider()->geometry(), QRect(16, 23, 280, 30));
     EXPECT_EQ(Item<QLabel>(dialog, 18)->text(), "Channel 2:  90 minutes");
     EXPECT_EQ(dialog->slider()->value(), 60);
@@ -178,7 +253,6 @@ TEST_F(DialogTest, GraphicsCopiesApplyOnlyOnOkAndEscapeDoesNothing) {
     state.ChannelTable[1].YZoomStep = 2;
     state.ChannelTable[1].YScale = 10;
     auto* dialog = Open<GraphicsDialog>(kCmdGraphicsSettings);
-    Shoot(dialog, "graphics_dialog");
     QTest::mouseClick(Item<QCheckBox>(dialog, 80), Qt::LeftButton);
     QTest::mouseClick(Item<QCheckBox>(dialog, 80), Qt::LeftButton);  // back as it was
     QTest::mouseClick(Item<QCheckBox>(dialog, 81), Qt::LeftButton);
@@ -200,7 +274,6 @@ TEST_F(DialogTest, AnswerTextLinesCutAndFailedSave) {
         file += std::string(40, static_cast<char>('a' + i % 26)) + "\r\n";  // 1260 bytes
     WriteAll(scratch.File("hopwansw.txt"), file);
     auto* dialog = Open<AnswerTextDialog>(kCmdAnswerText);
-    Shoot(dialog, "answer_dialog");
     EXPECT_EQ(Item<QLineEdit>(dialog, 73)->text(), "Hopwatch V 2.34 link data acquisition!");
     auto* editor = Item<QPlainTextEdit>(dialog, 71);
     QString shown = editor->toPlainText();
@@ -231,7 +304,6 @@ TEST_F(DialogTest, AnswerTextLinesCutAndFailedSave) {
 
 TEST_F(DialogTest, AboutAndExcelBoxesCloseOnlyWithOk) {
     QPointer<QWidget> about = Open<AboutBox>(kCmdAbout);
-    Shoot(about, "about_box");
     QTest::keyClick(about, Qt::Key_Escape);
     EXPECT_FALSE(Closed(about));
     Click(about, 1);
@@ -241,7 +313,6 @@ TEST_F(DialogTest, AboutAndExcelBoxesCloseOnlyWithOk) {
     Click(channels, 70);
     QPointer<QWidget> excel = channels->findChild<ExcelBox*>();
     ASSERT_NE(excel, nullptr);
-    Shoot(excel, "excel_box");
     QTest::keyClick(excel, Qt::Key_Escape);
     EXPECT_FALSE(Closed(excel));
     Click(excel, 1);
@@ -249,7 +320,7 @@ TEST_F(DialogTest, AboutAndExcelBoxesCloseOnlyWithOk) {
 }
 
 TEST_F(DialogTest, ContextHelpOpensTheTopicInTheChosenLanguage) {
-    Window().runCommand(kCmdHelpGerman);
+    Command(kCmdHelpGerman)->trigger();
     auto* help = HelpWindow::current();
     ASSERT_NE(help, nullptr);
     EXPECT_EQ(help->browser()->source().toString(), "qrc:/help/de/index.html");
@@ -260,10 +331,9 @@ TEST_F(DialogTest, ContextHelpOpensTheTopicInTheChosenLanguage) {
     QTest::keyClick(Item<QPushButton>(dialog, 22), Qt::Key_F1);
     EXPECT_TRUE(help->isVisible());
     EXPECT_EQ(help->browser()->source().toString(), "qrc:/help/de/channel.html#t103");
-    Shoot(help, "help_window");
     Click(dialog, 2);
 
-    Window().runCommand(kCmdHelpEnglish);
+    Command(kCmdHelpEnglish)->trigger();
     QWidget* box = Item<QCheckBox>(Open<GraphicsDialog>(kCmdGraphicsSettings), 92);
     QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(4, 4), box->mapToGlobal(QPoint(4, 4)));
     QApplication::sendEvent(box, &rightClick);
@@ -273,7 +343,8 @@ TEST_F(DialogTest, ContextHelpOpensTheTopicInTheChosenLanguage) {
 
 // From the dialogs to the settings file: Mycall and a destination (an
 // invalid entry refused and left in its field, Cancel keeping what Accept
-// took), an interval and a display switch, then Exit.
+// took), an interval, a display switch and the help language, then the exit
+// item, which closes the window as the frame's close button does.
 TEST_F(DialogTest, ChangesThroughTheDialogsReachTheSettingsFile) {
     auto* channels = Open<ChannelDialog>(kCmdDigipeaterConnects);
     Type(channels, 46, "QX0 ME");
@@ -292,13 +363,20 @@ TEST_F(DialogTest, ChangesThroughTheDialogsReachTheSettingsFile) {
     auto* graphics = Open<GraphicsDialog>(kCmdGraphicsSettings);
     QTest::mouseClick(Item<QCheckBox>(graphics, 79), Qt::LeftButton);
     Click(graphics, 1);
-    Window().runCommand(kCmdExit);
+    Command(kCmdHelpGerman)->trigger();
+    Command(kCmdExit)->trigger();
+    EXPECT_FALSE(Window().isVisible());
+    EXPECT_FALSE(shell->timers().isActive(1) || shell->timers().isActive(2));
     const std::string saved = ReadAll(scratch.File("hopw.ini"));
-    for (const char* line :
-         {"[Curvset]\r\nBalken=0\r\n", "Destination Call=QX0ME\r\n",
-          "[Channel1]\r\nCallPath=QX0TST QX0VIA\r\n", "RufAktiv=1\r\nMinutenIntervall=7\r\n"}) {
+    for (const char* line : {"[Curvset]\r\nBalken=0\r\n", "Destination Call=QX0ME\r\n",
+                             "[Channel1]\r\nCallPath=QX0TST QX0VIA\r\n",
+                             "RufAktiv=1\r\nMinutenIntervall=7\r\n", "german=1\r\n"}) {
         EXPECT_NE(saved.find(line), std::string::npos) << line << "\n" << saved;
     }
+    // Closing the frame after the menu does not write again.
+    WriteAll(scratch.File("hopw.ini"), "x");
+    Window().close();
+    EXPECT_EQ(ReadAll(scratch.File("hopw.ini")), "x");
 }
 
 }  // namespace
