@@ -82,8 +82,8 @@ constexpr int kTokenOfColumn[] = {3, 4, 5, 1, 2, 6, 0};
 
 }  // namespace
 
-CsvExport ExportHistoryCsv(const char* data, std::size_t size, int link, std::FILE* out, HistoryReader& reader,
-                           long long& rows) {
+CsvExport ExportHistoryCsv(const char* data, std::size_t size, int link, std::FILE* out,
+                           HistoryReader& reader, long long& rows) {
     rows = 0;
     const std::unique_ptr<char[]> buffer(new char[kBlock]);
     CsvOut o{out, buffer.get(), 0, 0};

@@ -32,8 +32,8 @@ enum class CsvExport : int {
 // reader is left where reading stopped. `rows` receives the rows written
 // (header row not counted). Failed when `link` is beyond the file's links
 // (nothing but the header row is written then).
-CsvExport ExportHistoryCsv(const char* data, std::size_t size, int link, std::FILE* out, HistoryReader& reader,
-                           long long& rows);
+CsvExport ExportHistoryCsv(const char* data, std::size_t size, int link, std::FILE* out,
+                           HistoryReader& reader, long long& rows);
 
 // The whole --export-csv run: reads the file at `path`, exports it to
 // `out` and tells `err` in one or two lines what went wrong (a damaged

@@ -25,9 +25,9 @@ QPen PenOf(const QXmlStreamAttributes& a) {
     const QString width = a.value(QStringLiteral("stroke-width")).toString();
     pen.setWidthF(width.isEmpty() ? 1.0 : width.toDouble());
     pen.setCapStyle(a.value(QStringLiteral("stroke-linecap")) == QStringLiteral("round") ? Qt::RoundCap
-                                                                                           : Qt::FlatCap);
+                                                                                         : Qt::FlatCap);
     pen.setJoinStyle(a.value(QStringLiteral("stroke-linejoin")) == QStringLiteral("round") ? Qt::RoundJoin
-                                                                                             : Qt::MiterJoin);
+                                                                                           : Qt::MiterJoin);
     return pen;
 }
 
@@ -54,7 +54,8 @@ QList<double> Numbers(QString text) {
 
 // "M x y Q cx cy x y ..." only.
 bool PathOf(const QString& d, QPainterPath& path) {
-    const QStringList parts = QString(d).replace(QLatin1Char(','), QLatin1Char(' ')).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const QStringList parts =
+        QString(d).replace(QLatin1Char(','), QLatin1Char(' ')).split(QLatin1Char(' '), Qt::SkipEmptyParts);
     for (int i = 0; i < parts.size();) {
         const QString op = parts[i++];
         auto take = [&](int n, QList<double>& v) {
@@ -104,8 +105,8 @@ int main(int argc, char** argv) {
         p.setPen(PenOf(a));
         p.setBrush(BrushOf(a));
         if (name == QStringLiteral("rect")) {
-            p.drawRoundedRect(QRectF(Num(a, "x"), Num(a, "y"), Num(a, "width"), Num(a, "height")), Num(a, "rx"),
-                              Num(a, "rx"));
+            p.drawRoundedRect(QRectF(Num(a, "x"), Num(a, "y"), Num(a, "width"), Num(a, "height")),
+                              Num(a, "rx"), Num(a, "rx"));
         } else if (name == QStringLiteral("line")) {
             p.drawLine(QPointF(Num(a, "x1"), Num(a, "y1")), QPointF(Num(a, "x2"), Num(a, "y2")));
         } else if (name == QStringLiteral("polyline")) {

@@ -58,7 +58,8 @@ TEST(CsvExport, OneLinkAndFieldsThatNeedQuotes) {
     } cases[] = {
         {"second link only", kExample, 2,
          "2026-12-06T14:30,QX0BBB,p2,0,40,60,15,22,2,2\r\n2026-12-06T14:40,QX0BBB,p2,0,40,60,15,22,6,2\r\n"},
-        {"comma and quote in names, quote in a value", "1  QX0,A \"p\"1      \r\n1.2.99 3:4 7 1\"2 3 4 5 6 1 ", 0,
+        {"comma and quote in names, quote in a value",
+         "1  QX0,A \"p\"1      \r\n1.2.99 3:4 7 1\"2 3 4 5 6 1 ", 0,
          "1999-02-01T03:04,\"QX0,A\",\"\"\"p\"\"1\",4,5,6,\"1\"\"2\",3,1,7\r\n"},
         {"header only", "1  A b      ", 0, ""},
     };
@@ -94,7 +95,8 @@ TEST(CsvExport, LargeFileGivesOneRowPerRecordAndLink) {
     constexpr int kRecords = 24000;
     constexpr int kLinks = 3;
     std::string file = "3  A a      B b      C c      ";
-    for (int i = 0; i < kRecords; ++i) file += "\r\n07.12.26 05:40 1 2 3 4 5 6 1 1 2 3 4 5 6 1 1 2 3 4 5 6 1 ";
+    for (int i = 0; i < kRecords; ++i)
+        file += "\r\n07.12.26 05:40 1 2 3 4 5 6 1 1 2 3 4 5 6 1 1 2 3 4 5 6 1 ";
     const Exported run = ExportBytes(file);
     EXPECT_EQ(0, run.Status);
     long long rows = 0;
