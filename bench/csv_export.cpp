@@ -43,8 +43,9 @@ int main() {
     long long sink = 0;
     for (int round = 0; round < kRounds; ++round) {
         int status = 0;
-        exportTime =
-            std::min(exportTime, bench::Seconds([&] { status = ExportHistoryFileCsv(path.c_str(), 0, sinkFile, stderr); }));
+        exportTime = std::min(exportTime, bench::Seconds([&] {
+                                  status = ExportHistoryFileCsv(path.c_str(), 0, sinkFile, stderr);
+                              }));
         if (status != 0) {
             std::fprintf(stderr, "the export failed (%d)\n", status);
             return 1;
