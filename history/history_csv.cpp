@@ -147,10 +147,11 @@ int ExportHistoryFileCsv(const char* path, int link, std::FILE* out, std::FILE* 
         return 2;
     }
     if (result == CsvExport::Damaged) {
-        char notice[kHistoryPathSize + 512];
-        FormatHistoryFaultNotice(path, reader, notice, sizeof notice);
-        // One notice, one line per sentence as the window shows it.
-        std::fprintf(err, "hopwatch: %s\n", notice);
+        std::fprintf(err,
+                     "hopwatch: %s is damaged (%s): reading stopped at record %lld, byte offset %zu; "
+                     "the %lld complete records before it were exported\n",
+                     path, HistoryFaultText(reader.Fault), reader.Records + 1, reader.FaultOffset,
+                     reader.Records);
         return 1;
     }
     return 0;

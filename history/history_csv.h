@@ -36,7 +36,7 @@ CsvExport ExportHistoryCsv(const char* data, std::size_t size, int link, std::FI
                            HistoryReader& reader, long long& rows);
 
 // The whole --export-csv run: reads the file at `path`, exports it to
-// `out` and tells `err` in one or two lines what went wrong (a damaged
+// `out` and tells `err` in one line what went wrong (a damaged
 // file: where reading stopped). Returns the exit status: 0, 1 for a damaged
 // file, 2 when nothing could be exported.
 int ExportHistoryFileCsv(const char* path, int link, std::FILE* out, std::FILE* err);

@@ -73,11 +73,15 @@ TEST(CsvExport, OneLinkAndFieldsThatNeedQuotes) {
 TEST(CsvExport, DamagedFileExportsWhatReadsAndSaysWhereItStopped) {
     // The third record is cut off inside its second link.
     const std::string torn = kExample + "\r\n06.12.26 14:50 7 120 340 12 3 5 1 2 15";
-    const Exported run = ExportBytes(torn);
+    ScratchDir dir;
+    WriteAll(dir.File("X.hpw"), torn);
+    const Exported run = Export(dir.File("X.hpw"));
     EXPECT_EQ(1, run.Status);
     EXPECT_EQ(ReadAll(HOPWATCH_TEST_DATA "/worked_example.csv"), run.Out);
-    EXPECT_NE(std::string::npos, run.Err.find("the last record is cut short")) << run.Err;
-    EXPECT_NE(std::string::npos, run.Err.find("Reading stopped at record 3 (byte offset")) << run.Err;
+    EXPECT_EQ("hopwatch: " + dir.File("X.hpw") +
+                  " is damaged (the last record is cut short): reading stopped at record 3, byte offset " +
+                  std::to_string(torn.size()) + "; the 2 complete records before it were exported\n",
+              run.Err);
 
     const Exported badCount = ExportBytes("x  A b      ");
     EXPECT_EQ(1, badCount.Status);
