@@ -1,9 +1,7 @@
 // The demo's history is recorded by running the connect cycle against the
 // simulated network at a made-up clock: each channel's call is started
-// every ten minutes from six days back and stepped until the channel is
-// idle again, exactly as the second tick would step it. Calls the network
-// gives up record nothing, so a channel goes on until it has its records or
-// its clock reaches the present.
+// every ten minutes from six days back up to the present and stepped until
+// the channel is idle again, exactly as the second tick would step it.
 #include "app/demo.h"
 
 #include <cstdio>
@@ -18,6 +16,7 @@
 #include "core/app_state.h"
 #include "core/cycle_state.h"
 #include "core/platform_port.h"
+#include "history/history_rotation.h"
 #include "history/history_series.h"
 #include "settings/settings_file.h"
 
@@ -113,17 +112,15 @@ int PrepareDemo(const char* dir, Layer2& l2, std::time_t now, char* error, int e
 
     DemoPort port(l2);
     const std::time_t spacing = kDemoSpacingMinutes * 60;
-    // A few slots more than records, for the calls the network gives up.
-    const std::time_t start = now - static_cast<std::time_t>(kDemoRecords + 40) * spacing;
-    int open = kChannelCount;
-    for (std::time_t t = start; t < now && open > 0 && port.Notice[0] == '\0'; t += spacing) {
+    // A slot in forty or so is a call the network gives up, so the calls
+    // start that much earlier than the records would need; they run up to
+    // the present, so the live calls carry on where the history ends.
+    const std::time_t slots = kDemoRecords + kDemoRecords / 40;
+    for (std::time_t t = now - slots * spacing; t < now && port.Notice[0] == '\0'; t += spacing) {
         localtime_r(&t, &port.Now);
-        open = 0;
         for (ChannelRecord& c : state->ChannelTable) {
-            if (c.RecordCount < kDemoRecords) {
-                ScheduleCall(*state, c, port.Now);
-                ++open;
-            }
+            // Never up to the size prompt, whatever the network does.
+            if (c.RecordCount < kRotationPromptThreshold) ScheduleCall(*state, c, port.Now);
         }
         for (int step = 0; step < kStepsPerCall; ++step) {
             CycleTick(*state, port);

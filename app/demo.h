@@ -16,7 +16,7 @@
 
 struct Layer2;
 
-constexpr int kDemoRecords = 860;        // per channel: below the size prompt's 1000
+constexpr int kDemoRecords = 860;        // about, per channel: below the size prompt's 1000
 constexpr int kDemoSpacingMinutes = 10;  // between two recorded calls
 constexpr int kDemoTimeScale = 10;       // unless --time-scale says otherwise
 constexpr const char* kDemoMycall = "QX0DEM";

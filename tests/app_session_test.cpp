@@ -249,7 +249,7 @@ TEST_F(ShellRun, TheDemoStartsWithEveryChannelsHistoryLoaded) {
         const ChannelRecord& c = state.ChannelTable[i];
         EXPECT_STREQ(c.CallPath, kDemoDigipeaters[i]);
         EXPECT_EQ(c.MinutenIntervall, 1);
-        EXPECT_NEAR(c.RecordCount, kDemoRecords, 5) << i;
+        EXPECT_NEAR(c.RecordCount, kDemoRecords, 20) << i;
         EXPECT_EQ(state.NextRecordIndex[i], c.RecordCount);
     }
     Shutdown();
