@@ -29,10 +29,10 @@ const char* BackendStartHint(const char* uri) {
         std::snprintf(
             hint, sizeof hint,
             "hopwatch: no AGWPE TNC answers at %.200s; start a TNC such as direwolf (AGW port 8000) "
-            "and choose it with --l2 agw://HOST:PORT[/RADIOPORT], or try the simulated network with --l2 sim",
+            "and choose it with --l2 agw://HOST:PORT[/RADIOPORT], or see the program at work with --demo",
             uri);
         return hint;
     }
-    return "hopwatch: the packet-radio stack is not active; choose one with --l2 (--l2 sim for the simulated "
-           "network)";
+    return "hopwatch: the packet-radio stack is not active; choose one with --l2, or see the program at work "
+           "with --demo";
 }

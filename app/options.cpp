@@ -33,6 +33,12 @@ const char* ShellUsageText() {
            "  --headless        no window: run as a service, messages on standard error,\n"
            "                    SIGTERM or SIGINT shut down in order\n"
            "  --time-scale N    timers run N times faster\n"
+           "  --demo            a ready demonstration: simulated network, six days of\n"
+           "                    history, private settings and data under\n"
+           "                    $XDG_CACHE_HOME/hopwatch/demo, --time-scale 10\n"
+           "  --export-csv FILE.hpw [--link N]\n"
+           "                    write the history file as CSV to standard output\n"
+           "                    (one row per record and link, or link N only)\n"
            "  --help            this text\n"
            "  --version         the version\n";
 }
@@ -54,6 +60,10 @@ OptionsAction ParseShellOptions(int argc, const char* const* argv, ShellOptions&
             options.Headless = 1;
             continue;
         }
+        if (std::strcmp(arg, "--demo") == 0) {
+            options.Demo = 1;
+            continue;
+        }
 
         // Options with a value, as "--name value" or "--name=value".
         struct Valued {
@@ -62,12 +72,15 @@ OptionsAction ParseShellOptions(int argc, const char* const* argv, ShellOptions&
             int Size;
         };
         char timeScale[32] = "";
+        char link[32] = "";
         const Valued valued[] = {
             {"--config", options.ConfigPath, kPathSize},
             {"--data-dir", options.DataDir, kPathSize},
             {"--l2", options.Backend, kBackendUriMax},
             {"--screenshot", options.Screenshot, kPathSize},
             {"--time-scale", timeScale, static_cast<int>(sizeof timeScale)},
+            {"--export-csv", options.ExportCsv, kPathSize},
+            {"--link", link, static_cast<int>(sizeof link)},
         };
         const Valued* match = nullptr;
         const char* value = nullptr;
@@ -110,7 +123,23 @@ OptionsAction ParseShellOptions(int argc, const char* const* argv, ShellOptions&
                 return OptionsAction::Error;
             }
             options.TimeScale = static_cast<int>(scale);
+            options.TimeScaleGiven = 1;
         }
+        if (match->Field == link) {
+            char* end = nullptr;
+            errno = 0;
+            const long n = std::strtol(link, &end, 10);
+            if (errno != 0 || *end != '\0' || n < 1 || n > kMaxExportLink) {
+                std::snprintf(error, errSize, "--link takes a link number from 1 to %d, not \"%s\"",
+                              kMaxExportLink, link);
+                return OptionsAction::Error;
+            }
+            options.Link = static_cast<int>(n);
+        }
+    }
+    if (options.Link != 0 && options.ExportCsv[0] == '\0') {
+        std::snprintf(error, errSize, "--link goes with --export-csv");
+        return OptionsAction::Error;
     }
     return OptionsAction::Run;
 }

@@ -8,14 +8,19 @@
 constexpr int kPathSize = 4096;
 constexpr int kBackendUriMax = 256;  // as the settings file keeps it
 constexpr int kMaxTimeScale = 10000;
+constexpr int kMaxExportLink = 18;
 
 struct ShellOptions {
     char ConfigPath[kPathSize];    // "" = the default location
     char DataDir[kPathSize];       // "" = the working directory
     char Backend[kBackendUriMax];  // "" = from the settings file, else the default
     char Screenshot[kPathSize];    // hidden: grab the window into this PNG, then exit
+    char ExportCsv[kPathSize];     // "" = run; else export this history file and end
     int Headless;
-    int TimeScale;  // 1 = real time
+    int Demo;            // the ready demonstration (app/demo.h)
+    int TimeScale;       // 1 = real time
+    int TimeScaleGiven;  // --time-scale was on the command line
+    int Link;            // --link: the one link to export (1..); 0 = all
 };
 
 enum class OptionsAction { Run, Help, Version, Error };

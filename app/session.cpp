@@ -15,6 +15,7 @@
 #include "app/tick_dispatch.h"
 #include "core/platform_port.h"
 #include "core/reserved_area.h"
+#include "history/history_loader.h"
 #include "history/history_rotation.h"
 #include "history/history_series.h"
 #include "settings/profile_file.h"
@@ -87,6 +88,7 @@ void InitShellSession(ShellSession& session, AppState& state, const ShellOptions
     session.ExitCode = 0;
     session.ShutDownDone = 0;
     session.Layer2Active = 0;
+    session.LoadHistories = 0;
 }
 
 Layer2& ActiveLayer2(ShellSession& session) {
@@ -138,6 +140,11 @@ void StartupSequence(ShellSession& session, AppState& state, PlatformPort& port,
         return;
     }
     LoadSettings(session, state, port);
+    if (session.LoadHistories) {
+        for (int i = 0; i < kChannelCount; ++i) {
+            if (state.ChannelTable[i].CallPath[0] != '\0') LoadHistory(state, port, i);
+        }
+    }
     const ChannelRecord& current = state.ChannelTable[state.CurrentChannel];
     ShowYZoom(port, current.YZoomStep, current.YScale);
 }

@@ -14,7 +14,9 @@
 //   - the minute timer (timer 1) started; when it cannot be, "Too many
 //     timers!" is shown and the settings stay unread;
 //   - the settings read, then per channel its section, counters, history
-//     file scan and view defaults; then the Y zoom shown.
+//     file scan and view defaults; then the Y zoom shown;
+//   - for the demo (LoadHistories) each channel's history file loaded, so
+//     the first paint already has curves.
 // The program entry wraps it: the single-instance check and the window
 // before it; after it timer 2 (Retry/Cancel until it runs), the layer-2
 // stack ("FlexNet not active!" when it does not start) and showing the
@@ -81,7 +83,8 @@ struct ShellSession {
     int QuitPosted;
     int ExitCode;
     int ShutDownDone;
-    int Layer2Active;  // ax_init succeeded
+    int Layer2Active;   // ax_init succeeded
+    int LoadHistories;  // start-up loads every channel's history file (the demo)
     std::unique_ptr<Layer2> Backend;
 };
 

@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/big_history.h"
 #include "history/history_loader.h"
 #include "history/history_rotation.h"
 #include "history/history_series.h"
@@ -25,61 +26,12 @@
 
 namespace {
 
-constexpr int kRecords = 24000;
-constexpr int kLinks = 17;
+using bench::kLinks;
+using bench::kRecords;
+using bench::MakeFile;
+using bench::Seconds;
+using bench::SplitTokens;
 constexpr int kRounds = 25;
-
-std::string MakeFile() {
-    std::string text = std::to_string(kLinks) + "  ";
-    for (int r = 0; r < kLinks; ++r) {
-        text += "QX" + std::to_string(r) + "LNK p" + std::to_string(r % 4) + "      ";
-    }
-    unsigned seed = 1;
-    auto next = [&seed](unsigned range) {
-        seed = seed * 1103515245u + 12345u;
-        return (seed >> 8) % range;
-    };
-    char buffer[96];
-    for (int i = 0; i < kRecords; ++i) {
-        std::snprintf(buffer, sizeof buffer, "\r\n%02d.%02d.%02d %02d:%02d ", i % 28 + 1, i / 2000 % 12 + 1,
-                      26, i / 6 % 24, i * 10 % 60);
-        text += buffer;
-        for (int r = 0; r < kLinks; ++r) {
-            std::snprintf(buffer, sizeof buffer, "%u %u %u %u %u %u %u ", next(8), next(1000000),
-                          next(1000000), next(256), next(3000), next(3000), next(6));
-            text += buffer;
-        }
-    }
-    return text;
-}
-
-// The floor keeps its own plain whitespace test (the same six bytes as
-// IsTextSpace), so that its speed stays put whatever the reader does.
-inline bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-
-// The floor: split the bytes into tokens and nothing else.
-long long SplitTokens(const char* p, const char* end) {
-    long long tokens = 0;
-    long long length = 0;
-    while (p < end) {
-        while (p < end && IsSpace(*p)) ++p;
-        if (p == end) break;
-        const char* start = p;
-        while (p < end && !IsSpace(*p)) ++p;
-        ++tokens;
-        length += p - start;
-    }
-    return tokens + length;
-}
-
-template <typename F>
-double Seconds(F&& f) {
-    const auto start = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 }  // namespace
 

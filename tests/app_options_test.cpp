@@ -18,7 +18,9 @@ std::string Parse(std::vector<const char*> args) {
     if (action == OptionsAction::Error) return std::string("error: ") + error;
     if (action != OptionsAction::Run) return action == OptionsAction::Help ? "help" : "version";
     return std::string("run config=") + o.ConfigPath + " data=" + o.DataDir + " l2=" + o.Backend +
-           " headless=" + std::to_string(o.Headless) + " scale=" + std::to_string(o.TimeScale);
+           " headless=" + std::to_string(o.Headless) + " scale=" + std::to_string(o.TimeScale) +
+           (o.Demo ? " demo" : "") + (o.ExportCsv[0] ? std::string(" export=") + o.ExportCsv : "") +
+           " link=" + std::to_string(o.Link);
 }
 
 TEST(ShellOptions, CommandLines) {
@@ -35,7 +37,13 @@ TEST(ShellOptions, CommandLines) {
          "run config=/a/b.ini data=/d l2=sim:seed=4 headless=1 scale=60"},
         {{"--help"}, "help"},
         {{"--headless", "--version"}, "version"},
-        {{"--demo"}, "error: unknown option \"--demo\""},
+        {{"--demo", "--time-scale", "3"}, "headless=0 scale=3 demo link=0"},
+        {{"--export-csv", "a.hpw", "--link=18"}, "scale=1 export=a.hpw link=18"},
+        {{"--link", "2"}, "error: --link goes with --export-csv"},
+        {{"--export-csv", "a.hpw", "--link", "19"},
+         "error: --link takes a link number from 1 to 18, not \"19\""},
+        {{"--export-csv", "a.hpw", "--link", "0"}, "error: --link takes"},
+        {{"--demos"}, "error: unknown option \"--demos\""},
         {{"extra"}, "error: unknown option \"extra\""},
         {{"--configfile"}, "error: unknown option"},
         {{"--config"}, "error: option --config needs a value"},

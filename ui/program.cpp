@@ -6,12 +6,15 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 
 #include "acquisition/answer_service.h"
 #include "acquisition/layer2_backend.h"
+#include "app/demo.h"
 #include "app/options.h"
 #include "app/session.h"
 #include "core/app_state.h"
+#include "history/history_csv.h"
 #include "ui/gui_shell.h"
 #include "ui/headless_shell.h"
 #include "ui/main_window.h"
@@ -102,7 +105,7 @@ void InitShellResources() {
 
 int RunProgram(int argc, char** argv) {
     InitShellResources();
-    ShellOptions options;
+    static ShellOptions options;
     char error[512] = "";
     switch (ParseShellOptions(argc, argv, options, error, sizeof error)) {
         case OptionsAction::Help:
@@ -117,6 +120,23 @@ int RunProgram(int argc, char** argv) {
         case OptionsAction::Run:
             break;
     }
+    if (options.ExportCsv[0] != '\0') {
+        return ExportHistoryFileCsv(options.ExportCsv, options.Link, stdout, stderr);
+    }
+    char demoDir[kPathSize] = "";
+    if (options.Demo) {
+        if (options.ConfigPath[0] != '\0' || options.DataDir[0] != '\0' || options.Backend[0] != '\0') {
+            std::fprintf(stderr,
+                         "hopwatch: --demo brings its own settings, data and network; "
+                         "leave out --config, --data-dir and --l2\n");
+            return 2;
+        }
+        if (!DemoDirectory(demoDir, sizeof demoDir)) {
+            std::fprintf(stderr, "hopwatch: no home directory for the demo (set HOME or XDG_CACHE_HOME)\n");
+            return 2;
+        }
+        ApplyDemoOptions(demoDir, options);
+    }
 
     InitAppState(gState);
     ShellSession session{};
@@ -129,6 +149,19 @@ int RunProgram(int argc, char** argv) {
             std::fprintf(stderr, "hopwatch: %s\n", error);
             return 2;
         }
+    }
+    if (options.Demo) {
+        // The demo's history comes from the same simulated network the run
+        // carries on with, so the live calls continue its curves.
+        if (!PrepareDemo(demoDir, *session.Backend, std::time(nullptr), error, sizeof error)) {
+            std::fprintf(stderr, "hopwatch: %s\n", error);
+            return 1;
+        }
+        session.LoadHistories = 1;
+        // Its own instance lock, so a collector running beside it does not
+        // keep the demo out.
+        std::snprintf(session.LockDir, sizeof session.LockDir, "%s", demoDir);
+        std::fprintf(stderr, "hopwatch: demo settings and history in %s\n", demoDir);
     }
     if (options.Headless) {
         if (options.Screenshot[0] != '\0') {
