@@ -8,12 +8,16 @@
 constexpr int kPathSize = 4096;
 constexpr int kBackendUriMax = 256;  // as the settings file keeps it
 constexpr int kMaxTimeScale = 10000;
+constexpr int kMetricsListenMax = 64;  // as the settings file keeps it
+constexpr const char* kMetricsOff = "off";
+constexpr const char* kMetricsDefaultAddress = "127.0.0.1";
 
 struct ShellOptions {
-    char ConfigPath[kPathSize];    // "" = the default location
-    char DataDir[kPathSize];       // "" = the working directory
-    char Backend[kBackendUriMax];  // "" = from the settings file, else the default
-    char Screenshot[kPathSize];    // hidden: grab the window into this PNG, then exit
+    char ConfigPath[kPathSize];       // "" = the default location
+    char DataDir[kPathSize];          // "" = the working directory
+    char Backend[kBackendUriMax];     // "" = from the settings file, else the default
+    char Screenshot[kPathSize];       // hidden: grab the window into this PNG, then exit
+    char Metrics[kMetricsListenMax];  // "" = from the settings file, "off", or [ADDRESS:]PORT
     int Headless;
     int TimeScale;  // 1 = real time
 };
@@ -24,6 +28,11 @@ enum class OptionsAction { Run, Help, Version, Error };
 // one-line reason.
 OptionsAction ParseShellOptions(int argc, const char* const* argv, ShellOptions& options, char* error,
                                 int errorSize);
+
+// Where the metrics endpoint listens: "PORT", "ADDRESS:PORT" or
+// "[IPV6]:PORT"; ADDRESS is 127.0.0.1 when not named, PORT 1..65535. 0 when
+// the text is none of these.
+int ParseMetricsListen(const char* text, char* address, int addressSize, int* port);
 
 // The --help text.
 const char* ShellUsageText();
