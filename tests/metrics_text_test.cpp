@@ -18,11 +18,13 @@ TEST(MetricsLabels, EscapesWhatTheFormatAsksAndKeepsEveryByte) {
         const char* In;
         const char* Out;
     } cases[] = {
-        {"DB0ABC", "DB0ABC"},         {"a\"b", "a\\\"b"},
-        {"c:\\x", "c:\\\\x"},         {"two\nlines", "two\\nlines"},
-        {"M\xC3\xBCnchen", "M\xC3\xBCnchen"},  // UTF-8 stays as it is
-        {"M\xFCnchen", "M\\\\xFCnchen"},       // a Latin-1 byte is spelt out
-        {"end\xC3", "end\\\\xC3"},             // a sequence cut short
+        {"DB0ABC", "DB0ABC"},
+        {"a\"b", "a\\\"b"},
+        {"c:\\x", "c:\\\\x"},
+        {"two\nlines", "two\\nlines"},
+        {"M\xC3\xBCnchen", "M\xC3\xBCnchen"},       // UTF-8 stays as it is
+        {"M\xFCnchen", "M\\\\xFCnchen"},            // a Latin-1 byte is spelt out
+        {"end\xC3", "end\\\\xC3"},                  // a sequence cut short
         {"\xE0\x80\x80", "\\\\xE0\\\\x80\\\\x80"},  // an overlong form
     };
     for (const auto& c : cases) {
@@ -70,11 +72,12 @@ TEST_F(MetricsState, NewestRecordPerLinkAndChannelTotalsWithoutRecords) {
     EXPECT_NE(text.find("hopwatch_link_qty" + link + " 42\n"), std::string::npos);
     EXPECT_NE(text.find("hopwatch_link_txtim" + link + " 12\n"), std::string::npos);
     EXPECT_NE(text.find("hopwatch_link_record_age_seconds" + link + " 90\n"), std::string::npos);
-    for (const char* line : {"hopwatch_calls_made_total{channel=\"1\",digipeater=\"QX0TST-2\"} 5\n",
-                             "hopwatch_calls_failed_total{channel=\"1\",digipeater=\"QX0TST-2\"} 2\n",
-                             "hopwatch_records_in_memory{channel=\"2\",digipeater=\"QX0ABC\"} 0\n",
-                             "hopwatch_answer_callers_served_total 4\n", "hopwatch_layer2_reconnects_total 3\n",
-                             "hopwatch_build_info{version=\"2.34\"} 1\n", "hopwatch_start_time_seconds 1700000000\n"}) {
+    for (const char* line :
+         {"hopwatch_calls_made_total{channel=\"1\",digipeater=\"QX0TST-2\"} 5\n",
+          "hopwatch_calls_failed_total{channel=\"1\",digipeater=\"QX0TST-2\"} 2\n",
+          "hopwatch_records_in_memory{channel=\"2\",digipeater=\"QX0ABC\"} 0\n",
+          "hopwatch_answer_callers_served_total 4\n", "hopwatch_layer2_reconnects_total 3\n",
+          "hopwatch_build_info{version=\"2.34\"} 1\n", "hopwatch_start_time_seconds 1700000000\n"}) {
         EXPECT_NE(text.find(line), std::string::npos) << line;
     }
     EXPECT_EQ(text.find("hopwatch_link_qty{channel=\"2\""), std::string::npos) << "no records, no links";

@@ -20,22 +20,25 @@ int MetricsServer::start() {
     QHostAddress host;
     if (!ParseMetricsListen(session_.MetricsListen, address, sizeof address, &port) ||
         !host.setAddress(QString::fromLatin1(address))) {
-        std::fprintf(stderr, "hopwatch: the metrics address \"%s\" is not [ADDRESS:]PORT; no metrics served\n",
+        std::fprintf(stderr,
+                     "hopwatch: the metrics address \"%s\" is not [ADDRESS:]PORT; no metrics served\n",
                      session_.MetricsListen);
         return 0;
     }
-    server_->route(QString::fromLatin1(kMetricsPath),
-                   QHttpServerRequest::Method::Get | QHttpServerRequest::Method::Head,
-                   [this](const QHttpServerRequest&) {
-                       const MetricsInputs inputs{static_cast<long long>(std::time(nullptr)), session_.StartTime,
-                                                  ActiveLayer2(session_).health()};
-                       BuildMetricsText(state_, inputs, text_);
-                       return QHttpServerResponse(QByteArray(kMetricsContentType),
-                                                  QByteArray(text_.data(), static_cast<qsizetype>(text_.size())));
-                   });
+    server_->route(
+        QString::fromLatin1(kMetricsPath), QHttpServerRequest::Method::Get | QHttpServerRequest::Method::Head,
+        [this](const QHttpServerRequest&) {
+            const MetricsInputs inputs{static_cast<long long>(std::time(nullptr)), session_.StartTime,
+                                       ActiveLayer2(session_).health()};
+            BuildMetricsText(state_, inputs, text_);
+            return QHttpServerResponse(QByteArray(kMetricsContentType),
+                                       QByteArray(text_.data(), static_cast<qsizetype>(text_.size())));
+        });
     if (server_->listen(host, static_cast<quint16>(port)) == 0) {
-        std::fprintf(stderr, "hopwatch: cannot listen on %s for metrics (in use or not allowed); no metrics "
-                     "served\n", session_.MetricsListen);
+        std::fprintf(stderr,
+                     "hopwatch: cannot listen on %s for metrics (in use or not allowed); no metrics "
+                     "served\n",
+                     session_.MetricsListen);
         return 0;
     }
     return 1;

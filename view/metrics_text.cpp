@@ -176,7 +176,8 @@ void BuildMetricsText(AppState& state, const MetricsInputs& inputs, std::string&
         AppendLabel(labels, "digipeater", c.CallPath, DigipeaterLength(c.CallPath), 0);
 
         const int newest = c.RecordCount - 1;
-        const HistoryRecord* record = IsRecordPresent(state, ch, newest) ? HistorySlot(state, ch, newest) : nullptr;
+        const HistoryRecord* record =
+            IsRecordPresent(state, ch, newest) ? HistorySlot(state, ch, newest) : nullptr;
         if (record == nullptr) {
             labels += '}';
             continue;
@@ -191,8 +192,8 @@ void BuildMetricsText(AppState& state, const MetricsInputs& inputs, std::string&
             rowChannel[rowCount++] = ch;
             row.Sample = &record->Links[r - 1];
             row.Labels = labels;
-            AppendLabel(row.Labels, "link", row.Sample->Name, CellLength(row.Sample->Name, sizeof row.Sample->Name),
-                        0);
+            AppendLabel(row.Labels, "link", row.Sample->Name,
+                        CellLength(row.Sample->Name, sizeof row.Sample->Name), 0);
             const char* ident = c.LinkTable[kColIdent][r];
             AppendLabel(row.Labels, "ident", ident, CellLength(ident, kCellSize), 0);
             row.Labels += '}';
@@ -205,8 +206,12 @@ void BuildMetricsText(AppState& state, const MetricsInputs& inputs, std::string&
         AppendHeader(out, kLinkFamilies_[f]);
         for (int i = 0; i < rowCount; ++i) {
             const LinkSample& s = *rows[i].Sample;
-            const long long values[kLinkFamilies] = {s.Qty,  s.TxTim,     s.RxTim,
-                                                     s.Tkby, s.Rkby,      s.LinkState,
+            const long long values[kLinkFamilies] = {s.Qty,
+                                                     s.TxTim,
+                                                     s.RxTim,
+                                                     s.Tkby,
+                                                     s.Rkby,
+                                                     s.LinkState,
                                                      inputs.Now - recordTimes[rowChannel[i]]};
             AppendSample(out, kLinkFamilies_[f].Name, rows[i].Labels, values[f]);
         }
@@ -216,8 +221,8 @@ void BuildMetricsText(AppState& state, const MetricsInputs& inputs, std::string&
         for (int ch = 0; ch < kChannelCount; ++ch) {
             if (channelLabels[ch].empty()) continue;
             const ChannelRecord& c = state.ChannelTable[ch];
-            const long long values[kChannelFamilies] = {state.CallsMade[ch], state.CallsFailed[ch], c.CycleState,
-                                                        c.RecordCount, state.LastCallDone[ch]};
+            const long long values[kChannelFamilies] = {state.CallsMade[ch], state.CallsFailed[ch],
+                                                        c.CycleState, c.RecordCount, state.LastCallDone[ch]};
             AppendSample(out, kChannelFamilies_[f].Name, channelLabels[ch], values[f]);
         }
     }
