@@ -37,10 +37,10 @@ pid_t StartCollector(ProgramDirs& dirs, int port, const char* timeScale) {
     WriteAll(dirs.Config,
              "[Mycall]\r\nDestination Call=QX0OWN\r\n"
              "[Channel1]\r\nCallPath=QX0TST-2\r\nRufAktiv=1\r\nMinutenIntervall=1\r\n");
-    return StartProgram({"--headless", "--l2", "sim:seed=2,faults=40,callers=0", "--time-scale", timeScale,
-                         "--config", dirs.Config, "--data-dir", dirs.Data, "--metrics",
-                         "127.0.0.1:" + std::to_string(port)},
-                        dirs.Runtime, dirs.Errors);
+    return StartProgram(
+        {"--headless", "--l2", "sim:seed=2,faults=40,callers=0", "--time-scale", timeScale, "--config",
+         dirs.Config, "--data-dir", dirs.Data, "--metrics", "127.0.0.1:" + std::to_string(port)},
+        dirs.Runtime, dirs.Errors);
 }
 
 // The first sample's value of an instant query at `at` (seconds), and its
@@ -51,7 +51,8 @@ double Query(int port, const std::string& expr, double at, std::string* link = n
     const std::size_t value = body.find("\"value\":[");
     if (value == std::string::npos) return -1;
     const std::size_t label = body.find("\"link\":\"");
-    if (link && label != std::string::npos) link->assign(body, label + 8, body.find('"', label + 8) - label - 8);
+    if (link && label != std::string::npos)
+        link->assign(body, label + 8, body.find('"', label + 8) - label - 8);
     return std::stod(body.substr(body.find('"', value + 9) + 1));
 }
 
@@ -84,7 +85,8 @@ TEST(MetricsScrapedByPrometheus, AgreesWithTheHistoryFile) {
     std::string link;
     while (Clock::now() < deadline && records < 8) {
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
-        const double at = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count() - 2;
+        const double at =
+            std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count() - 2;
         records = Query(webPort, "hopwatch_records_in_memory", at);
         qty = Query(webPort, "hopwatch_link_qty", at, &link);
         failed = Query(webPort, "hopwatch_calls_failed_total", at);
@@ -99,7 +101,8 @@ TEST(MetricsScrapedByPrometheus, AgreesWithTheHistoryFile) {
     ASSERT_EQ(ReadHistoryHeader(reader, header), 1);
     int column = 0;
     while (column < header.LinkCount &&
-           std::string(header.Names[column].Text, static_cast<std::size_t>(header.Names[column].Length)) != link) {
+           std::string(header.Names[column].Text, static_cast<std::size_t>(header.Names[column].Length)) !=
+               link) {
         ++column;
     }
     ASSERT_LT(column, header.LinkCount) << "link " << link;

@@ -79,11 +79,13 @@ inline std::string HttpGet(int port, const std::string& path) {
     std::string in;
     if (SendAll(fd, "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n")) {
         char buffer[65536];
-        for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;) in.append(buffer, static_cast<std::size_t>(n));
+        for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;)
+            in.append(buffer, static_cast<std::size_t>(n));
     }
     close(fd);
     const std::size_t end = in.find("\r\n\r\n");
-    return in.size() > 13 && in.compare(8, 5, " 200 ") == 0 && end != std::string::npos ? in.substr(end + 4) : "";
+    return in.size() > 13 && in.compare(8, 5, " 200 ") == 0 && end != std::string::npos ? in.substr(end + 4)
+                                                                                        : "";
 }
 
 // Query-string encoding of a text.
