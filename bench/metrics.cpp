@@ -47,12 +47,16 @@ std::size_t FormatNumbers(AppState& state, long long now, char* out, std::size_t
         const HistoryRecord* r = HistorySlot(state, ch, 0);
         for (int l = 0; l < kLinks; ++l) {
             const LinkSample& s = r->Links[l];
-            const long long values[] = {s.Qty, s.TxTim, s.RxTim, s.Tkby, s.Rkby, s.LinkState, now - 1796640000};
-            for (long long v : values) at += static_cast<std::size_t>(std::snprintf(out + at, size - at, "%lld\n", v));
+            const long long values[] = {s.Qty,  s.TxTim,     s.RxTim,         s.Tkby,
+                                        s.Rkby, s.LinkState, now - 1796640000};
+            for (long long v : values)
+                at += static_cast<std::size_t>(std::snprintf(out + at, size - at, "%lld\n", v));
         }
-        const long long values[] = {state.CallsMade[ch], state.CallsFailed[ch], state.ChannelTable[ch].CycleState,
-                                    state.ChannelTable[ch].RecordCount, state.LastCallDone[ch]};
-        for (long long v : values) at += static_cast<std::size_t>(std::snprintf(out + at, size - at, "%lld\n", v));
+        const long long values[] = {state.CallsMade[ch], state.CallsFailed[ch],
+                                    state.ChannelTable[ch].CycleState, state.ChannelTable[ch].RecordCount,
+                                    state.LastCallDone[ch]};
+        for (long long v : values)
+            at += static_cast<std::size_t>(std::snprintf(out + at, size - at, "%lld\n", v));
     }
     for (long long v : {0LL, 1LL, 0LL, 1LL, 1796630000LL}) {
         at += static_cast<std::size_t>(std::snprintf(out + at, size - at, "%lld\n", v));

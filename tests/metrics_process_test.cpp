@@ -6,6 +6,7 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <string>
@@ -114,6 +115,93 @@ TEST(MetricsScrapedByPrometheus, AgreesWithTheHistoryFile) {
     EXPECT_EQ(qty, record.Values[column][3]) << "QTY of " << link << " in record " << records;
     EXPECT_EQ(failed, failedRecords);
     EXPECT_GT(failedRecords, 0) << "the run should have seen failed calls";
+}
+
+long long ResidentKb(pid_t pid) {
+    const std::string status = ReadAll("/proc/" + std::to_string(pid) + "/status");
+    const std::size_t at = status.find("VmRSS:");
+    return at == std::string::npos ? -1 : std::stoll(status.substr(at + 6));
+}
+
+// Calls started on each channel so far, from the endpoint itself.
+std::vector<long long> CallsMade(int port) {
+    const int fd = ConnectLoopback(port);
+    const std::string text = HttpRequest(fd, "/metrics");
+    close(fd);
+    std::vector<long long> made;
+    for (std::size_t at = 0; (at = text.find("hopwatch_calls_made_total{", at)) != std::string::npos;) {
+        at = text.find("} ", at) + 2;
+        made.push_back(std::stoll(text.substr(at)));
+    }
+    return made;
+}
+
+// 1,000 requests over 10 keep-alive connections while 100 more connections
+// hold half a request; the slowest answer in milliseconds, -1 on a failure.
+double Flood(int port) {
+    std::vector<int> silent;
+    for (int i = 0; i < 100; ++i) {
+        silent.push_back(ConnectLoopback(port));
+        SendAll(silent.back(), "GET /metrics HTTP/1.1\r\nHo");
+    }
+    std::vector<double> slowest(10, 0);
+    std::vector<std::thread> clients;
+    for (int c = 0; c < 10; ++c) {
+        clients.emplace_back([&, c] {
+            const int fd = ConnectLoopback(port);
+            for (int i = 0; i < 100; ++i) {
+                const auto start = Clock::now();
+                const bool ok = HttpRequest(fd, "/metrics").find("hopwatch_build_info") != std::string::npos;
+                const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+                slowest[c] = ok ? std::max(slowest[c], ms) : -1e9;
+            }
+            close(fd);
+        });
+    }
+    for (std::thread& t : clients) t.join();
+    for (int fd : silent) close(fd);
+    return *std::max_element(slowest.begin(), slowest.end());
+}
+
+// Four channels called every half second (time scale 120): a flood must not
+// hold back a minute tick, and a second flood must not grow the program.
+TEST(MetricsUnderFlood, CallsStayOnTimeAndMemoryFlat) {
+    ProgramDirs dirs;
+    Processes running;
+    const int port = FreeLoopbackPort();
+    WriteAll(dirs.Config, "[Mycall]\r\nDestination Call=QX0OWN\r\n");
+    std::string channels;
+    for (int ch = 1; ch <= 4; ++ch) {
+        channels += "[Channel" + std::to_string(ch) + "]\r\nCallPath=QX" + std::to_string(ch) +
+                    "TST\r\nRufAktiv=1\r\nMinutenIntervall=1\r\n";
+    }
+    WriteAll(dirs.Config, "[Mycall]\r\nDestination Call=QX0OWN\r\n" + channels);
+    running.Pids.push_back(
+        StartProgram({"--headless", "--l2", "sim:faults=0,callers=0", "--time-scale", "120", "--config",
+                      dirs.Config, "--data-dir", dirs.Data, "--metrics", std::to_string(port)},
+                     dirs.Runtime, dirs.Errors));
+    const pid_t pid = running.Pids[0];
+    for (int i = 0; i < 100 && CallsMade(port).size() != 4; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_EQ(Flood(port) >= 0, true) << "warm-up flood";
+    const long long before = ResidentKb(pid);
+    const std::vector<long long> start = CallsMade(port);
+    const auto t0 = Clock::now();
+    const double slowest = Flood(port);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const std::vector<long long> end = CallsMade(port);
+    const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+    const long long after = ResidentKb(pid);
+    ASSERT_EQ(end.size(), 4u);
+    std::printf("flood: slowest answer %.1f ms; %.1f s: calls", slowest, seconds);
+    for (int ch = 0; ch < 4; ++ch) {
+        std::printf(" %lld", end[ch] - start[ch]);
+        EXPECT_GE(end[ch] - start[ch], static_cast<long long>(seconds * 2) - 1) << "channel " << ch + 1;
+    }
+    std::printf("; resident %lld kB before, %lld kB after\n", before, after);
+    EXPECT_GE(slowest, 0);
+    EXPECT_LT(after - before, 2048) << "kB grown by the second flood";
 }
 
 }  // namespace

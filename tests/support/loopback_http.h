@@ -77,7 +77,7 @@ inline std::string HttpGet(int port, const std::string& path) {
     const int fd = ConnectLoopback(port);
     if (fd < 0) return "";
     std::string in;
-    if (SendAll(fd, "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n")) {
+    if (SendAll(fd, "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n")) {
         char buffer[65536];
         for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;)
             in.append(buffer, static_cast<std::size_t>(n));
