@@ -7,8 +7,10 @@
 #include <sstream>
 #include <string>
 
+#include "app/options.h"
 #include "core/link_column.h"
 #include "history/history_series.h"
+#include "settings/settings_file.h"
 #include "view/metrics_text.h"
 
 namespace {
@@ -99,6 +101,33 @@ TEST_F(MetricsState, FamilyNamesAndTypesStayPut) {
               "hopwatch_answer_callers_served_total counter\nhopwatch_layer2_connected gauge\n"
               "hopwatch_layer2_reconnects_total counter\nhopwatch_build_info gauge\n"
               "hopwatch_start_time_seconds gauge\n");
+}
+
+TEST(MetricsListen, AddressDefaultsToLoopbackAndOnlyAnOwnedKeyIsSaved) {
+    const struct {
+        const char* Text;
+        const char* Address;  // null: refused
+        int Port;
+    } cases[] = {{"9473", "127.0.0.1", 9473}, {"0.0.0.0:80", "0.0.0.0", 80}, {"[::1]:9473", "::1", 9473},
+                 {"::1:9473", nullptr, 0},    {":9473", nullptr, 0},         {"host:0", nullptr, 0},
+                 {"host:65536", nullptr, 0},  {"host:9x", nullptr, 0}};
+    for (const auto& c : cases) {
+        char address[kMetricsListenMax] = "";
+        int port = 0;
+        EXPECT_EQ(ParseMetricsListen(c.Text, address, sizeof address, &port), c.Address ? 1 : 0) << c.Text;
+        if (c.Address) {
+            EXPECT_STREQ(address, c.Address);
+            EXPECT_EQ(port, c.Port);
+        }
+    }
+    ProfileFile profile;
+    const std::string text = "[L2]\r\nBackend=sim\r\n";
+    ParseProfileText(profile, text.data(), text.size());
+    SaveMetricsSetting(profile, "");  // never turned on: the file stays as it was
+    EXPECT_EQ(ProfileText(profile), text);
+    SaveMetricsSetting(profile, "9473");
+    SaveMetricsSetting(profile, "");  // turned off again: kept, empty
+    EXPECT_EQ(ProfileText(profile), "[L2]\r\nBackend=sim\r\n[Metrics]\r\nListen=\r\n");
 }
 
 }  // namespace
