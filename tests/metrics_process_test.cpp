@@ -166,6 +166,7 @@ TEST(MetricsUnderFlood, CallsStayOnTimeAndMemoryFlat) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     ASSERT_GE(Flood(port), 0) << "warm-up flood";
+    EXPECT_EQ(HttpRequest(-1, port, "/metrics/../"), "") << "only /metrics is served";
     const long long before = AnonymousKb(pid);
     const std::vector<long long> start = CallsMade(port);
     const auto t0 = Clock::now();

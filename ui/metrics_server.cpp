@@ -3,6 +3,7 @@
 #include <QHostAddress>
 #include <QHttpServer>
 #include <QHttpServerRequest>
+#include <QHttpServerResponder>
 #include <QHttpServerResponse>
 #include <cstdio>
 #include <ctime>
@@ -25,15 +26,21 @@ int MetricsServer::start() {
                      session_.MetricsListen);
         return 0;
     }
-    server_->route(
-        QString::fromLatin1(kMetricsPath), QHttpServerRequest::Method::Get | QHttpServerRequest::Method::Head,
-        [this](const QHttpServerRequest&) {
-            const MetricsInputs inputs{static_cast<long long>(std::time(nullptr)), session_.StartTime,
-                                       ActiveLayer2(session_).health()};
-            BuildMetricsText(state_, inputs, text_);
-            return QHttpServerResponse(QByteArray(kMetricsContentType),
-                                       QByteArray(text_.data(), static_cast<qsizetype>(text_.size())));
-        });
+    server_->route(QString::fromLatin1(kMetricsPath),
+                   QHttpServerRequest::Method::Get | QHttpServerRequest::Method::Head,
+                   [this](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
+                       const MetricsInputs inputs{static_cast<long long>(std::time(nullptr)),
+                                                  session_.StartTime, ActiveLayer2(session_).health()};
+                       BuildMetricsText(state_, inputs, text_);
+                       // Written by hand: Qt would send the body after HEAD too,
+                       // which breaks the next request on a kept-alive connection.
+                       responder.writeStatusLine();
+                       responder.writeHeader("Content-Type", kMetricsContentType);
+                       responder.writeHeader("Content-Length",
+                                             QByteArray::number(static_cast<qulonglong>(text_.size())));
+                       const int head = request.method() == QHttpServerRequest::Method::Head;
+                       responder.writeBody(text_.data(), head ? 0 : static_cast<qint64>(text_.size()));
+                   });
     if (server_->listen(host, static_cast<quint16>(port)) == 0) {
         std::fprintf(stderr,
                      "hopwatch: cannot listen on %s for metrics (in use or not allowed); no metrics "
