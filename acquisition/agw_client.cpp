@@ -92,6 +92,7 @@ void AgwClient::Poll() {
 }
 
 void AgwClient::OnAgwReconnected() {
+    ++reconnects_;
     registeredCall_.clear();
     askSupported_ = 1;  // it may be another TNC now
     askAnswered_ = 0;

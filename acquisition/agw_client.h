@@ -97,6 +97,7 @@ public:
     void Poll();
     // 1 while the TCP connection to the TNC is up.
     int IsConnected() const { return connection_.IsUp(); }
+    Layer2Health health() const override { return Layer2Health{IsConnected(), reconnects_}; }
 
 private:
     struct Link {
@@ -138,6 +139,7 @@ private:
     std::vector<std::unique_ptr<Link>> links_;
     std::uint16_t lastHandle_ = 0;
     long long serial_ = 0;
+    long long reconnects_ = 0;
 };
 
 std::unique_ptr<Layer2> CreateAgwClient(const AgwOptions& options);

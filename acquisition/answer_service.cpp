@@ -59,6 +59,7 @@ void EndAnswerConnection(AppState& state, Layer2& l2) {
 void TakeConnectRequest(AppState& state, Layer2& l2) {
     state.Answer.AnswerChannel = l2.l2_get_sabm(state.Mycall);
     if (state.Answer.AnswerChannel == 0) return;
+    ++state.CallersServed;
     l2.l2_bef(kL2NewIncoming, state.Answer.AnswerChannel);
     if (!l2.l2_ialloc(state.Answer.AnswerChannel, kAnswerGreetingSpace)) {
         // Left open, such a connection would hang until the caller gives

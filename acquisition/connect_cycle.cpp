@@ -88,9 +88,10 @@ int IsPrompt(const unsigned char* frame, int count) {
 
 // --- the steps, one per state -------------------------------------------
 
-void StepCallRequested(AppState& state, Layer2& l2, ChannelRecord& c) {
+void StepCallRequested(AppState& state, Layer2& l2, ChannelRecord& c, int channel) {
     c.L2Channel = l2.l2_connect(state.Mycall, c.CallPath);
     SetState(c, CycleState::Connecting);
+    ++state.CallsMade[channel];
 }
 
 void StepConnecting(Layer2& l2, ChannelRecord& c) {
@@ -164,6 +165,7 @@ int StillOurCall(const ChannelRecord& c, CycleState expected, std::uint16_t hand
 
 void StepCallFailed(AppState& state, PlatformPort& port, ChannelRecord& c, int channel) {
     const std::uint16_t handle = c.L2Channel;
+    ++state.CallsFailed[channel];
     c.ReplyLineCount = c.RestoreLineCount;
     if (c.RepeatLineCount != 0) {
         // The stored lines are parsed again as they stand now; a reply cut
@@ -180,6 +182,8 @@ void StepStoreReply(AppState& state, PlatformPort& port, ChannelRecord& c, int c
     SetState(c, CycleState::Disconnect);
     c.RestoreLineCount = c.ReplyLineCount;
     c.RepeatLineCount = c.ReplyLineCount;
+    std::tm now = port.localTime();
+    state.LastCallDone[channel] = static_cast<long long>(std::mktime(&now));
     RecordCall(state, port, channel);
     if (!StillOurCall(c, CycleState::Disconnect, handle)) return;
     StepDisconnect(port.l2(), c);
@@ -242,7 +246,7 @@ void CycleStep(AppState& state, PlatformPort& port, int channel) {
         case CycleState::Idle:
             break;
         case CycleState::CallRequested:
-            StepCallRequested(state, l2, c);
+            StepCallRequested(state, l2, c, channel);
             break;
         case CycleState::Connecting:
             StepConnecting(l2, c);

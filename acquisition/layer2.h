@@ -36,8 +36,17 @@ enum L2Command : int {
     kL2FrameDone = 15,
 };
 
+// How the backend itself stands, for the metrics endpoint; not one of the
+// eight functions, and nothing in the connect cycle reads it.
+struct Layer2Health {
+    int Connected;         // 1 while the stack (or the TNC connection) is up
+    long long Reconnects;  // connections to the TNC made again after a loss
+};
+
 struct Layer2 {
     virtual ~Layer2() = default;
+    // A stack inside the program is up once it exists.
+    virtual Layer2Health health() const { return Layer2Health{1, 0}; }
     virtual int ax_init() = 0;
     virtual std::uint16_t l2_connect(const char* mycall, const char* callPath) = 0;
     virtual std::uint16_t l2_get_sabm(const char* mycall) = 0;

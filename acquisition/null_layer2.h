@@ -12,6 +12,7 @@
 #include "acquisition/layer2.h"
 
 struct NullLayer2 final : Layer2 {
+    Layer2Health health() const override { return Layer2Health{0, 0}; }
     int ax_init() override { return 0; }
     std::uint16_t l2_connect(const char*, const char*) override { return 0; }
     std::uint16_t l2_get_sabm(const char*) override { return 0; }

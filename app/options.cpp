@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -20,6 +21,29 @@ int CopyValue(char* field, int size, const char* value) {
 }
 
 }  // namespace
+
+int ParseMetricsListen(const char* text, char* address, int addressSize, int* port) {
+    const char* colon = std::strrchr(text, ':');
+    const char* digits = colon ? colon + 1 : text;
+    std::string host = colon ? std::string(text, static_cast<std::size_t>(colon - text)) : "";
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
+        host = host.substr(1, host.size() - 2);
+    } else if (host.find_first_of("[]:") != std::string::npos) {
+        return 0;  // a bare IPv6 address needs its brackets
+    }
+    if (colon != nullptr && host.empty()) return 0;
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(digits, &end, 10);
+    if (digits[0] < '0' || digits[0] > '9' || errno != 0 || *end != '\0' || value < 1 || value > 65535) {
+        return 0;
+    }
+    if (host.empty()) host = kMetricsDefaultAddress;
+    if (host.size() >= static_cast<std::size_t>(addressSize)) return 0;
+    std::memcpy(address, host.c_str(), host.size() + 1);
+    *port = static_cast<int>(value);
+    return 1;
+}
 
 const char* ShellUsageText() {
     return "Usage: hopwatch [options]\n"
@@ -39,6 +63,8 @@ const char* ShellUsageText() {
            "  --export-csv FILE.hpw [--link N]\n"
            "                    write the history file as CSV to standard output\n"
            "                    (one row per record and link, or link N only)\n"
+           "  --metrics [ADDRESS:]PORT  serve Prometheus metrics on http://ADDRESS:PORT/metrics\n"
+           "                    (ADDRESS 127.0.0.1 unless named; \"off\" turns it off); saved\n"
            "  --help            this text\n"
            "  --version         the version\n";
 }
@@ -81,6 +107,7 @@ OptionsAction ParseShellOptions(int argc, const char* const* argv, ShellOptions&
             {"--time-scale", timeScale, static_cast<int>(sizeof timeScale)},
             {"--export-csv", options.ExportCsv, kPathSize},
             {"--link", link, static_cast<int>(sizeof link)},
+            {"--metrics", options.Metrics, kMetricsListenMax},
         };
         const Valued* match = nullptr;
         const char* value = nullptr;
@@ -111,6 +138,13 @@ OptionsAction ParseShellOptions(int argc, const char* const* argv, ShellOptions&
         }
         if (!CopyValue(match->Field, match->Size, value)) {
             std::snprintf(error, errSize, "the value of %s is too long", match->Name);
+            return OptionsAction::Error;
+        }
+        char address[kMetricsListenMax];
+        int port = 0;
+        if (match->Field == options.Metrics && std::strcmp(value, kMetricsOff) != 0 &&
+            !ParseMetricsListen(value, address, sizeof address, &port)) {
+            std::snprintf(error, errSize, "--metrics takes [ADDRESS:]PORT or off, not \"%s\"", value);
             return OptionsAction::Error;
         }
         if (match->Field == timeScale) {

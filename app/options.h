@@ -9,13 +9,17 @@ constexpr int kPathSize = 4096;
 constexpr int kBackendUriMax = 256;  // as the settings file keeps it
 constexpr int kMaxTimeScale = 10000;
 constexpr int kMaxExportLink = 18;
+constexpr int kMetricsListenMax = 64;  // as the settings file keeps it
+constexpr const char* kMetricsOff = "off";
+constexpr const char* kMetricsDefaultAddress = "127.0.0.1";
 
 struct ShellOptions {
-    char ConfigPath[kPathSize];    // "" = the default location
-    char DataDir[kPathSize];       // "" = the working directory
-    char Backend[kBackendUriMax];  // "" = from the settings file, else the default
-    char Screenshot[kPathSize];    // hidden: grab the window into this PNG, then exit
-    char ExportCsv[kPathSize];     // "" = run; else export this history file and end
+    char ConfigPath[kPathSize];       // "" = the default location
+    char DataDir[kPathSize];          // "" = the working directory
+    char Backend[kBackendUriMax];     // "" = from the settings file, else the default
+    char Screenshot[kPathSize];       // hidden: grab the window into this PNG, then exit
+    char ExportCsv[kPathSize];        // "" = run; else export this history file and end
+    char Metrics[kMetricsListenMax];  // "" = from the settings file, "off", or [ADDRESS:]PORT
     int Headless;
     int Demo;            // the ready demonstration (app/demo.h)
     int TimeScale;       // 1 = real time
@@ -29,6 +33,11 @@ enum class OptionsAction { Run, Help, Version, Error };
 // one-line reason.
 OptionsAction ParseShellOptions(int argc, const char* const* argv, ShellOptions& options, char* error,
                                 int errorSize);
+
+// Where the metrics endpoint listens: "PORT", "ADDRESS:PORT" or
+// "[IPV6]:PORT"; ADDRESS is 127.0.0.1 when not named, PORT 1..65535. 0 when
+// the text is none of these.
+int ParseMetricsListen(const char* text, char* address, int addressSize, int* port);
 
 // The --help text.
 const char* ShellUsageText();

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 #include "acquisition/answer_service.h"
 #include "acquisition/layer2_backend.h"
@@ -47,6 +48,8 @@ void LoadSettings(ShellSession& session, AppState& state, PlatformPort& port) {
             std::snprintf(session.BackendUri, sizeof session.BackendUri, "%s", uri);
         }
     }
+    if (!session.MetricsGiven)
+        LoadMetricsSetting(profile, session.MetricsListen, sizeof session.MetricsListen);
     session.SettingsLoaded = 1;
 }
 
@@ -54,7 +57,7 @@ void SaveSettings(const ShellSession& session, const AppState& state) {
     // The file is read again as it is now, so that keys and sections this
     // program does not know are kept while its own keys take the values in
     // memory; an unreadable file is left alone rather than replaced.
-    if (!WriteSettingsFile(session.SettingsPath, state, session.BackendUri)) {
+    if (!WriteSettingsFile(session.SettingsPath, state, session.BackendUri, session.MetricsListen)) {
         std::fprintf(stderr, "hopwatch: the settings file %s was not written\n", session.SettingsPath);
     }
 }
@@ -79,6 +82,10 @@ void InitShellSession(ShellSession& session, AppState& state, const ShellOptions
     std::snprintf(session.BackendUri, sizeof session.BackendUri, "%s",
                   session.BackendGiven ? options.Backend : kDefaultBackend);
     session.TimeScale = options.TimeScale < 1 ? 1 : options.TimeScale;
+    session.MetricsGiven = options.Metrics[0] != '\0';
+    std::snprintf(session.MetricsListen, sizeof session.MetricsListen, "%s",
+                  std::strcmp(options.Metrics, kMetricsOff) == 0 ? "" : options.Metrics);
+    session.StartTime = static_cast<long long>(std::time(nullptr));
     // The nominal units; the window replaces them with its font's.
     session.BaseUnitX = kNominalBaseUnitX;
     session.BaseUnitY = kNominalBaseUnitY;

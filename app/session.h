@@ -74,7 +74,10 @@ struct ShellSession {
     char SettingsPath[kPathSize];
     char LockDir[kPathSize];
     char BackendUri[kBackendUriMax];
-    int BackendGiven;  // --l2 on the command line: the settings' value is ignored
+    int BackendGiven;                       // --l2 on the command line: the settings' value is ignored
+    char MetricsListen[kMetricsListenMax];  // [ADDRESS:]PORT of the metrics endpoint, "" = off
+    int MetricsGiven;                       // --metrics on the command line
+    long long StartTime;                    // seconds since 1970 when the run began
     int TimeScale;
     int BaseUnitX, BaseUnitY;
     int StatusFieldWidths[kStatusFieldCount];

@@ -92,6 +92,12 @@ struct AppState {
 
     AnswerServiceState Answer;
 
+    // Running totals since start, read by the metrics endpoint only.
+    long long CallsMade[kChannelCount];     // connects started
+    long long CallsFailed[kChannelCount];   // calls that ended without a reply
+    long long LastCallDone[kChannelCount];  // seconds since 1970 of the last reply stored, 0 = none
+    long long CallersServed;                // stations greeted by the answering service
+
     // Memory reserved at window creation: the four history areas and the six
     // point buffers of the curves.
     ReservedArea HistoryArea[kChannelCount];

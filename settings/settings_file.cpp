@@ -21,6 +21,8 @@ constexpr const char* kLanguageSection = "language";
 constexpr const char* kLanguageKey = "german";
 constexpr const char* kBackendSection = "L2";
 constexpr const char* kBackendKey = "Backend";
+constexpr const char* kMetricsSection = "Metrics";
+constexpr const char* kMetricsKey = "Listen";
 
 struct SwitchKey {
     const char* Key;
@@ -103,6 +105,19 @@ void SaveBackendSetting(ProfileFile& profile, const char* uri) {
     WriteProfileString(profile, kBackendSection, kBackendKey, uri ? uri : "");
 }
 
+void LoadMetricsSetting(const ProfileFile& profile, char* listen, int size) {
+    GetProfileString(profile, kMetricsSection, kMetricsKey, "", listen, size);
+}
+
+void SaveMetricsSetting(ProfileFile& profile, const char* listen) {
+    if (listen == nullptr) return;
+    char missing[2] = "";
+    const int hasKey =
+        GetProfileString(profile, kMetricsSection, kMetricsKey, "?", missing, sizeof missing) != 1 ||
+        missing[0] != '?';
+    if (listen[0] != '\0' || hasKey) WriteProfileString(profile, kMetricsSection, kMetricsKey, listen);
+}
+
 void SaveAllSettings(ProfileFile& profile, const AppState& state, const char* backendUri) {
     SaveDisplaySettings(profile, state);
     SaveMycall(profile, state);
@@ -112,10 +127,12 @@ void SaveAllSettings(ProfileFile& profile, const AppState& state, const char* ba
     SaveBackendSetting(profile, backendUri);
 }
 
-int WriteSettingsFile(const char* path, const AppState& state, const char* backendUri) {
+int WriteSettingsFile(const char* path, const AppState& state, const char* backendUri,
+                      const char* metricsListen) {
     ProfileFile profile;
     if (ReadProfileFile(profile, path) == kProfileUnreadable) return 0;
     SaveAllSettings(profile, state, backendUri);
+    SaveMetricsSetting(profile, metricsListen);
     return SaveProfileFile(profile, path);
 }
 

@@ -13,6 +13,7 @@
 //   [language]  german
 //   [Channel2] [Channel3] [Channel4]  as Channel1
 //   [L2]        Backend
+//   [Metrics]   Listen (only once the metrics endpoint has been turned on)
 // The first exit from a run without a file therefore writes the sections
 // "Curvset", "Mycall", "Channel1", "language", "Channel2", "Channel3",
 // "Channel4", "L2" in that order, every line ending in CR LF.
@@ -24,9 +25,10 @@
 #include "settings/profile_file.h"
 
 constexpr const char* kSettingsFileName = "hopw.ini";
-constexpr int kCallPathReadSize = 80;  // buffer for "CallPath": 79 characters kept
-constexpr int kMycallReadSize = 32;    // buffer for "Destination Call": 31 kept
-constexpr int kBackendUriSize = 256;   // buffer for [L2] "Backend"
+constexpr int kCallPathReadSize = 80;   // buffer for "CallPath": 79 characters kept
+constexpr int kMycallReadSize = 32;     // buffer for "Destination Call": 31 kept
+constexpr int kBackendUriSize = 256;    // buffer for [L2] "Backend"
+constexpr int kMetricsListenSize = 64;  // buffer for [Metrics] "Listen"
 constexpr int kSettingsPathSize = 4096;
 
 // The ten "Curvset" switches; a missing key keeps the current value.
@@ -45,6 +47,11 @@ void SaveChannelSettings(ProfileFile& profile, const char* section, const Channe
 // The layer-2 backend URI kept in section [L2], key Backend ("" when none).
 void LoadBackendSetting(const ProfileFile& profile, char* uri, int size);
 void SaveBackendSetting(ProfileFile& profile, const char* uri);
+// Where the metrics endpoint listens, section [Metrics], key Listen ("" =
+// off). Saving an empty value to a file without the key writes nothing, so
+// that a run that never used the endpoint leaves the file as it was.
+void LoadMetricsSetting(const ProfileFile& profile, char* listen, int size);
+void SaveMetricsSetting(ProfileFile& profile, const char* listen);
 
 // The whole save sequence: display switches, Mycall, channels 0..3 (each
 // followed by "german"), then the backend (null is written as empty).
@@ -54,7 +61,9 @@ void SaveAllSettings(ProfileFile& profile, const AppState& state, const char* ba
 // keys survive), applies SaveAllSettings and saves atomically. Returns 0 when
 // nothing was written: the file could not be read (it is then left alone
 // rather than replaced) or the save failed.
-int WriteSettingsFile(const char* path, const AppState& state, const char* backendUri);
+// `metricsListen` null leaves [Metrics] as it is.
+int WriteSettingsFile(const char* path, const AppState& state, const char* backendUri,
+                      const char* metricsListen = nullptr);
 
 // $XDG_CONFIG_HOME/hopwatch/hopw.ini (when that variable holds an absolute
 // path), else $HOME/.config/hopwatch/hopw.ini (home from the password

@@ -18,6 +18,7 @@
 #include "ui/gui_shell.h"
 #include "ui/headless_shell.h"
 #include "ui/main_window.h"
+#include "ui/metrics_server.h"
 #include "ui/shutdown_signals.h"
 
 namespace {
@@ -32,6 +33,7 @@ int RunHeadless(int argc, char** argv, ShellSession& session) {
     HeadlessShell shell(session, gState);
     const int entry = ProgramEntry(session, gState, shell, shell);
     if (entry != kEnterMessageLoop) return entry;
+    const std::unique_ptr<MetricsServer> metrics = StartMetricsServer(session, gState);
 
     ShutdownSignals stopSignals;
     QObject::connect(&stopSignals, &ShutdownSignals::shutdownRequested, &app,
@@ -73,6 +75,7 @@ int RunGui(int argc, char** argv, ShellSession& session, const char* screenshot)
     GuiShell shell(session, gState, MeasureBaseUnits(QApplication::font()));
     const int entry = ProgramEntry(session, gState, shell, shell);
     if (entry != kEnterMessageLoop) return entry;
+    const std::unique_ptr<MetricsServer> metrics = StartMetricsServer(session, gState);
 
     ShutdownSignals stopSignals;
     QObject::connect(&stopSignals, &ShutdownSignals::shutdownRequested, &app,

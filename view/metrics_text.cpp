@@ -1,0 +1,245 @@
+#include "view/metrics_text.h"
+
+#include <charconv>
+#include <cstring>
+#include <ctime>
+
+#include "core/link_column.h"
+#include "core/program_names.h"
+#include "history/history_format.h"
+#include "history/history_series.h"
+
+namespace {
+
+struct Family {
+    const char* Name;
+    const char* Type;
+    const char* Help;
+};
+
+enum LinkFamily : int { kQty, kTxTim, kRxTim, kTkby, kRkby, kState, kAge, kLinkFamilies };
+
+const Family kLinkFamilies_[kLinkFamilies] = {
+    {"hopwatch_link_qty", "gauge", "Link quality (QTY) of the newest record."},
+    {"hopwatch_link_txtim", "gauge", "Transmit router time (TxTIM) of the newest record."},
+    {"hopwatch_link_rxtim", "gauge", "Receive router time (RxTIM) of the newest record."},
+    {"hopwatch_link_tkby", "gauge", "Kilobytes transmitted (TKBY) of the newest record."},
+    {"hopwatch_link_rkby", "gauge", "Kilobytes received (RKBY) of the newest record."},
+    {"hopwatch_link_state", "gauge",
+     "Link-state code of the newest record (0 no figure, 2 or 4 in brackets, 5 dash, 6 failed call, "
+     "else a figure)."},
+    {"hopwatch_link_record_age_seconds", "gauge", "Age of the newest record."},
+};
+
+enum ChannelFamily : int { kMade, kFailed, kCycle, kRecords, kLastDone, kChannelFamilies };
+
+const Family kChannelFamilies_[kChannelFamilies] = {
+    {"hopwatch_calls_made_total", "counter", "Calls started since the program started."},
+    {"hopwatch_calls_failed_total", "counter", "Calls that ended without a reply since the program started."},
+    {"hopwatch_cycle_state", "gauge", "Current state of the channel's connect cycle (0 idle)."},
+    {"hopwatch_records_in_memory", "gauge", "History records of the channel held in memory."},
+    {"hopwatch_last_call_completed_timestamp_seconds", "gauge",
+     "Time of the last call that stored a reply (0 none since start)."},
+};
+
+void AppendHeader(std::string& out, const Family& f) {
+    out += "# HELP ";
+    out += f.Name;
+    out += ' ';
+    out += f.Help;
+    out += "\n# TYPE ";
+    out += f.Name;
+    out += ' ';
+    out += f.Type;
+    out += '\n';
+}
+
+void AppendNumber(std::string& out, long long value) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out.append(digits, static_cast<std::size_t>(end - digits));
+}
+
+void AppendSample(std::string& out, const char* name, const std::string& labels, long long value) {
+    out += name;
+    out += labels;
+    out += ' ';
+    AppendNumber(out, value);
+    out += '\n';
+}
+
+void AppendLabel(std::string& out, const char* name, const char* value, std::size_t size, int first) {
+    if (!first) out += ',';
+    out += name;
+    out += "=\"";
+    AppendLabelValue(out, value, size);
+    out += '"';
+}
+
+std::size_t CellLength(const char* cell, std::size_t max) {
+    const void* nul = std::memchr(cell, '\0', max);
+    return nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - cell) : max;
+}
+
+// Length of a well-formed UTF-8 sequence at p (shortest form, no
+// surrogates, at most U+10FFFF), else 0.
+std::size_t Utf8Length(const unsigned char* p, std::size_t left) {
+    const unsigned char c = p[0];
+    std::size_t n = 0;
+    unsigned min = 0;
+    unsigned code = 0;
+    if (c >= 0xC2 && c <= 0xDF) {
+        n = 2, code = c & 0x1Fu, min = 0x80;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        n = 3, code = c & 0x0Fu, min = 0x800;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 4, code = c & 0x07u, min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (n > left) return 0;
+    for (std::size_t i = 1; i < n; ++i) {
+        if ((p[i] & 0xC0u) != 0x80u) return 0;
+        code = (code << 6) | (p[i] & 0x3Fu);
+    }
+    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+    return n;
+}
+
+// The record's minute as seconds since 1970, read as local time; records
+// keep the year in two digits.
+long long RecordTime(const HistoryRecord& r) {
+    std::tm t{};
+    t.tm_year = 100 + r.Year % 100;
+    t.tm_mon = r.Month - 1;
+    t.tm_mday = r.Day;
+    t.tm_hour = r.Hour;
+    t.tm_min = r.Minute;
+    t.tm_isdst = -1;
+    return static_cast<long long>(std::mktime(&t));
+}
+
+// The first call of the connect path: the digipeater the channel watches.
+std::size_t DigipeaterLength(const char* callPath) {
+    std::size_t n = 0;
+    while (n < kCallPathSize && callPath[n] != '\0' && callPath[n] != ' ') ++n;
+    return n;
+}
+
+struct LinkRow {
+    const LinkSample* Sample;
+    std::string Labels;
+};
+
+}  // namespace
+
+void AppendLabelValue(std::string& out, const char* bytes, std::size_t size) {
+    static const char kHex[] = "0123456789ABCDEF";
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes);
+    for (std::size_t i = 0; i < size;) {
+        const unsigned char c = p[i];
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c == '"') {
+            out += "\\\"";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (const std::size_t n = Utf8Length(p + i, size - i)) {
+            out.append(bytes + i, n);
+            i += n;
+            continue;
+        } else {
+            // Written as an escaped backslash, so that the value reads \xNN.
+            const char text[5] = {'\\', '\\', 'x', kHex[c >> 4], kHex[c & 0x0F]};
+            out.append(text, sizeof text);
+        }
+        ++i;
+    }
+}
+
+void BuildMetricsText(AppState& state, const MetricsInputs& inputs, std::string& out) {
+    out.clear();
+    std::string channelLabels[kChannelCount];
+    LinkRow rows[kChannelCount * kMaxStoredLinks];
+    long long recordTimes[kChannelCount] = {};
+    int rowCount = 0;
+    int rowChannel[kChannelCount * kMaxStoredLinks];
+    for (int ch = 0; ch < kChannelCount; ++ch) {
+        const ChannelRecord& c = state.ChannelTable[ch];
+        if (c.CallPath[0] == '\0') continue;
+        std::string& labels = channelLabels[ch];
+        const char number[2] = {static_cast<char>('1' + ch), '\0'};
+        labels += '{';
+        AppendLabel(labels, "channel", number, 1, 1);
+        AppendLabel(labels, "digipeater", c.CallPath, DigipeaterLength(c.CallPath), 0);
+
+        const int newest = c.RecordCount - 1;
+        const HistoryRecord* record =
+            IsRecordPresent(state, ch, newest) ? HistorySlot(state, ch, newest) : nullptr;
+        if (record == nullptr) {
+            labels += '}';
+            continue;
+        }
+        recordTimes[ch] = RecordTime(*record);
+        // The links of the last completed reply (a call under way is still
+        // filling the table's rows); the idents come from the same table.
+        int links = c.RestoreLineCount - 2;
+        if (links > kMaxStoredLinks) links = kMaxStoredLinks;
+        for (int r = 1; r <= links; ++r) {
+            LinkRow& row = rows[rowCount];
+            rowChannel[rowCount++] = ch;
+            row.Sample = &record->Links[r - 1];
+            row.Labels = labels;
+            AppendLabel(row.Labels, "link", row.Sample->Name,
+                        CellLength(row.Sample->Name, sizeof row.Sample->Name), 0);
+            const char* ident = c.LinkTable[kColIdent][r];
+            AppendLabel(row.Labels, "ident", ident, CellLength(ident, kCellSize), 0);
+            row.Labels += '}';
+        }
+        labels += '}';
+    }
+    out.reserve(static_cast<std::size_t>(rowCount) * 7 * 120 + 4096);
+
+    for (int f = 0; f < kLinkFamilies; ++f) {
+        AppendHeader(out, kLinkFamilies_[f]);
+        for (int i = 0; i < rowCount; ++i) {
+            const LinkSample& s = *rows[i].Sample;
+            const long long values[kLinkFamilies] = {s.Qty,
+                                                     s.TxTim,
+                                                     s.RxTim,
+                                                     s.Tkby,
+                                                     s.Rkby,
+                                                     s.LinkState,
+                                                     inputs.Now - recordTimes[rowChannel[i]]};
+            AppendSample(out, kLinkFamilies_[f].Name, rows[i].Labels, values[f]);
+        }
+    }
+    for (int f = 0; f < kChannelFamilies; ++f) {
+        AppendHeader(out, kChannelFamilies_[f]);
+        for (int ch = 0; ch < kChannelCount; ++ch) {
+            if (channelLabels[ch].empty()) continue;
+            const ChannelRecord& c = state.ChannelTable[ch];
+            const long long values[kChannelFamilies] = {state.CallsMade[ch], state.CallsFailed[ch],
+                                                        c.CycleState, c.RecordCount, state.LastCallDone[ch]};
+            AppendSample(out, kChannelFamilies_[f].Name, channelLabels[ch], values[f]);
+        }
+    }
+    const Family program[] = {
+        {"hopwatch_answer_callers_served_total", "counter", "Stations greeted by the answering service."},
+        {"hopwatch_layer2_connected", "gauge", "1 while the layer-2 backend is connected."},
+        {"hopwatch_layer2_reconnects_total", "counter", "Connections to the TNC made again after a loss."},
+        {"hopwatch_build_info", "gauge", "The program's version."},
+        {"hopwatch_start_time_seconds", "gauge", "Time the program started, seconds since 1970."},
+    };
+    const long long values[] = {state.CallersServed, inputs.Layer2.Connected, inputs.Layer2.Reconnects, 1,
+                                inputs.StartTime};
+    std::string version = "{version=\"";
+    version += kProgramVersion;
+    version += "\"}";
+    for (int f = 0; f < 5; ++f) {
+        AppendHeader(out, program[f]);
+        AppendSample(out, program[f].Name, f == 3 ? version : std::string(), values[f]);
+    }
+}
