@@ -133,7 +133,6 @@ TEST_F(ShellRun, StartUpReadsTheSettingsScansTheHistoryAndShowsTheWindow) {
     EXPECT_EQ(AreasReserved(), 10);
     EXPECT_EQ(port.Status, (std::map<int, std::string>{{0, "Ready"}, {2, "XZoom: 10"}, {3, "YZoom: 3"}}));
     EXPECT_EQ(ScaledTimerPeriod(1000, 5000), 1);
-    EXPECT_EQ(ScaledTimerPeriod(60000, 0), 60000);
     EXPECT_EQ(host.ReservedBytes, 4 * kHistoryAreaBytes + 6 * static_cast<std::size_t>(kPointBufferBytes));
     EXPECT_EQ(&ActiveLayer2(session), session.Backend.get());
     EXPECT_EQ(state.german, 1);
@@ -197,7 +196,6 @@ TEST_F(ShellRun, FailuresAtStartUpTellWhyAndWriteNothing) {
         // The minute timer: the program runs on, but reads and writes no
         // settings.
         {kStoredSettings, minuteTimer, minute, ""},
-        {nullptr, minuteTimer, minute, ""},
         // Memory: reservations stop at the first failure, before any timer.
         {kStoredSettings, memory(0), noMemory + "1 reserved | Mycall \"\"", ""},
         {kStoredSettings, memory(9), noMemory + "10 reserved | Mycall \"\"", ""},

@@ -32,10 +32,8 @@ TEST(ChannelEdit, DestinationAndMycallRules) {
         {0, "DB0\xE4", 0, "DB0\xE4"},
         {1, "  ", 1, ""},
         {1, "DL1ABC-7  ", 1, "DL1ABC-7"},
-        {1, "dl1abc", 1, "dl1abc"},
         {1, "DL1 ABC", 0, "DL1 ABC"},
         {1, " DL1ABC", 0, " DL1ABC"},
-        {1, "DL1ABC/P", 0, "DL1ABC/P"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.Typed);
@@ -128,10 +126,8 @@ TEST(AnswerText, LineEndsLineLengthsAndTheCut) {
         std::string Saved;
     } rows[] = {
         {"", 1, "\r\n"},
-        {"a\r\nb", 1, "a\r\nb\r\n"},
         {"a\r\n", 1, "a\r\n"},
         {long20, 1, long20.substr(0, 998) + "\r\n"},
-        {std::string(81, 'x'), 0, ""},
         {"a\n", 0, ""},  // an LF last counts as a line end, but there is no CR at all
     };
     for (const auto& row : rows) {

@@ -128,9 +128,7 @@ TEST(SettingsPath, FollowsXdgThenHome) {
     // A relative XDG_CONFIG_HOME is ignored.
     const struct {
         const char *Xdg, *Path;
-    } cases[] = {{"/cfg", "/cfg/hopwatch/hopw.ini"},
-                 {"relative", "/home/op/.config/hopwatch/hopw.ini"},
-                 {"", "/home/op/.config/hopwatch/hopw.ini"}};
+    } cases[] = {{"/cfg", "/cfg/hopwatch/hopw.ini"}, {"relative", "/home/op/.config/hopwatch/hopw.ini"}};
     char path[kSettingsPathSize];
     for (const auto& c : cases) {
         setenv("XDG_CONFIG_HOME", c.Xdg, 1);

@@ -1,23 +1,12 @@
 // The diagram drawn by Qt (offscreen, base units 8 x 16): pixels probed where
-// the mapping puts them, the column reduction against drawing every point,
-// the mouse on the real window, and readouts that fit their fields.
+// the mapping puts them and the column reduction against drawing every point.
+// The mouse on the real window is tested with the dialogs.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QLabel>
 #include <QPainter>
-#include <QTest>
 
-#include "app/session.h"
-#include "app/tick_dispatch.h"
 #include "support/diagram_history.h"
 #include "support/fake_port.h"
-#include "support/scratch.h"
-#include "ui/client_area.h"
-#include "ui/gui_shell.h"
-#include "ui/main_window.h"
-#include "ui/program.h"
-#include "ui/status_bar_widget.h"
 #include "ui/view/diagram_widget.h"
 #include "view/paint_plan.h"
 #include "view/toolbar_rules.h"
@@ -37,11 +26,7 @@ protected:
         state.ChannelTable[0].YZoomStep = 1;
         widget.resize(648, 480);
     }
-    void TearDown() override {
-        ReleaseCurveMemory(state);
-        ReleaseHistoryMemory(state);
-        ReleaseCurveMemory(state);
-    }
+    void TearDown() override { ReleaseDiagramMemory(state); }
     QImage Paint(bool reduce = true) {
         QImage image(648, 480, QImage::Format_RGB32);
         image.fill(qRgb(192, 192, 192));
@@ -116,105 +101,4 @@ TEST_F(DiagramPixels, DrawingOnePixelColumnAtATimeChangesNoPixel) {
     }
 }
 
-// The real window, as the program runs it.
-class DiagramWindow : public ::testing::Test {
-protected:
-    void Start(BaseUnits units) {
-        InitAppState(state);
-        ShellOptions options{};
-        options.TimeScale = 1;
-        std::snprintf(options.ConfigPath, sizeof options.ConfigPath, "%s", scratch.File("hopw.ini").c_str());
-        std::snprintf(options.Backend, sizeof options.Backend, "sim");
-        InitShellSession(session, state, options);
-        std::snprintf(session.LockDir, sizeof session.LockDir, "%s", scratch.Path.c_str());
-        shell = std::make_unique<GuiShell>(session, state, units);
-        ASSERT_EQ(ProgramEntry(session, state, *shell, *shell), kEnterMessageLoop);
-        QApplication::processEvents();
-    }
-    void TearDown() override {
-        shell.reset();
-        ReleaseSession(session, state);
-    }
-    DiagramWidget& Diagram() { return *shell->window()->clientArea()->diagram(); }
-    QLabel* Field(int k) { return shell->window()->clientArea()->statusBar()->field(k); }
-
-    ScratchDir scratch;
-    AppState state;
-    ShellSession session{};
-    std::unique_ptr<GuiShell> shell;
-};
-
-TEST_F(DiagramWindow, ClickPutsTheMarkerAndXPosShowsItsTime) {
-    Start(BaseUnits{8, 16});
-    FillHistory(state, 0, 30, 2, [](int, HistoryRecord&) {});
-    const DiagramMapping m = SetupDiagramMapping(Diagram().width(), Diagram().height(), 8, 16);
-    QTest::mouseClick(&Diagram(), Qt::LeftButton, {}, QPoint(m.ToDeviceX(10 * 7), Diagram().height() / 2));
-    Diagram().repaint();
-    EXPECT_EQ(state.ChannelTable[0].MarkerOffset, 22);
-    EXPECT_EQ(Field(kFieldMarkerTime)->text(), "X-Pos: 00:07/06.12.26");
-    shell->window()->runCommand(kCmdShiftMarkerLeft);  // toolbar commands reach the diagram
-    EXPECT_EQ(state.ChannelTable[0].MarkerOffset, 23);
-    QTest::mouseMove(&Diagram(), QPoint(Diagram().width() - 100, 200));
-    const QCursor newer = Diagram().cursor();
-    EXPECT_EQ(newer.hotSpot(), QPoint(15, 14));
-    QTest::mouseMove(&Diagram(), QPoint(100, 200));  // left half: the other arrow
-    EXPECT_NE(Diagram().cursor().bitmap().toImage(), newer.bitmap().toImage());
-    QTest::mouseMove(&Diagram(), QPoint(10, 200));
-    EXPECT_EQ(Diagram().cursor().shape(), Qt::ArrowCursor);
-}
-
-TEST_F(DiagramWindow, RightHoldScrollsUntilReleaseAndHoldsTheTicksBack) {
-    Start(BaseUnits{8, 16});
-    FillHistory(state, 0, 300, 2, [](int, HistoryRecord&) {});
-    DiagramWidget& d = Diagram();
-    const QPoint right(d.width() * 3 / 4, d.height() / 2);
-    shell->timers().start(kSecondTimerId, 5);
-    shell->window()->setStatusText(kFieldCycle, "held");
-    QTest::mousePress(&d, Qt::RightButton, {}, right);
-    for (int waited = 0; state.ChannelTable[0].ScrollOffset < 12 && waited < 3000; waited += 10)
-        QTest::qWait(10);
-    EXPECT_EQ(state.ChannelTable[0].ScrollStep, 4);
-    EXPECT_EQ(Field(kFieldCycle)->text(), "held");  // no second tick ran
-    QTest::mouseRelease(&d, Qt::RightButton, {}, right);
-    const int during = state.ChannelTable[0].ScrollOffset;
-    EXPECT_GE(during, 12);
-    EXPECT_EQ(during % 4, 0);
-    EXPECT_EQ(Field(kFieldCycle)->text(), "Ready");  // the held tick ran at release
-    EXPECT_EQ(state.ChannelTable[0].ScrollStep, 24);
-    QTest::qWait(60);
-    EXPECT_EQ(state.ChannelTable[0].ScrollOffset, during);
-    QTest::mousePress(&d, Qt::RightButton, {}, QPoint(100, d.height() / 2));  // left half: older
-    QTest::qWait(60);
-    QTest::mouseRelease(&d, Qt::RightButton, {}, QPoint(100, d.height() / 2));
-    EXPECT_LT(state.ChannelTable[0].ScrollOffset, during);
-}
-
-TEST_F(DiagramWindow, ReadoutsFitTheirFieldsAtTheDefaultFont) {
-    Start(MeasureBaseUnits(QApplication::font()));
-    const std::pair<int, const char*> rows[] = {{kFieldMarkerTime, "X-Pos: 23:59/31.12.26"},
-                                                {kFieldXZoom, "XZoom: 20"},
-                                                {kFieldYZoom, "YZoom: 0,6"},
-                                                {kFieldQty, "Qty: 255"},
-                                                {kFieldTime, "Time: 9999/9999"}};
-    for (const auto& [field, text] : rows) {
-        QLabel* label = Field(field);
-        EXPECT_LE(label->fontMetrics().horizontalAdvance(QString::fromLatin1(text)),
-                  label->contentsRect().width() - label->indent())
-            << text;
-    }
-}
-
 }  // namespace
-
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    char runtime[] = "/tmp/hopwatch-qt-runtime-XXXXXX";
-    if (mkdtemp(runtime) != nullptr) setenv("XDG_RUNTIME_DIR", runtime, 1);
-    InitShellResources();
-    QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    ::testing::InitGoogleTest(&argc, argv);
-    const int result = RUN_ALL_TESTS();
-    rmdir(runtime);
-    return result;
-}

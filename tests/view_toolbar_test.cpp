@@ -82,19 +82,16 @@ TEST(ToolbarEnabling, EveryRuleAtItsEdges) {
     } cases[] = {
         // Digipeaters: the first and last channel are the edges.
         {"channel=0", "10 00 11 00 11 00"},
-        {"channel=1", "11 00 11 00 11 00"},
         {"channel=3", "01 00 11 00 11 00"},
         // Links: none without a reply, one link has nowhere to go.
         {"lines=0 link=5", "10 00 11 00 11 00"},
         {"lines=3 link=1", "10 00 11 00 11 00"},
         {"lines=4 link=1", "10 10 11 00 11 00"},
         {"lines=4 link=2", "10 01 11 00 11 00"},
-        {"lines=19 link=16", "10 11 11 00 11 00"},
         {"lines=19 link=17", "10 01 11 00 11 00"},
         // Y zoom: 6 is the widest whole step, 0,1 the narrowest fraction.
         {"y=6 scale=1", "10 00 01 00 11 00"},
         {"y=5 scale=1", "10 00 11 00 11 00"},
-        {"y=1 scale=1", "10 00 11 00 11 00"},
         {"y=1 scale=10", "10 00 10 00 11 00"},
         {"y=2 scale=10", "10 00 11 00 11 00"},
         {"y=6 scale=10", "10 00 11 00 11 00"},
@@ -117,9 +114,6 @@ TEST(ToolbarEnabling, EveryRuleAtItsEdges) {
         {"records=100 scroll=74", "10 00 11 10 11 11"},
         {"records=100 scroll=75", "10 00 11 10 11 01"},
         {"records=2 step=1", "10 00 11 10 11 00"},
-        // Extreme counters do not overflow.
-        {"lines=19 link=2147483647 records=2147483647 scroll=-2147483648 step=2147483647 marker=2147483647",
-         "10 01 11 11 11 10"},
     };
     for (const auto& c : cases) EXPECT_EQ(Enabled(c.View), c.Want) << c.View;
 }

@@ -16,6 +16,12 @@ inline int ReserveDiagramMemory(AppState& state) {
     return ReserveHistoryMemory(state) && ReserveCurveMemory(state);
 }
 
+// Gives back what ReserveDiagramMemory took.
+inline void ReleaseDiagramMemory(AppState& state) {
+    ReleaseCurveMemory(state);
+    ReleaseHistoryMemory(state);
+}
+
 // `count` records of `links` links on `channel`; `fill` sets record i.
 inline void FillHistory(AppState& state, int channel, int count, int links,
                         const std::function<void(int, HistoryRecord&)>& fill) {
