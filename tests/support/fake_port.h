@@ -51,7 +51,7 @@ struct FakePort : PlatformPort {
         Enabled[id] = enable ? 1 : 0;
     }
     std::tm localTime() override { return Now; }
-    Layer2& l2() override { return *Net; }
+    Layer2& l2() override { return Net != nullptr ? *Net : DefaultNet; }
 
     // Sets the local time returned from now on (month 1..12, full year).
     void SetTime(int year, int month, int day, int hour, int minute) {
@@ -74,5 +74,7 @@ struct FakePort : PlatformPort {
     std::vector<std::pair<int, int>> EnableCalls;
     std::tm Now{};
     NullLayer2 DefaultNet;
-    Layer2* Net = &DefaultNet;
+    // The stack l2() hands out; null = DefaultNet (so a copied port never
+    // points into the port it was copied from).
+    Layer2* Net = nullptr;
 };
