@@ -102,13 +102,4 @@ TEST(AnswerService, AsksForCallersToMycallEvenWhenEmpty) {
     EXPECT_EQ(w.net.Calls, (Lines{"sabm QX0OWN", "sabm "}));
 }
 
-// Without a data directory the file is looked for in the working one.
-TEST(AnswerService, FileInTheWorkingDirectoryWithoutADataDir) {
-    AppState state;
-    InitAppState(state);
-    char path[64];
-    AnswerFilePath(state, path, sizeof path);
-    EXPECT_STREQ(path, "hopwansw.txt");
-}
-
 }  // namespace

@@ -282,19 +282,6 @@ TEST(ConnectCycle, ChangedLinkListStartsANewFileWithThisCall) {
     EXPECT_EQ(w.state.NextRecordIndex[0], 1);
 }
 
-TEST(ConnectCycle, NextRecordIndexNeverPassesTheCapacity) {
-    for (const auto& k : {std::vector<int>{23999, 24000, 23999}, {24000, 24000, 23999}}) {
-        SCOPED_TRACE(k[0]);  // index before, after, slot written
-        World w;
-        w.state.NextRecordIndex[0] = w.C().RecordCount = k[0];
-        w.port.SetTime(2026, 12, 6, 14, 33);
-        w.Call({5, Report(2)});
-        EXPECT_EQ(w.state.NextRecordIndex[0], k[1]);
-        EXPECT_EQ(w.C().RecordCount, k[2] + 1);
-        EXPECT_EQ(HistorySlot(w.state, 0, k[2])->Minute, 33);
-    }
-}
-
 // A failed save warns and the call goes on. A real modal box runs a nested
 // loop in which further ticks arrive; the fake runs them inside the box.
 // Neither the reply nor its repeat is stored twice, and no call starts on a

@@ -135,6 +135,7 @@ TEST_F(HistoryMalformed, history_30000_records) {
     const int minute = HistorySlot(State, 0, 23998)->Minute;
     Connect(9, 59);
     EXPECT_EQ(Channel.RecordCount, 24000);
+    EXPECT_EQ(State.NextRecordIndex[0], 24000);
     EXPECT_EQ(HistorySlot(State, 0, 23998)->Minute, minute);
     EXPECT_EQ(HistorySlot(State, 0, 23999)->Hour, 9);
     EXPECT_EQ(HistorySlot(State, 0, 24000), nullptr);

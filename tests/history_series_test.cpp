@@ -130,19 +130,6 @@ TEST_F(HistorySeries, SizePromptAfterLoading) {
     EXPECT_FALSE(Port.Boxes[2].Asked);
 }
 
-// A slot below 0 stores into slot 0; without reserved memory nothing is stored.
-TEST_F(HistorySeries, AddOutsideTheArea) {
-    SetReport(Channel, ExampleLinks());
-    Channel.LastMin = 7;
-    AddHistoryRecord(State, 0, -1, 0);
-    EXPECT_EQ(Channel.RecordCount, 1);
-    EXPECT_EQ(HistorySlot(State, 0, 0)->Minute, 7);
-    ReleaseHistoryMemory(State);
-    AddHistoryRecord(State, 0, 5, 0);
-    EXPECT_EQ(Channel.RecordCount, 1);
-    EXPECT_EQ(HistorySlot(State, 0, 0), nullptr);
-}
-
 TEST(ScrollStep, FollowsTheRecordCount) {
     const int cases[][2] = {{0, 24}, {1, 24}, {500, 24}, {501, 25}, {1000, 50}, {24000, 1200}};
     for (const auto& k : cases) EXPECT_EQ(ScrollStepFor(k[0]), k[1]) << k[0];

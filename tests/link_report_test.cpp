@@ -54,8 +54,6 @@ TEST(LinkReport, ColumnRulesOnHandMadeLines) {
         {"the fields before the end stand", early, kColTkby, "44"},
         {"CR exactly at the column", At(37, "\r\n"), kColQty, "0"},
         {"CR exactly at the time column", At(66, "\r\n"), kColTime, blank12},
-        {"a tab is a field character", At(37, "\t12", 70) + "\r\n", kColQty, "\t12"},
-        {"a tab begins a name", At(54, "\tQX0", 70) + "\r\n", kColName, "\tQX0"},
         {"the time cell keeps CR LF", At(66, "(40/60)\r\n"), kColTime, "(40/60)\r\n"},
         {"the time cell is twelve bytes", At(66, "  1234567890ABCDEF\r\n"), kColTime, "1234567890AB"},
         {"a long name is cut to 15", At(54, std::string(30, 'N') + "\r\n"), kColName, std::string(15, 'N')},
