@@ -22,6 +22,7 @@
 // stamped with the failed call's own start time.
 #include "acquisition/connect_cycle.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "acquisition/layer2.h"
@@ -54,7 +55,9 @@ std::uint8_t LinkStateOf(Layer2& l2, std::uint16_t handle) {
 // (CallFailed) or completed (Disconnect).
 void RecordCall(AppState& state, PlatformPort& port, int channel) {
     const int failed = StateOf(state.ChannelTable[channel]) == CycleState::CallFailed;
-    if (!RecordConnect(state, port, channel, failed)) {
+    const int saved = RecordConnect(state, port, channel, failed);
+    // A failing file is said once per episode, not once per call.
+    if (NoteSaveResult(state, channel, saved, saved ? 0 : errno)) {
         port.tell(kSaveFailedText, kMainCaption, BoxIcon::Warning);
     }
     port.repaint(true);

@@ -31,3 +31,8 @@ struct PlatformPort;
 int AppendHistoryRecord(AppState& state, PlatformPort& port, int channel, int failed);
 // The whole order above; AppendHistoryRecord's result.
 int RecordConnect(AppState& state, PlatformPort& port, int channel, int failed);
+// Says a failing append on standard error once per episode: the file, the
+// system's reason (`error`, RecordConnect's errno) and, when the reason
+// changes or saving works again, how many calls went unsaved. Returns 1
+// when the episode starts, the one time the window's notice is due.
+int NoteSaveResult(AppState& state, int channel, int saved, int error);

@@ -17,7 +17,8 @@
 namespace {
 
 const char* const kReport[] = {"=>\r", " Nr  Port  Mode         TKBY RKBY QTY   Loss      Link   SSID Time\r",
-                               "  1      0                 100  200  10               QX0L00 0-15 3/5\r", "=>\r"};
+                               "  1      0                 100  200  10               QX0L00 0-15 3/5\r",
+                               "=>\r"};
 
 TEST(HardenedCycle, NoGrantOrADroppedLinkFailsTheCallWithinTheLimit) {
     enum Fault { Dropped, NeverGranted };
