@@ -19,22 +19,16 @@ using HardenedFiles = HistoryTest;
 
 // Standard error into a pipe: a file would itself meet the size limit.
 struct StderrPipe {
-    int Fds[2] = {-1, -1};
-    int Saved = dup(2);
-    StderrPipe() {
-        EXPECT_EQ(pipe(Fds), 0);
-        dup2(Fds[1], 2);
-    }
+    int Fds[2] = {-1, -1}, Saved = dup(2);
+    StderrPipe() { EXPECT_TRUE(pipe(Fds) == 0 && dup2(Fds[1], 2) == 2); }
     std::string Take() {
         std::fflush(stderr);
         dup2(Saved, 2);
         close(Fds[1]);
-        std::string text;
-        char chunk[4096];
-        for (ssize_t n; (n = read(Fds[0], chunk, sizeof chunk)) > 0;) text.append(chunk, static_cast<std::size_t>(n));
+        char text[4096];
+        const ssize_t n = read(Fds[0], text, sizeof text);
         close(Fds[0]);
-        close(Saved);
-        return text;
+        return std::string(text, n > 0 ? static_cast<std::size_t>(n) : 0);
     }
 };
 
@@ -64,16 +58,17 @@ TEST_F(HardenedFiles, AFullDiskLeavesNoFileAndIsSaidOncePerEpisode) {
     EXPECT_EQ(Boxes(*this, 1, saved), 0);
     EXPECT_EQ(saved, 1);
     const std::string file = File();
-    EXPECT_EQ(err.Take(),
-              "hopwatch: cannot save to the history file " + file + ": File too large\n" +
-                  "hopwatch: cannot save to the history file " + dir + "/gone/" + kFile +
-                  ": No such file or directory (51 calls not saved so far)\n" + "hopwatch: the history file " +
-                  file + " is written again; 55 calls were not saved\n");
+    EXPECT_EQ(err.Take(), "hopwatch: cannot save to the history file " + file + ": File too large\n" +
+                              "hopwatch: cannot save to the history file " + dir + "/gone/" + kFile +
+                              ": No such file or directory (51 calls not saved so far)\n" +
+                              "hopwatch: the history file " + file +
+                              " is written again; 55 calls were not saved\n");
     EXPECT_EQ(Read(), kHeader + kRecord1);
 }
 
 TEST_F(HardenedFiles, EmptyAndHeaderOnlyFilesAreCompletedNotMovedAway) {
-    for (const std::string& blank : {std::string(), std::string("  \r\n"), std::string("1  QX0ZZZ p9      "), kHeader}) {
+    for (const std::string& blank :
+         {std::string(), std::string("  \r\n"), std::string("1  QX0ZZZ p9      "), kHeader}) {
         SCOPED_TRACE(blank);
         NewDir();
         Write(blank);
