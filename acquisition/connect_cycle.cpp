@@ -4,7 +4,8 @@
 //   state                step                                   next
 //   1  CallRequested     l2_connect(Mycall, CallPath)           2
 //   2  Connecting        link state                             5 -> 3, 1 -> 0, 0 -> 7, else 2
-//   3  SendCommand       14, ialloc 256, "p\n\n" if granted, 7   4 if granted, else 3
+//   3  SendCommand       14, ialloc 256, "p\n\n" if granted, 7   4 if granted, 7 when the link is
+//                                                               down or after 180 ticks, else 3
 //   4  AwaitPrompt       read frames, discard up to the prompt  5 at the prompt, 7 after 180 ticks
 //   5  CollectReply      read frames, store each as a line      6 at the prompt, 8 at 19 lines, 7 after 180
 //   6  ReplyComplete     nothing                                9
@@ -21,6 +22,7 @@
 // stamped with the failed call's own start time.
 #include "acquisition/connect_cycle.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "acquisition/layer2.h"
@@ -53,7 +55,9 @@ std::uint8_t LinkStateOf(Layer2& l2, std::uint16_t handle) {
 // (CallFailed) or completed (Disconnect).
 void RecordCall(AppState& state, PlatformPort& port, int channel) {
     const int failed = StateOf(state.ChannelTable[channel]) == CycleState::CallFailed;
-    if (!RecordConnect(state, port, channel, failed)) {
+    const int saved = RecordConnect(state, port, channel, failed);
+    // A failing file is said once per episode, not once per call.
+    if (NoteSaveResult(state, channel, saved, saved ? 0 : errno)) {
         port.tell(kSaveFailedText, kMainCaption, BoxIcon::Warning);
     }
     port.repaint(true);
@@ -94,9 +98,10 @@ void StepCallRequested(AppState& state, Layer2& l2, ChannelRecord& c, int channe
     ++state.CallsMade[channel];
 }
 
-void StepConnecting(Layer2& l2, ChannelRecord& c) {
+void StepConnecting(AppState& state, Layer2& l2, ChannelRecord& c, int channel) {
     c.L2State = LinkStateOf(l2, c.L2Channel);
     if (c.L2State == kL2Connected) {
+        state.WaitTicks[channel] = 0;
         SetState(c, CycleState::SendCommand);
     } else if (c.L2State == 1) {
         SetState(c, CycleState::Idle);  // given up: nothing is recorded
@@ -105,14 +110,27 @@ void StepConnecting(Layer2& l2, ChannelRecord& c) {
     }
 }
 
+// The link may drop, or the stack never grant space on it, after the
+// connect report: the wait for the grant is bounded like the reply, and a
+// link no longer connected fails the call at once, so that no channel stays
+// here for good.
 void StepSendCommand(AppState& state, Layer2& l2, ChannelRecord& c, int channel) {
+    int& waited = state.WaitTicks[channel];
+    c.L2State = LinkStateOf(l2, c.L2Channel);
+    if (c.L2State < kL2Connected || waited >= kReadingTickLimit) {
+        SetState(c, CycleState::CallFailed);
+        return;
+    }
+    ++waited;
     l2.l2_bef(kL2BeforeSend, c.L2Channel);
     const int granted = l2.l2_ialloc(c.L2Channel, kCommandSpace) != 0;
     if (granted) l2.l2_puts(c.L2Channel, kCommandText);
     l2.l2_bef(kL2AfterSend, c.L2Channel);
-    state.WaitTicks[channel] = 0;
     c.ReplyLineCount = 0;
-    if (granted) SetState(c, CycleState::AwaitPrompt);
+    if (granted) {
+        waited = 0;  // the reply has its own full limit
+        SetState(c, CycleState::AwaitPrompt);
+    }
 }
 
 void StepReadReply(AppState& state, Layer2& l2, ChannelRecord& c, int channel) {
@@ -249,7 +267,7 @@ void CycleStep(AppState& state, PlatformPort& port, int channel) {
             StepCallRequested(state, l2, c, channel);
             break;
         case CycleState::Connecting:
-            StepConnecting(l2, c);
+            StepConnecting(state, l2, c, channel);
             break;
         case CycleState::SendCommand:
             StepSendCommand(state, l2, c, channel);

@@ -5,6 +5,7 @@
 // then settings, then the timers.
 #include "app/session.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -27,11 +28,30 @@ namespace {
 
 NullLayer2 gInactive;  // until ax_init succeeds nobody may reach a real stack
 
-// The settings, then per channel: its section, counters, history scan, view
-// defaults.
-void LoadSettings(ShellSession& session, AppState& state, PlatformPort& port) {
+constexpr const char* kSettingsUnreadableText =
+    "The settings file %s cannot be read (%s).\n"
+    "Hopwatch starts without it and will not replace it.";
+
+// An unreadable settings file is never replaced, so its channels would stay
+// unused until somebody looks: it is said at once. A service has nobody to
+// read the box, so there it is a failed start; the window runs on
+// without the settings. Then per channel: its section, counters, history
+// scan, view defaults. 0 when the start is to end here.
+int LoadSettings(ShellSession& session, AppState& state, PlatformPort& port) {
     ProfileFile profile;
-    ReadProfileFile(profile, session.SettingsPath);
+    if (ReadProfileFile(profile, session.SettingsPath) == kProfileUnreadable) {
+        const char* reason = ProfileReadFailureText(errno);
+        if (session.Headless) {
+            std::fprintf(stderr, "hopwatch: the settings file %s cannot be read (%s)\n", session.SettingsPath,
+                         reason);
+            return 0;
+        }
+        std::fprintf(stderr, "hopwatch: the settings file %s cannot be read (%s); it will not be replaced\n",
+                     session.SettingsPath, reason);
+        char text[kPathSize + 256];
+        std::snprintf(text, sizeof text, kSettingsUnreadableText, session.SettingsPath, reason);
+        port.tell(text, kMainCaption, BoxIcon::Warning);
+    }
     LoadDisplaySettings(profile, state);
     LoadMycall(profile, state);
     for (int i = 0; i < kChannelCount; ++i) {
@@ -51,6 +71,7 @@ void LoadSettings(ShellSession& session, AppState& state, PlatformPort& port) {
     if (!session.MetricsGiven)
         LoadMetricsSetting(profile, session.MetricsListen, sizeof session.MetricsListen);
     session.SettingsLoaded = 1;
+    return 1;
 }
 
 void SaveSettings(const ShellSession& session, const AppState& state) {
@@ -96,6 +117,7 @@ void InitShellSession(ShellSession& session, AppState& state, const ShellOptions
     session.ShutDownDone = 0;
     session.Layer2Active = 0;
     session.LoadHistories = 0;
+    session.Headless = options.Headless;
 }
 
 Layer2& ActiveLayer2(ShellSession& session) {
@@ -129,8 +151,8 @@ void StartupSequence(ShellSession& session, AppState& state, PlatformPort& port,
         ReleaseHistoryMemory(state);
         ReleaseCurveMemory(state);
         session.QuitPosted = 1;
-        session.ExitCode = 0;
-        host.postQuit(0);
+        session.ExitCode = kFailedStartExit;
+        host.postQuit(kFailedStartExit);
         return;
     }
     if (!host.startTimer(kMinuteTimerId, ScaledTimerPeriod(kMinuteTimerMs, session.TimeScale))) {
@@ -146,7 +168,16 @@ void StartupSequence(ShellSession& session, AppState& state, PlatformPort& port,
                   state.ChannelTable[state.CurrentChannel].YScale);
         return;
     }
-    LoadSettings(session, state, port);
+    if (!LoadSettings(session, state, port)) {
+        host.stopTimer(kSecondTimerId);
+        host.stopTimer(kMinuteTimerId);
+        ReleaseHistoryMemory(state);
+        ReleaseCurveMemory(state);
+        session.QuitPosted = 1;
+        session.ExitCode = kFailedStartExit;
+        host.postQuit(kFailedStartExit);
+        return;
+    }
     if (session.LoadHistories) {
         for (int i = 0; i < kChannelCount; ++i) {
             if (state.ChannelTable[i].CallPath[0] != '\0') LoadHistory(state, port, i);
@@ -159,14 +190,15 @@ void StartupSequence(ShellSession& session, AppState& state, PlatformPort& port,
 int ProgramEntry(ShellSession& session, AppState& state, PlatformPort& port, ShellHost& host) {
     if (!AcquireInstanceLock(session.LockDir, session.LockFd)) {
         port.ask(kOnlyOnceText, kMainCaption, BoxIcon::Error, BoxButtons::Ok);
-        return 0;
+        return kFailedStartExit;
     }
 
     host.createWindow();
     StartupSequence(session, state, port, host);
     if (session.QuitPosted) {
-        // The memory failure has already been told; the loop would end at
-        // once, so nothing else runs and nothing is written.
+        // The memory failure (or a service's unreadable settings file) has
+        // already been told; the loop would end at once, so nothing else
+        // runs and nothing is written.
         ReleaseSession(session, state);
         return session.ExitCode;
     }
@@ -176,7 +208,7 @@ int ProgramEntry(ShellSession& session, AppState& state, PlatformPort& port, She
             BoxAnswer::Retry) {
             host.stopTimer(kMinuteTimerId);
             ReleaseSession(session, state);
-            return 0;
+            return kFailedStartExit;
         }
     }
 
@@ -197,7 +229,7 @@ int ProgramEntry(ShellSession& session, AppState& state, PlatformPort& port, She
         }
         port.ask(kFlexNetNotActiveText, kMainCaption, BoxIcon::Error, BoxButtons::Ok);
         ReleaseSession(session, state);
-        return 0;
+        return kFailedStartExit;
     }
     session.Layer2Active = 1;
 

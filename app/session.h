@@ -50,6 +50,7 @@ constexpr const char* kTooManyTimersText = "Too many timers!";
 constexpr const char* kFlexNetNotActiveText = "FlexNet not active!";
 constexpr const char* kNoMemoryText = "Not enough memory free to run Hopwatch!";
 constexpr int kEnterMessageLoop = -1;  // ProgramEntry: go on into the loop
+constexpr int kFailedStartExit = 1;    // a start that did not come up: not an orderly stop
 constexpr int kNominalBaseUnitX = 8;   // character width without a font (headless)
 constexpr int kNominalBaseUnitY = 16;  // line height without a font
 
@@ -88,6 +89,7 @@ struct ShellSession {
     int ShutDownDone;
     int Layer2Active;   // ax_init succeeded
     int LoadHistories;  // start-up loads every channel's history file (the demo)
+    int Headless;       // no window: an unreadable settings file ends the start
     std::unique_ptr<Layer2> Backend;
 };
 
@@ -103,7 +105,8 @@ Layer2& ActiveLayer2(ShellSession& session);
 // Program entry up to the loop: the single-instance check, the window with
 // its start-up sequence, timer 2, ax_init and showing the window. Returns
 // kEnterMessageLoop to run the loop, or the exit code of an early exit
-// (after which nothing has been written).
+// (after which nothing has been written): kFailedStartExit, so that a
+// supervisor can tell a failed start from an orderly stop.
 int ProgramEntry(ShellSession& session, AppState& state, PlatformPort& port, ShellHost& host);
 
 // Window creation: the start-up order above.

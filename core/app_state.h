@@ -90,6 +90,11 @@ struct AppState {
     // Record counts the hold-marker rule last saw while the marker was held.
     int LastSeenRecordCount[kChannelCount];
 
+    // A history file that cannot be written is said once per episode: the
+    // episode's errno (0 = saving works) and the calls it left unsaved.
+    int SaveError[kChannelCount];
+    int UnsavedCalls[kChannelCount];
+
     AnswerServiceState Answer;
 
     // Running totals since start, read by the metrics endpoint only.

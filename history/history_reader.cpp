@@ -195,6 +195,23 @@ int LinkCountToken(const HistoryToken& token, int& count) {
     return 1;
 }
 
+// Where reading may stop: the end of the first run of more than
+// kMaxTokenLength non-whitespace bytes among p[0..n), `run` carrying the
+// run's length from the bytes before; 0 when there is none. Every such
+// token is a fault at its start, so nothing behind it is ever used.
+std::size_t LongTokenEnd(const char* p, std::size_t n, int& run) {
+    for (std::size_t i = 0; i < n; ++i) {
+        if (IsTextSpace(p[i])) {
+            run = 0;
+        } else if (++run > kMaxTokenLength) {
+            return i + 1;
+        }
+    }
+    return 0;
+}
+
+constexpr std::size_t kReadPiece = 1 << 20;  // bytes read and checked at once
+
 // A fresh buffer of at least `bytes`, committed; 0 on failure.
 int MakeBuffer(ReservedArea& area, std::size_t bytes) {
     return ReserveArea(area, bytes) && CommitArea(area, bytes);
@@ -224,6 +241,7 @@ HistoryOpen ReadHistoryBytes(const char* path, HistoryBytes& bytes) {
     ReservedArea area{};
     bool ok = MakeBuffer(area, capacity) != 0;
     std::size_t size = 0;
+    int run = 0;
     while (ok) {
         if (size == capacity) {
             ReservedArea bigger{};
@@ -237,7 +255,14 @@ HistoryOpen ReadHistoryBytes(const char* path, HistoryBytes& bytes) {
             area = bigger;
             capacity *= 2;
         }
-        const std::size_t got = std::fread(reinterpret_cast<char*>(area.Base) + size, 1, capacity - size, f);
+        char* piece = reinterpret_cast<char*>(area.Base) + size;
+        const std::size_t room = capacity - size;
+        const std::size_t got = std::fread(piece, 1, room < kReadPiece ? room : kReadPiece, f);
+        const std::size_t longEnd = LongTokenEnd(piece, got, run);
+        if (longEnd != 0) {
+            size += longEnd;  // enough of the token for the reader to reject it
+            break;
+        }
         size += got;
         if (got == 0) {
             ok = std::ferror(f) == 0;
@@ -269,7 +294,7 @@ int ReadHistoryHeader(HistoryReader& reader, HistoryHeader& header) {
     if (!NextToken(reader, count)) {
         return Fail(reader, HistoryFault::Empty, reader.Pos);
     }
-    if (!LinkCountToken(count, header.LinkCount)) {
+    if (count.Length > kMaxTokenLength || !LinkCountToken(count, header.LinkCount)) {
         return Fail(reader, HistoryFault::BadCount, count.Text);
     }
     for (int r = 0; r < header.LinkCount; ++r) {

@@ -31,7 +31,9 @@ struct HistoryBytes {
 
 enum class HistoryOpen : int { Missing = 0, Read = 1, Unreadable = -1 };
 // Missing when the file cannot be opened (errno tells why); Unreadable when
-// it opened but could not be read completely.
+// it opened but could not be read completely. The file is read in bounded
+// pieces and reading stops behind the first token too long to be valid
+// (its first 16 bytes kept), so a huge damaged file is not taken whole.
 HistoryOpen ReadHistoryBytes(const char* path, HistoryBytes& bytes);
 
 // One whitespace-free token, pointing into the file's bytes.
@@ -66,10 +68,10 @@ enum class HistoryFault : int {
 };
 
 // The validity rule: whitespace (blank, tab, CR, LF, VT, FF) separates
-// tokens; the first token is an integer N in 0..18; then N name pairs; then
-// records of a time stamp "d.m.y h:m" (one or two digits each, two tokens)
-// and 7N tokens; every token but the count has at most 15 characters; the
-// file ends at a record boundary. Reading stops at the first violation; the
+// tokens; the first token is an integer N in 0..18; then N name pairs;
+// then records of a time stamp "d.m.y h:m" (one or two digits each, two
+// tokens) and 7N tokens; every token has at most 15 characters; the file
+// ends at a record boundary. Reading stops at the first violation; the
 // complete records before it stand.
 struct HistoryReader {
     const char* Begin;

@@ -26,8 +26,8 @@ constexpr const char* kRenamedText = "The file has been renamed to %s !";
 constexpr const char* kNoRenameText = "The file %s could not be renamed: %s.";
 constexpr int kNoticeSize = 3 * kHistoryPathSize + 1024;
 
-// rename() that never replaces an existing target: 0 on success, else -1
-// with errno (EEXIST when the target exists).
+}  // namespace
+
 int MoveNoReplace(const char* from, const char* to) {
     if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) {
         return 0;
@@ -49,7 +49,10 @@ int MoveNoReplace(const char* from, const char* to) {
     return 0;
 }
 
-}  // namespace
+int HistoryTempName(const char* path, char* out, int size) {
+    const int n = std::snprintf(out, static_cast<std::size_t>(size), "%s.new", path);
+    return n > 0 && n < size;
+}
 
 const char* RotationFailureText(int error) {
     if (error == EEXIST) {
@@ -107,6 +110,10 @@ int ScanHistoryFile(AppState& state, PlatformPort& port, int channel) {
     char path[kHistoryPathSize];
     if (!HistoryFileName(state, channel, path, sizeof path)) {
         return 0;
+    }
+    char temp[kHistoryPathSize + 8];
+    if (HistoryTempName(path, temp, sizeof temp)) {
+        unlink(temp);  // a new file's bytes left by a crash before it was moved into place
     }
     HistoryBytes bytes;
     const HistoryOpen opened = ReadHistoryBytes(path, bytes);

@@ -18,11 +18,18 @@ constexpr int kRotationAttemptLimit = 1000;     // numbered names tried
 // `newPath` and returns 1. Returns 0 after 1000 taken names or at the first
 // error other than "exists"; errno then says why.
 int RotateHistoryFile(const char* path, char* newPath, int newPathSize);
+// rename() that never replaces an existing target: 0 on success, else -1
+// with errno (EEXIST when the target exists).
+int MoveNoReplace(const char* from, const char* to);
+// The name a new history file is written under before it is moved into
+// place ("<path>.new"; never a history file's name); 0 when it does not fit.
+int HistoryTempName(const char* path, char* out, int size);
 // Why RotateHistoryFile failed (its errno), as the user is told.
 const char* RotationFailureText(int error);
 // The size prompt for a file of more than 1000 records; 1 when the user
 // agreed and the file was moved.
 int OfferFileRotation(AppState& state, PlatformPort& port, const char* path, int recordCount, int channel);
 // Start-up: counts the records of the channel's file and offers the size
-// rotation; 0 when there is no file. A damaged file is reported.
+// rotation; 0 when there is no file. A damaged file is reported. A new
+// file's temporary left by a crash is removed.
 int ScanHistoryFile(AppState& state, PlatformPort& port, int channel);

@@ -4,7 +4,8 @@
 // A file is opened for one operation and closed at its end, so other
 // programs may read it between connects. A record (and, for a new file, the
 // header in front of it) is formatted into one buffer and handed to the
-// system with one write on a descriptor opened for appending.
+// system with one write; a new file is written under a temporary name and
+// moved into place, so it appears only with its header and first record.
 #include "history/history_writer.h"
 
 #include <fcntl.h>
@@ -44,8 +45,12 @@ constexpr int kNoticeSize = 3 * kHistoryPathSize + 1024;
 // largest header the writer produces is far shorter.
 constexpr std::size_t kHeaderPrefix = 4096;
 
-// What the read-open of the existing file found.
-enum class Existing { None, Same, Changed, Damaged };
+// What the read-open of the existing file found. Blank: empty, only
+// whitespace, or a header and nothing behind it; no record to keep.
+enum class Existing { None, Same, Changed, Damaged, Blank };
+
+// How a record reaches the file.
+enum class WriteMode { Append, Create, Replace };
 
 // Does the file end in a whole record? Looks at the last line only (the
 // writer starts every record on a line of its own); when that line does not
@@ -113,6 +118,16 @@ bool SameLinkList(const HistoryHeader& header, const ChannelRecord& c) {
     return true;
 }
 
+bool OnlySpaceLeft(const HistoryReader& reader) {
+    for (const char* p = reader.Pos; p < reader.End; ++p) {
+        if (!IsTextSpace(*p)) return false;
+    }
+    return true;
+}
+
+// An empty file, or one with a header and no record (left by a crash or
+// another program), holds nothing to keep and is no changed link list: it
+// is replaced by a complete new file rather than moved away.
 // A header that cannot be read, or that names other links, is a changed
 // link list, so the file is kept aside rather than appended to. The header
 // is read from the file's first bytes, or from the whole file when reading
@@ -138,7 +153,11 @@ Existing CheckExistingFile(const char* path, const ChannelRecord& c, HistoryFaul
         }
     }
     Existing result = Existing::Changed;
-    if (read && SameLinkList(header, c)) {
+    const bool seenAll = n < sizeof prefix || whole.Data != nullptr;
+    if (seenAll && (reader.Fault == HistoryFault::Empty ||
+                    (read && !SameLinkList(header, c) && OnlySpaceLeft(reader)))) {
+        result = Existing::Blank;
+    } else if (read && SameLinkList(header, c)) {
         fault = TailFault(f, path, header.LinkCount);
         result = fault == HistoryFault::None ? Existing::Same : Existing::Damaged;
     }
@@ -146,11 +165,10 @@ Existing CheckExistingFile(const char* path, const ChannelRecord& c, HistoryFaul
     return result;
 }
 
-// Writes all of `data` to the end of `path`; `create` makes a new file and
-// fails when one exists. 1 written, 0 failed; errno says why.
-int AppendBytes(const char* path, const char* data, int size, bool create) {
-    const int flags = O_WRONLY | O_APPEND | O_CLOEXEC | (create ? O_CREAT | O_EXCL : 0);
-    const int fd = open(path, flags, 0666);
+// Writes all of `data` to the end of the existing `path`. 1 written, 0
+// failed; errno says why.
+int AppendBytes(const char* path, const char* data, int size) {
+    const int fd = open(path, O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd < 0) {
         return 0;
     }
@@ -185,19 +203,44 @@ int AppendBytes(const char* path, const char* data, int size, bool create) {
         error = errno;
     }
     if (!ok) {
-        if (create && done > 0 && sized && before.st_size == 0) {
-            unlink(path);  // nothing of the new file is usable
-        }
+        errno = error;
+    }
+    return ok;
+}
+
+// A new file appears only complete: its bytes go to a temporary of its own
+// and are then moved into place, never over an existing file unless
+// `replace` (a blank one). A crash leaves at most the temporary, whose name
+// is no history file's and which the start-up scan removes. 1 written, 0
+// failed (errno says why; EEXIST when the file appeared meanwhile).
+int CreateBytes(const char* path, const char* data, int size, bool replace) {
+    char temp[kHistoryPathSize + 8];
+    if (!HistoryTempName(path, temp, sizeof temp)) {
+        errno = ENAMETOOLONG;
+        return 0;
+    }
+    const int fd = open(temp, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return 0;
+    }
+    close(fd);
+    int ok = AppendBytes(temp, data, size);
+    if (ok) {
+        ok = (replace ? std::rename(temp, path) : MoveNoReplace(temp, path)) == 0;
+    }
+    if (!ok) {
+        const int error = errno;
+        unlink(temp);
         errno = error;
     }
     return ok;
 }
 
 // Header (for a new file) and record in one buffer, then one write.
-int WriteRecord(const char* path, const ChannelRecord& c, int failed, bool isNew) {
+int WriteRecord(const char* path, const ChannelRecord& c, int failed, WriteMode mode) {
     char buffer[2 * kHistoryChunkMax];
     int length = 0;
-    if (isNew) {
+    if (mode != WriteMode::Append) {
         length = FormatHistoryHeader(c, buffer, kHistoryChunkMax);
         if (length == 0) {
             return 0;
@@ -207,7 +250,10 @@ int WriteRecord(const char* path, const ChannelRecord& c, int failed, bool isNew
     if (record == 0) {
         return 0;
     }
-    return AppendBytes(path, buffer, length + record, isNew);
+    if (mode == WriteMode::Append) {
+        return AppendBytes(path, buffer, length + record);
+    }
+    return CreateBytes(path, buffer, length + record, mode == WriteMode::Replace);
 }
 
 }  // namespace
@@ -216,6 +262,7 @@ int AppendHistoryRecord(AppState& state, PlatformPort& port, int channel, int fa
     ChannelRecord& c = state.ChannelTable[channel];
     char path[kHistoryPathSize];
     if (!HistoryFileName(state, channel, path, sizeof path)) {
+        errno = ENAMETOOLONG;
         return 0;
     }
     // Two rounds at most: the file may appear or vanish between the look at
@@ -247,17 +294,22 @@ int AppendHistoryRecord(AppState& state, PlatformPort& port, int channel, int fa
             c.ReplyLineCount = replyLines;
             AddHistoryRecord(state, channel, 0, failed);
             state.NextRecordIndex[channel] = 1;
-            const int written = WriteRecord(path, c, failed, true);
+            const int written = WriteRecord(path, c, failed, WriteMode::Create);
             if (damaged) {
                 std::snprintf(notice, sizeof notice, kDamagedText, path, HistoryFaultText(fault), newPath);
             } else {
                 std::snprintf(notice, sizeof notice, kLinksChangedText, path, newPath);
             }
+            const int error = errno;
             port.tell(notice, kHistoryCaption, BoxIcon::Warning);
+            errno = error;
             return written;
         }
         const bool isNew = existing == Existing::None;
-        if (WriteRecord(path, c, failed, isNew)) {
+        const WriteMode mode = existing == Existing::Blank ? WriteMode::Replace
+                               : isNew                     ? WriteMode::Create
+                                                           : WriteMode::Append;
+        if (WriteRecord(path, c, failed, mode)) {
             return 1;
         }
         const bool raced = (isNew && errno == EEXIST) || (!isNew && errno == ENOENT);
@@ -266,6 +318,38 @@ int AppendHistoryRecord(AppState& state, PlatformPort& port, int channel, int fa
         }
     }
     return 0;
+}
+
+int NoteSaveResult(AppState& state, int channel, int saved, int error) {
+    int& episode = state.SaveError[channel];
+    int& unsaved = state.UnsavedCalls[channel];
+    char path[kHistoryPathSize];
+    if (!HistoryFileName(state, channel, path, sizeof path)) {
+        path[0] = '\0';
+    }
+    if (saved) {
+        if (episode != 0) {
+            std::fprintf(stderr, "hopwatch: the history file %s is written again; %d calls were not saved\n",
+                         path, unsaved);
+        }
+        episode = 0;
+        unsaved = 0;
+        return 0;
+    }
+    if (error == 0) {
+        error = EIO;
+    }
+    ++unsaved;
+    const int starts = episode == 0;
+    if (starts) {
+        std::fprintf(stderr, "hopwatch: cannot save to the history file %s: %s\n", path,
+                     std::strerror(error));
+    } else if (error != episode) {
+        std::fprintf(stderr, "hopwatch: cannot save to the history file %s: %s (%d calls not saved so far)\n",
+                     path, std::strerror(error), unsaved);
+    }
+    episode = error;
+    return starts;
 }
 
 int RecordConnect(AppState& state, PlatformPort& port, int channel, int failed) {

@@ -13,7 +13,9 @@
 // file and in memory. A file that cannot be read to its end (a record torn
 // by a crash, an unreadable count) is moved away and replaced the same way,
 // since every record appended behind the damage would be out of the
-// reader's reach.
+// reader's reach. A new file appears only complete, with its header and
+// first record; an empty file, or one with a header and no record, is
+// completed in the same way rather than moved away.
 //
 // Threading: GUI thread only. The notices are told (they do not block the
 // caller).
@@ -24,10 +26,15 @@
 struct PlatformPort;
 
 // 1 = written (or the file rotated and the new one started), 0 = the file
-// could not be opened for appending or the write failed; the caller then
-// shows "Impossible to save data, ...". Each record reaches the file with
+// could not be opened for appending or the write failed (errno says why);
+// the caller then says so through NoteSaveResult. Each record reaches the file with
 // one write, so a crash leaves at most this record incomplete. `failed`
 // marks the record of a failed call (LinkState 6).
 int AppendHistoryRecord(AppState& state, PlatformPort& port, int channel, int failed);
 // The whole order above; AppendHistoryRecord's result.
 int RecordConnect(AppState& state, PlatformPort& port, int channel, int failed);
+// Says a failing append on standard error once per episode: the file, the
+// system's reason (`error`, RecordConnect's errno) and, when the reason
+// changes or saving works again, how many calls went unsaved. Returns 1
+// when the episode starts, the one time the window's notice is due.
+int NoteSaveResult(AppState& state, int channel, int saved, int error);

@@ -167,12 +167,24 @@ int ReadProfileFile(ProfileFile& profile, const char* path) {
     struct stat st {};
     std::string bytes;
     int result = kProfileUnreadable;
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    int error = 0;
+    if (fstat(fd, &st) != 0) {
+        error = errno;
+    } else if (!S_ISREG(st.st_mode)) {
+        error = S_ISDIR(st.st_mode) ? EISDIR : ENODEV;
+    } else {
         char chunk[8192];
         for (;;) {
             const ssize_t n = read(fd, chunk, sizeof chunk);
             if (n < 0 && errno == EINTR) continue;
-            if (n < 0 || bytes.size() + static_cast<std::size_t>(n) > kProfileMaxBytes) break;
+            if (n < 0) {
+                error = errno;
+                break;
+            }
+            if (bytes.size() + static_cast<std::size_t>(n) > kProfileMaxBytes) {
+                error = EFBIG;
+                break;
+            }
             if (n == 0) {
                 result = kProfileRead;
                 break;
@@ -182,7 +194,21 @@ int ReadProfileFile(ProfileFile& profile, const char* path) {
     }
     close(fd);
     if (result == kProfileRead) ParseProfileText(profile, bytes.data(), bytes.size());
+    errno = error;
     return result;
+}
+
+const char* ProfileReadFailureText(int error) {
+    switch (error) {
+        case EFBIG:
+            return "it is larger than 1 MiB";
+        case EISDIR:
+            return "it is a directory";
+        case ENODEV:
+            return "it is not a regular file";
+        default:
+            return std::strerror(error);
+    }
 }
 
 std::string ProfileText(const ProfileFile& profile) {

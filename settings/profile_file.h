@@ -37,7 +37,12 @@ struct ProfileFile {
 // returns kProfileMissing; a file that exists but cannot be read (no access,
 // not a regular file, larger than kProfileMaxBytes) gives an empty profile
 // and returns kProfileUnreadable, and must then not be saved over.
+// errno then says why (EFBIG for a file over the size limit, EISDIR for a
+// directory, ENODEV for another kind of file that is not a regular one).
 int ReadProfileFile(ProfileFile& profile, const char* path);
+// Why ReadProfileFile found the file unreadable (its errno), as the user is
+// told.
+const char* ProfileReadFailureText(int error);
 // Replaces the profile's lines with those of `text`.
 void ParseProfileText(ProfileFile& profile, const char* text, std::size_t size);
 // The file's bytes as SaveProfileFile writes them.

@@ -23,7 +23,7 @@ TEST(ProgramRun, SecondCopyRefusedThenASignalShutsDownAndWritesTheSettings) {
         std::remove(dirs.Config.c_str());
         const pid_t first = StartProgram(Service(dirs, "sim"), dirs.Runtime, dirs.Errors);
         std::this_thread::sleep_for(std::chrono::seconds(2));
-        EXPECT_EQ(WaitProgram(StartProgram(Service(dirs, "sim"), dirs.Runtime, secondErrors)), 0);
+        EXPECT_EQ(WaitProgram(StartProgram(Service(dirs, "sim"), dirs.Runtime, secondErrors)), 1);
         EXPECT_EQ(ReadAll(secondErrors), "hopwin: Hopwatch may run only once at the same time!\n");
         EXPECT_FALSE(FileExists(dirs.Config));  // the first copy has not written yet
         ASSERT_EQ(kill(first, sig), 0);
@@ -42,7 +42,7 @@ TEST(ProgramRun, EarlyExitsWriteNothing) {
         int Code;
         const char* Says;
     } cases[] = {
-        {Service(dirs, "sim:fail"), 0, "hopwin: FlexNet not active!\n"},
+        {Service(dirs, "sim:fail"), 1, "hopwin: FlexNet not active!\n"},
         {{"--no-such-option"}, 2, "hopwatch: unknown option \"--no-such-option\" (try --help)\n"},
         {{"--l2", "nonsense"},
          2,

@@ -173,10 +173,10 @@ TEST_F(ShellRun, FailuresAtStartUpTellWhyAndWriteNothing) {
         port.Answers = {BoxAnswer::Retry, BoxAnswer::Cancel};
     };
     const std::string once =
-        "exit 0 | Hopwatch may run only once at the same time! (error, 0 running) | 0 reserved | "
+        "exit 1 | Hopwatch may run only once at the same time! (error, 0 running) | 0 reserved | "
         "Mycall \"\"";
-    const std::string inactive = "exit 0 | FlexNet not active! (error, 0 running) | 10 reserved | Mycall ";
-    const std::string noMemory = "exit 0 | Not enough memory free to run Hopwatch! (warning, 0 running) | ";
+    const std::string inactive = "exit 1 | FlexNet not active! (error, 0 running) | 10 reserved | Mycall ";
+    const std::string noMemory = "exit 1 | Not enough memory free to run Hopwatch! (warning, 0 running) | ";
     const std::string retry = " | Too many timers! (warning, Retry/Cancel, 1 running)";
     const std::string minute =
         "runs | Too many timers! (warning, 0 running) | 10 reserved | Mycall \"\" | shown";
@@ -192,7 +192,7 @@ TEST_F(ShellRun, FailuresAtStartUpTellWhyAndWriteNothing) {
         {kStoredSettings, backend("sim:fail", 1), inactive + "\"DL1ABC\"", ""},
         {nullptr, backend("agw://127.0.0.1:1", 0), inactive + "\"\"", "agw://127.0.0.1:1"},
         {"[L2]\r\nBackend=carrier-pigeon\r\n", backend("sim", 0), inactive + "\"\"", "carrier-pigeon"},
-        {kStoredSettings, cancel, "exit 0" + retry + retry + " | 10 reserved | Mycall \"DL1ABC\"", ""},
+        {kStoredSettings, cancel, "exit 1" + retry + retry + " | 10 reserved | Mycall \"DL1ABC\"", ""},
         // The minute timer: the program runs on, but reads and writes no
         // settings.
         {kStoredSettings, minuteTimer, minute, ""},

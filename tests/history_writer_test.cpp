@@ -45,7 +45,7 @@ TEST_F(HistoryWriter, FileMovedAwayUnlessItReadsToItsEndWithTheSameLinks) {
         {kHeader + kRecord1, {ExampleLinks()[0]}, "1  QX0AAA p1      \r\n06.12.26 14:30 7 120 340 12 3 5 1 "},
         {kHeader + kRecord1, renamed, "2  QX0AAA p1      QX0BBC p2      " + kRecord1},
         {kHeader + kRecord1, identOnly, ""},
-        {"", ExampleLinks(), kHeader + kRecord1},
+        {"99  QX0AAA", ExampleLinks(), kHeader + kRecord1},
         {"2  QX0AAA", ExampleLinks(), kHeader + kRecord1},
         {torn, ExampleLinks(), kHeader + kRecord1},
         {farIdent + std::string(14, 'X') + "      ", ExampleLinks(), kHeader + kRecord1},  // 16 characters
@@ -100,7 +100,7 @@ TEST_F(HistoryWriter, WriteCutShortLeavesTheFileAsItWas) {
 // "QX0TST2.hp0" already there: the next free number is taken, past one
 // digit too; with all 1000 taken the rotation gives up and says so.
 TEST_F(HistoryWriter, NumberedNameSkipsTakenNamesAndIsBounded) {
-    const std::string old = "1  QX0AAA p1      ";
+    const std::string old = "1  QX0AAA p1      \r\n06.12.26 14:00 1 2 3 4 5 6 1 ";
     Write(old);
     Write("older", "QX0TST2.hp0");
     SetReport(Channel, ExampleLinks());
@@ -151,7 +151,7 @@ TEST_F(HistoryWriter, RenameFailingForAnotherReasonIsReported) {
 // A connect stored while the rotation notice is open (nested loop) lands in
 // order behind the revealing one.
 TEST_F(HistoryWriter, RotationNoticeWithANestedConnect) {
-    Write("1  QX0AAA p1      ");
+    Write("1  QX0AAA p1      \r\n06.12.26 14:00 1 2 3 4 5 6 1 ");
     SetReport(Channel, ExampleLinks());
     Port.WhileBoxOpen = [&] {
         Port.WhileBoxOpen = nullptr;
