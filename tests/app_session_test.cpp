@@ -153,13 +153,6 @@ TEST_F(ShellRun, FirstExitWritesEveryKeyAndTheDefaultBackendOnce) {
     EXPECT_EQ(ReadAll(config), "changed");
 }
 
-TEST_F(ShellRun, TheBackendOnTheCommandLineWinsAndIsSaved) {
-    Start(kStoredSettings, "sim:seed=3", 1);
-    EXPECT_EQ(Entry().substr(0, 4), "runs");
-    Shutdown();
-    EXPECT_NE(ReadAll(config).find("[L2]\r\nBackend=sim:seed=3\r\n"), std::string::npos) << ReadAll(config);
-}
-
 TEST_F(ShellRun, FailuresAtStartUpTellWhyAndWriteNothing) {
     int other = -1;
     const auto secondCopy = [&] { ASSERT_EQ(AcquireInstanceLock(scratch.Path.c_str(), other), 1); };
@@ -224,10 +217,6 @@ TEST_F(ShellRun, FailuresAtStartUpTellWhyAndWriteNothing) {
             << c.Outcome;
     }
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(ShellRun, TheDemoStartsWithEveryChannelsHistoryLoaded) {
     const std::unique_ptr<Layer2> net = CreateSimNetwork(DefaultSimOptions());
