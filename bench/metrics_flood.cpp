@@ -29,10 +29,10 @@ pid_t StartCollector(ProgramDirs& dirs, int port) {
                   "TST\r\nRufAktiv=1\r\nMinutenIntervall=1\r\n";
     }
     WriteAll(dirs.Config, config);
-    return StartProgram({"--headless", "--l2", "sim:faults=0,callers=0", "--time-scale", "120", "--config",
-                         dirs.Config, "--data-dir", dirs.Data, "--metrics",
-                         "127.0.0.1:" + std::to_string(port)},
-                        dirs.Runtime, dirs.Errors);
+    return StartProgram(
+        {"--headless", "--l2", "sim:faults=0,callers=0", "--time-scale", "120", "--config", dirs.Config,
+         "--data-dir", dirs.Data, "--metrics", "127.0.0.1:" + std::to_string(port)},
+        dirs.Runtime, dirs.Errors);
 }
 
 long long AnonymousKb(pid_t pid) {
