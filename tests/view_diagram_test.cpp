@@ -177,9 +177,6 @@ TEST_F(DiagramPlan, TitleTextsAndAnEmptyHistory) {
     std::snprintf(C().CallPath, kCallPathSize, "abcdefghijklmnopqrstuvwxyz0123456789");
     BuildTitle(state, 0, title, sizeof title);
     EXPECT_STREQ(title, "Channel 1: Digipeater ABCDEFGHIJK, Link to QX0DEF");
-    C().RecordCount = 2000;  // records 3.. were never stored
-    BuildTitle(state, 0, title, sizeof title);
-    EXPECT_STREQ(title, "Channel 1: ");
 }
 
 TEST_F(DiagramPlan, ReadoutsAndLabelsAtTheMarker) {
