@@ -93,14 +93,16 @@ TEST_F(SettingsFile, HandEditsAreOverwrittenUnknownKeysKeptMissingOnesAppended) 
     ASSERT_EQ(WriteSettingsFile(Path.c_str(), State, "sim"), 1);
     const std::string written = ReadAll(Path);
     // While the program runs, someone edits the file with an editor that
-    // writes LF line ends: changes values, adds keys and sections, drops a
-    // key and a section.
+    // writes LF line ends: changes values, adds keys, comments and sections,
+    // drops a key and a section. A dropped key comes back after its
+    // section's last entry, ahead of the comment that follows it.
     const std::string mycall = "[Mycall]\r\nDestination Call=\r\n", year = "LastConYear=97\r\n";
     const std::string extra = "Backend=sim\r\n; mine\r\n[Extra]\r\nfoo=bar\r\n";
     std::string lf =
         Edit(written, {{"one_yzoom=0", "One_YZoom = 1"},
                        {mycall, ""},
                        {year, ""},
+                       {"MinutenIntervall=10\r\n", "MinutenIntervall=10\r\n; hand\r\n\r\n"},
                        {"german=0", "german=1"},
                        {"[Channel2]\r\nCallPath=", "[Channel2]\r\nCallPath=HAND\r\nNote=keep me"},
                        {"Backend=sim\r\n", extra}});
@@ -110,14 +112,14 @@ TEST_F(SettingsFile, HandEditsAreOverwrittenUnknownKeysKeptMissingOnesAppended) 
     State.ChannelTable[0].RufAktiv = 1;
     ASSERT_EQ(WriteSettingsFile(Path.c_str(), State, "sim"), 1);
     EXPECT_EQ(ReadAll(Path),
-              Edit(written,
-                   {{"one_yzoom=0", "One_YZoom=0"},
-                    {mycall, ""},
-                    {"[Channel1]\r\nCallPath=", "[Channel1]\r\nCallPath=DB0ABC"},
-                    {year, ""},
-                    {"RufAktiv=0\r\nMinutenIntervall=10\r\n", "RufAktiv=1\r\nMinutenIntervall=10\r\n" + year},
-                    {"[Channel2]\r\nCallPath=", "[Channel2]\r\nCallPath=\r\nNote=keep me"},
-                    {"Backend=sim\r\n", extra + mycall}}));
+              Edit(written, {{"one_yzoom=0", "One_YZoom=0"},
+                             {mycall, ""},
+                             {"[Channel1]\r\nCallPath=", "[Channel1]\r\nCallPath=DB0ABC"},
+                             {year, ""},
+                             {"RufAktiv=0\r\nMinutenIntervall=10\r\n",
+                              "RufAktiv=1\r\nMinutenIntervall=10\r\n" + year + "; hand\r\n\r\n"},
+                             {"[Channel2]\r\nCallPath=", "[Channel2]\r\nCallPath=\r\nNote=keep me"},
+                             {"Backend=sim\r\n", extra + mycall}}));
 }
 
 TEST(SettingsPath, FollowsXdgThenHome) {
