@@ -230,6 +230,25 @@ TEST(HeadlessBoxes, OneLinePerBoxAndSafeAnswers) {
     EXPECT_EQ(shell.statusText(0), "Bereit");
 }
 
+// The specified readouts fit their status-bar fields at the default font.
+struct DefaultFontWindow : DialogTest {
+    void SetUp() override { Start(MeasureBaseUnits(QApplication::font())); }
+};
+
+TEST_F(DefaultFontWindow, ReadoutsFitTheirFields) {
+    const std::pair<int, const char*> rows[] = {{kFieldMarkerTime, "X-Pos: 23:59/31.12.26"},
+                                                {kFieldXZoom, "XZoom: 20"},
+                                                {kFieldYZoom, "YZoom: 0,6"},
+                                                {kFieldQty, "Qty: 255"},
+                                                {kFieldTime, "Time: 9999/9999"}};
+    for (const auto& [field, text] : rows) {
+        QLabel* label = Bar().field(field);
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(QString::fromLatin1(text)),
+                  label->contentsRect().width() - label->indent())
+            << text;
+    }
+}
+
 TEST_F(DialogTest, ConnectWarnsThenCallsAndTheGridFollows) {
     auto* dialog = Open<ChannelDialog>(kCmdDigipeaterConnects);
     EXPECT_EQ(dialog->size(), QSize(280 * 2, 264 * 2));
