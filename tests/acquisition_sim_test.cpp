@@ -162,7 +162,7 @@ TEST(SimNetwork, UriOptions) {
         EXPECT_EQ(ok ? got : std::vector<int>{}, want);
         EXPECT_EQ(error[0] != '\0', !ok);
     }
-    // The factory's good answers show in the program's runs (process tests).
+    EXPECT_EQ(Sim("sim:fail")->ax_init(), 0);
     char error[200] = "";
     EXPECT_EQ(CreateLayer2Backend("sim:bogus", error, sizeof error), nullptr);
     EXPECT_NE(std::strstr(error, "bogus"), nullptr);
