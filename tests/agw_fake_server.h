@@ -1,7 +1,8 @@
 // An in-process AGWPE TNC for the client tests: a non-blocking TCP listener
 // on 127.0.0.1 that the test pumps. It answers the version request and
-// registrations by itself, keeps every frame it receives, and sends what
-// the test scripts.
+// registrations by itself, keeps every frame it receives as text, and sends
+// what the test scripts. It speaks through the project's own codec, whose
+// bytes tests/agw_frame_test.cpp pins.
 #pragma once
 
 #include <arpa/inet.h>
@@ -11,19 +12,15 @@
 #include <unistd.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "acquisition/agw_frame.h"
 
-struct ReceivedAgwFrame {
-    int Port;
-    char Kind;
-    int Pid;
-    std::string From, To, Data;
-};
-
 struct FakeAgwServer {
-    std::vector<ReceivedAgwFrame> Frames;
+    // "[PORT:]KIND FROM>TO DATA" of each frame received, the port when not 0
+    // and the protocol id of a data frame when it is not text (F0).
+    std::vector<std::string> Frames;
     int AnswerVersion = 1;
     int Port = 0;      // where it listens
     int Accepted = 0;  // connections taken so far
@@ -72,10 +69,12 @@ struct FakeAgwServer {
         AgwFrame f{};
         while (DecodeAgwFrame(in_.data() + off, in_.size() - off, &f, &used) == kAgwFrameReady) {
             off += used;
-            Frames.push_back({f.Port, f.Kind, f.Pid, f.CallFrom, f.CallTo,
-                              std::string(reinterpret_cast<const char*>(f.Data), f.DataLength)});
+            const std::string data(reinterpret_cast<const char*>(f.Data), f.DataLength);
+            Frames.push_back((f.Port ? std::to_string(f.Port) + ":" : "") + f.Kind +
+                             (f.Kind == 'D' && f.Pid != 0xF0 ? "/" + std::to_string(f.Pid) : "") + " " +
+                             f.CallFrom + ">" + f.CallTo + (data.empty() ? "" : " " + data));
             if (f.Kind == 'R' && AnswerVersion) Send('R', "", "", std::string("\xD5\x07\0\0\x7F\0\0\0", 8));
-            if (f.Kind == 'X') Send('X', Frames.back().From.c_str(), "", "\x01", f.Port);
+            if (f.Kind == 'X') Send('X', f.CallFrom, "", "\x01", f.Port);
         }
         in_.erase(in_.begin(), in_.begin() + static_cast<std::ptrdiff_t>(off));
     }
@@ -88,16 +87,8 @@ struct FakeAgwServer {
     void SendBytes(const std::vector<unsigned char>& bytes) {
         if (client_ >= 0) (void)send(client_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
     }
-    // "KIND FROM>TO DATA" of each frame received, which are then forgotten.
-    std::vector<std::string> Take() {
-        std::vector<std::string> r;
-        for (const ReceivedAgwFrame& f : Frames) {
-            r.push_back(std::string(1, f.Kind) + " " + f.From + ">" + f.To +
-                        (f.Data.empty() ? "" : " " + f.Data));
-        }
-        Frames.clear();
-        return r;
-    }
+    // The frames received since the last look.
+    std::vector<std::string> Take() { return std::exchange(Frames, {}); }
 
     int listen_ = -1, client_ = -1;
     std::vector<unsigned char> in_;

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -30,32 +29,29 @@ struct Link {
     std::string Port, Tkby, Rkby, Qty, Name, Ident, Time;
 };
 
-// A reply line with each field placed at its text column, ended by CR LF.
-inline std::string ReportLine(const Link& l) {
-    std::string line = "  L1" + std::string(62, ' ');
-    const std::pair<std::size_t, const std::string*> fields[] = {{9, &l.Port}, {27, &l.Tkby}, {32, &l.Rkby},
-                                                                 {37, &l.Qty}, {54, &l.Name}, {61, &l.Ident}};
-    for (const auto& [column, text] : fields) line.replace(column, text->size(), *text);
-    return line + l.Time + "\r\n";
-}
-
-inline void StoreLine(ChannelRecord& c, int row, const std::string& text) {
-    std::memset(c.ReplyLines[row], 0, kReplySlotSize);
-    std::memcpy(c.ReplyLines[row], text.data(), std::min<std::size_t>(text.size(), kReplySlotSize - 1));
-}
-
 inline std::string Cell(const ChannelRecord& c, int column, int row) {
     return c.LinkTable[column][row];
 }
 
-// A complete reply (heading, links, prompt) stored and parsed as the connect
-// cycle does it.
+// A complete reply (heading, links with each field placed at its text
+// column, prompt) stored and parsed as the connect cycle does it.
 inline void SetReport(ChannelRecord& c, const std::vector<Link>& links) {
     std::vector<std::string> lines{"Link report of the test digipeater\r\n"};
-    for (const Link& l : links) lines.push_back(ReportLine(l));
+    for (const Link& l : links) {
+        std::string line = "  L1" + std::string(62, ' ');
+        for (const auto& [column, text] : {std::pair{9, &l.Port},
+                                           {27, &l.Tkby},
+                                           {32, &l.Rkby},
+                                           {37, &l.Qty},
+                                           {54, &l.Name},
+                                           {61, &l.Ident}})
+            line.replace(static_cast<std::size_t>(column), text->size(), *text);
+        lines.push_back(line + l.Time + "\r\n");
+    }
     lines.push_back("=>\r\n");
     for (c.ReplyLineCount = 0; c.ReplyLineCount < static_cast<int>(lines.size()); ++c.ReplyLineCount) {
-        StoreLine(c, c.ReplyLineCount, lines[static_cast<std::size_t>(c.ReplyLineCount)]);
+        std::snprintf(c.ReplyLines[c.ReplyLineCount], kReplySlotSize, "%s",
+                      lines[static_cast<std::size_t>(c.ReplyLineCount)].c_str());
         ClearLinkRow(c);
         ParseLinkRow(c, c.ReplyLineCount);
     }
