@@ -1,5 +1,6 @@
-// The status-bar texts: the cycle states, the second tick and the zooms. The
-// field widths and layout are checked through the real status bar.
+// The status-bar texts and the channel dialog's grid headers: the cycle
+// states, the second tick and the zooms. The field widths and layout are
+// checked through the real status bar.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,6 +9,7 @@
 #include "app/tick_dispatch.h"
 #include "core/app_state.h"
 #include "support/fake_port.h"
+#include "view/channel_dialog_texts.h"
 #include "view/status_texts.h"
 
 namespace {
@@ -16,17 +18,21 @@ TEST(StatusTexts, EachCycleStateTheSecondTickAndTheZooms) {
     AppState state;
     InitAppState(state);
     FakePort port;
-    std::string shown;
+    std::string shown, headers;
     for (int s = 0; s < 12; ++s) {
         port.Status[0] = "-";
+        char header[kGridTextSize] = "-";
         state.ChannelTable[2].CycleState = static_cast<std::uint8_t>(s);
         ShowCycleStatus(state, port, 2);
+        GridHeaderText(2, s, header, sizeof header);
         shown += port.Status[0] + "|";
+        headers += std::string(header) + "|";
     }
-    // States without a text of their own keep whatever field 0 shows.
+    // States without a text of their own keep whatever is shown.
     EXPECT_EQ(shown,
               "Ready|Call Digipeater...|Call Digipeater...|Connected...|Connected...|Get Data...|-|Timeout|"
               "General Error|-|-|-|");
+    EXPECT_EQ(headers, "Ch3 disc.|Ch3 Call|Ch3 Call|Ch3 con.|Ch3 con.|Ch3 Data|-|Ch3 Tout|Ch3 Err.|-|-|-|");
     EXPECT_EQ(port.Status.size(), 1u);  // field 0 only
     // The second tick shows the current channel's state.
     state.CurrentChannel = 2;
