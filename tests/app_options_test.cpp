@@ -44,7 +44,6 @@ TEST(ShellOptions, CommandLines) {
          "error: --link takes a link number from 1 to 18, not \"19\""},
         {{"--export-csv", "a.hpw", "--link", "0"}, "error: --link takes"},
         {{"--demos"}, "error: unknown option \"--demos\""},
-        {{"extra"}, "error: unknown option \"extra\""},
         {{"--configfile"}, "error: unknown option"},
         {{"--config"}, "error: option --config needs a value"},
         {{"--l2="}, "error: option --l2 needs a value"},
