@@ -55,15 +55,12 @@ TEST(LinkReport, ColumnRulesOnHandMadeLines) {
         {"CR exactly at the time column", At(66, "\r\n"), kColTime, blank12},
         {"the time cell keeps CR LF", At(66, "(40/60)\r\n"), kColTime, "(40/60)\r\n"},
         {"the time cell is twelve bytes", At(66, "  1234567890ABCDEF\r\n"), kColTime, "1234567890AB"},
-        {"a long name is cut to 15", At(54, std::string(30, 'N') + "\r\n"), kColName, std::string(15, 'N')},
         {"a cut line is read to its slot end", cut, kColTime, "7xxxxxxxxxxx"},
         {"a cut line's fields are cut to 15", cut, kColQty, std::string(15, 'x')},
         {"LF is a field character", At(54, "QX\nA\r\n"), kColName, "QX\nA"},
         // A field is taken when it begins 0 to 4 blanks after its column.
         {"a number 4 blanks in", At(41, "12", 80) + "\r\n", kColQty, "12"},
         {"a number 5 blanks in", At(42, "12", 80) + "\r\n", kColQty, "0"},
-        {"a name 4 blanks in", At(58, "QX0AAA", 80) + "\r\n", kColName, "QX0AAA"},
-        {"a name 5 blanks in", At(59, "QX0AAA", 80) + "\r\n", kColName, "???"},
     };
     for (const auto& k : cases) {
         Record r;
