@@ -28,7 +28,6 @@ TEST(ChannelEdit, DestinationAndMycallRules) {
         {0, "DB0ABC-0", 0, "DB0ABC-0"},
         {0, "DB0ABC-A", 0, "DB0ABC-A"},
         {0, "DB0ABC -1", 0, "DB0ABC -1"},  // a blank before "-"
-        {0, "DB0ABC/P", 0, "DB0ABC/P"},
         {0, "DB0\xE4", 0, "DB0\xE4"},
         {1, "  ", 1, ""},
         {1, "DL1ABC-7  ", 1, "DL1ABC-7"},
