@@ -50,7 +50,6 @@ TEST(ShellOptions, CommandLines) {
         {{"--l2", longUri.c_str()}, "too long"},
         {{"--time-scale", "0"}, "error: --time-scale takes a whole number from 1 to 10000, not \"0\""},
         {{"--time-scale", "2x"}, "error: --time-scale"},
-        {{"--time-scale", "99999999999999999999"}, "error: --time-scale"},
         {{"--time-scale", "10001"}, "error: --time-scale"},
     };
     for (const auto& c : cases) {
