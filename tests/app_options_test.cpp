@@ -44,14 +44,12 @@ TEST(ShellOptions, CommandLines) {
          "error: --link takes a link number from 1 to 18, not \"19\""},
         {{"--export-csv", "a.hpw", "--link", "0"}, "error: --link takes"},
         {{"--demos"}, "error: unknown option \"--demos\""},
-        {{"extra"}, "error: unknown option \"extra\""},
         {{"--configfile"}, "error: unknown option"},
         {{"--config"}, "error: option --config needs a value"},
         {{"--l2="}, "error: option --l2 needs a value"},
         {{"--l2", longUri.c_str()}, "too long"},
         {{"--time-scale", "0"}, "error: --time-scale takes a whole number from 1 to 10000, not \"0\""},
         {{"--time-scale", "2x"}, "error: --time-scale"},
-        {{"--time-scale", "99999999999999999999"}, "error: --time-scale"},
         {{"--time-scale", "10001"}, "error: --time-scale"},
     };
     for (const auto& c : cases) {

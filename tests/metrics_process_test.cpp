@@ -27,16 +27,14 @@ struct Processes {
     }
 };
 
-pid_t StartCollector(ProgramDirs& dirs, int port, int channels, const char* sim, const char* timeScale) {
-    std::string config = "[Mycall]\r\nDestination Call=QX0OWN\r\n";
-    for (int ch = 1; ch <= channels; ++ch) {
-        config += "[Channel" + std::to_string(ch) + "]\r\nCallPath=QX" + std::to_string(ch) +
-                  "TST\r\nRufAktiv=1\r\nMinutenIntervall=1\r\n";
-    }
-    WriteAll(dirs.Config, config);
-    return StartProgram({"--headless", "--l2", sim, "--time-scale", timeScale, "--config", dirs.Config,
-                         "--data-dir", dirs.Data, "--metrics", "127.0.0.1:" + std::to_string(port)},
-                        dirs.Runtime, dirs.Errors);
+pid_t StartCollector(ProgramDirs& dirs, int port) {
+    WriteAll(dirs.Config,
+             "[Mycall]\r\nDestination Call=QX0OWN\r\n[Channel1]\r\nCallPath=QX1TST\r\nRufAktiv=1\r\n"
+             "MinutenIntervall=1\r\n");
+    return StartProgram(
+        {"--headless", "--l2", "sim:seed=2,faults=40,callers=0", "--time-scale", "600", "--config",
+         dirs.Config, "--data-dir", dirs.Data, "--metrics", "127.0.0.1:" + std::to_string(port)},
+        dirs.Runtime, dirs.Errors);
 }
 
 // The first sample of an instant query at `at` (and its link label); -1
@@ -56,7 +54,7 @@ TEST(MetricsScrapedByPrometheus, AgreesWithTheHistoryFile) {
     ProgramDirs dirs;
     Processes running;
     const int metricsPort = FreeLoopbackPort(), webPort = FreeLoopbackPort();
-    running.Pids.push_back(StartCollector(dirs, metricsPort, 1, "sim:seed=2,faults=40,callers=0", "600"));
+    running.Pids.push_back(StartCollector(dirs, metricsPort));
     WriteAll(dirs.Scratch.File("prometheus.yml"),
              "global: {scrape_interval: 1s}\nscrape_configs: [{job_name: h, "
              "static_configs: [{targets: ['127.0.0.1:" +
