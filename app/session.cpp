@@ -28,6 +28,18 @@ namespace {
 
 NullLayer2 gInactive;  // until ax_init succeeds nobody may reach a real stack
 
+// A start that cannot go on: both timers stop, the memory is given back
+// and the message loop ends with the failed-start status.
+void EndFailedStart(ShellSession& session, AppState& state, ShellHost& host) {
+    host.stopTimer(kSecondTimerId);
+    host.stopTimer(kMinuteTimerId);
+    ReleaseHistoryMemory(state);
+    ReleaseCurveMemory(state);
+    session.QuitPosted = 1;
+    session.ExitCode = kFailedStartExit;
+    host.postQuit(kFailedStartExit);
+}
+
 constexpr const char* kSettingsUnreadableText =
     "The settings file %s cannot be read (%s).\n"
     "Hopwatch starts without it and will not replace it.";
@@ -146,13 +158,7 @@ void StartupSequence(ShellSession& session, AppState& state, PlatformPort& port,
     }
     if (!reserved) {
         port.ask(kNoMemoryText, kMainCaption, BoxIcon::Warning, BoxButtons::Ok);
-        host.stopTimer(kSecondTimerId);
-        host.stopTimer(kMinuteTimerId);
-        ReleaseHistoryMemory(state);
-        ReleaseCurveMemory(state);
-        session.QuitPosted = 1;
-        session.ExitCode = kFailedStartExit;
-        host.postQuit(kFailedStartExit);
+        EndFailedStart(session, state, host);
         return;
     }
     if (!host.startTimer(kMinuteTimerId, ScaledTimerPeriod(kMinuteTimerMs, session.TimeScale))) {
@@ -169,13 +175,7 @@ void StartupSequence(ShellSession& session, AppState& state, PlatformPort& port,
         return;
     }
     if (!LoadSettings(session, state, port)) {
-        host.stopTimer(kSecondTimerId);
-        host.stopTimer(kMinuteTimerId);
-        ReleaseHistoryMemory(state);
-        ReleaseCurveMemory(state);
-        session.QuitPosted = 1;
-        session.ExitCode = kFailedStartExit;
-        host.postQuit(kFailedStartExit);
+        EndFailedStart(session, state, host);
         return;
     }
     if (session.LoadHistories) {
