@@ -6,12 +6,9 @@
 #include <cstdio>
 #include <functional>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "acquisition/sim_network.h"
-#include "app/demo.h"
 #include "app/session.h"
 #include "app/single_instance.h"
 #include "app/tick_dispatch.h"
@@ -132,7 +129,6 @@ TEST_F(ShellRun, StartUpReadsTheSettingsScansTheHistoryAndShowsTheWindow) {
     EXPECT_EQ(host.Timers, (std::map<int, int>{{1, 1000}, {2, 16}}));
     EXPECT_EQ(AreasReserved(), 10);
     EXPECT_EQ(port.Status, (std::map<int, std::string>{{0, "Ready"}, {2, "XZoom: 10"}, {3, "YZoom: 3"}}));
-    EXPECT_EQ(ScaledTimerPeriod(1000, 5000), 1);
     EXPECT_EQ(host.ReservedBytes, 4 * kHistoryAreaBytes + 6 * static_cast<std::size_t>(kPointBufferBytes));
     EXPECT_EQ(&ActiveLayer2(session), session.Backend.get());
     EXPECT_EQ(state.german, 1);
@@ -216,26 +212,6 @@ TEST_F(ShellRun, FailuresAtStartUpTellWhyAndWriteNothing) {
         EXPECT_EQ(FileExists(config) ? ReadAll(config) : "(none)", c.Stored ? c.Stored : "(none)")
             << c.Outcome;
     }
-}
-
-TEST_F(ShellRun, TheDemoStartsWithEveryChannelsHistoryLoaded) {
-    const std::unique_ptr<Layer2> net = CreateSimNetwork(DefaultSimOptions());
-    char error[256] = "";
-    ASSERT_TRUE(PrepareDemo(scratch.File("demo").c_str(), *net, 1765000000, error, sizeof error)) << error;
-    config = scratch.File("demo/hopw.ini");
-    const std::string written = ReadAll(config);
-    Start(written.c_str(), kDemoBackend, 1);
-    std::snprintf(state.DataDir, sizeof state.DataDir, "%s", scratch.File("demo").c_str());
-    session.LoadHistories = 1;
-    StartupSequence(session, state, port, host);
-    EXPECT_TRUE(port.Boxes.empty()) << port.Boxes[0].Text;  // no size prompt, no damage
-    for (int i = 0; i < kChannelCount; ++i) {
-        const ChannelRecord& c = state.ChannelTable[i];
-        EXPECT_STREQ(c.CallPath, kDemoDigipeaters[i]);
-        EXPECT_NEAR(c.RecordCount, kDemoRecords, 20) << i;
-        EXPECT_EQ(state.NextRecordIndex[i], c.RecordCount);
-    }
-    Shutdown();
 }
 
 }  // namespace
