@@ -1,6 +1,7 @@
 // The real main window and its dialogs (offscreen, base units 8 x 16, the
 // simulated network), driven by keys and clicks: geometry, toolbar and status
-// bar, the mouse on the diagram, menu commands and exit.
+// bar, the mouse on the diagram, menu commands and exit; and the headless
+// service's boxes.
 #include <gtest/gtest.h>
 
 #include <QTest>
@@ -15,6 +16,7 @@
 #include "support/diagram_history.h"
 #include "support/scratch.h"
 #include "ui/client_area.h"
+#include "ui/dialogs/about_box.h"
 #include "ui/dialogs/answer_text_dialog.h"
 #include "ui/dialogs/channel_dialog.h"
 #include "ui/dialogs/excel_box.h"
@@ -22,6 +24,7 @@
 #include "ui/dialogs/help_window.h"
 #include "ui/dialogs/interval_dialog.h"
 #include "ui/gui_shell.h"
+#include "ui/headless_shell.h"
 #include "ui/main_window.h"
 #include "ui/program.h"
 #include "ui/status_bar_widget.h"
@@ -142,7 +145,7 @@ TEST_F(DialogTest, ControlsInTheClientAreaAndOnlyFieldZeroResizes) {
     }
 }
 
-TEST_F(DialogTest, ToolbarButtonsShowImagesAndLiveTooltips) {
+TEST_F(DialogTest, ToolbarButtonsShowImagesAndLiveTooltipsAndFollowTheChannelOnRepaint) {
     QToolBar* bar = Window().clientArea()->toolBar();
     EXPECT_EQ(bar->iconSize(), QSize(24, 23));
     // "|" a separator, "b" a push button, "c" a check button, each with its
@@ -158,6 +161,15 @@ TEST_F(DialogTest, ToolbarButtonsShowImagesAndLiveTooltips) {
     Command(kCmdHoldMarker)->trigger();
     EXPECT_EQ(shell->isButtonChecked(kCmdHoldMarker), 1);
     EXPECT_EQ(Command(kCmdHoldMarker)->toolTip().toStdString(), "Hold Marker on Graphic Position");
+
+    (void)Window().grab();  // paints the client area
+    EXPECT_EQ(shell->isButtonEnabled(kCmdShiftMarkerLeft) + shell->isButtonEnabled(kCmdPreviousDigipeater),
+              0);
+    state.CurrentChannel = 3;
+    state.XZoom = 20;
+    (void)Window().grab();
+    EXPECT_EQ(shell->isButtonEnabled(kCmdNextDigipeater) + shell->isButtonEnabled(kCmdExpandXAxis), 0);
+    EXPECT_EQ(shell->isButtonEnabled(kCmdPreviousDigipeater), 1);
 }
 
 // The diagram in the real window.
@@ -170,6 +182,13 @@ TEST_F(DialogTest, ClickPutsTheMarkerAndXPosShowsItsTime) {
     EXPECT_EQ(Bar().field(kFieldMarkerTime)->text(), "X-Pos: 00:07/06.12.26");
     Window().runCommand(kCmdShiftMarkerLeft);  // toolbar commands reach the diagram
     EXPECT_EQ(state.ChannelTable[0].MarkerOffset, 23);
+    QTest::mouseMove(&Diagram(), QPoint(Diagram().width() - 100, 200));
+    const QCursor newer = Diagram().cursor();
+    EXPECT_EQ(newer.hotSpot(), QPoint(15, 14));
+    QTest::mouseMove(&Diagram(), QPoint(100, 200));  // left half: the other arrow
+    EXPECT_NE(Diagram().cursor().bitmap().toImage(), newer.bitmap().toImage());
+    QTest::mouseMove(&Diagram(), QPoint(10, 200));
+    EXPECT_EQ(Diagram().cursor().shape(), Qt::ArrowCursor);
 }
 
 TEST_F(DialogTest, RightHoldScrollsUntilReleaseAndHoldsTheTicksBack) {
@@ -194,6 +213,21 @@ TEST_F(DialogTest, RightHoldScrollsUntilReleaseAndHoldsTheTicksBack) {
     QTest::qWait(60);
     QTest::mouseRelease(&d, Qt::RightButton, {}, QPoint(100, d.height() / 2));
     EXPECT_LT(state.ChannelTable[0].ScrollOffset, during);
+}
+
+TEST(HeadlessBoxes, OneLinePerBoxAndSafeAnswers) {
+    AppState state;
+    InitAppState(state);
+    ShellSession session{};
+    HeadlessShell shell(session, state);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(shell.ask("Rotate?", "hopwin", BoxIcon::Warning, BoxButtons::OkCancel), BoxAnswer::Cancel);
+    EXPECT_EQ(shell.ask("Too many timers!", "c", BoxIcon::Warning, BoxButtons::RetryCancel),
+              BoxAnswer::Cancel);
+    shell.tell("Told\r\nyou\nall\n", "hopwin", BoxIcon::Information);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "hopwin: Rotate?\nc: Too many timers!\nhopwin: Told / you / all\n");
+    EXPECT_EQ(shell.statusText(0), "Bereit");
 }
 
 // The specified readouts fit their status-bar fields at the default font.
@@ -264,7 +298,7 @@ TEST_F(DialogTest, ListSelectionSwitchesTheMainWindowLoadFileFillsOrEmptiesAndEx
     EXPECT_TRUE(Closed(excel));
 }
 
-TEST_F(DialogTest, IntervalOutOfRangeUntilMovedAndAMoveRestartsTheCount) {
+TEST_F(DialogTest, IntervalOutOfRangeUntilMovedAndEveryMoveRestartsTheCount) {
     state.ChannelTable[1].MinutenIntervall = 90;
     state.ChannelTable[1].MinuteCount = 5;
     state.CurrentChannel = 1;
@@ -275,7 +309,11 @@ TEST_F(DialogTest, IntervalOutOfRangeUntilMovedAndAMoveRestartsTheCount) {
     QTest::keyClick(dialog->slider(), Qt::Key_End);  // the thumb stays at 60, yet it is stored
     EXPECT_EQ(state.ChannelTable[1].MinutenIntervall, 60);
     EXPECT_EQ(state.ChannelTable[1].MinuteCount, 0);
-    EXPECT_EQ(Item<QLabel>(dialog, 18)->text(), "Channel 2:  60 minutes");
+    state.ChannelTable[1].MinuteCount = 3;
+    QTest::keyClick(dialog->slider(), Qt::Key_PageDown);  // page size 1
+    EXPECT_EQ(state.ChannelTable[1].MinutenIntervall, 59);
+    EXPECT_EQ(state.ChannelTable[1].MinuteCount, 0);
+    EXPECT_EQ(Item<QLabel>(dialog, 18)->text(), "Channel 2:  59 minutes");
 }
 
 TEST_F(DialogTest, AnswerTextLinesCutAndFailedSave) {
@@ -312,11 +350,22 @@ TEST_F(DialogTest, AnswerTextLinesCutAndFailedSave) {
     EXPECT_EQ(ReadAll(scratch.File("hopwansw.txt")), std::string(80, 'x') + "\r\n73\r\n");
 }
 
+TEST_F(DialogTest, AboutBoxClosesOnlyWithOk) {
+    QPointer<QWidget> about = Open<AboutBox>(kCmdAbout);
+    QTest::keyClick(about, Qt::Key_Escape);
+    EXPECT_FALSE(Closed(about));
+    Click(about, 1);
+    EXPECT_TRUE(Closed(about));
+}
+
 TEST_F(DialogTest, ContextHelpOpensTheTopicInTheChosenLanguage) {
     Command(kCmdHelpGerman)->trigger();
     auto* help = HelpWindow::current();
     ASSERT_NE(help, nullptr);
+    EXPECT_EQ(help->browser()->source().toString(), "qrc:/help/de/index.html");
+    EXPECT_TRUE(help->browser()->toPlainText().contains(QStringLiteral("Einrichten")));
     help->close();
+
     auto* dialog = Open<ChannelDialog>(kCmdDigipeaterConnects);
     QTest::keyClick(Item<QPushButton>(dialog, 22), Qt::Key_F1);
     EXPECT_TRUE(help->isVisible());

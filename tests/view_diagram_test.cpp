@@ -36,6 +36,10 @@ TEST(DiagramMapping, ScaleOriginAndLimits) {
         EXPECT_LE(std::abs(m.ToDeviceX(0) - (plot.left + 1)), 1);
         EXPECT_LE(std::abs(m.ToDeviceY(0) - (plot.bottom - 2)), 1);
     }
+    // Wide operands neither overflow nor wrap.
+    const DiagramMapping m = SetupDiagramMapping(648, 480, 8, 16);
+    EXPECT_LT(m.ToDeviceY(0x7fffffffLL * 6), -2000000000);
+    EXPECT_EQ(MulDivRound(5, 1, 0), 0);
 }
 
 // A click on the pixel where record k is drawn selects k, or, where several
@@ -170,6 +174,9 @@ TEST_F(DiagramPlan, TitleTextsAndAnEmptyHistory) {
     C().LinkIndex = 2;
     BuildTitle(state, 0, title, sizeof title);
     EXPECT_STREQ(title, "Channel 1: Digipeater QX0TST-2, Link to QX0DEF");
+    std::snprintf(C().CallPath, kCallPathSize, "abcdefghijklmnopqrstuvwxyz0123456789");
+    BuildTitle(state, 0, title, sizeof title);
+    EXPECT_STREQ(title, "Channel 1: Digipeater ABCDEFGHIJK, Link to QX0DEF");
 }
 
 TEST_F(DiagramPlan, ReadoutsAndLabelsAtTheMarker) {
@@ -185,6 +192,15 @@ TEST_F(DiagramPlan, ReadoutsAndLabelsAtTheMarker) {
     EXPECT_STREQ(p.Readouts[3], "Time: 9999/9999");
     // Values above the top (1234, 9999): their labels are left out.
     EXPECT_NE(Texts(p).find("Link to A|QTY|RKBY|<-Link Usage|"), std::string::npos) << Texts(p);
+    state.qty = 0;
+    state.time = 0;
+    state.bytes = 0;
+    const PaintPlan& off = Plan();
+    EXPECT_STREQ(off.Readouts[1], "T/Rkby:      ");
+    EXPECT_STREQ(off.Readouts[2], "Qty:  ");
+    EXPECT_STREQ(off.Readouts[3], "Time:        ");
+    EXPECT_EQ(Texts(off).find("QTY"), std::string::npos);
+    EXPECT_EQ(Count(off, PlanOp::Polyline), 0);
 }
 
 TEST_F(DiagramPlan, CurvePointsPileAtTheRightEdgeAndStopAtTheTop) {
@@ -308,6 +324,17 @@ TEST_F(DiagramPlan, NavigationCommands) {
         EXPECT_STREQ(after, r.after) << r.command << " from " << r.scroll << "/" << r.marker;
     }
     EXPECT_EQ(RunNavigationCommand(state, port, kCmdFastScroll), 0);
+}
+
+TEST_F(DiagramPlan, YZoomForAllChannelsOnlyWithOneYZoom) {
+    state.one_yzoom = 1;
+    RunNavigationCommand(state, port, kCmdShrinkYAxis);
+    for (const ChannelRecord& ch : state.ChannelTable) EXPECT_EQ(ch.YZoomStep * 100 + ch.YScale, 610);
+    EXPECT_EQ(port.Status[kFieldYZoom], "YZoom: 0,6");
+    state.ChannelTable[1].YZoomStep = 3;
+    RunNavigationCommand(state, port, kCmdNextDigipeater);
+    EXPECT_EQ(state.ChannelTable[0].YZoomStep, 6);
+    EXPECT_EQ(port.Status[kFieldYZoom], "YZoom: 0,3");
 }
 
 TEST_F(DiagramPlan, ClickAndRightHold) {
