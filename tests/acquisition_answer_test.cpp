@@ -50,7 +50,6 @@ TEST(AnswerService, SendsEachShapeOfAnswerTextAndEndsTheConnection) {
         {"98 characters leave the line end alone", f98.c_str(), {}, {g, l98, "\n"}},
         {"a lone CR stays", "a\rb\r\n", {}, {g, "a\rb\n"}},
         {"a bare LF line end", "a\nb\n", {}, {g, "a\n", "b\n"}},
-        {"CR at the end of the file", "a\r", {}, {g, "a\r"}},
         {"greeting refused", "hello\r\n", {0}, {}},
         {"line space refused for two ticks", "one\r\ntwo\r\n", {1, 1, 0, 0, 1}, {g, "one\n", "two\n"}},
     };
@@ -92,14 +91,6 @@ TEST(AnswerService, CallerLeavingOrServiceStoppingMidText) {
         EXPECT_EQ(w.net.Links[h].Commands, std::vector<int>{kL2NewIncoming});
         EXPECT_EQ(w.net.Links[h].Sent, (Lines{kGreeting, "one\n"}));
     }
-}
-
-TEST(AnswerService, AsksForCallersToMycallEvenWhenEmpty) {
-    AnswerWorld w(nullptr);
-    AnswerTick(w.state, w.port);
-    w.state.Mycall[0] = '\0';
-    AnswerTick(w.state, w.port);
-    EXPECT_EQ(w.net.Calls, (Lines{"sabm QX0OWN", "sabm "}));
 }
 
 }  // namespace

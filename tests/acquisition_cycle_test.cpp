@@ -202,18 +202,6 @@ TEST(ConnectCycle, LongFramesAreCutToTheirSlot) {
     }
 }
 
-TEST(ConnectCycle, The180thReadingTickReadsAndThe181stFails) {
-    World w;
-    const std::vector<int> states = w.Run(185, [&](int t) {
-        if (t == 3) w.L().State = 5;
-        if (t == 184) w.L().Frames = {MakeFrame("=>\r"), MakeFrame(kHeading)};  // reading ticks are 5..184
-        if (t == 185) w.L().Frames = {MakeFrame("=>\r"), MakeFrame("late\r")};
-    });
-    EXPECT_EQ((std::vector<int>{states[183], states[184], states[185]}), (std::vector<int>{4, 5, 7}));
-    EXPECT_EQ(w.C().ReplyLineCount, 1);
-    EXPECT_EQ(w.L().Frames.size(), 2u) << "the 181st tick reads nothing";
-}
-
 // Frames a stack should not send: each tick reads a bounded number, null
 // frames are not released, and frames too short for "=>" are no prompt.
 TEST(ConnectCycle, OddFramesAreReadWithinBounds) {
@@ -224,7 +212,6 @@ TEST(ConnectCycle, OddFramesAreReadWithinBounds) {
         std::vector<int> want;  // state, reads, releases
     } cases[] = {
         {"flood", std::deque(200, MakeFrame("noise\r")), 0, 0, {4, 64, 64}},
-        {"data bit stuck, no frame", {}, 0, 1, {4, 64, 0}},
         {"null frames first", {MakeFrame("=>\r")}, 3, 0, {5, 4, 1}},
         {"too short for a prompt", {MakeFrame("=>", 1), MakeFrame("", 0)}, 0, 0, {4, 2, 2}},
     };
@@ -321,19 +308,6 @@ TEST(ConnectCycle, MinuteCountingAndSkippedSlots) {
         for (int m = 0; m < k.minutes; ++m) MinuteTick(w.state, w.port, k.immediate && m > 0);
         EXPECT_EQ((std::vector<int>{c.CycleState, c.MinuteCount, c.MinutenIntervall}), k.want);
     }
-}
-
-// The immediate request calls the current channel only, keeping the
-// previous start time for the channel dialog; no other channel counts.
-TEST(ConnectCycle, ImmediateRequestCallsTheCurrentChannelOnly) {
-    World w;
-    w.state.CurrentChannel = 2;
-    w.Calling(2, "QX0ABC");
-    w.C(2).LastMin = 17;
-    w.C(0).MinuteCount = 2;
-    MinuteTick(w.state, w.port, 1);
-    EXPECT_EQ((std::vector<int>{w.C(2).CycleState, w.C(2).PrevMin, w.C(0).MinuteCount, w.C(0).CycleState}),
-              (std::vector<int>{1, 17, 2, 0}));
 }
 
 }  // namespace

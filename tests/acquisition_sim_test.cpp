@@ -129,16 +129,6 @@ TEST(SimNetwork, SameSeedGivesTheSameFramesAndEveryKindOfTroubleHappens) {
     EXPECT_EQ(kinds["caller staying too long or short"], 0);
 }
 
-// More calls than there are handles: the network stays small.
-TEST(SimNetwork, HandlesAreReused) {
-    auto l2 = Sim("sim:faults=30");
-    for (int call = 0; call < 70000; ++call) {
-        const std::uint16_t h = l2->l2_connect("QX0OWN", "QX0ABC");
-        ASSERT_NE(h, 0);
-        l2->l2_bef(4, h);
-    }
-}
-
 TEST(SimNetwork, UriOptions) {
     const int f = kSimDefaultFaultPercent, c = kSimDefaultCallerSeconds;
     const std::pair<const char*, std::vector<int>> cases[] = {
@@ -146,11 +136,9 @@ TEST(SimNetwork, UriOptions) {
         {"sim", {1, 0, f, c}},
         {"sim:seed=5,faults=0,callers=60", {5, 0, 0, 60}},
         {"sim:faults=100,fail", {1, 1, 100, c}},
-        {"sim:seed=3,", {3, 0, f, c}},
         {"sim:seed=", {}},
         {"sim:seed=99999999999", {}},
         {"sim:faults=101", {}},
-        {"sim:failure", {}},
         {"simulator", {}},
     };
     for (const auto& [uri, want] : cases) {
@@ -162,10 +150,6 @@ TEST(SimNetwork, UriOptions) {
         EXPECT_EQ(ok ? got : std::vector<int>{}, want);
         EXPECT_EQ(error[0] != '\0', !ok);
     }
-    EXPECT_EQ(Sim("sim:fail")->ax_init(), 0);
-    char error[200] = "";
-    EXPECT_EQ(CreateLayer2Backend("sim:bogus", error, sizeof error), nullptr);
-    EXPECT_NE(std::strstr(error, "bogus"), nullptr);
 }
 
 }  // namespace
