@@ -202,6 +202,18 @@ TEST(ConnectCycle, LongFramesAreCutToTheirSlot) {
     }
 }
 
+TEST(ConnectCycle, The180thReadingTickReadsAndThe181stFails) {
+    World w;
+    const std::vector<int> states = w.Run(185, [&](int t) {
+        if (t == 3) w.L().State = 5;
+        if (t == 184) w.L().Frames = {MakeFrame("=>\r"), MakeFrame(kHeading)};  // reading ticks are 5..184
+        if (t == 185) w.L().Frames = {MakeFrame("=>\r"), MakeFrame("late\r")};
+    });
+    EXPECT_EQ((std::vector<int>{states[183], states[184], states[185]}), (std::vector<int>{4, 5, 7}));
+    EXPECT_EQ(w.C().ReplyLineCount, 1);
+    EXPECT_EQ(w.L().Frames.size(), 2u) << "the 181st tick reads nothing";
+}
+
 // Frames a stack should not send: each tick reads a bounded number, null
 // frames are not released, and frames too short for "=>" are no prompt.
 TEST(ConnectCycle, OddFramesAreReadWithinBounds) {
