@@ -195,16 +195,47 @@ int LinkCountToken(const HistoryToken& token, int& count) {
     return 1;
 }
 
-// Where reading may stop: the end of the first run of more than
-// kMaxTokenLength non-whitespace bytes among p[0..n), `run` carrying the
-// run's length from the bytes before; 0 when there is none. Every such
-// token is a fault at its start, so nothing behind it is ever used.
-std::size_t LongTokenEnd(const char* p, std::size_t n, int& run) {
-    for (std::size_t i = 0; i < n; ++i) {
-        if (IsTextSpace(p[i])) {
-            run = 0;
-        } else if (++run > kMaxTokenLength) {
-            return i + 1;
+// Where reading may stop: the end of the 16th byte of the first run of more
+// than kMaxTokenLength non-whitespace bytes in data[runStart..end), or 0
+// when there is none yet. `runStart` is where the current run may begin
+// (data[runStart - 1] is whitespace, or runStart is 0) and is carried from
+// one piece to the next. Every such token is a fault at its start, so
+// nothing behind it is ever used.
+//
+// The check looks at a window of 16 bytes from the run's start, a word at a
+// time from its end, for the last whitespace: in a valid file a token is
+// short, so the window then moves on by most of its length and most bytes
+// are looked at once, eight at a time; a window without whitespace is the
+// long token.
+// The index + 1 of the last whitespace byte among the 8 at p, or 0.
+inline int LastSpaceInWord(const char* p) {
+    if constexpr (kLittleEndian) {
+        // Bytes below 0x21 are candidates (the test may also mark a byte
+        // above a true one); each is confirmed before it counts.
+        const std::uint64_t word = Load8(p);
+        for (std::uint64_t low = (word - 0x21 * kOnes) & ~word & kHighBits; low != 0;) {
+            const int top = 63 - std::countl_zero(low);
+            if (IsTextSpace(p[top / 8])) return top / 8 + 1;
+            low &= ~(std::uint64_t{1} << top);
+        }
+        return 0;
+    }
+    for (int k = 8; k > 0; --k) {
+        if (IsTextSpace(p[k - 1])) return k;
+    }
+    return 0;
+}
+
+std::size_t LongTokenEnd(const char* data, std::size_t& runStart, std::size_t end) {
+    constexpr std::size_t kWindow = kMaxTokenLength + 1;
+    static_assert(kWindow == 16, "the window is two words");
+    while (end - runStart >= kWindow) {
+        if (const int k = LastSpaceInWord(data + runStart + 8); k != 0) {
+            runStart += 8 + static_cast<std::size_t>(k);
+        } else if (const int j = LastSpaceInWord(data + runStart); j != 0) {
+            runStart += static_cast<std::size_t>(j);
+        } else {
+            return runStart + kWindow;
         }
     }
     return 0;
@@ -241,7 +272,7 @@ HistoryOpen ReadHistoryBytes(const char* path, HistoryBytes& bytes) {
     ReservedArea area{};
     bool ok = MakeBuffer(area, capacity) != 0;
     std::size_t size = 0;
-    int run = 0;
+    std::size_t runStart = 0;
     while (ok) {
         if (size == capacity) {
             ReservedArea bigger{};
@@ -258,12 +289,12 @@ HistoryOpen ReadHistoryBytes(const char* path, HistoryBytes& bytes) {
         char* piece = reinterpret_cast<char*>(area.Base) + size;
         const std::size_t room = capacity - size;
         const std::size_t got = std::fread(piece, 1, room < kReadPiece ? room : kReadPiece, f);
-        const std::size_t longEnd = LongTokenEnd(piece, got, run);
+        size += got;
+        const std::size_t longEnd = LongTokenEnd(reinterpret_cast<const char*>(area.Base), runStart, size);
         if (longEnd != 0) {
-            size += longEnd;  // enough of the token for the reader to reject it
+            size = longEnd;  // enough of the token for the reader to reject it
             break;
         }
-        size += got;
         if (got == 0) {
             ok = std::ferror(f) == 0;
             break;
