@@ -294,6 +294,8 @@ TEST_F(DialogTest, ListSelectionSwitchesTheMainWindowLoadFileFillsOrEmptiesAndEx
     Click(dialog, 70);
     QPointer<QWidget> excel = dialog->findChild<ExcelBox*>();
     ASSERT_NE(excel, nullptr);
+    QTest::keyClick(excel, Qt::Key_Escape);
+    EXPECT_FALSE(Closed(excel));
     Click(excel, 1);
     EXPECT_TRUE(Closed(excel));
 }
