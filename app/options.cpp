@@ -10,6 +10,16 @@
 
 namespace {
 
+// A whole number from low to high, the whole text; 0 when it is not.
+int WholeNumberIn(const char* text, int low, int high, int& out) {
+    char* end = nullptr;
+    errno = 0;
+    const long n = std::strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || n < low || n > high) return 0;
+    out = static_cast<int>(n);
+    return 1;
+}
+
 // Copies `value` into a fixed field; 0 when it does not fit.
 int CopyValue(char* field, int size, const char* value) {
     const std::size_t length = std::strlen(value);
@@ -148,27 +158,17 @@ OptionsAction ParseShellOptions(int argc, const char* const* argv, ShellOptions&
             return OptionsAction::Error;
         }
         if (match->Field == timeScale) {
-            char* end = nullptr;
-            errno = 0;
-            const long scale = std::strtol(timeScale, &end, 10);
-            if (errno != 0 || *end != '\0' || scale < 1 || scale > kMaxTimeScale) {
+            if (!WholeNumberIn(timeScale, 1, kMaxTimeScale, options.TimeScale)) {
                 std::snprintf(error, errSize, "--time-scale takes a whole number from 1 to %d, not \"%s\"",
                               kMaxTimeScale, timeScale);
                 return OptionsAction::Error;
             }
-            options.TimeScale = static_cast<int>(scale);
             options.TimeScaleGiven = 1;
         }
-        if (match->Field == link) {
-            char* end = nullptr;
-            errno = 0;
-            const long n = std::strtol(link, &end, 10);
-            if (errno != 0 || *end != '\0' || n < 1 || n > kMaxExportLink) {
-                std::snprintf(error, errSize, "--link takes a link number from 1 to %d, not \"%s\"",
-                              kMaxExportLink, link);
-                return OptionsAction::Error;
-            }
-            options.Link = static_cast<int>(n);
+        if (match->Field == link && !WholeNumberIn(link, 1, kMaxExportLink, options.Link)) {
+            std::snprintf(error, errSize, "--link takes a link number from 1 to %d, not \"%s\"",
+                          kMaxExportLink, link);
+            return OptionsAction::Error;
         }
     }
     if (options.Link != 0 && options.ExportCsv[0] == '\0') {

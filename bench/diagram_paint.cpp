@@ -20,6 +20,7 @@
 #include <memory>
 #include <random>
 
+#include "bench/big_history.h"
 #include "core/app_state.h"
 #include "support/diagram_history.h"
 #include "support/fake_port.h"
@@ -35,13 +36,6 @@ constexpr int kLinks = 17;
 constexpr int kWidth = 1280;
 constexpr int kHeight = 800;
 constexpr int kRounds = 30;
-
-template <typename F>
-double Seconds(F&& f) {
-    const auto start = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 // The five curves' device points, every one of them, as the paint would
 // place them before any reduction.
@@ -101,13 +95,13 @@ int main(int argc, char** argv) {
         for (int z = 0; z < 2; ++z) {
             state->XZoom = zooms[z];
             image.fill(Qt::lightGray);
-            paint[z] = std::min(paint[z], Seconds([&] {
+            paint[z] = std::min(paint[z], bench::Seconds([&] {
                                     QPainter painter(&image);
                                     widget.paintDiagram(painter);
                                 }));
             image.fill(Qt::lightGray);
             floor[z] =
-                std::min(floor[z], Seconds([&] {
+                std::min(floor[z], bench::Seconds([&] {
                              QPainter painter(&image);
                              for (int s = 0; s < 5; ++s) {
                                  painter.setPen(QPen(
@@ -125,7 +119,7 @@ int main(int argc, char** argv) {
     BeginRightHold(*state, port, kWidth, kHeight, kWidth / 4, kHeight / 2, hold);
     double step = 1e9;
     for (int round = 0; round < kRounds; ++round) {
-        step = std::min(step, Seconds([&] {
+        step = std::min(step, bench::Seconds([&] {
                             RightHoldStep(*state, port, hold);
                             QPainter painter(&image);
                             widget.paintDiagram(painter);
