@@ -156,7 +156,6 @@ AgwClient::Link* AgwClient::NewLink() {
     auto link = std::make_unique<Link>();
     link->Handle = lastHandle_;
     link->Serial = ++serial_;
-    link->CreatedAt = clock_.NowMs();
     links_.push_back(std::move(link));
     return links_.back().get();
 }
@@ -228,10 +227,19 @@ void AgwClient::OnAgwFrame(const AgwFrame& f) {
             std::vector<std::vector<unsigned char>> lines;
             SplitAgwLines(f.Data, f.DataLength, &lines);
             for (auto& line : lines) {
-                if (static_cast<int>(l->Frames.size()) >= kAgwMaxQueuedFrames) {
-                    connection_.SayOnce(AgwFault::QueueFull, "too many unread lines; further lines dropped");
+                if (static_cast<int>(l->Frames.size()) >= kAgwMaxQueuedFrames ||
+                    l->Unread + line.size() > kAgwMaxUnreadBytes) {
+                    // Nobody reads this link (a caller of the answering
+                    // service) or its station floods it: what is held stays
+                    // small, and the link is ended.
+                    connection_.SayOnce(AgwFault::QueueFull,
+                                        "a station sent more than is read; link ended, the rest dropped");
+                    if (l->State == AgwLinkState::Connected || l->State == AgwLinkState::Draining) {
+                        SendDisconnect(*l, clock_.NowMs());
+                    }
                     break;
                 }
+                l->Unread += line.size();
                 l->Frames.push_back(std::move(line));
             }
             return;
@@ -290,14 +298,6 @@ void AgwClient::CheckTimeouts(long long now) {
             l.Outstanding = 0;
         }
         switch (l.State) {
-            case AgwLinkState::Pending:
-                // A TNC that never reports on a connect would hold the call
-                // forever; it counts as failed, and the TNC is told to stop.
-                if (now - l.CreatedAt >= o.ConnectTimeoutMs) {
-                    l.State = AgwLinkState::Closed;
-                    connection_.Send('d', 0, l.Own.c_str(), l.Remote.c_str(), nullptr, 0);
-                }
-                break;
             case AgwLinkState::Draining:
                 // What was sent is delivered before 'd' (a link is only
                 // draining while the TNC is there).
@@ -313,6 +313,7 @@ void AgwClient::CheckTimeouts(long long now) {
                 if (now - l.ClosingSince >= o.DisconnectTimeoutMs) l.State = AgwLinkState::Closed;
                 break;
             case AgwLinkState::Closed:
+            case AgwLinkState::Pending:  // the connect cycle bounds the wait, in its own ticks
             case AgwLinkState::Connected:
                 break;
         }
@@ -413,6 +414,7 @@ const unsigned char* AgwClient::l2_get_i(std::uint16_t handle) {
     if (l->Frames.empty()) return nullptr;
     l->Current = std::move(l->Frames.front());
     l->Frames.pop_front();
+    l->Unread -= l->Current.size();
     return l->Current.data();
 }
 

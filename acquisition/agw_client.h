@@ -9,10 +9,12 @@
 //                call of the connect path is the destination, further calls
 //                are digipeaters ('v' with the via list, else 'C'); a fresh
 //                handle in state 2
-//   l2_stat      2 pending, 5 when the TNC reports the connection, 0 after
+//   l2_stat      2 pending (for as long as the TNC takes; the caller bounds
+//                the wait), 5 when the TNC reports the connection, 0 after
 //                its disconnect report (a failed connect included); 0x40
 //                while line frames are queued (AgwLinkState below)
-//   l2_get_i     received 'D' data, one frame per CR-terminated line
+//   l2_get_i     received 'D' data, one frame per CR-terminated line; a
+//                link holding more unread than kAgwMaxUnreadBytes is ended
 //   l2_ialloc    granted while the link is up and the TNC's outstanding
 //                frame count for it ('Y', polled and cached) is short
 //   l2_puts      LF becomes CR; sent as 'D' in pieces of kAgwSendChunk
@@ -34,6 +36,7 @@
 // Threading: GUI thread only; one instance per TNC connection.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -49,8 +52,10 @@
 constexpr int kAgwSendChunk = 256;
 // Transmit space is granted while fewer frames than this are outstanding.
 constexpr int kAgwMaxOutstanding = 4;
-// Line frames kept per handle before further ones are dropped.
+// Line frames and their bytes kept unread per handle; beyond either the
+// rest is dropped and the link ended.
 constexpr int kAgwMaxQueuedFrames = 2000;
+constexpr std::size_t kAgwMaxUnreadBytes = 64 * 1024;
 // Handles remembered at once (live and dead); the oldest dead one goes.
 constexpr int kAgwMaxLinks = 64;
 // At most 7 digipeaters, as AX.25 and the 'v' frame allow.
@@ -108,10 +113,10 @@ private:
         long long ClosingSince = 0;  // command 4 (or a refused caller), or 'd' once sent
         int EverSent = 0;            // text went out on this link
         long long Serial = 0;        // creation order, for evicting the oldest
-        long long CreatedAt = 0;
-        std::string Own;     // our end's call
-        std::string Remote;  // the other station
+        std::string Own;             // our end's call
+        std::string Remote;          // the other station
         std::deque<std::vector<unsigned char>> Frames;
+        std::size_t Unread = 0;              // bytes in Frames
         std::vector<unsigned char> Current;  // handed out by l2_get_i
         int Outstanding = 0;                 // TNC's count plus our sends since asking
         int AskPending = 0;                  // a 'Y' is on its way

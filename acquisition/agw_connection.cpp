@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -96,17 +97,26 @@ int ParseAgwUri(const char* uri, AgwOptions* options, char* error, int errorSize
 }
 
 AgwConnection::AgwConnection(const AgwOptions& options, AgwClock& clock, AgwConnectionOwner& owner)
-    : options_(options), clock_(clock), owner_(owner) {}
+    : options_(options), clock_(clock), owner_(owner), retryMs_(options.ReconnectIntervalMs) {}
 
 AgwConnection::~AgwConnection() {
     if (fd_ >= 0) close(fd_);
+}
+
+void AgwConnection::Say(const char* format, ...) {
+    char text[400];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    std::fprintf(stderr, "hopwatch: TNC at %s:%d: %s\n", options_.Host.c_str(), options_.TcpPort, text);
 }
 
 void AgwConnection::SayOnce(AgwFault fault, const char* text) {
     const unsigned bit = static_cast<unsigned>(fault);
     if (said_ & bit) return;
     said_ |= bit;
-    std::fprintf(stderr, "hopwatch: TNC at %s:%d: %s\n", options_.Host.c_str(), options_.TcpPort, text);
+    Say("%s", text);
 }
 
 void AgwConnection::CloseSocket() {
@@ -144,6 +154,7 @@ int AgwConnection::Open() {
         return 0;
     }
     opened_ = 1;
+    lastHeard_ = upSince_ = clock_.NowMs();
     return 1;
 }
 
@@ -157,7 +168,7 @@ void AgwConnection::StartConnect(long long now) {
     if (connect(fd, addr, static_cast<socklen_t>(address_.size())) == 0) {
         fd_ = fd;
         connecting_ = 0;
-        if (opened_) Reconnected();
+        if (opened_) StartHandshake();
         return;
     }
     if (errno != EINPROGRESS) {
@@ -178,38 +189,99 @@ void AgwConnection::FinishConnect() {
         return;
     }
     connecting_ = 0;
-    if (opened_) Reconnected();
+    if (opened_) StartHandshake();
+}
+
+// Any listener accepts a TCP connection; only a TNC answers 'R'.
+void AgwConnection::StartHandshake() {
+    handshake_ = 1;
+    versionSeen_ = 0;
+    EncodeAgwFrame(options_.RadioPort, 'R', 0, nullptr, nullptr, nullptr, 0, &out_);
+    FlushOutput();
 }
 
 void AgwConnection::Reconnected() {
-    std::fprintf(stderr, "hopwatch: connected to the TNC at %s:%d again\n", options_.Host.c_str(),
-                 options_.TcpPort);
-    Send('R', 0, nullptr, nullptr, nullptr, 0);
+    handshake_ = 0;
+    lastHeard_ = upSince_ = clock_.NowMs();
+    if (!returnSaid_) {
+        std::fprintf(stderr, "hopwatch: connected to the TNC at %s:%d again\n", options_.Host.c_str(),
+                     options_.TcpPort);
+        returnSaid_ = 1;
+    }
     owner_.OnAgwReconnected();
 }
 
-void AgwConnection::Drop(const char* why) {
+void AgwConnection::Drop(const char* why, int fault) {
     if (fd_ < 0) return;
-    const int wasUp = !connecting_;
+    const int wasUp = IsUp();
     CloseSocket();
     in_.clear();
     out_.clear();
-    lastAttempt_ = clock_.NowMs();
+    handshake_ = probing_ = 0;
+    const long long now = clock_.NowMs();
+    lastAttempt_ = now;
+    // A TNC that is merely gone is looked for at the normal rate; one that
+    // answers wrongly or not at all is given more time between attempts.
+    if (opened_ && (fault || !wasUp)) {
+        const long long base = options_.ReconnectIntervalMs;
+        retryMs_ = faults_++ == 0 ? base : std::min<long long>(2 * retryMs_, options_.ReconnectMaxMs);
+    }
     owner_.OnAgwLost();
-    if (wasUp && opened_) {
+    if (!opened_) return;
+    if (!troubled_) {
         std::fprintf(stderr, "hopwatch: lost the TNC at %s:%d (%s); reconnecting in the background\n",
                      options_.Host.c_str(), options_.TcpPort, why);
+        troubled_ = 1;
+        returnSaid_ = 0;
+        saidAt_ = now;
+        unsaid_ = 0;
+    } else {
+        ++unsaid_;
+        lastWhy_ = why;
+    }
+}
+
+void AgwConnection::WatchTrouble(long long now) {
+    if (IsUp() && now - upSince_ >= kAgwSteadyMs) {
+        if (troubled_ && unsaid_ > 0) {
+            Say("steady again after %lld more losses or failed reconnects", unsaid_);
+        }
+        troubled_ = faults_ = 0;
+        retryMs_ = options_.ReconnectIntervalMs;
+        unsaid_ = 0;
+    }
+    if (troubled_ && unsaid_ > 0 && now - saidAt_ >= kAgwTroubleReportMs) {
+        Say("%lld more losses or failed reconnects in %lld minutes (last: %s); trying every %lld s", unsaid_,
+            (now - saidAt_) / 60000, lastWhy_.c_str(), retryMs_ / 1000);
+        saidAt_ = now;
+        unsaid_ = 0;
     }
 }
 
 void AgwConnection::Poll(long long now) {
     if (!opened_) return;
-    if (fd_ < 0 && now - lastAttempt_ >= options_.ReconnectIntervalMs) StartConnect(now);
+    if (fd_ < 0 && now - lastAttempt_ >= retryMs_) StartConnect(now);
     if (fd_ >= 0 && connecting_) FinishConnect();
-    if (IsUp()) {
+    if (fd_ >= 0 && !connecting_) {
         ReadAvailable();
         FlushOutput();
     }
+    if (fd_ >= 0 && !IsUp() && now - lastAttempt_ >= options_.InitTimeoutMs) {
+        Drop("no answer to the version request", 1);
+    }
+    if (IsUp() && options_.ProbeIdleMs > 0) {
+        // Quiet for long: asked for its version, which any live TNC answers.
+        if (!probing_ && now - lastHeard_ >= options_.ProbeIdleMs) {
+            probing_ = 1;
+            probedAt_ = now;
+            Send('R', 0, nullptr, nullptr, nullptr, 0);
+        } else if (probing_ && now - probedAt_ >= options_.ProbeReplyMs) {
+            char why[80];
+            std::snprintf(why, sizeof why, "silent for %lld s", (now - lastHeard_) / 1000);
+            Drop(why, 1);
+        }
+    }
+    WatchTrouble(now);
 }
 
 void AgwConnection::ReadAvailable() {
@@ -218,16 +290,18 @@ void AgwConnection::ReadAvailable() {
     while (fd_ >= 0 && total < kReadBytesPerPoll) {
         const ssize_t n = recv(fd_, chunk, sizeof chunk, MSG_DONTWAIT);
         if (n == 0) {
-            Drop("connection closed");
+            Drop("connection closed", 0);
             return;
         }
         if (n < 0) {
             if (errno == EINTR) continue;
             if (errno == EAGAIN || errno == EWOULDBLOCK) break;
-            Drop(std::strerror(errno));
+            Drop(std::strerror(errno), 0);
             return;
         }
         total += static_cast<int>(n);
+        lastHeard_ = clock_.NowMs();
+        probing_ = 0;
         in_.insert(in_.end(), chunk, chunk + n);
         std::size_t offset = 0;
         for (;;) {
@@ -237,11 +311,12 @@ void AgwConnection::ReadAvailable() {
             if (r == kAgwNeedMore) break;
             if (r == kAgwBadLength) {
                 SayOnce(AgwFault::BadLength, "frame with an impossible data length; connection reset");
-                Drop("garbled stream");
+                Drop("garbled stream", 1);
                 return;
             }
             if (frame.Kind == 'R') {
                 versionSeen_ = 1;
+                if (handshake_) Reconnected();
             } else {
                 owner_.OnAgwFrame(frame);
             }
@@ -254,7 +329,7 @@ void AgwConnection::ReadAvailable() {
 
 void AgwConnection::FlushOutput() {
     std::size_t sent = 0;
-    while (IsUp() && sent < out_.size()) {
+    while (fd_ >= 0 && !connecting_ && sent < out_.size()) {
         const ssize_t n = send(fd_, out_.data() + sent, out_.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
             sent += static_cast<std::size_t>(n);
@@ -262,7 +337,7 @@ void AgwConnection::FlushOutput() {
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
-        Drop(n < 0 ? std::strerror(errno) : "send failed");
+        Drop(n < 0 ? std::strerror(errno) : "send failed", 0);
         return;
     }
     if (fd_ >= 0) out_.erase(out_.begin(), out_.begin() + static_cast<std::ptrdiff_t>(sent));
@@ -275,6 +350,6 @@ void AgwConnection::Send(char kind, int pid, const char* from, const char* to, c
     FlushOutput();
     if (out_.size() > kAgwMaxSendBacklog) {
         SayOnce(AgwFault::Backlog, "the TNC reads nothing we send; connection reset");
-        Drop("send backlog full");
+        Drop("send backlog full", 1);
     }
 }

@@ -2,8 +2,19 @@
 // with a bounded wait, the version exchange that tells a TNC from any other
 // listener, non-blocking reads and writes with a bounded send backlog,
 // decoding frames from the byte stream, and reconnecting in the background
-// at a limited rate after the TNC went away. What the frames mean is the
-// owner's business (agw_client.h).
+// after the TNC went away. What the frames mean is the owner's business
+// (agw_client.h).
+//
+// A TNC in trouble must neither hang the calls nor flood standard error:
+// - one that has said nothing for ProbeIdleMs is asked for its version and
+//   dropped when it does not answer within ProbeReplyMs (a stopped process
+//   keeps its TCP connection open, and every call would wait for ever);
+// - a reconnect counts only once the TNC has answered the version request;
+//   while it keeps failing (garbage, silence, no answer) the wait between
+//   attempts doubles from ReconnectIntervalMs up to ReconnectMaxMs;
+// - the loss is said once, the return once, and further losses and failed
+//   attempts of the same episode only as a count every kAgwTroubleReportMs;
+//   the episode ends when the connection has stayed up for kAgwSteadyMs.
 //
 // Time comes from an AgwClock, so that tests can move it on instead of
 // waiting.
@@ -23,15 +34,21 @@ constexpr std::size_t kAgwMaxSendBacklog = 256 * 1024;
 // Longest real wait inside one poll of the socket while ax_init waits; the
 // clock decides when the whole wait is over.
 constexpr int kAgwWaitSliceMs = 10;
+// A reconnected TNC counts as steady again after this long without a loss.
+constexpr long long kAgwSteadyMs = 60000;
+// Losses and failed reconnects of one episode are summed up this often.
+constexpr long long kAgwTroubleReportMs = 600000;
 
 struct AgwOptions {
     std::string Host = "localhost";
     int TcpPort = 8000;
     int RadioPort = 0;
-    int InitTimeoutMs = 3000;               // ax_init: TCP connect plus version reply
-    int ReconnectIntervalMs = 3000;         // between background reconnect attempts
+    int InitTimeoutMs = 3000;               // TCP connect plus version reply, also on reconnects
+    int ReconnectIntervalMs = 3000;         // between background reconnect attempts ...
+    int ReconnectMaxMs = 60000;             // ... doubling up to this while the TNC stays faulty
+    int ProbeIdleMs = 20000;                // a TNC this long quiet is asked for its version (0: never)
+    int ProbeReplyMs = 5000;                // and dropped when nothing comes back within this
     int OutstandingReplyTimeoutMs = 10000;  // a TNC that never answers 'Y'
-    int ConnectTimeoutMs = 300000;          // a connect the TNC never reports on
     int DisconnectTimeoutMs = 120000;       // draining before 'd', and 'd' unconfirmed, each
     int DrainAskIntervalMs = 200;           // 'Y' while waiting to disconnect
 };
@@ -83,8 +100,9 @@ public:
     int Open();
     // 1 once Open has succeeded, whatever the connection's state since.
     int Opened() const { return opened_; }
-    // 1 while the TCP connection to the TNC is up.
-    int IsUp() const { return fd_ >= 0 && !connecting_; }
+    // 1 while the connection to the TNC is up and it has answered the
+    // version request.
+    int IsUp() const { return fd_ >= 0 && !connecting_ && !handshake_; }
     // Reconnects when due, then reads and writes whatever the socket
     // allows. Does nothing before the first successful Open.
     void Poll(long long now);
@@ -98,11 +116,16 @@ public:
 private:
     void StartConnect(long long now);
     void FinishConnect();
+    void StartHandshake();
     void Reconnected();
-    void Drop(const char* why);
+    // fault: the TNC misbehaved (garbage, silence, no version reply), which
+    // lengthens the wait before the next attempt.
+    void Drop(const char* why, int fault);
     void CloseSocket();
     void ReadAvailable();
     void FlushOutput();
+    void WatchTrouble(long long now);
+    void Say(const char* format, ...);
 
     AgwOptions options_;
     AgwClock& clock_;
@@ -112,7 +135,21 @@ private:
     int connecting_ = 0;
     int opened_ = 0;
     int versionSeen_ = 0;  // an 'R' reply arrived
+    int handshake_ = 0;    // reconnected; the version reply is awaited
     long long lastAttempt_ = 0;
+    long long lastHeard_ = 0;  // the TNC last sent anything
+    int probing_ = 0;          // a version request went out because it was quiet
+    long long probedAt_ = 0;
+    long long upSince_ = 0;
+    long long retryMs_;  // wait before the next attempt
+    int faults_ = 0;     // faulty losses and attempts in a row
+    // The current episode of trouble: a loss was said and the connection
+    // has not been steady since.
+    int troubled_ = 0;
+    int returnSaid_ = 0;
+    long long saidAt_ = 0;
+    long long unsaid_ = 0;  // losses and failed attempts since the last line
+    std::string lastWhy_;
     std::vector<unsigned char> in_;
     std::vector<unsigned char> out_;
     unsigned said_ = 0;

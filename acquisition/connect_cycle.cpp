@@ -3,7 +3,8 @@
 //
 //   state                step                                   next
 //   1  CallRequested     l2_connect(Mycall, CallPath)           2
-//   2  Connecting        link state                             5 -> 3, 1 -> 0, 0 -> 7, else 2
+//   2  Connecting        link state                             5 -> 3, 1 -> 0, 0 -> 7, 7 after
+//                                                               300 ticks, else 2
 //   3  SendCommand       14, ialloc 256, "p\n\n" if granted, 7   4 if granted, 7 when the link is
 //                                                               down or after 180 ticks, else 3
 //   4  AwaitPrompt       read frames, discard up to the prompt  5 at the prompt, 7 after 180 ticks
@@ -94,10 +95,14 @@ int IsPrompt(const unsigned char* frame, int count) {
 
 void StepCallRequested(AppState& state, Layer2& l2, ChannelRecord& c, int channel) {
     c.L2Channel = l2.l2_connect(state.Mycall, c.CallPath);
+    state.WaitTicks[channel] = 0;
     SetState(c, CycleState::Connecting);
     ++state.CallsMade[channel];
 }
 
+// A stack that never reports on a connect would hold the channel for good.
+// The limit counts ticks, so that a faster clock shortens it as it does the
+// reading limit; the withdrawn connect is ended like any failed call.
 void StepConnecting(AppState& state, Layer2& l2, ChannelRecord& c, int channel) {
     c.L2State = LinkStateOf(l2, c.L2Channel);
     if (c.L2State == kL2Connected) {
@@ -105,7 +110,7 @@ void StepConnecting(AppState& state, Layer2& l2, ChannelRecord& c, int channel) 
         SetState(c, CycleState::SendCommand);
     } else if (c.L2State == 1) {
         SetState(c, CycleState::Idle);  // given up: nothing is recorded
-    } else if (c.L2State == 0) {
+    } else if (c.L2State == 0 || ++state.WaitTicks[channel] > kConnectTickLimit) {
         SetState(c, CycleState::CallFailed);
     }
 }

@@ -14,6 +14,7 @@
 
 struct PlatformPort;
 
+constexpr int kConnectTickLimit = 300;  // ticks a connect may stay unreported (state 2)
 constexpr int kReadingTickLimit = 180;  // reading ticks of one call (states 4 and 5)
 constexpr int kMaxReplyLines = 19;      // heading, 17 links, prompt
 constexpr int kFramesPerTick = 64;      // frames one tick takes from a channel

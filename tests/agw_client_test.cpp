@@ -3,6 +3,8 @@
 // see of what the TNC reports. Time limits run on a fake clock.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -38,6 +40,7 @@ AgwOptions Local(int port) {
     AgwOptions o;
     o.Host = "127.0.0.1";
     o.TcpPort = port;
+    o.ProbeIdleMs = 0;  // the probe of a quiet TNC would show in every exchange; see TroubledTnc
     return o;
 }
 
@@ -334,8 +337,6 @@ const Strings kPending = Strings{"stat 2", "grant 0"} + kSetUp, kUp = Strings{"s
 const std::string kY = "Y Q1OWN>Q1DIG", kD = "D Q1OWN>Q1DIG x\r", kd = "d Q1OWN>Q1DIG";
 
 const TimeLimit kTimeLimits[] = {
-    // A connect the TNC never reports on fails, and the TNC is told to stop.
-    {"c", &AgwOptions::ConnectTimeoutMs, kPending, kClosed + Strings{kd}},
     // A 'd' never confirmed; also one sent at once on a pending connect.
     {"cC4", &AgwOptions::DisconnectTimeoutMs, kUp + Strings{kd}, kClosed},
     {"c4", &AgwOptions::DisconnectTimeoutMs, kPending + Strings{kd}, kClosed},
@@ -377,3 +378,64 @@ TEST_P(AgwTimeLimitTest, NothingBeforeTheLimitAndItsEffectAtIt) {
 INSTANTIATE_TEST_SUITE_P(Agw, AgwTimeLimitTest, ::testing::ValuesIn(kTimeLimits));
 
 }  // namespace
+
+// A TNC in trouble: answering nothing, or garbage on every connection.
+// The clock moves in steps of 100 ms; what was said on standard error is
+// counted in lines.
+struct TroubledTnc : AgwClientTest {
+    std::string Said;
+    void SetUp() override { options.ProbeIdleMs = AgwOptions{}.ProbeIdleMs, AgwClientTest::SetUp(); }
+    void Run(
+        long long ms, const std::function<void()>& step = [] {}) {
+        testing::internal::CaptureStderr();
+        for (long long t = 0; t < ms; t += 100) server.Pump(), step(), Advance(100);
+        Said = testing::internal::GetCapturedStderr();
+    }
+    long Lines() const { return std::count(Said.begin(), Said.end(), '\n'); }
+};
+
+TEST_F(TroubledTnc, ASilentTncIsDroppedAndSaidOnceSoThatCallsFail) {
+    const std::uint16_t up = Connected(), pending = client->l2_connect("Q1OWN", "Q2DIG");
+    server.AnswerVersion = 0;
+    long long closed = 0;
+    Run(600000, [&] { closed += State(up) + State(pending) != 0; });
+    EXPECT_EQ(closed, (options.ProbeIdleMs + options.ProbeReplyMs) / 100);
+    EXPECT_EQ(0, State(client->l2_connect("Q1OWN", "Q1DIG")));
+    EXPECT_EQ(Lines(), 1) << Said;
+    EXPECT_NE(Said.find("(silent for 25 s); reconnecting"), std::string::npos) << Said;
+    // Reconnects that meet the same silence come at ever longer intervals.
+    EXPECT_LE(server.Accepted, 14);
+}
+
+TEST_F(TroubledTnc, GarbageIsSaidAtARateAndTheReconnectsBackOff) {
+    std::vector<unsigned char> bad;
+    EncodeAgwFrame(0, 'D', 0xF0, "Q1DIG", "Q1OWN", nullptr, 0, &bad);
+    bad[31] = 0x7F;
+    server.AnswerVersion = 0;
+    int served = 0;
+    Run(600000, [&] {
+        if (server.Accepted > served) served = server.Accepted, server.SendBytes(bad);
+    });
+    EXPECT_LE(Lines(), 3) << Said;
+    EXPECT_LE(server.Accepted, 16);
+    // Healthy again: found within the longest wait, and said so (after the
+    // ten minutes' count).
+    server.AnswerVersion = 1;
+    Run(options.ReconnectMaxMs + 2 * options.InitTimeoutMs);
+    EXPECT_TRUE(client->IsConnected());
+    EXPECT_EQ(Lines(), 2) << Said;
+    EXPECT_NE(Said.find(" again\n"), std::string::npos) << Said;
+}
+
+TEST_F(AgwClientTest, AFloodingCallerIsHeldToABoundAndEnded) {
+    server.Send('C', "Q5CALL", "Q1OWN", "*** CONNECTED To Station Q5CALL\r");
+    std::uint16_t h = 0;
+    ASSERT_TRUE(Until([&] { return (h = client->l2_get_sabm("Q1OWN")) != 0; }));
+    Strings sent = Exchange();
+    for (int i = 0; i < 40; ++i) server.Send('D', "Q5CALL", "Q1OWN", std::string(60000, 'x'));
+    for (int i = 0; i < 50; ++i) sent = sent + Exchange();
+    std::size_t held = 0;
+    while (const unsigned char* f = client->l2_get_i(h)) held += LineText(f).size();
+    EXPECT_EQ(held, 60000u);
+    EXPECT_EQ(sent, (Strings{"X Q1OWN>", "d Q1OWN>Q5CALL"}));
+}

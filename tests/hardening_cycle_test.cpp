@@ -1,6 +1,7 @@
-// A link that drops after the connect report, or a stack that never grants
-// transmit space, fails the call within the reading limit: the last good
-// reply is repeated with code 6 and the channel is free for the next call.
+// A link that drops after the connect report, a stack that never grants
+// transmit space, or one that never reports on the connect, fails the call
+// within a limit counted in ticks: the last good reply is repeated with code
+// 6 and the channel is free for the next call.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -17,8 +18,9 @@ namespace {
 
 const char* const kHeading = " Nr  Port  Mode         TKBY RKBY QTY   Loss      Link   SSID Time\r";
 
-TEST(HardenedCycle, NoGrantOrADroppedLinkFailsTheCallWithinTheLimit) {
-    for (const bool dropped : {true, false}) {
+TEST(HardenedCycle, NoGrantADroppedLinkOrNoConnectReportFailsTheCallWithinTheLimit) {
+    enum Case { Dropped, NoGrant, Unreported };
+    for (const Case how : {Dropped, NoGrant, Unreported}) {
         ScratchDir dir;
         const auto owned = std::make_unique<AppState>();
         AppState& state = *owned;
@@ -38,24 +40,26 @@ TEST(HardenedCycle, NoGrantOrADroppedLinkFailsTheCallWithinTheLimit) {
             MinuteTick(state, port, 0);
             CycleTick(state, port);
             ScriptLink& link = net.Links[c.L2Channel];
-            link.State = kL2Connected;
+            if (call == 0 || how != Unreported) link.State = kL2Connected;
             CycleTick(state, port);  // the connect report
             for (const char* line :
                  {"=>\r", kHeading, "  1      0                 100  200  10               QX0L00 0-15 3/5\r",
                   "=>\r"})
                 if (call == 0) net.QueueText(c.L2Channel, line);  // the good call
-            if (call == 1 && dropped) link.State = 0;
-            if (call == 1 && !dropped) link.Grants.assign(1000, 0);
+            if (call == 1 && how == Dropped) link.State = 0;
+            if (call == 1 && how == NoGrant) link.Grants.assign(1000, 0);
             for (; c.CycleState != 0 && ticks < 1000; ++ticks) CycleTick(state, port);
         }
         const ScriptLink& link = net.Links[c.L2Channel];
-        EXPECT_LE(ticks, kReadingTickLimit + 4) << dropped;
-        EXPECT_TRUE(link.Sent.empty()) << dropped;
-        EXPECT_EQ(c.RecordCount, 2) << dropped;
+        EXPECT_LE(ticks, (how == Unreported ? kConnectTickLimit : kReadingTickLimit) + 4) << how;
+        EXPECT_GE(ticks, how == Unreported ? kConnectTickLimit : 2) << how;
+        EXPECT_TRUE(link.Sent.empty()) << how;
+        EXPECT_EQ(c.RecordCount, 2) << how;
         EXPECT_EQ(ReadAll(dir.File("QX0TST2.hpw")).substr(20),
                   "\r\n06.12.26 14:30 0 100 200 10 3 5 1 \r\n06.12.26 14:30 0 100 200 10 3 5 6 ");
-        // A dropped link needs no disconnect; one that never granted is ended.
-        EXPECT_EQ(link.Commands.empty() ? 0 : link.Commands.back(), dropped ? 0 : kL2Disconnect) << dropped;
+        // A dropped link needs no disconnect; the others are ended.
+        EXPECT_EQ(link.Commands.empty() ? 0 : link.Commands.back(), how == Dropped ? 0 : kL2Disconnect)
+            << how;
         ReleaseHistoryMemory(state);
     }
 }
