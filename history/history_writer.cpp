@@ -178,7 +178,16 @@ int AppendBytes(const char* path, const char* data, int size) {
     int error = 0;
     std::size_t done = 0;
     const std::size_t total = static_cast<std::size_t>(size);
-    while (done < total) {
+    // The room is taken before any byte is written, so that on a full disk
+    // the append fails whole: neither a program reading the file nor a
+    // crash before the take-back below meets a torn record. Where room
+    // cannot be reserved (not supported) the write goes ahead as before.
+    if (sized && fallocate(fd, FALLOC_FL_KEEP_SIZE, before.st_size, size) != 0 &&
+        (errno == ENOSPC || errno == EDQUOT)) {
+        ok = 0;
+        error = errno;
+    }
+    while (ok && done < total) {
         const ssize_t n = write(fd, data + done, total - done);
         if (n < 0 && errno == EINTR) {
             continue;

@@ -7,19 +7,9 @@
 #include <thread>
 
 #include "app/demo.h"
-#include "history/history_reader.h"
 #include "support/program_run.h"
 
 namespace {
-
-long long Records(const std::string& path) {
-    HistoryBytes bytes;
-    if (ReadHistoryBytes(path.c_str(), bytes) != HistoryOpen::Read) return -1;
-    HistoryReader reader;
-    StartHistoryReader(reader, bytes.Data, bytes.Size);
-    const long long n = CountHistoryRecords(reader);
-    return reader.Fault == HistoryFault::None ? n : -1;
-}
 
 TEST(DemoProcess, RecordsItsOwnHistoryAndKeepsCalling) {
     ProgramDirs dirs;
@@ -35,7 +25,7 @@ TEST(DemoProcess, RecordsItsOwnHistoryAndKeepsCalling) {
     }
     long long before[4];
     for (int i = 0; i < 4; ++i) {
-        before[i] = Records(demo + "/" + kDemoDigipeaters[i] + ".hpw");
+        before[i] = HistoryRecords(demo + "/" + kDemoDigipeaters[i] + ".hpw");
         EXPECT_GE(before[i], kDemoRecords - 20) << kDemoDigipeaters[i];
         EXPECT_LE(before[i], kDemoRecords + 20) << kDemoDigipeaters[i];
     }
@@ -45,7 +35,8 @@ TEST(DemoProcess, RecordsItsOwnHistoryAndKeepsCalling) {
     EXPECT_EQ(0, WaitProgram(pid));
 
     int grown = 0;
-    for (int i = 0; i < 4; ++i) grown += Records(demo + "/" + kDemoDigipeaters[i] + ".hpw") > before[i];
+    for (int i = 0; i < 4; ++i)
+        grown += HistoryRecords(demo + "/" + kDemoDigipeaters[i] + ".hpw") > before[i];
     EXPECT_GE(grown, 3);
     const std::string errors = ReadAll(dirs.Errors);
     EXPECT_EQ(std::string::npos, errors.find("Congratulations")) << errors;  // no size prompt

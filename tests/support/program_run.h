@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "history/history_reader.h"
 #include "support/scratch.h"
 
 // A scratch directory laid out for program runs: the runtime directory, a
@@ -23,6 +24,17 @@ struct ProgramDirs {
     std::string Config = Scratch.File("hopw.ini"), Errors = Scratch.File("stderr.txt");
     ProgramDirs() { EXPECT_EQ(mkdir(Runtime.c_str(), 0700) + mkdir(Data.c_str(), 0700), 0); }
 };
+
+// Records of a history file the program wrote, as its own reader takes
+// them; -1 when the file cannot be read or reading stops at a fault.
+inline long long HistoryRecords(const std::string& path) {
+    HistoryBytes bytes;
+    if (ReadHistoryBytes(path.c_str(), bytes) != HistoryOpen::Read) return -1;
+    HistoryReader reader;
+    StartHistoryReader(reader, bytes.Data, bytes.Size);
+    const long long n = CountHistoryRecords(reader);
+    return reader.Fault == HistoryFault::None ? n : -1;
+}
 
 inline pid_t StartProgram(const std::vector<std::string>& args, const std::string& runtimeDir,
                           const std::string& errPath) {
