@@ -18,8 +18,11 @@
 #include "app/options.h"
 
 namespace {
-bool Fits(const char* field, std::size_t size) {
-    return strnlen(field, size) < size;
+bool Fits(const char* field, int size) {
+    return strnlen(field, static_cast<std::size_t>(size)) < static_cast<std::size_t>(size);
+}
+bool In(int value, int low, int high) {
+    return value >= low && value <= high;
 }
 }  // namespace
 
@@ -34,41 +37,38 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::string& w : words) argv.push_back(w.c_str());
     const bool lineBreaks = text.find_first_of("\r\n") != std::string::npos;
     const auto error = std::make_unique<char[]>(static_cast<std::size_t>(errorSize));
-    auto refused = [&] {  // the error says why, on one line
-        if (error[0] == '\0' || !Fits(error.get(), static_cast<std::size_t>(errorSize)) ||
-            (!lineBreaks && std::strpbrk(error.get(), "\r\n") != nullptr))
+    auto accepted = [&](bool ok) {  // else the error says why, on one line
+        if (!ok && (error[0] == '\0' || !Fits(error.get(), errorSize) ||
+                    (!lineBreaks && std::strpbrk(error.get(), "\r\n") != nullptr)))
             std::abort();
         error[0] = '\0';
+        return ok;
     };
 
     static ShellOptions& o = *new ShellOptions;
     const OptionsAction action =
         ParseShellOptions(static_cast<int>(argv.size()), argv.data(), o, error.get(), errorSize);
-    if (action == OptionsAction::Error) refused();
-    if (action == OptionsAction::Run &&
+    if (accepted(action != OptionsAction::Error) && action == OptionsAction::Run &&
         (!Fits(o.ConfigPath, kPathSize) || !Fits(o.DataDir, kPathSize) || !Fits(o.Backend, kBackendUriMax) ||
-         !Fits(o.Screenshot, kPathSize) || !Fits(o.ExportCsv, kPathSize) || !Fits(o.Metrics, kMetricsListenMax) ||
-         o.TimeScale < 1 || o.TimeScale > kMaxTimeScale || o.Link < 0 || o.Link > kMaxExportLink ||
-         (o.Link != 0 && o.ExportCsv[0] == '\0')))
+         !Fits(o.Screenshot, kPathSize) || !Fits(o.ExportCsv, kPathSize) ||
+         !Fits(o.Metrics, kMetricsListenMax) || !In(o.TimeScale, 1, kMaxTimeScale) ||
+         !In(o.Link, 0, kMaxExportLink) || (o.Link != 0 && o.ExportCsv[0] == '\0')))
         std::abort();
-    if (action == OptionsAction::Run && o.Backend[0] != '\0' &&
-        CreateLayer2Backend(o.Backend, error.get(), errorSize) == nullptr)
-        refused();
+    if (action == OptionsAction::Run && o.Backend[0] != '\0')
+        accepted(CreateLayer2Backend(o.Backend, error.get(), errorSize) != nullptr);
 
     for (const std::string& w : words) {
         AgwOptions agw;
-        if (!ParseAgwUri(w.c_str(), &agw, error.get(), errorSize)) refused();
-        else if (agw.Host.empty() || agw.TcpPort < 1 || agw.TcpPort > 65535 || agw.RadioPort < 0 || agw.RadioPort > 255)
-            std::abort();
         SimOptions sim;
-        if (!ParseSimUri(w.c_str(), sim, error.get(), errorSize)) refused();
-        else if (sim.FaultPercent < 0 || sim.FaultPercent > 100 || sim.CallerSeconds < 0 || sim.CallerSeconds > 1000000)
-            std::abort();
         const int addressSize = std::min(errorSize, kMetricsListenMax);
         const auto address = std::make_unique<char[]>(static_cast<std::size_t>(addressSize));
         int port = 0;
-        if (ParseMetricsListen(w.c_str(), address.get(), addressSize, &port) &&
-            (port < 1 || port > 65535 || address[0] == '\0' || !Fits(address.get(), static_cast<std::size_t>(addressSize))))
+        if ((accepted(ParseAgwUri(w.c_str(), &agw, error.get(), errorSize)) &&
+             (agw.Host.empty() || !In(agw.TcpPort, 1, 65535) || !In(agw.RadioPort, 0, 255))) ||
+            (accepted(ParseSimUri(w.c_str(), sim, error.get(), errorSize)) &&
+             (!In(sim.FaultPercent, 0, 100) || !In(sim.CallerSeconds, 0, 1000000))) ||
+            (ParseMetricsListen(w.c_str(), address.get(), addressSize, &port) &&
+             (!In(port, 1, 65535) || !address[0] || !Fits(address.get(), addressSize))))
             std::abort();
     }
     return 0;

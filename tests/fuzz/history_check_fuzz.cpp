@@ -13,49 +13,36 @@
 using namespace history_test;
 
 namespace {
-struct Fixture {
-    AppState State;
-    FakePort Port;
-    ScratchDir Dir;
-    Fixture() {
-        InitAppState(State);
-        if (Dir.Path.empty() || !ReserveHistoryMemory(State)) std::abort();
-        std::snprintf(State.DataDir, sizeof State.DataDir, "%s", Dir.Path.c_str());
-        std::snprintf(State.ChannelTable[0].CallPath, kCallPathSize, "QX0TST-2 QX0VIA");
-        State.ChannelTable[0].RufAktiv = 1;
-    }
+struct Run final : HistoryTest {
+    Run() { SetUp(); }
+    void TestBody() override {}
 };
-long long Records(const std::string& bytes, HistoryFault* fault) {
+long long Records(const std::string& bytes, HistoryFault& fault) {
     HistoryReader reader;
     StartHistoryReader(reader, bytes.data(), bytes.size());
     const long long n = CountHistoryRecords(reader);
-    *fault = reader.Fault;
+    fault = reader.Fault;
     return n;
 }
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static Fixture f;
+    static Run t;
     const std::string old(reinterpret_cast<const char*>(data), size);
-    for (const char* name : {"QX0TST2.hpw", "QX0TST2.hp0", "QX0TST2.hp1", "QX0TST2.hpw.new"})
-        unlink(f.Dir.File(name).c_str());
-    WriteAll(f.Dir.File(kFile), old);
-    ChannelRecord& c = f.State.ChannelTable[0];
-    ResetHistory(f.State, 0);
-    if (ScanHistoryFile(f.State, f.Port, 0) != 1 || ReadAll(f.Dir.File(kFile)) != old) std::abort();
-
-    SetReport(c, ExampleLinks());
-    c.LastConDay = 6, c.LastConMonth = 12, c.LastConYear = 26, c.LastHour = 14, c.LastMin = 30;
-    if (RecordConnect(f.State, f.Port, 0, 0) != 1) std::abort();
-    f.Port.Boxes.clear();
+    for (const char* name : {kFile, "QX0TST2.hp0", "QX0TST2.hp1", "QX0TST2.hpw.new"})
+        unlink(t.File(name).c_str());
+    t.Write(old);
+    ResetHistory(t.State, 0);
+    if (ScanHistoryFile(t.State, t.Port, 0) != 1 || t.Read() != old) std::abort();
+    SetReport(t.Channel, ExampleLinks());
+    if (t.Connect(14, 30) != 1) std::abort();
+    t.Port.Boxes.clear();
 
     HistoryFault oldFault, newFault;
-    const long long before = Records(old, &oldFault);
-    const std::string now = ReadAll(f.Dir.File(kFile));
-    const long long after = Records(now, &newFault);
-    if (FileExists(f.Dir.File("QX0TST2.hp0"))) {
-        if (ReadAll(f.Dir.File("QX0TST2.hp0")) != old || newFault != HistoryFault::None || after != 1)
-            std::abort();
+    const std::string now = t.Read();
+    const long long before = Records(old, oldFault), after = Records(now, newFault);
+    if (t.Exists("QX0TST2.hp0")) {
+        if (t.Read("QX0TST2.hp0") != old || newFault != HistoryFault::None || after != 1) std::abort();
     } else if (now.compare(0, old.size(), old) == 0 && now.size() > old.size()) {
         // The writer reads back only the last line: damage before it, which
         // the scan has reported, may hide the new record but loses none.

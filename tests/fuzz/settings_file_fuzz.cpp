@@ -43,9 +43,9 @@ bool Same(const char* a, const char* b, std::size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // Saving syncs to disk: in memory when the system has such a folder.
-    static const int inMemory = access("/dev/shm", W_OK) == 0 && setenv("TMPDIR", "/dev/shm", 0) == 0;
+    [[maybe_unused]] static const int inMemory =
+        access("/dev/shm", W_OK) == 0 && setenv("TMPDIR", "/dev/shm", 0) == 0;
     static ScratchDir dir;
-    (void)inMemory;
     static const std::string path = dir.File(kSettingsFileName);
     static Loaded& first = *new Loaded;
     static Loaded& again = *new Loaded;
@@ -62,10 +62,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     for (int i = 0; i < kChannelCount; ++i) {
         const ChannelRecord &x = a.ChannelTable[i], &y = b.ChannelTable[i];
-        const std::size_t times = offsetof(ChannelRecord, LastConYear) + sizeof(int) -
-                                  offsetof(ChannelRecord, LastMin);
+        const std::size_t times =
+            offsetof(ChannelRecord, LastConYear) + sizeof(int) - offsetof(ChannelRecord, LastMin);
         if (x.MinutenIntervall == 0 || x.MinutenIntervall != y.MinutenIntervall || x.RufAktiv != y.RufAktiv ||
-            std::memcmp(&x.LastMin, &y.LastMin, times) != 0 || !Same(x.CallPath, y.CallPath, kCallPathReadSize))
+            std::memcmp(&x.LastMin, &y.LastMin, times) != 0 ||
+            !Same(x.CallPath, y.CallPath, kCallPathReadSize))
             std::abort();
     }
     return 0;
