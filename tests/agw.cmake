@@ -2,6 +2,7 @@
 hopwatch_add_test(NAME agw_tests SOURCES agw_client_test.cpp agw_frame_test.cpp)
 
 hopwatch_add_fuzzer(NAME agw_frame_fuzz SOURCES fuzz/agw_frame_fuzz.cpp)
+hopwatch_add_fuzzer(NAME agw_stream_fuzz SOURCES fuzz/agw_stream_fuzz.cpp)
 
 # The program end to end on two real Direwolf TNCs wired by audio over UDP
 # (skipped when direwolf is not installed), and its start without a TNC.

@@ -5,3 +5,4 @@ hopwatch_add_test(NAME app_test SOURCES
 hopwatch_add_test(NAME app_process_test SOURCES app_process_test.cpp)
 target_compile_definitions(app_process_test PRIVATE HOPWATCH_PROGRAM="$<TARGET_FILE:hopwatch>")
 add_dependencies(app_process_test hopwatch)
+hopwatch_add_fuzzer(NAME backend_options_fuzz SOURCES fuzz/backend_options_fuzz.cpp)
