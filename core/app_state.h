@@ -87,6 +87,11 @@ struct AppState {
     // running (a notice raised inside a step may run nested ticks).
     int CycleBusy[kChannelCount];
 
+    // Nonzero once the writer has read the channel's history file whole
+    // since its series was last loaded or reset; until then the next append
+    // checks the whole file, not only its end.
+    int FileCheckedWhole[kChannelCount];
+
     // Record counts the hold-marker rule last saw while the marker was held.
     int LastSeenRecordCount[kChannelCount];
 

@@ -132,4 +132,5 @@ void ResetHistory(AppState& state, int channel) {
     c.MarkerOffset = 0;
     c.ScrollOffset = 0;
     state.NextRecordIndex[channel] = 0;
+    state.FileCheckedWhole[channel] = 0;
 }

@@ -53,19 +53,17 @@ enum class Existing { None, Same, Changed, Damaged, Blank };
 enum class WriteMode { Append, Create, Replace };
 
 // Does the file end in a whole record? Looks at the last line only (the
-// writer starts every record on a line of its own); when that line does not
-// read as whole records, the whole file is read to be sure, since line ends
-// carry no meaning to the reader. A torn record, left by a crash during an
-// append, would otherwise hide every later record from the reader.
-// Returns the fault, or HistoryFault::None.
-HistoryFault TailFault(std::FILE* f, const char* path, int links) {
+// writer starts every record on a line of its own); 1 when it reads as whole
+// records or the file holds no more than its header line, or when the file
+// cannot be looked at this way.
+int TailIsWhole(std::FILE* f, int links) {
     if (std::fseek(f, 0, SEEK_END) != 0) {
-        return HistoryFault::None;
+        return 1;
     }
     const long size = std::ftell(f);
     const long from = size > kTailWindow ? size - kTailWindow : 0;
     if (size <= 0 || std::fseek(f, from, SEEK_SET) != 0) {
-        return HistoryFault::None;
+        return 1;
     }
     char tail[kTailWindow];
     const std::size_t n = std::fread(tail, 1, static_cast<std::size_t>(size - from), f);
@@ -82,11 +80,20 @@ HistoryFault TailFault(std::FILE* f, const char* path, int links) {
         StartHistoryReader(reader, tail + s, n - s);
         HistoryRecordText record;
         while (ReadHistoryRecord(reader, links, record)) {}
-        if (reader.Fault == HistoryFault::None && reader.Records > 0) {
-            return HistoryFault::None;
-        }
-    } else if (from == 0) {
-        return HistoryFault::None;  // the header line alone: no record yet
+        return reader.Fault == HistoryFault::None && reader.Records > 0;
+    }
+    return from == 0;  // the header line alone: no record yet
+}
+
+// The fault that would keep the reader from a record appended now, or
+// HistoryFault::None. When the last line is not whole the whole file is
+// read to be sure, since line ends carry no meaning to the reader; so it is
+// on the first look after the series was loaded (readAll), because damage
+// before the last line, which the start-up scan reports, would hide every
+// record appended behind it just as a torn last record would.
+HistoryFault FileFault(std::FILE* f, const char* path, int links, int readAll) {
+    if (!readAll && TailIsWhole(f, links)) {
+        return HistoryFault::None;
     }
     HistoryBytes bytes;
     if (ReadHistoryBytes(path, bytes) != HistoryOpen::Read) {
@@ -132,7 +139,7 @@ bool OnlySpaceLeft(const HistoryReader& reader) {
 // link list, so the file is kept aside rather than appended to. The header
 // is read from the file's first bytes, or from the whole file when reading
 // stopped at the end of those (a token there may go on behind them).
-Existing CheckExistingFile(const char* path, const ChannelRecord& c, HistoryFault& fault) {
+Existing CheckExistingFile(const char* path, const ChannelRecord& c, int readAll, HistoryFault& fault) {
     fault = HistoryFault::None;
     std::FILE* f = std::fopen(path, "rb");
     if (f == nullptr) {
@@ -158,7 +165,7 @@ Existing CheckExistingFile(const char* path, const ChannelRecord& c, HistoryFaul
                     (read && !SameLinkList(header, c) && OnlySpaceLeft(reader)))) {
         result = Existing::Blank;
     } else if (read && SameLinkList(header, c)) {
-        fault = TailFault(f, path, header.LinkCount);
+        fault = FileFault(f, path, header.LinkCount, readAll);
         result = fault == HistoryFault::None ? Existing::Same : Existing::Damaged;
     }
     std::fclose(f);
@@ -279,7 +286,8 @@ int AppendHistoryRecord(AppState& state, PlatformPort& port, int channel, int fa
     // the new situation. A header is only ever written into a new file.
     for (int round = 0; round < 2; ++round) {
         HistoryFault fault;
-        const Existing existing = CheckExistingFile(path, c, fault);
+        const Existing existing = CheckExistingFile(path, c, !state.FileCheckedWhole[channel], fault);
+        state.FileCheckedWhole[channel] = 1;
         if (existing == Existing::Changed || existing == Existing::Damaged) {
             const bool damaged = existing == Existing::Damaged;
             char newPath[kHistoryPathSize];

@@ -22,7 +22,7 @@ std::string MovedText(const std::string& path, const std::string& moved, const c
 // What the writer finds in the file before it appends. A header that names
 // other links (only the second identifier changing is no change), cannot
 // be read or is cut short moves the file away, as does a record torn by a
-// crash; the connect that revealed it starts the new file and is the only
+// crash or damage anywhere (read whole once after loading); the connect that revealed it starts the new file and is the only
 // record in memory. A name written with '?' for a tab, a record spread over
 // two lines or a header reaching past the first 4096 bytes is appended to.
 TEST_F(HistoryWriter, FileMovedAwayUnlessItReadsToItsEndWithTheSameLinks) {
@@ -33,6 +33,8 @@ TEST_F(HistoryWriter, FileMovedAwayUnlessItReadsToItsEndWithTheSameLinks) {
     std::vector<Link> tab = ExampleLinks();
     tab[0].Name = "\tQX0AA";  // six characters: column 61 stays apart
     const std::string torn = kHeader + kRecord1 + "\r\n06.12.26 14:40 7 120";
+    const std::string midway =
+        kHeader + "\r\n06.12.26 14:3O 7 120 340 12 3 5 1 2 15 22 0 40 60 2 " + kRecord1;
     const std::string head = "2  QX0AAA p1      QX0BBB ";
     const std::string farIdent = head + std::string(4094 - head.size(), ' ') + "p2";  // ends at byte 4096
     const struct {
@@ -47,6 +49,7 @@ TEST_F(HistoryWriter, FileMovedAwayUnlessItReadsToItsEndWithTheSameLinks) {
         {"99  QX0AAA", ExampleLinks(), kHeader + kRecord1},
         {"2  QX0AAA", ExampleLinks(), kHeader + kRecord1},
         {torn, ExampleLinks(), kHeader + kRecord1},
+        {midway, ExampleLinks(), kHeader + kRecord1},  // damage before a whole last record
         {farIdent + std::string(14, 'X') + "      ", ExampleLinks(), kHeader + kRecord1},  // 16 characters
         {farIdent + "      ", ExampleLinks(), ""},
         {head + std::string(5000, ' ') + "p2      ", ExampleLinks(), ""},
@@ -73,7 +76,9 @@ TEST_F(HistoryWriter, FileMovedAwayUnlessItReadsToItsEndWithTheSameLinks) {
         if (moved) {
             EXPECT_EQ(Port.Boxes[0].Text,
                       MovedText(File(), File("QX0TST2.hp0"),
-                                k.content == torn ? "the last record is cut short" : nullptr));
+                                k.content == torn     ? "the last record is cut short"
+                                : k.content == midway ? "a time stamp is not of the form dd.mm.yy hh:mm"
+                                                      : nullptr));
             EXPECT_EQ(Port.Boxes[0].Caption, kCaption);
             EXPECT_FALSE(Port.Boxes[0].Asked);
         }
