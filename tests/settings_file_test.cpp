@@ -56,12 +56,13 @@ TEST_F(SettingsFile, AFileTooBigToReadIsNotReplaced) {
 }
 
 TEST_F(SettingsFile, StoredValuesRoundTrip) {
-    // Channel numbers as the integer reader sees them; RufAktiv keeps its low
-    // 8 bits, an interval of 0 is taken as 1, a missing number its default.
+    // Channel numbers as the integer reader sees them (quotes dropped, text
+    // that is no number 0, an empty value the default); RufAktiv keeps its
+    // low 8 bits, an interval of 0 is taken as 1.
     const struct {
         const char *RufAktiv, *Interval;
         int Active, Minutes;
-    } channels[] = {{"256", "0", 0, 1}, {"-1", "  7 min", 255, 7}, {"1x", "", 1, 10}, {"", "-5", 0, -5}};
+    } channels[] = {{"256", "abc", 0, 1}, {"-1", "  7 min", 255, 7}, {"\"1\"", "", 1, 10}, {"", "-5", 0, -5}};
     const std::string call =
         "DB0ABC-1 DB0ABC-2 DB0ABC-3 DB0ABC-4 DB0ABC-5 DB0ABC-6 DB0ABC-7 DB0ABC-8 DB0ABC-9 X";
     std::string stored = Edit(kFirstExit, {{"[Channel3]\r\nCallPath=", "[Channel3]\r\nCallPath=" + call},

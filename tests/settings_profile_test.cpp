@@ -1,12 +1,11 @@
 // The profile-file semantics the settings rely on: how names match, where new
-// lines go, how values and numbers read, and how a save replaces the file.
+// lines go, how values read, and how a save replaces the file.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
 #include <unistd.h>
 
 #include <array>
-#include <climits>
 #include <string>
 #include <vector>
 
@@ -79,27 +78,6 @@ TEST(SettingsProfile, ValuesReadWithoutCaseBlanksOrOuterQuotesCutAtTheBuffer) {
         char out[200] = "untouched";
         const int copied = GetProfileString(p, c.Section, c.Key, c.Fallback, out, c.Size);
         EXPECT_EQ("[" + std::string(out) + "] " + std::to_string(copied), c.Read) << c.Key << " " << c.Size;
-    }
-}
-
-TEST(SettingsProfile, IntegerReader) {
-    // Values beyond the 32-bit range saturate: a wrapped value could turn a
-    // huge interval into a tiny one.
-    const struct {
-        const char* Value;
-        int Expected;
-    } cases[] = {
-        {"12abc", 12},
-        {" -5", -5},
-        {"abc", 0},
-        {"\"42\"", 42},
-        {"", 77},
-        {"2147483648", INT_MAX},
-        {"-2147483649", INT_MIN},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(GetProfileInt(Parse(std::string("[S]\nk=") + c.Value), "S", "k", 77), c.Expected)
-            << c.Value;
     }
 }
 
