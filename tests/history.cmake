@@ -2,7 +2,6 @@
 # rotation, in-memory series, damaged files, memory use.
 hopwatch_add_test(NAME link_report_test SOURCES link_report_test.cpp)
 hopwatch_add_test(NAME history_test SOURCES
-  history_file_test.cpp
   history_writer_test.cpp
   history_series_test.cpp
   history_malformed_test.cpp)
