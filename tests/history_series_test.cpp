@@ -77,9 +77,9 @@ TEST_F(HistorySeries, MissingFileOrNoDestination) {
     EXPECT_TRUE(Port.Boxes.empty());
     EXPECT_EQ(LoadHistory(State, Port, 0), 0);
     ASSERT_EQ(Port.Boxes.size(), 1u);
-    EXPECT_EQ(Port.Boxes[0].Text,
-              "A data file for the DESTINATION CALL of\nthis channel does not exist! Please start connect.");
-    EXPECT_EQ(Port.Boxes[0].Caption, "hopwin");
+    EXPECT_EQ(Port.Boxes[0].Line(),
+              "hopwin tells: A data file for the DESTINATION CALL of\nthis channel does not exist! Please "
+              "start connect.");
     EXPECT_EQ(Port.Boxes[0].Icon, BoxIcon::Warning);
     EXPECT_EQ(Channel.RecordCount, 1);
     EXPECT_EQ(Channel.ReplyLineCount, 4);
@@ -112,20 +112,16 @@ TEST_F(HistorySeries, SizePromptAfterLoading) {
     EXPECT_EQ(HistorySlot(State, 0, 1001)->Hour, 9);
     Port.Answers = {BoxAnswer::Ok};
     LoadFileSequence(State, Port, 0);
-    EXPECT_EQ(Channel.RecordCount, 0);
-    EXPECT_EQ(State.NextRecordIndex[0], 0);
-    EXPECT_FALSE(Exists(kFile));
+    EXPECT_EQ(std::vector<int>({Channel.RecordCount, State.NextRecordIndex[0], Exists(kFile)}),
+              std::vector<int>({0, 0, 0}));
     EXPECT_EQ(Read("QX0TST2.hp0").substr(0, ManyRecords(1001).size()), ManyRecords(1001));
     ASSERT_EQ(Port.Boxes.size(), 3u);
     for (int i : {0, 1}) {
-        EXPECT_EQ(Port.Boxes[i].Text, SizePrompt(1, File()));
-        EXPECT_EQ(Port.Boxes[i].Caption, kCaption);
-        EXPECT_EQ(Port.Boxes[i].Buttons, BoxButtons::OkCancel);
-        EXPECT_EQ(Port.Boxes[i].Icon, BoxIcon::Warning);
-        EXPECT_TRUE(Port.Boxes[i].Asked);
+        EXPECT_EQ(Port.Boxes[i].Line(), kCaption + std::string(" asks: ") + SizePrompt(1, File()));
+        EXPECT_TRUE(Port.Boxes[i].Buttons == BoxButtons::OkCancel && Port.Boxes[i].Icon == BoxIcon::Warning);
     }
-    EXPECT_EQ(Port.Boxes[2].Text, "The file has been renamed to " + File("QX0TST2.hp0") + " !");
-    EXPECT_FALSE(Port.Boxes[2].Asked);
+    EXPECT_EQ(Port.Boxes[2].Line(),
+              kCaption + std::string(" tells: The file has been renamed to ") + File("QX0TST2.hp0") + " !");
 }
 
 TEST(ScrollStep, FollowsTheRecordCount) {

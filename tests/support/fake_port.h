@@ -20,6 +20,7 @@ struct FakeBox {
     BoxIcon Icon;
     BoxButtons Buttons;
     bool Asked;  // true for ask(), false for tell()
+    std::string Line() const { return Caption + (Asked ? " asks: " : " tells: ") + Text; }
 };
 
 struct FakePort : PlatformPort {
