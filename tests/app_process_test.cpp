@@ -48,9 +48,6 @@ TEST(ProgramRun, EarlyExitsWriteNothing) {
          2,
          "hopwatch: unknown layer-2 backend \"nonsense\" (use sim, sim:seed=N or "
          "agw://HOST:PORT[/RADIOPORT])\n"},
-        {{"--time-scale", "fast"},
-         2,
-         "hopwatch: --time-scale takes a whole number from 1 to 10000, not \"fast\"\n"},
         {{"--version"}, 0, ""},
     };
     for (const auto& c : cases) {

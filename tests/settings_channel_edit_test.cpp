@@ -80,11 +80,9 @@ TEST(ChannelDialogTexts, GridTimesArePadded) {
     ChannelRecord c{};
     c.LastHour = 7, c.LastMin = 5, c.PrevHour = 23, c.PrevMin = 0;
     c.LastConDay = 1, c.LastConMonth = 2, c.LastConYear = 3;
-    GridTimes times;
-    MakeGridTimes(c, times);
-    EXPECT_STREQ(times.LastCall, "07:05");
-    EXPECT_STREQ(times.BeforeLast, "23:00");
-    EXPECT_STREQ(times.Date, "01.02.03");
+    GridTimes t;
+    MakeGridTimes(c, t);
+    EXPECT_EQ(std::string(t.LastCall) + " " + t.BeforeLast + " " + t.Date, "07:05 23:00 01.02.03");
 }
 
 TEST(ChannelDialogTexts, ReplyBoxBlanksFromThePromptAndCutsEachGroup) {

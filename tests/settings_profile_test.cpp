@@ -81,21 +81,6 @@ TEST(SettingsProfile, ValuesReadWithoutCaseBlanksOrOuterQuotesCutAtTheBuffer) {
     }
 }
 
-TEST(SettingsProfileOnDisk, ReadReportsMissingAndUnreadableWithAnEmptyProfile) {
-    ScratchDir dir;
-    WriteAll(dir.File("big.ini"), std::string(kProfileMaxBytes + 1, 'x'));
-    WriteAll(dir.File("ok.ini"), "[S]\nk=v\n");
-    const std::pair<const char*, int> cases[] = {{"none.ini", kProfileMissing},
-                                                 {"", kProfileUnreadable},
-                                                 {"big.ini", kProfileUnreadable},
-                                                 {"ok.ini", kProfileRead}};
-    for (const auto& [name, result] : cases) {
-        ProfileFile p = Parse("[old]\n");
-        EXPECT_EQ(ReadProfileFile(p, dir.File(name).c_str()), result) << name;
-        EXPECT_EQ(ProfileText(p), result == kProfileRead ? "[S]\r\nk=v\r\n" : "") << name;
-    }
-}
-
 TEST(SettingsProfileOnDisk, SaveReplacesTheFileWholeOrNotAtAll) {
     ScratchDir dir;
     const std::string path = dir.File("a/b/hopw.ini"), link = dir.File("link.ini");
