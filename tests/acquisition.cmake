@@ -1,6 +1,5 @@
-# Link acquisition: the answering service, the connect cycle and the
-# simulated network.
-hopwatch_add_test(NAME acquisition_sim_test SOURCES acquisition_sim_test.cpp)
+# Link acquisition: the connect cycle, the answering service and the
+# simulated network in one program.
 hopwatch_add_test(NAME acquisition_calls_test SOURCES acquisition_calls_test.cpp)
 hopwatch_add_fuzzer(NAME acquisition_reply_fuzz SOURCES fuzz/acquisition_reply_fuzz.cpp)
 hopwatch_add_test(NAME acquisition_process_test SOURCES acquisition_process_test.cpp)
