@@ -3,8 +3,7 @@
 hopwatch_add_test(NAME link_report_test SOURCES link_report_test.cpp)
 hopwatch_add_test(NAME history_test SOURCES
   history_writer_test.cpp
-  history_series_test.cpp
-  history_malformed_test.cpp)
+  history_series_test.cpp)
 # Its own program: resident memory is measured for the whole process.
 hopwatch_add_test(NAME history_memory_test SOURCES history_memory_test.cpp)
 
