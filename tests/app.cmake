@@ -1,5 +1,6 @@
 # The application: toolbar and status-bar rules, options, start-up and
-# shut-down; the program as a process. The Qt window is tested with its dialogs.
+# shut-down; the program as a process: as a service, recording calls, and the
+# demo. The Qt window is tested with its dialogs.
 hopwatch_add_test(NAME app_test SOURCES
   view_bars_test.cpp app_session_test.cpp)
 hopwatch_add_test(NAME app_process_test SOURCES app_process_test.cpp)
