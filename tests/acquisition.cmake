@@ -1,5 +1,5 @@
-# Link acquisition: the connect cycle, the answering service and the
-# simulated network in one program; the program recording calls on the
-# simulated network is run with the other program runs in app.cmake.
+# Link acquisition: the connect cycle, the link report parser, the answering
+# service and the simulated network in one program. The program recording
+# calls on the simulated network runs with the other program runs (app.cmake).
 hopwatch_add_test(NAME acquisition_calls_test SOURCES acquisition_calls_test.cpp)
 hopwatch_add_fuzzer(NAME acquisition_reply_fuzz SOURCES fuzz/acquisition_reply_fuzz.cpp)

@@ -1,6 +1,5 @@
-# The link report parser and the history store: file format, writer and
-# rotation, in-memory series, damaged files, memory use.
-hopwatch_add_test(NAME link_report_test SOURCES link_report_test.cpp)
+# The history store: file format, writer and rotation, in-memory series,
+# damaged files, memory use.
 hopwatch_add_test(NAME history_test SOURCES
   history_writer_test.cpp
   history_series_test.cpp)
