@@ -1,5 +1,5 @@
 # The metrics endpoint: the program scraped by a real Prometheus, and the
-# contributed Prometheus files. (The exposition text is tested in app_test.)
+# contributed Prometheus files. (The exposition text is tested in view_test.)
 hopwatch_add_test(NAME metrics_process_test SOURCES metrics_process_test.cpp)
 target_compile_definitions(metrics_process_test PRIVATE HOPWATCH_PROGRAM="$<TARGET_FILE:hopwatch>")
 add_dependencies(metrics_process_test hopwatch)
