@@ -1,6 +1,6 @@
 # The history store: file format, writer and rotation, in-memory series,
 # damaged files, the CSV export, memory use.
-hopwatch_add_test(NAME history_test SOURCES history_writer_test.cpp history_series_test.cpp)
+hopwatch_add_test(NAME history_test SOURCES history_test.cpp)
 target_compile_definitions(history_test PRIVATE HOPWATCH_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")
 # Its own program: resident memory is measured for the whole process.
 hopwatch_add_test(NAME history_memory_test SOURCES history_memory_test.cpp)
