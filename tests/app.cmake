@@ -1,7 +1,6 @@
 # The application: options, start-up and shut-down; the program as a process:
 # as a service, recording calls, and the demo. The Qt window is tested with its
 # dialogs.
-hopwatch_add_test(NAME app_test SOURCES app_session_test.cpp)
-hopwatch_add_test(NAME app_process_test SOURCES app_process_test.cpp)
-target_compile_definitions(app_process_test PRIVATE HOPWATCH_PROGRAM="$<TARGET_FILE:hopwatch>")
-add_dependencies(app_process_test hopwatch)
+hopwatch_add_test(NAME app_test SOURCES app_test.cpp)
+target_compile_definitions(app_test PRIVATE HOPWATCH_PROGRAM="$<TARGET_FILE:hopwatch>")
+add_dependencies(app_test hopwatch)
