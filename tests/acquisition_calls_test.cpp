@@ -124,13 +124,11 @@ TEST(ConnectCycle, GoodCallStoresAllNineteenLinesAndDisconnects) {
     const ChannelRecord& c = w.C();
     EXPECT_EQ((std::vector<int>{c.ReplyLineCount, c.RestoreLineCount, c.RepeatLineCount}),
               (std::vector<int>{19, 19, 19}));
-    EXPECT_EQ(std::string(c.ReplyLines[0]), kHeading + "\n") << "banner and first prompt are gone";
-    EXPECT_EQ(std::string(c.ReplyLines[18]), "=>\r\n");
-    EXPECT_STREQ(c.LinkTable[kColName][1], "QX0L00");
-    EXPECT_STREQ(c.LinkTable[kColTkby][17], "116");
+    EXPECT_EQ(std::string(c.ReplyLines[0]) + c.ReplyLines[18], kHeading + "\n=>\r\n")
+        << "banner and first prompt are gone";
+    EXPECT_EQ(std::string(c.LinkTable[kColName][1]) + " " + c.LinkTable[kColTkby][17], "QX0L00 116");
     EXPECT_EQ(HistorySlot(w.state, 0, 0)->Links[16].Rkby, 216);
-    EXPECT_EQ(w.port.Repaints, std::vector<bool>{true});
-    EXPECT_TRUE(w.port.Boxes.empty());
+    EXPECT_TRUE(w.port.Repaints == std::vector<bool>{true} && w.port.Boxes.empty());
 }
 
 // Every way a call fails, first before any reply has completed (nothing is
@@ -179,9 +177,7 @@ TEST(ConnectCycle, FailedCallsRepeatTheLastGoodReplyWithCodeSix) {
         EXPECT_EQ(w.L().Sent, k.sent);
         EXPECT_EQ(w.L().Commands, k.commands);
     }
-    EXPECT_EQ(w.File(), "");
-    EXPECT_EQ(w.C().RecordCount, 0);
-    EXPECT_TRUE(w.port.Repaints.empty());
+    EXPECT_TRUE(w.File().empty() && w.C().RecordCount == 0 && w.port.Repaints.empty()) << "nothing stored";
     call({5, Report(3, 10)}, 10, 1);
     for (const auto& k : cases) call(k.plan, k.base, k.repeats ? 6 : 0);
     call({5, Report(3, 20)}, 20, 1);
@@ -274,10 +270,10 @@ TEST(ConnectCycle, TicksInsideTheSaveWarningNeitherStoreTwiceNorTouchTheCall) {
     EXPECT_EQ(w.Call({5, Report(2)}, 12).back(), 0);
     EXPECT_EQ(nested, 1);
     ASSERT_EQ(w.port.Boxes.size(), 1u);
-    const FakeBox& box = w.port.Boxes[0];  // a warning with OK only
+    EXPECT_EQ(w.port.Boxes[0].Icon, BoxIcon::Warning);
     EXPECT_EQ(
-        box.Caption + (box.Icon == BoxIcon::Warning && !box.Asked ? " warns: " : ": ") + box.Text,
-        "hopwin warns: Impossible to save data,\nbecause the File is already opened by another application!");
+        w.port.Boxes[0].Line(),
+        "hopwin tells: Impossible to save data,\nbecause the File is already opened by another application!");
     EXPECT_EQ(w.port.Repaints, std::vector<bool>{true});
     EXPECT_EQ(w.C().RecordCount, 1) << "the in-memory record stays";
     EXPECT_EQ(w.L().Commands, kDisconnected);
@@ -350,8 +346,7 @@ TEST(AnswerService, SendsEachShapeOfAnswerTextAndEndsTheConnection) {
         for (int tick = 0; tick < 3; ++tick) AnswerTick(w.state, w.port);
         EXPECT_EQ(w.net.Links[h].Sent, k.sent);
         EXPECT_EQ(w.net.Links[h].Commands, kEnded);
-        EXPECT_EQ(w.state.Answer.AnswerActive, 0);
-        EXPECT_EQ(w.state.Answer.AnswerFile, nullptr);
+        EXPECT_TRUE(w.state.Answer.AnswerActive == 0 && w.state.Answer.AnswerFile == nullptr);
         // A caller holds the service while served; then every tick looks for the next.
         EXPECT_EQ(w.net.Calls.size(), k.grants.size() > 1 ? 1u : 3u);
     }
@@ -376,8 +371,7 @@ TEST(AnswerService, CallerLeavingOrServiceStoppingMidText) {
             EXPECT_EQ(w.net.Links[h].Sent, (Lines{kGreeting, "one\n", "two\n"}));
             continue;
         }
-        EXPECT_EQ(w.state.Answer.AnswerActive, 0);
-        EXPECT_EQ(w.state.Answer.AnswerFile, nullptr);
+        EXPECT_TRUE(w.state.Answer.AnswerActive == 0 && w.state.Answer.AnswerFile == nullptr);
         EXPECT_EQ(w.net.Links[h].Commands, std::vector<int>{kL2NewIncoming});
         EXPECT_EQ(w.net.Links[h].Sent, (Lines{kGreeting, "one\n"}));
     }

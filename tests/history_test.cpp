@@ -172,8 +172,8 @@ TEST_F(HistoryWriter, FileMovedAwayUnlessItReadsToItsEndWithTheSameLinks) {
         const bool moved = !k.newFile.empty();
         EXPECT_EQ(Read("QX0TST2.hp0"), moved ? k.content : "");
         EXPECT_EQ(Read(), moved ? k.newFile : k.content + kRecord1);
-        EXPECT_EQ(Channel.RecordCount, moved ? 1 : 2);
-        EXPECT_EQ(State.NextRecordIndex[0], moved ? 1 : 2);
+        EXPECT_EQ(std::vector<int>({Channel.RecordCount, State.NextRecordIndex[0]}),
+                  std::vector<int>(2, moved ? 1 : 2));
         EXPECT_EQ(HistorySlot(State, 0, moved ? 0 : 1)->Minute, 30);
         ASSERT_EQ(Port.Boxes.size(), moved ? 1u : 0u);
         if (moved) {
@@ -326,8 +326,7 @@ TEST_F(HistorySeries, MissingFileOrNoDestination) {
               "hopwin tells: A data file for the DESTINATION CALL of\nthis channel does not exist! Please "
               "start connect.");
     EXPECT_EQ(Port.Boxes[0].Icon, BoxIcon::Warning);
-    EXPECT_EQ(Channel.RecordCount, 1);
-    EXPECT_EQ(Channel.ReplyLineCount, 4);
+    EXPECT_EQ(std::vector<int>({Channel.RecordCount, Channel.ReplyLineCount}), std::vector<int>({1, 4}));
 
     Channel.RufAktiv = 0;
     Channel.ScrollOffset = 1;
@@ -383,8 +382,8 @@ struct HistoryMalformed : HistoryTest {
         Write(bytes);
         Port.Boxes.clear();
         ASSERT_EQ(LoadHistory(State, Port, 0), 1);
-        EXPECT_EQ(Channel.RecordCount, records);
-        EXPECT_EQ(State.NextRecordIndex[0], records);
+        EXPECT_EQ(std::vector<int>({Channel.RecordCount, State.NextRecordIndex[0]}),
+                  std::vector<int>(2, records));
         ASSERT_EQ(Port.Boxes.size(), fault.empty() ? 0u : 1u);
         if (!fault.empty()) {
             std::string notice =
@@ -487,8 +486,7 @@ TEST_F(HistoryMalformed, history_30000_records) {
     // i as its first token; the time stamp cycles), the scan counts all.
     Write(ManyRecords(30000));
     LoadHistory(State, Port, 0);  // Cancel
-    EXPECT_EQ(Channel.RecordCount, 24000);
-    EXPECT_EQ(State.NextRecordIndex[0], 24000);
+    EXPECT_EQ(std::vector<int>({Channel.RecordCount, State.NextRecordIndex[0]}), std::vector<int>(2, 24000));
     for (int slot : {0, 1, 12345, 23999}) {
         EXPECT_EQ(HistorySlot(State, 0, slot)->Minute, (6000 + slot) % 60) << slot;
         EXPECT_EQ(HistorySlot(State, 0, slot)->Day, (6000 + slot) % 28 + 1) << slot;
@@ -497,8 +495,7 @@ TEST_F(HistoryMalformed, history_30000_records) {
     // A further connect replaces the newest record only.
     const int minute = HistorySlot(State, 0, 23998)->Minute;
     Connect(9, 59);
-    EXPECT_EQ(Channel.RecordCount, 24000);
-    EXPECT_EQ(State.NextRecordIndex[0], 24000);
+    EXPECT_EQ(std::vector<int>({Channel.RecordCount, State.NextRecordIndex[0]}), std::vector<int>(2, 24000));
     EXPECT_EQ(HistorySlot(State, 0, 23998)->Minute, minute);
     EXPECT_EQ(HistorySlot(State, 0, 23999)->Hour, 9);
     EXPECT_EQ(HistorySlot(State, 0, 24000), nullptr);

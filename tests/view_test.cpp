@@ -15,6 +15,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "app/options.h"
 #include "app/tick_dispatch.h"
@@ -102,9 +103,9 @@ TEST(DiagramGeometry, PlotEdgesAndCursors) {
     const Row rows[] = {{30, 100, 0}, {31, 100, 1}, {624, 100, 1}, {625, 100, 0},
                         {300, 60, 0}, {300, 61, 1}, {300, 439, 1}, {300, 440, 0}};
     for (const Row& r : rows) EXPECT_EQ(IsInPlot(648, 480, r.x, r.y), r.in) << r.x << "," << r.y;
-    EXPECT_EQ(CursorAt(648, 480, 324, 100), kCursorScrollOlder);
-    EXPECT_EQ(CursorAt(648, 480, 325, 100), kCursorScrollNewer);
-    EXPECT_EQ(CursorAt(648, 480, 325, 20), kCursorArrow);
+    EXPECT_EQ((std::vector<int>{CursorAt(648, 480, 324, 100), CursorAt(648, 480, 325, 100),
+                                CursorAt(648, 480, 325, 20)}),
+              (std::vector<int>{kCursorScrollOlder, kCursorScrollNewer, kCursorArrow}));
 }
 
 TEST(DiagramGeometry, YAxisRows) {
@@ -132,8 +133,7 @@ TEST(DiagramGeometry, YAxisRows) {
             grids += axis.Rows[i].HasGrid && axis.Rows[i].Labelled;
             if (axis.Rows[i].Labelled) last = axis.Rows[i].Label;
         }
-        EXPECT_EQ(axis.Rows[0].Label, std::string(r.first));
-        EXPECT_EQ(last, r.last);
+        EXPECT_EQ(axis.Rows[0].Label + ("|" + last), std::string(r.first) + "|" + r.last);
         EXPECT_EQ(labelled * 100 + grids, r.labelled * 100 + r.grids);
         // Labels stand d = trunc(2.5 u), 4 more for four digits, left of the plot.
         EXPECT_NEAR(axis.Rows[1].LabelX, 30 - (r.scale == 1 ? 20 : 24), 1);
@@ -172,6 +172,11 @@ protected:
         }
         return all;
     }
+    std::string Readouts(const PaintPlan& p) {
+        std::string all;
+        for (const char* text : p.Readouts) all += std::string(text) + "|";
+        return all;
+    }
     int Count(const PaintPlan& p, PlanOp op) {
         int n = 0;
         for (int i = 0; i < p.ItemCount; ++i) n += p.Items[i].Op == op;
@@ -187,7 +192,7 @@ TEST_F(DiagramPlan, TitleTextsAndAnEmptyHistory) {
     const PaintPlan& p = Plan();
     EXPECT_EQ(Texts(p).substr(0, 12), "Channel 1: |");
     EXPECT_EQ(Count(p, PlanOp::Line), 81);  // ticks only: no marker, no newest line
-    for (const char* text : p.Readouts) EXPECT_STREQ(text, "");
+    EXPECT_EQ(Readouts(p), "||||");
     char title[kPlanTextSize];
     Fill(3);
     C().LinkIndex = 2;
@@ -205,19 +210,12 @@ TEST_F(DiagramPlan, ReadoutsAndLabelsAtTheMarker) {
     });
     C().MarkerOffset = 21;
     const PaintPlan& p = Plan();
-    EXPECT_STREQ(p.Readouts[0], "X-Pos: 23:59/31.12.08");
-    EXPECT_STREQ(p.Readouts[1], "T/Rkby: 1234/56 ");
-    EXPECT_STREQ(p.Readouts[2], "Qty: 255");
-    EXPECT_STREQ(p.Readouts[3], "Time: 9999/9999");
+    EXPECT_EQ(Readouts(p), "X-Pos: 23:59/31.12.08|T/Rkby: 1234/56 |Qty: 255|Time: 9999/9999|");
     // Values above the top (1234, 9999): their labels are left out.
     EXPECT_NE(Texts(p).find("Link to A|QTY|RKBY|<-Link Usage|"), std::string::npos) << Texts(p);
-    state.qty = 0;
-    state.time = 0;
-    state.bytes = 0;
+    state.qty = state.time = state.bytes = 0;
     const PaintPlan& off = Plan();
-    EXPECT_STREQ(off.Readouts[1], "T/Rkby:      ");
-    EXPECT_STREQ(off.Readouts[2], "Qty:  ");
-    EXPECT_STREQ(off.Readouts[3], "Time:        ");
+    EXPECT_EQ(Readouts(off), "X-Pos: 23:59/31.12.08|T/Rkby:      |Qty:  |Time:        |");
     EXPECT_EQ(Texts(off).find("QTY"), std::string::npos);
     EXPECT_EQ(Count(off, PlanOp::Polyline), 0);
 }
@@ -233,11 +231,9 @@ TEST_F(DiagramPlan, CurvePointsPileAtTheRightEdgeAndStopAtTheTop) {
     const PlotRect plot = PlotRectFor(648, 480);
     ASSERT_EQ(BuildCurvePoints(state, 0, m, plot), 200);
     const CurvePoint* qty = CurveSeriesPoints(state, kSeriesQty);
-    EXPECT_EQ(qty[3].X, 60);
-    EXPECT_EQ(qty[3].Y, 18);
-    EXPECT_EQ(qty[5].Y, 806);
-    EXPECT_EQ(qty[199].X, 1186);
-    EXPECT_EQ(CurveSeriesPoints(state, kSeriesState)[7].Y, 6);
+    EXPECT_EQ((std::vector<int>{qty[3].X, qty[3].Y, qty[5].Y, qty[199].X,
+                                CurveSeriesPoints(state, kSeriesState)[7].Y}),
+              (std::vector<int>{60, 18, 806, 1186, 6}));
     C().ScrollOffset = 190;
     EXPECT_EQ(BuildCurvePoints(state, 0, m, plot), 10);
     FinishDiagramPaint(state);
