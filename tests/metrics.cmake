@@ -1,8 +1,5 @@
-# The metrics endpoint: the program scraped by a real Prometheus, and the
-# contributed Prometheus files. (The exposition text is tested in view_test.)
-hopwatch_add_test(NAME metrics_process_test SOURCES metrics_process_test.cpp)
-target_compile_definitions(metrics_process_test PRIVATE HOPWATCH_PROGRAM="$<TARGET_FILE:hopwatch>")
-add_dependencies(metrics_process_test hopwatch)
+# The contributed Grafana and Prometheus files. (The exposition text is tested
+# in view_test, the program scraped by a real Prometheus in app_test.)
 
 set(HOPWATCH_CONTRIB ${CMAKE_SOURCE_DIR}/contrib)
 add_test(NAME metrics_dashboard_json
