@@ -536,13 +536,6 @@ Exported ExportBytes(const std::string& bytes, int link = kCsvAllLinks) {
 const std::string kCsvHeader = kCsvHeaderRow;
 const std::string kExample = ReadAll(HOPWATCH_TEST_DATA "/worked_example.hpw");
 
-TEST(CsvExport, WorkedExampleMatchesTheGoldenFile) {
-    const Exported run = Export(HOPWATCH_TEST_DATA "/worked_example.hpw");
-    EXPECT_EQ(0, run.Status);
-    EXPECT_EQ(ReadAll(HOPWATCH_TEST_DATA "/worked_example.csv"), run.Out);
-    EXPECT_EQ("", run.Err);
-}
-
 TEST(CsvExport, OneLinkAndFieldsThatNeedQuotes) {
     const struct {
         const char* Name;
@@ -561,6 +554,7 @@ TEST(CsvExport, OneLinkAndFieldsThatNeedQuotes) {
         const Exported run = ExportBytes(c.File, c.Link);
         EXPECT_EQ(0, run.Status) << c.Name;
         EXPECT_EQ(kCsvHeader + c.Rows, run.Out) << c.Name;
+        EXPECT_EQ("", run.Err) << c.Name;
     }
 }
 

@@ -1,6 +1,5 @@
 # The contributed Grafana and Prometheus files. (The exposition text is tested
 # in view_test, the program scraped by a real Prometheus in app_test.)
-
 set(HOPWATCH_CONTRIB ${CMAKE_SOURCE_DIR}/contrib)
 add_test(NAME metrics_dashboard_json
   COMMAND ${CMAKE_COMMAND} -DFILE=${HOPWATCH_CONTRIB}/grafana/hopwatch.json -P ${HOPWATCH_TEST_SUPPORT}/check_json.cmake)

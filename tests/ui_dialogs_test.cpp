@@ -458,10 +458,9 @@ TEST_F(DiagramPixels, FrameCurvesMarkerNewestLineAndLabel) {
     Level(40, {1});
     state.ChannelTable[0].MarkerOffset = 30;  // record 9, at logical x 90
     const QImage image = Paint();
-    EXPECT_EQ(image.pixel(30, 60), qRgb(0, 0, 0));
-    EXPECT_EQ(image.pixel(648 - 24, 480 - 41), qRgb(0, 0, 0));
-    EXPECT_EQ(image.pixel(29, 200), qRgb(192, 192, 192));
-    EXPECT_EQ(image.pixel(X(55), Y(100)), qRgb(255, 255, 255));
+    EXPECT_EQ((std::vector<QRgb>{image.pixel(30, 60), image.pixel(648 - 24, 480 - 41), image.pixel(29, 200),
+                                 image.pixel(X(55), Y(100))}),  // frame corners, outside, plot
+              (std::vector<QRgb>{qRgb(0, 0, 0), qRgb(0, 0, 0), qRgb(192, 192, 192), qRgb(255, 255, 255)}));
     const int values[5] = {50, 150, 250, 350, 450};
     for (int s = 0; s < 5; ++s) EXPECT_EQ(image.pixel(X(205), Y(values[s])), Rgb(kCurveColours[s])) << s;
     EXPECT_EQ(image.pixel(X(90), Y(100)), Rgb(kMarkerColour));
@@ -488,8 +487,7 @@ TEST_F(DiagramPixels, UsageStripColoursAndGridOnLabelledRows) {
         return n;
     };
     EXPECT_GT(gridPixels(20), 50);  // at zoom step 1 every second tick is labelled
-    EXPECT_EQ(gridPixels(10), 0);
-    EXPECT_EQ(gridPixels(0), 0);
+    EXPECT_EQ(gridPixels(10) + gridPixels(0), 0);
 }
 
 TEST_F(DiagramPixels, DrawingOnePixelColumnAtATimeChangesNoPixel) {
