@@ -288,9 +288,9 @@ TEST_F(ShellRun, FailuresAtStartUpTellWhyAndWriteNothing) {
     }
 }
 
-std::vector<std::string> Service(const ProgramDirs& dirs, const char* backend) {
+std::vector<std::string> Service(const ProgramDirs& dirs, const char* backend, const char* scale = "60") {
     return {"--headless", "--l2",    backend,        "--config", dirs.Config,
-            "--data-dir", dirs.Data, "--time-scale", "60"};
+            "--data-dir", dirs.Data, "--time-scale", scale};
 }
 
 TEST(ProgramRun, SecondCopyRefusedThenASignalShutsDownAndWritesTheSettings) {
@@ -336,17 +336,14 @@ TEST(ProgramRun, EarlyExitsWriteNothing) {
 
 TEST(ProgramOnSimulatedNetwork, RecordsCallsEndToEnd) {
     const ProgramDirs dirs;
-    const std::string &data = dirs.Data, &config = dirs.Config;
-    WriteAll(config,
+    WriteAll(dirs.Config,
              "[Mycall]\r\nDestination Call=QX0OWN\r\n"
              "[Channel1]\r\nCallPath=QX0TST-2 QX0VIA\r\nRufAktiv=1\r\nMinutenIntervall=1\r\n"
              "[Channel2]\r\nCallPath=QX0ABC\r\nRufAktiv=1\r\nMinutenIntervall=1\r\n");
-    WriteAll(data + "/hopwansw.txt", "Back soon.\r\n");
+    WriteAll(dirs.Data + "/hopwansw.txt", "Back soon.\r\n");
 
     // A minute every 100 ms: about forty calls per channel in four seconds.
-    const pid_t pid = StartProgram({"--headless", "--l2", "sim:seed=4,callers=3", "--time-scale", "600",
-                                    "--config", config, "--data-dir", data},
-                                   dirs.Runtime, dirs.Errors);
+    const pid_t pid = StartProgram(Service(dirs, "sim:seed=4,callers=3", "600"), dirs.Runtime, dirs.Errors);
     std::this_thread::sleep_for(std::chrono::seconds(4));
     ASSERT_EQ(kill(pid, SIGTERM), 0);
     EXPECT_EQ(WaitProgram(pid), 0);
@@ -354,14 +351,14 @@ TEST(ProgramOnSimulatedNetwork, RecordsCallsEndToEnd) {
 
     for (const char* name : {"QX0TST2.hpw", "QX0ABC.hpw"}) {
         SCOPED_TRACE(name);
-        const std::string file = ReadAll(data + "/" + name);
+        const std::string file = ReadAll(dirs.Data + "/" + name);
         HistoryReader reader;
         StartHistoryReader(reader, file.data(), file.size());
         EXPECT_GE(CountHistoryRecords(reader), 5) << file.substr(0, 400);
         EXPECT_EQ(reader.Fault, HistoryFault::None) << "at byte " << reader.FaultOffset;
         EXPECT_EQ(file.find("???"), std::string::npos) << "every link name is found at its column";
     }
-    EXPECT_NE(ReadAll(config).find("Backend=sim:seed=4,callers=3\r\n"), std::string::npos);
+    EXPECT_NE(ReadAll(dirs.Config).find("Backend=sim:seed=4,callers=3\r\n"), std::string::npos);
 }
 
 long long Records(const std::string& path) {
@@ -422,10 +419,9 @@ pid_t StartCollector(ProgramDirs& dirs, int port) {
     WriteAll(dirs.Config,
              "[Mycall]\r\nDestination Call=QX0OWN\r\n[Channel1]\r\nCallPath=QX1TST\r\nRufAktiv=1\r\n"
              "MinutenIntervall=1\r\n");
-    return StartProgram(
-        {"--headless", "--l2", "sim:seed=2,faults=40,callers=0", "--time-scale", "600", "--config",
-         dirs.Config, "--data-dir", dirs.Data, "--metrics", "127.0.0.1:" + std::to_string(port)},
-        dirs.Runtime, dirs.Errors);
+    std::vector<std::string> args = Service(dirs, "sim:seed=2,faults=40,callers=0", "600");
+    args.insert(args.end(), {"--metrics", "127.0.0.1:" + std::to_string(port)});
+    return StartProgram(args, dirs.Runtime, dirs.Errors);
 }
 
 // The first sample of an instant query at `at` (and its link label); -1
