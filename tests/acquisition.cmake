@@ -1,9 +1,6 @@
-# Link acquisition: the answering service, the connect cycle and the
-# simulated network.
-hopwatch_add_test(NAME acquisition_answer_test SOURCES acquisition_answer_test.cpp)
-hopwatch_add_test(NAME acquisition_sim_test SOURCES acquisition_sim_test.cpp)
-hopwatch_add_test(NAME acquisition_cycle_test SOURCES acquisition_cycle_test.cpp)
+# Link acquisition in one program: the connect cycle, the link report parser,
+# the answering service, the simulated network and the AGWPE frame codec. The
+# program recording calls on the simulated network runs with the other program
+# runs (app.cmake).
+hopwatch_add_test(NAME acquisition_calls_test SOURCES acquisition_calls_test.cpp)
 hopwatch_add_fuzzer(NAME acquisition_reply_fuzz SOURCES fuzz/acquisition_reply_fuzz.cpp)
-hopwatch_add_test(NAME acquisition_process_test SOURCES acquisition_process_test.cpp)
-target_compile_definitions(acquisition_process_test PRIVATE HOPWATCH_PROGRAM="$<TARGET_FILE:hopwatch>")
-add_dependencies(acquisition_process_test hopwatch)

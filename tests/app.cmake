@@ -1,8 +1,7 @@
-# The application: toolbar and status-bar rules, options, start-up and
-# shut-down; the program as a process. The Qt window is tested with its dialogs.
-hopwatch_add_test(NAME app_test SOURCES
-  view_toolbar_test.cpp view_status_test.cpp app_options_test.cpp app_session_test.cpp)
-hopwatch_add_test(NAME app_process_test SOURCES app_process_test.cpp)
-target_compile_definitions(app_process_test PRIVATE HOPWATCH_PROGRAM="$<TARGET_FILE:hopwatch>")
-add_dependencies(app_process_test hopwatch)
+# The application: options, start-up and shut-down; the program as a process:
+# as a service, recording calls, and the demo. The Qt window is tested with its
+# dialogs.
+hopwatch_add_test(NAME app_test SOURCES app_test.cpp)
+target_compile_definitions(app_test PRIVATE HOPWATCH_PROGRAM="$<TARGET_FILE:hopwatch>")
+add_dependencies(app_test hopwatch)
 hopwatch_add_fuzzer(NAME backend_options_fuzz SOURCES fuzz/backend_options_fuzz.cpp)

@@ -1,15 +1,8 @@
-# What reaches users beside the window: the CSV export, the demo, and the
-# installed package with its desktop files, manual page and service.
-hopwatch_add_test(NAME export_csv_test SOURCES export_csv_test.cpp)
-target_compile_definitions(export_csv_test PRIVATE HOPWATCH_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")
-
-hopwatch_add_test(NAME demo_process_test SOURCES demo_process_test.cpp)
-target_compile_definitions(demo_process_test PRIVATE HOPWATCH_PROGRAM="$<TARGET_FILE:hopwatch>")
-add_dependencies(demo_process_test hopwatch)
-
-# Builds the .deb from this build directory (nothing is compiled again),
-# unpacks it and checks what it holds. Bounded: cpack of a built tree takes
-# seconds.
+# What reaches users beside the window: the installed package with its
+# desktop files, manual page and service. (The CSV export is tested with the
+# history store, the demo with the other program runs.) Builds the .deb from
+# this build directory (nothing is compiled again), unpacks it and checks what
+# it holds. Bounded: cpack of a built tree takes seconds.
 add_test(NAME packaging_deb
   COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/packaging_test.sh ${PROJECT_BINARY_DIR})
 set_tests_properties(packaging_deb PROPERTIES LABELS packaging TIMEOUT 300 RUN_SERIAL TRUE)

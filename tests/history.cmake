@@ -1,11 +1,7 @@
-# The link report parser and the history store: file format, writer and
-# rotation, in-memory series, damaged files, memory use.
-hopwatch_add_test(NAME link_report_test SOURCES link_report_test.cpp)
-hopwatch_add_test(NAME history_test SOURCES
-  history_file_test.cpp
-  history_writer_test.cpp
-  history_series_test.cpp
-  history_malformed_test.cpp)
+# The history store: file format, writer and rotation, in-memory series,
+# damaged files, the CSV export, memory use.
+hopwatch_add_test(NAME history_test SOURCES history_test.cpp)
+target_compile_definitions(history_test PRIVATE HOPWATCH_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")
 # Its own program: resident memory is measured for the whole process.
 hopwatch_add_test(NAME history_memory_test SOURCES history_memory_test.cpp)
 

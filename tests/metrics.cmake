@@ -1,10 +1,5 @@
-# The metrics endpoint: the exposition text, the program scraped by a real
-# Prometheus, and the contributed Prometheus files.
-hopwatch_add_test(NAME metrics_text_test SOURCES metrics_text_test.cpp)
-hopwatch_add_test(NAME metrics_process_test SOURCES metrics_process_test.cpp)
-target_compile_definitions(metrics_process_test PRIVATE HOPWATCH_PROGRAM="$<TARGET_FILE:hopwatch>")
-add_dependencies(metrics_process_test hopwatch)
-
+# The contributed Grafana and Prometheus files. (The exposition text is tested
+# in view_test, the program scraped by a real Prometheus in app_test.)
 set(HOPWATCH_CONTRIB ${CMAKE_SOURCE_DIR}/contrib)
 add_test(NAME metrics_dashboard_json
   COMMAND ${CMAKE_COMMAND} -DFILE=${HOPWATCH_CONTRIB}/grafana/hopwatch.json -P ${HOPWATCH_TEST_SUPPORT}/check_json.cmake)

@@ -1,2 +1,3 @@
-# The diagram: geometry, paint plan and navigation without a window.
-hopwatch_add_test(NAME view_diagram_test SOURCES view_diagram_test.cpp)
+# The view without a window: the diagram's geometry, paint plan and
+# navigation; the toolbar rules, status texts and metrics text.
+hopwatch_add_test(NAME view_test SOURCES view_test.cpp)

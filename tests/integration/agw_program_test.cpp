@@ -21,7 +21,6 @@
 
 #include "acquisition/agw_client.h"
 #include "support/program_run.h"
-#include "support/scratch.h"
 
 namespace {
 
@@ -40,13 +39,6 @@ int FreePort(int type) {
         if (ok) return ntohs(a.sin_port);
     }
     return 0;
-}
-
-AgwOptions Local(int port) {
-    AgwOptions o;
-    o.Host = "127.0.0.1";
-    o.TcpPort = port;
-    return o;
 }
 
 // Two Direwolf software TNCs wired to each other through audio over UDP on
@@ -92,7 +84,7 @@ struct DirewolfPair {
     std::string Logs() const { return ReadAll(A.Dir + "/direwolf.log") + ReadAll(B.Dir + "/direwolf.log"); }
 
 private:
-    static int Answers(const Tnc& t) { return AgwClient(Local(t.AgwPort)).ax_init(); }
+    static int Answers(const Tnc& t) { return AgwClient(AgwOptions{"127.0.0.1", t.AgwPort}).ax_init(); }
     static void Launch(Tnc& t, const std::string& call, const std::string& forwarder, int sendTo) {
         mkdir(t.Dir.c_str(), 0700);
         WriteAll(t.Dir + "/.asoundrc", "pcm.hopwatch_tx {\n type file\n slave.pcm \"null\"\n file \"|" +
@@ -138,29 +130,10 @@ std::string TakeText(Layer2& l2, std::uint16_t h) {
 // The program on its own files in a scratch directory, stopped at the end.
 struct ProgramRun : ProgramDirs {
     pid_t Pid = -1;
-    void Start(const std::string& l2, const char* timeScale) {
-        std::vector<std::string> args{"--headless", "--l2", l2, "--config", Config, "--data-dir", Data};
-        if (timeScale != nullptr) args.insert(args.end(), {"--time-scale", timeScale});
-        Pid = StartProgram(args, Runtime, Errors);
-    }
     ~ProgramRun() {
         if (Pid > 0 && kill(Pid, SIGTERM) == 0) WaitProgram(Pid, 10);
     }
 };
-
-TEST(AgwProgram, UnreachableTncEndsTheProgramAndLeavesTheSettingsAlone) {
-    ProgramRun run;
-    const std::string settings = "[Mycall]\r\nDestination Call=Q1MON\r\n[L2]\r\nBackend=sim\r\n";
-    WriteAll(run.Config, settings);
-    run.Start("agw://127.0.0.1:" + std::to_string(FreePort(SOCK_STREAM)), nullptr);
-    EXPECT_NE(-1, WaitProgram(run.Pid, 30));
-    run.Pid = -1;
-    const std::string err = ReadAll(run.Errors);
-    EXPECT_TRUE(err.find("FlexNet not active!") != std::string::npos &&
-                err.find("direwolf") != std::string::npos)
-        << err;
-    EXPECT_EQ(settings, ReadAll(run.Config));
-}
 
 TEST(AgwProgram, RecordsTheReportThenTheFailureAndAnswersACallerOnAir) {
     if (!DirewolfPair::Installed())
@@ -168,7 +141,7 @@ TEST(AgwProgram, RecordsTheReportThenTheFailureAndAnswersACallerOnAir) {
     DirewolfPair pair;
     ProgramRun run;
     ASSERT_TRUE(pair.Start(HOPWATCH_AUDIO_FORWARD)) << pair.Logs();
-    AgwClient tncB(Local(pair.B.AgwPort));
+    AgwClient tncB(AgwOptions{"127.0.0.1", pair.B.AgwPort});
     ASSERT_EQ(1, tncB.ax_init());
     // Serves the digipeater stand-in on TNC B until pred holds.
     int answering = 1, reports = 0;
@@ -200,7 +173,9 @@ TEST(AgwProgram, RecordsTheReportThenTheFailureAndAnswersACallerOnAir) {
     WriteAll(run.Data + "/hopwansw.txt", "Link monitor of Q1MON\r\nReports hourly\r\n");
     const std::time_t started = std::time(nullptr);
     // A minute every 2 s: the reading limit of 180 ticks is reached in 6 s.
-    run.Start("agw://127.0.0.1:" + std::to_string(pair.A.AgwPort), "30");
+    run.Pid = StartProgram({"--headless", "--l2", "agw://127.0.0.1:" + std::to_string(pair.A.AgwPort),
+                            "--config", run.Config, "--data-dir", run.Data, "--time-scale", "30"},
+                           run.Runtime, run.Errors);
 
     // One answered call, then silence: a call runs into the reading limit
     // and repeats the report with code 6.

@@ -1,9 +1,7 @@
 // A scriptable platform port for core tests: records every box, answers
 // questions from a queue (Cancel when empty), keeps status texts and toolbar
 // states, gives a fixed local time, and can run a hook while a box is "open"
-// to imitate the nested loop of a real modal box. With `Log` set, boxes and
-// status texts are also written there, to check their order against other
-// calls.
+// to imitate the nested loop of a real modal box.
 #pragma once
 
 #include <ctime>
@@ -22,12 +20,12 @@ struct FakeBox {
     BoxIcon Icon;
     BoxButtons Buttons;
     bool Asked;  // true for ask(), false for tell()
+    std::string Line() const { return Caption + (Asked ? " asks: " : " tells: ") + Text; }
 };
 
 struct FakePort : PlatformPort {
     BoxAnswer ask(const char* text, const char* caption, BoxIcon icon, BoxButtons buttons) override {
         Boxes.push_back({text, caption, icon, buttons, true});
-        if (Log) Log->push_back(std::string("ask ") + caption + ": " + text);
         if (WhileBoxOpen) WhileBoxOpen();
         if (Answers.empty()) return buttons == BoxButtons::Ok ? BoxAnswer::Ok : BoxAnswer::Cancel;
         const BoxAnswer a = Answers.front();
@@ -36,14 +34,10 @@ struct FakePort : PlatformPort {
     }
     void tell(const char* text, const char* caption, BoxIcon icon) override {
         Boxes.push_back({text, caption, icon, BoxButtons::Ok, false});
-        if (Log) Log->push_back(std::string("tell ") + caption);
         if (WhileBoxOpen) WhileBoxOpen();
     }
     void repaint(bool erase) override { Repaints.push_back(erase); }
-    void setStatusText(int field, const char* text) override {
-        Status[field] = text;
-        if (Log) Log->push_back("status " + std::to_string(field) + " " + text);
-    }
+    void setStatusText(int field, const char* text) override { Status[field] = text; }
     int isButtonChecked(int id) override { return Checked[id]; }
     int isButtonEnabled(int id) override { return Enabled.count(id) ? Enabled[id] : 1; }
     void enableButton(int id, int enable) override {
@@ -64,7 +58,6 @@ struct FakePort : PlatformPort {
     }
 
     std::vector<FakeBox> Boxes;
-    std::vector<std::string>* Log = nullptr;
     std::deque<BoxAnswer> Answers;
     std::function<void()> WhileBoxOpen;
     std::vector<bool> Repaints;

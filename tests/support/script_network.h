@@ -28,10 +28,9 @@ inline void InitScriptState(AppState& state, const std::string& dataDir) {
 // imitate a lying stack (-1 = the text length).
 inline std::vector<unsigned char> MakeFrame(const std::string& text, int count = -1) {
     const int n = count < 0 ? static_cast<int>(text.size()) : count;
-    std::vector<unsigned char> f = {static_cast<unsigned char>(n & 0xFF),
-                                    static_cast<unsigned char>((n >> 8) & 0xFF),
-                                    0xA5};  // the unused byte; never read
-    f.insert(f.end(), text.begin(), text.end());
+    std::vector<unsigned char> f(text.begin(), text.end());
+    f.insert(f.begin(), {static_cast<unsigned char>(n & 0xFF), static_cast<unsigned char>((n >> 8) & 0xFF),
+                         0xA5});  // the unused byte; never read
     return f;
 }
 
@@ -39,7 +38,6 @@ struct ScriptLink {
     int State = 2;                                  // low 3 bits of l2_stat
     std::deque<std::vector<unsigned char>> Frames;  // waiting frames
     int NullFrames = 0;                             // l2_get_i answers null this often first
-    int StuckDataBit = 0;                           // data bit set for ever, no frame comes
     std::deque<int> Grants;                         // l2_ialloc answers, in order, then 1
     std::vector<unsigned char> Current;             // the frame handed out last
     std::vector<std::string> Sent;                  // l2_puts texts
@@ -64,7 +62,7 @@ struct ScriptNetwork final : Layer2 {
         const auto it = Links.find(handle);
         if (it == Links.end()) return 0;
         const ScriptLink& l = it->second;
-        const int data = !l.Frames.empty() || l.NullFrames > 0 || l.StuckDataBit;
+        const int data = !l.Frames.empty() || l.NullFrames > 0;
         return (l.State & kL2StateMask) | (data ? kL2DataWaiting : 0) | StatHighBits;
     }
     const unsigned char* l2_get_i(std::uint16_t handle) override {

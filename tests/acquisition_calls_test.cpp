@@ -1,0 +1,683 @@
+// Link acquisition over a scripted stack. The connect cycle: what goes on
+// air, what a reply leaves in the slots, the link table, the series and the
+// history file, every way a call fails, scheduling, and ticks run inside a
+// box. The answering service: what a caller receives for each shape of answer
+// text, and every way a connection ends. The simulated network: deterministic
+// from its seed, reports at the parser's columns, every kind of trouble it
+// promises, and its URI options. The link report parser on hand-made lines:
+// the column map, where a field may begin, lines that end early, and that
+// nothing is read beyond a slot or written beyond a cell. The AGWPE frame
+// codec and the line splitter, on bytes alone.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "acquisition/agw_frame.h"
+#include "acquisition/answer_service.h"
+#include "acquisition/connect_cycle.h"
+#include "acquisition/layer2_backend.h"
+#include "acquisition/link_report.h"
+#include "acquisition/sim_network.h"
+#include "core/link_column.h"
+#include "history/history_series.h"
+#include "support/fake_port.h"
+#include "support/scratch.h"
+#include "support/script_network.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+const std::string kHeading = " Nr  Port  Mode         TKBY RKBY QTY   Loss      Link   SSID Time\r";
+const std::vector<int> kDisconnected = {kL2BeforeSend, kL2AfterSend, kL2Disconnect};
+const std::string kGreeting = "Hopwatch V 2.34 link data acquisition!\n";
+const std::vector<int> kEnded = {kL2NewIncoming, kL2AfterSend, kL2Disconnect};
+
+// Banner, prompt, heading, `links` link lines and the closing prompt. Link
+// i has port i, TKBY 100+base+i, RKBY 200+base+i, QTY 10+i, name QX<i%10>L<i>
+// and identifier 0-15, at text columns 9, 27, 32, 37, 54 and 61, and the
+// router times 3/5 at 66.
+Lines Report(int links, int base = 0) {
+    Lines lines = {"QX0TST-2 FlexNet digipeater\r", "=>\r", kHeading};
+    for (int i = 0; i < links; ++i) {
+        char line[100];
+        std::snprintf(line, sizeof line, "  1      %-18d%-5d%-5d%-17dQX%dL%02d 0-15 3/5\r", i, 100 + base + i,
+                      200 + base + i, 10 + i, i % 10, i);
+        lines.push_back(line);
+    }
+    lines.push_back("=>\r");
+    return lines;
+}
+
+// How the digipeater answers a call: the state every pending link reaches
+// before tick 3, the frames waiting for channel 0 at the first reading
+// tick (5), and its first transmit space answers.
+struct Plan {
+    Plan(int state = kL2Connected, Lines f = {}, std::deque<int> g = {})
+        : linkState(state), frames(f), grants(g) {}
+    int linkState;
+    Lines frames;
+    std::deque<int> grants;
+};
+
+struct World {
+    ScratchDir dir;
+    std::unique_ptr<AppState> owned = std::make_unique<AppState>();
+    AppState& state = *owned;
+    FakePort port;
+    ScriptNetwork net;
+
+    World() {
+        InitScriptState(state, dir.Path);
+        EXPECT_TRUE(ReserveHistoryMemory(state));
+        Calling(0, "QX0TST-2 QX0VIA");
+        port.Net = &net;
+        port.SetTime(2026, 12, 6, 14, 30);
+    }
+    ~World() {
+        StopAnswerService(state);
+        ReleaseHistoryMemory(state);
+    }
+    ChannelRecord& C(int i = 0) { return state.ChannelTable[i]; }
+    ScriptLink& L(int h = 0) { return net.Links[static_cast<std::uint16_t>(h ? h : C().L2Channel)]; }
+    std::string File() { return ReadAll(dir.File("QX0TST2.hpw")); }
+    void Calling(int i, const char* path) {
+        std::strcpy(C(i).CallPath, path);
+        C(i).RufAktiv = 1;
+        C(i).MinutenIntervall = 1;
+    }
+
+    // The minute tick, then `ticks` second ticks, each after `script(tick)`;
+    // returns channel 0's state after the minute tick ([0]) and each tick.
+    std::vector<int> Run(int ticks, const std::function<void(int)>& script) {
+        MinuteTick(state, port, 0);
+        std::vector<int> states = {C().CycleState};
+        for (int t = 1; t <= ticks; ++t) {
+            script(t);
+            CycleTick(state, port);
+            states.push_back(C().CycleState);
+        }
+        return states;
+    }
+    std::vector<int> Call(const Plan& plan, int ticks = 200) {
+        return Run(ticks, [&](int t) {
+            if (t == 2) L().Grants = plan.grants;
+            for (auto& link : net.Links)
+                if (t == 3 && link.second.State == 2) link.second.State = plan.linkState;
+            for (const std::string& text : plan.frames)
+                if (t == 5) net.QueueText(C().L2Channel, text);
+        });
+    }
+};
+
+// A reply ends at its closing prompt; prompts after that change nothing.
+TEST(ConnectCycle, GoodCallStoresAllNineteenLinesAndDisconnects) {
+    World w;
+    w.net.StatHighBits = 0x18;  // status bits above data and link state mean nothing
+    Lines frames = Report(17);
+    frames.insert(frames.end(), {"=>\r", "=> more\r", "text after\r"});
+    EXPECT_EQ(w.Call({5, frames}).back(), 0);
+    EXPECT_EQ(w.L().Released, 24) << "every frame is taken and released";
+    const ChannelRecord& c = w.C();
+    EXPECT_EQ((std::vector<int>{c.ReplyLineCount, c.RestoreLineCount, c.RepeatLineCount}),
+              (std::vector<int>{19, 19, 19}));
+    EXPECT_EQ(std::string(c.ReplyLines[0]) + c.ReplyLines[18], kHeading + "\n=>\r\n")
+        << "banner and first prompt are gone";
+    EXPECT_EQ(std::string(c.LinkTable[kColName][1]) + " " + c.LinkTable[kColTkby][17], "QX0L00 116");
+    EXPECT_EQ(HistorySlot(w.state, 0, 0)->Links[16].Rkby, 216);
+    EXPECT_TRUE(w.port.Repaints == std::vector<bool>{true} && w.port.Boxes.empty());
+}
+
+// Every way a call fails, first before any reply has completed (nothing is
+// stored), then after one: each but a given-up call repeats the last good
+// reply with its own start time and code 6.
+TEST(ConnectCycle, FailedCallsRepeatTheLastGoodReplyWithCodeSix) {
+    const Lines command = {"p\n\n"};
+    const struct {
+        const char* name;
+        Plan plan;
+        Lines sent;
+        std::vector<int> commands;
+        int repeats, base;  // base: of the values the slots hold after this call
+    } cases[] = {
+        {"connect failed", {0}, {}, {}, 1, 10},
+        {"connect given up", {1}, {}, {}, 0, 10},
+        {"no prompt within 180 reading ticks", {5}, command, kDisconnected, 1, 10},
+        {"no closing prompt within 180 reading ticks",
+         {5, {"=>\r", kHeading}},
+         command,
+         kDisconnected,
+         1,
+         10},
+        // The repeat parses the slots as this reply left them, its own lines included.
+        {"reply too long", {5, Report(18, 30)}, command, kDisconnected, 1, 30},
+        {"transmit space refused twice", {5, {}, {0, 0}}, command, {14, 7, 14, 7, 14, 7, 4}, 1, 30},
+    };
+    World w;
+    std::string file = "3  QX0L00 0-15      QX1L01 0-15      QX2L02 0-15      ";
+    std::vector<std::vector<int>> records;  // minute, base, code
+    int minute = 0;
+    auto call = [&](const Plan& plan, int base, int code) {
+        w.port.SetTime(2026, 12, 6, 15, ++minute);
+        EXPECT_EQ(w.Call(plan).back(), 0);
+        if (code == 0) return;
+        char line[200];
+        std::snprintf(
+            line, sizeof line, "\r\n06.12.26 15:%02d 0 %d %d 10 3 5 %d 1 %d %d 11 3 5 %d 2 %d %d 12 3 5 %d ",
+            minute, 100 + base, 200 + base, code, 101 + base, 201 + base, code, 102 + base, 202 + base, code);
+        file += line;
+        records.push_back({minute, base, code});
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.name);
+        call(k.plan, 0, 0);
+        EXPECT_EQ(w.L().Sent, k.sent);
+        EXPECT_EQ(w.L().Commands, k.commands);
+    }
+    EXPECT_TRUE(w.File().empty() && w.C().RecordCount == 0 && w.port.Repaints.empty()) << "nothing stored";
+    call({5, Report(3, 10)}, 10, 1);
+    for (const auto& k : cases) call(k.plan, k.base, k.repeats ? 6 : 0);
+    call({5, Report(3, 20)}, 20, 1);
+    call(cases[0].plan, 20, 6);
+    EXPECT_EQ(w.File(), file);
+    ASSERT_EQ(w.C().RecordCount, static_cast<int>(records.size()));
+    EXPECT_EQ(w.state.NextRecordIndex[0], w.C().RecordCount);
+    EXPECT_EQ(w.port.Repaints, std::vector<bool>(records.size(), true));
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const HistoryRecord* r = HistorySlot(w.state, 0, static_cast<int>(i));
+        EXPECT_EQ((std::vector<int>{r->Minute, r->Links[1].Tkby - 101, r->Links[2].LinkState}), records[i])
+            << i;
+        EXPECT_STREQ(r->Links[1].Name, "QX1L01");
+    }
+}
+
+// A slot is not cleared before a frame is copied in: its old line (here
+// "ooo…" with CR LF at 50) shows through behind a short frame without CR.
+TEST(ConnectCycle, LongFramesAreCutToTheirSlot) {
+    const std::string x120(120, 'x');
+    auto crAt = [&](std::size_t at) { return std::string(x120).replace(at, 1, "\r"); };
+    const std::pair<std::string, std::string> cases[] = {
+        {crAt(97), std::string(97, 'x') + "\r\n"},  // the last CR kept
+        {crAt(98), std::string(98, 'x') + "\n"},    // beyond the cut
+        {"AB", "AB" + std::string(48, 'o') + "\r\n"},
+    };
+    for (const auto& [text, stored] : cases) {
+        SCOPED_TRACE(stored);
+        World w;
+        std::memset(w.C().ReplyLines[0], 'o', kReplySlotSize);
+        std::memcpy(w.C().ReplyLines[0] + 50, "\r\n", 3);
+        w.Call({5, {"=>\r", text, "=>\r"}}, 10);
+        EXPECT_EQ(std::string(w.C().ReplyLines[0]), stored);
+        EXPECT_EQ(w.C().ReplyLineCount, 2);
+    }
+}
+
+TEST(ConnectCycle, The180thReadingTickReadsAndThe181stFails) {
+    World w;
+    const std::vector<int> states = w.Run(185, [&](int t) {
+        if (t == 3) w.L().State = 5;
+        if (t == 184) w.L().Frames = {MakeFrame("=>\r"), MakeFrame(kHeading)};  // reading ticks are 5..184
+        if (t == 185) w.L().Frames = {MakeFrame("=>\r"), MakeFrame("late\r")};
+    });
+    EXPECT_EQ((std::vector<int>{states[183], states[184], states[185]}), (std::vector<int>{4, 5, 7}));
+    EXPECT_EQ(w.C().ReplyLineCount, 1);
+    EXPECT_EQ(w.L().Frames.size(), 2u) << "the 181st tick reads nothing";
+}
+
+// Frames a stack should not send: each tick reads a bounded number, null
+// frames are not released, and frames too short for "=>" are no prompt.
+TEST(ConnectCycle, OddFramesAreReadWithinBounds) {
+    const struct {
+        const char* name;
+        std::deque<std::vector<unsigned char>> frames;
+        int nullFrames;
+        std::vector<int> want;  // state, reads, releases
+    } cases[] = {
+        {"flood", std::deque(200, MakeFrame("noise\r")), 0, {4, 64, 64}},
+        {"null frames first", {MakeFrame("=>\r")}, 3, {5, 4, 1}},
+        {"too short for a prompt", {MakeFrame("=>", 1), MakeFrame("", 0)}, 0, {4, 2, 2}},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.name);
+        World w;
+        w.Call({5, {}}, 4);
+        w.L().Frames = k.frames;
+        w.L().NullFrames = k.nullFrames;
+        CycleTick(w.state, w.port);
+        EXPECT_EQ((std::vector<int>{w.C().CycleState, w.L().Reads, w.L().Released}), k.want);
+    }
+}
+
+// A failed save warns and the call goes on. A real modal box runs a nested
+// loop in which further ticks arrive; the fake runs them inside the box.
+// Neither the reply nor its repeat is stored twice, and no call starts on a
+// channel whose record is being stored.
+TEST(ConnectCycle, TicksInsideTheSaveWarningNeitherStoreTwiceNorTouchTheCall) {
+    World w;
+    std::snprintf(w.state.DataDir, sizeof w.state.DataDir, "%s/missing", w.dir.Path.c_str());
+    w.Calling(1, "QX0ABC");
+    int nested = 0;
+    w.port.WhileBoxOpen = [&] {
+        ++nested;
+        for (int i = 0; i < 3; ++i) CycleTick(w.state, w.port);
+        MinuteTick(w.state, w.port, 0);
+        MinuteTick(w.state, w.port, 1);  // an immediate request for channel 0, too
+        for (int i = 0; i < 3; ++i) CycleTick(w.state, w.port);
+    };
+    EXPECT_EQ(w.Call({5, Report(2)}, 12).back(), 0);
+    EXPECT_EQ(nested, 1);
+    ASSERT_EQ(w.port.Boxes.size(), 1u);
+    EXPECT_EQ(w.port.Boxes[0].Icon, BoxIcon::Warning);
+    EXPECT_EQ(
+        w.port.Boxes[0].Line(),
+        "hopwin tells: Impossible to save data,\nbecause the File is already opened by another application!");
+    EXPECT_EQ(w.port.Repaints, std::vector<bool>{true});
+    EXPECT_EQ(w.C().RecordCount, 1) << "the in-memory record stays";
+    EXPECT_EQ(w.L().Commands, kDisconnected);
+    EXPECT_EQ(w.state.WaitTicks[1], 14) << "channel 1 read 8 ticks outside the box and 6 inside";
+    EXPECT_EQ(w.Call({0, {}}, 12).back(), 0);  // fails: the same failing file warns once
+    EXPECT_EQ(nested, 1);
+    EXPECT_EQ(w.C().RecordCount, 2);
+    EXPECT_EQ(w.net.Calls, (Lines{"connect QX0OWN|QX0TST-2 QX0VIA", "connect QX0OWN|QX0ABC",
+                                  "connect QX0OWN|QX0TST-2 QX0VIA"}));
+}
+
+// Each minute counts towards the interval; a slot that finds the channel
+// busy, inactive or without Mycall passes unused. The immediate request
+// restarts the count and calls at once unless the channel is busy.
+TEST(ConnectCycle, MinuteCountingAndSkippedSlots) {
+    const struct {
+        const char* name;
+        int interval, rufAktiv, mycall, busyState, immediate, minutes;
+        std::vector<int> want;  // CycleState, MinuteCount, MinutenIntervall
+    } cases[] = {
+        {"interval 0 becomes 1 and calls", 0, 1, 1, 0, 0, 1, {1, 0, 1}},
+        {"interval 3, two minutes", 3, 1, 1, 0, 0, 2, {0, 2, 3}},
+        {"interval 3, third minute calls", 3, 1, 1, 0, 0, 3, {1, 0, 3}},
+        {"busy channel skips the slot", 2, 1, 1, 5, 0, 2, {5, 0, 2}},
+        {"inactive channel skips the slot", 2, 0, 1, 0, 0, 2, {0, 0, 2}},
+        {"empty Mycall skips the slot", 2, 1, 0, 0, 0, 2, {0, 0, 2}},
+        {"immediate request after a minute", 5, 1, 1, 0, 1, 2, {1, 0, 5}},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.name);
+        World w;
+        ChannelRecord& c = w.C();
+        c.MinutenIntervall = k.interval;
+        c.RufAktiv = static_cast<std::uint8_t>(k.rufAktiv);
+        if (!k.mycall) w.state.Mycall[0] = '\0';
+        c.CycleState = static_cast<std::uint8_t>(k.busyState);
+        for (int m = 0; m < k.minutes; ++m) MinuteTick(w.state, w.port, k.immediate && m > 0);
+        EXPECT_EQ((std::vector<int>{c.CycleState, c.MinuteCount, c.MinutenIntervall}), k.want);
+    }
+}
+
+TEST(AnswerService, SendsEachShapeOfAnswerTextAndEndsTheConnection) {
+    const std::string& g = kGreeting;
+    const std::string l150(150, 'x'), l97(97, 'y'), l98(98, 'z');
+    const std::string f150 = l150 + "\r\n", f97 = l97 + "\r\n", f98 = l98 + "\r\n";
+    const struct {
+        const char* name;
+        const char* file;  // nullptr: there is no answer file
+        std::deque<int> grants;
+        Lines sent;
+    } cases[] = {
+        {"no file", nullptr, {}, {g}},
+        {"empty file", "", {}, {g}},
+        {"dialog-written lines", "first\r\nsecond\r\n", {}, {g, "first\n", "second\n"}},
+        {"no final line end", "first\r\nlast", {}, {g, "first\n", "last"}},
+        {"150 characters in pieces", f150.c_str(), {}, {g, l150.substr(0, 98), l150.substr(98) + "\n"}},
+        {"97 characters and the line end fill one piece", f97.c_str(), {}, {g, l97 + "\n"}},
+        {"98 characters leave the line end alone", f98.c_str(), {}, {g, l98, "\n"}},
+        {"a lone CR stays", "a\rb\r\n", {}, {g, "a\rb\n"}},
+        {"a bare LF line end", "a\nb\n", {}, {g, "a\n", "b\n"}},
+        {"greeting refused", "hello\r\n", {0}, {}},
+        {"line space refused for two ticks", "one\r\ntwo\r\n", {1, 1, 0, 0, 1}, {g, "one\n", "two\n"}},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.name);
+        World w;
+        if (k.file) WriteAll(w.dir.File("hopwansw.txt"), k.file);
+        const std::uint16_t h = w.net.AddIncoming();
+        w.net.Links[h].Grants = k.grants;
+        for (int tick = 0; tick < 3; ++tick) AnswerTick(w.state, w.port);
+        EXPECT_EQ(w.net.Links[h].Sent, k.sent);
+        EXPECT_EQ(w.net.Links[h].Commands, kEnded);
+        EXPECT_TRUE(w.state.Answer.AnswerActive == 0 && w.state.Answer.AnswerFile == nullptr);
+        // A caller holds the service while served; then every tick looks for the next.
+        EXPECT_EQ(w.net.Calls.size(), k.grants.size() > 1 ? 1u : 3u);
+    }
+}
+
+// States below 5 mean the caller has gone: nothing more is said to the
+// stack; 6 and 7 are still up. Stopping the service closes the file without
+// a word to the stack either.
+TEST(AnswerService, CallerLeavingOrServiceStoppingMidText) {
+    for (const int linkState : {4, 6, 7, -1}) {  // -1: the service stops
+        SCOPED_TRACE(linkState);
+        World w;
+        WriteAll(w.dir.File("hopwansw.txt"), "one\r\ntwo\r\n");
+        const std::uint16_t h = w.net.AddIncoming();
+        w.net.Links[h].Grants = {1, 1, 0};
+        AnswerTick(w.state, w.port);
+        ASSERT_EQ(w.state.Answer.AnswerActive, 1);
+        ASSERT_NE(w.state.Answer.AnswerFile, nullptr);
+        w.net.Links[h].State = linkState;
+        linkState < 0 ? StopAnswerService(w.state) : AnswerTick(w.state, w.port);
+        if (linkState >= 5) {
+            EXPECT_EQ(w.net.Links[h].Sent, (Lines{kGreeting, "one\n", "two\n"}));
+            continue;
+        }
+        EXPECT_TRUE(w.state.Answer.AnswerActive == 0 && w.state.Answer.AnswerFile == nullptr);
+        EXPECT_EQ(w.net.Links[h].Commands, std::vector<int>{kL2NewIncoming});
+        EXPECT_EQ(w.net.Links[h].Sent, (Lines{kGreeting, "one\n"}));
+    }
+}
+
+// What one call of a poller like the connect cycle sees.
+struct CallTranscript {
+    int ConnectState = -1;  // link state that ended connecting
+    int Refusals = 0;       // transmit space refused
+    Lines Frames;
+    Lines Report;  // the frames after the first prompt, up to the next
+};
+
+// A simulated network built from its URI, the way the program builds it.
+std::unique_ptr<Layer2> Sim(const std::string& uri) {
+    char error[200] = "";
+    return CreateLayer2Backend(uri.c_str(), error, sizeof error);
+}
+
+// Connects, sends the command, reads for 12 ticks, disconnects and waits
+// until the link is down, one l2_stat per tick as the cycle does.
+CallTranscript RunCall(Layer2& l2, const char* path) {
+    CallTranscript t;
+    const std::uint16_t h = l2.l2_connect("QX0OWN", path);
+    for (int tick = 0; tick < 20 && t.ConnectState < 0; ++tick) {
+        const int s = l2.l2_stat(0, h) & kL2StateMask;
+        if (s == kL2Connected || s < 2) t.ConnectState = s;
+    }
+    if (t.ConnectState != kL2Connected) return t;
+    for (int granted = 0; !granted; t.Refusals += !granted) {
+        l2.l2_bef(kL2BeforeSend, h);
+        if ((granted = l2.l2_ialloc(h, 256)) != 0) l2.l2_puts(h, "p\n\n");
+        l2.l2_bef(kL2AfterSend, h);
+    }
+    int prompts = 0;
+    for (int tick = 0; tick < 12; ++tick) {
+        while (l2.l2_stat(0, h) & kL2DataWaiting) {
+            const unsigned char* f = l2.l2_get_i(h);
+            if (!f) continue;
+            t.Frames.emplace_back(reinterpret_cast<const char*>(f + 3),
+                                  static_cast<std::size_t>(f[0] | (f[1] << 8)));
+            if (prompts == 1) t.Report.push_back(t.Frames.back());
+            prompts += prompts < 2 && t.Frames.back().rfind("=>", 0) == 0;
+            l2.l2_bef(kL2FrameDone, h);
+        }
+    }
+    l2.l2_bef(kL2Disconnect, h);
+    for (int tick = 0; tick < 10 && (l2.l2_stat(0, h) & kL2StateMask) >= 2; ++tick) {}
+    return t;
+}
+
+// The token that begins within columns c..c+4 of the line, "" if none.
+std::string TokenAt(const std::string& line, std::size_t c) {
+    const std::size_t s = line.find_first_not_of(' ', c);
+    if (s == std::string::npos || s > c + 4) return "";
+    return line.substr(s, line.find_first_of(" \r", s) - s);
+}
+
+// A good reply: banner text before the first prompt, then the link lines
+// carry numbers at the parser's columns 9, 27, 32 and 37 (QTY at most 255),
+// names at 54 and 61 and the router times at 66.
+void ExpectParserColumns(const CallTranscript& t) {
+    EXPECT_NE(t.Frames.at(0).rfind("=>", 0), 0u) << "banner text comes before the first prompt";
+    ASSERT_GE(t.Report.size(), 3u);
+    for (std::size_t i = 1; i + 1 < t.Report.size(); ++i) {
+        const std::string& line = t.Report[i];
+        ASSERT_EQ(line.back(), '\r');
+        EXPECT_LT(line.size(), 99u);
+        for (std::size_t column : {9, 27, 32, 37}) {
+            const std::string field = TokenAt(line, column);
+            EXPECT_TRUE(!field.empty() && field.find_first_not_of("0123456789") == std::string::npos) << line;
+        }
+        EXPECT_LE(std::stoi(TokenAt(line, 37)), 255);
+        for (std::size_t column : {54, 61, 66}) EXPECT_FALSE(TokenAt(line, column).empty()) << line;
+    }
+}
+
+// 300 calls on a troubled network with frequent callers: everything seen,
+// and how often each kind of call and caller happened.
+std::string TroubledRun(std::uint32_t seed, std::map<std::string, int>& kinds) {
+    auto l2 = Sim("sim:faults=60,callers=5,seed=" + std::to_string(seed));
+    std::string all;
+    const char* paths[] = {"QX0TST-2 QX0VIA", "QX0ABC", "qx0low"};
+    for (int i = 0; i < 300; ++i) {
+        const CallTranscript t = RunCall(*l2, paths[i % 3]);
+        all += "#" + std::to_string(t.ConnectState) + "/" + std::to_string(t.Refusals) + "\n";
+        for (const std::string& f : t.Frames) all += f + "\n";
+        const bool reply = !t.Report.empty(), complete = reply && t.Report.back() == "=>\r";
+        const char* kind = t.ConnectState == 0    ? "refused"
+                           : t.ConnectState == 1  ? "given up"
+                           : !reply               ? "silent"
+                           : !complete            ? "link lost"
+                           : t.Report.size() > 19 ? "overlong"
+                                                  : "good";
+        ++kinds[kind];
+        if (std::strcmp(kind, "good") == 0) ExpectParserColumns(t);
+        kinds["transmit space refused"] += t.Refusals > 0;
+        // A station connecting to Mycall stays a few seconds.
+        if (const std::uint16_t in = l2->l2_get_sabm("QX0OWN")) {
+            int up = 0;
+            while ((l2->l2_stat(0, in) & kL2StateMask) >= 5 && up < 100) ++up;
+            ++kinds[up >= 3 && up <= 9 ? "caller" : "caller staying too long or short"];
+            all += "caller " + std::to_string(up) + "\n";
+        }
+    }
+    return all;
+}
+
+TEST(SimNetwork, SameSeedGivesTheSameFramesAndEveryKindOfTroubleHappens) {
+    std::map<std::string, int> kinds, again, other;
+    const std::string run = TroubledRun(11, kinds);
+    EXPECT_EQ(run, TroubledRun(11, again));
+    EXPECT_NE(run, TroubledRun(12, other));
+    for (const char* kind : {"refused", "given up", "silent", "link lost", "overlong", "good",
+                             "transmit space refused", "caller"})
+        EXPECT_GT(kinds[kind], 0) << kind;
+    EXPECT_EQ(kinds["caller staying too long or short"], 0);
+}
+
+TEST(SimNetwork, UriOptions) {
+    const int f = kSimDefaultFaultPercent, c = kSimDefaultCallerSeconds;
+    const std::pair<const char*, std::vector<int>> cases[] = {
+        // seed, fail, faults, callers; {} refused
+        {"sim", {1, 0, f, c}},
+        {"sim:seed=5,faults=0,callers=60", {5, 0, 0, 60}},
+        {"sim:faults=100,fail", {1, 1, 100, c}},
+        {"sim:seed=", {}},
+        {"sim:seed=99999999999", {}},
+        {"sim:faults=101", {}},
+        {"simulator", {}},
+    };
+    for (const auto& [uri, want] : cases) {
+        SCOPED_TRACE(uri);
+        SimOptions o;
+        char error[200] = "";
+        const int ok = ParseSimUri(uri, o, error, sizeof error);
+        const std::vector<int> got = {static_cast<int>(o.Seed), o.FailInit, o.FaultPercent, o.CallerSeconds};
+        EXPECT_EQ(ok ? got : std::vector<int>{}, want);
+        EXPECT_EQ(error[0] != '\0', !ok);
+    }
+}
+
+struct Record {
+    std::unique_ptr<ChannelRecord> Owned = std::make_unique<ChannelRecord>();
+    ChannelRecord& C = *Owned;
+    Record() { std::memset(&C, 0, sizeof C); }
+    void Store(int row, const std::string& line) {
+        std::memcpy(C.ReplyLines[row], line.data(), std::min<std::size_t>(line.size(), kReplySlotSize - 1));
+    }
+    // Stores and parses `line` as row 1, the way the cycle does each line.
+    void Parse(const std::string& line) {
+        Store(1, line);
+        C.ReplyLineCount = 1;
+        ClearLinkRow(C);
+        ParseLinkRow(C, 1);
+    }
+    std::string Cell(int column, int row = 1) const { return C.LinkTable[column][row]; }
+};
+
+// `text` at `column`, blanks before it and up to `length`.
+std::string At(std::size_t column, const std::string& text, std::size_t length = 0) {
+    std::string line = std::string(column, ' ') + text;
+    if (length > line.size()) line.resize(length, ' ');
+    return line;
+}
+
+TEST(LinkReport, ColumnRulesOnHandMadeLines) {
+    const std::string blank12(12, ' '), early = "         5                 44 \r\n";
+    std::string cut(98, 'x');  // cut by the connect cycle: LF at 98, no CR
+    cut[66] = '7';
+    cut += "\n";
+    const struct {
+        const char* what;
+        std::string line;
+        int column;
+        std::string cell;
+    } cases[] = {
+        {"line ends before the column", early, kColRkby, "0"},
+        {"line ends before the name", early, kColName, "???"},
+        {"line ends before the time", early, kColTime, blank12},
+        {"the fields before the end stand", early, kColTkby, "44"},
+        {"CR exactly at the column", At(37, "\r\n"), kColQty, "0"},
+        {"CR exactly at the time column", At(66, "\r\n"), kColTime, blank12},
+        {"the time cell keeps CR LF", At(66, "(40/60)\r\n"), kColTime, "(40/60)\r\n"},
+        {"the time cell is twelve bytes", At(66, "  1234567890ABCDEF\r\n"), kColTime, "1234567890AB"},
+        {"a cut line is read to its slot end", cut, kColTime, "7xxxxxxxxxxx"},
+        {"a cut line's fields are cut to 15", cut, kColQty, std::string(15, 'x')},
+        {"LF is a field character", At(54, "QX\nA\r\n"), kColName, "QX\nA"},
+        // A field is taken when it begins 0 to 4 blanks after its column.
+        {"a number 4 blanks in", At(41, "12", 80) + "\r\n", kColQty, "12"},
+        {"a number 5 blanks in", At(42, "12", 80) + "\r\n", kColQty, "0"},
+    };
+    for (const auto& k : cases) {
+        Record r;
+        r.Parse(k.line);
+        EXPECT_EQ(r.Cell(k.column), k.cell) << k.what;
+        EXPECT_EQ(r.Cell(k.column, 0) + r.Cell(k.column, 2), "")
+            << k.what << ": nothing spills into other rows";
+    }
+}
+
+// ParseLinkRows parses the rows below the count, the way a failed call
+// parses its stored lines again.
+TEST(LinkReport, RowsBelowTheCountAreParsed) {
+    Record r;
+    r.Store(0, "         7                 120  340  12               QX0AAA p1   3/5\r\n");
+    ParseLinkRows(r.C, 0);
+    EXPECT_EQ(r.Cell(kColName, 0), "");
+    ParseLinkRows(r.C, 1);
+    EXPECT_EQ(r.Cell(kColName, 0) + r.Cell(kColTime, 0), "QX0AAA3/5\r\n");
+}
+
+// The extractors on a slot with no CR and no NUL at all, placed at the very
+// end of its allocation: the sanitizer sees any read beyond it.
+TEST(LinkReport, ExtractorsNeverReadBeyondTheSlot) {
+    std::unique_ptr<char[]> slot(new char[kReplySlotSize]);
+    std::memset(slot.get(), 'z', kReplySlotSize);
+    char cell[kCellSize + 4];
+    std::memset(cell, '#', sizeof cell);
+    NumberField(slot.get(), 90, cell);
+    EXPECT_EQ(std::string(cell), std::string(10, 'z'));
+    NameField(slot.get(), 99, cell);
+    EXPECT_EQ(std::string(cell), "z");
+    FixedField(slot.get(), cell);
+    EXPECT_EQ(std::string(cell), std::string(12, 'z'));
+    EXPECT_EQ(cell[kCellSize], '#');  // nothing written past the cell
+
+    std::memset(slot.get(), ' ', kReplySlotSize);
+    EXPECT_EQ(SkipBlanks(slot.get() + 97, slot.get() + kReplySlotSize), slot.get() + kReplySlotSize);
+    NumberField(slot.get(), 96, cell);
+    EXPECT_EQ(std::string(cell), "0");
+}
+
+using Bytes = std::vector<unsigned char>;
+
+TEST(AgwFrame, EncodesTheHeaderByteForByteAndCutsLongCalls) {
+    Bytes out;
+    EncodeAgwFrame(1, 'D', 0xF0, "Q1OWN", "Q1DIG-2", reinterpret_cast<const unsigned char*>("p\r\r"), 3,
+                   &out);
+    EncodeAgwFrame(0, 'X', 0, "ABCDEFGHIJKL", nullptr, nullptr, 0, &out);
+    const Bytes expected = {1,   0,   0,   0,   'D', 0,   0xF0, 0,                   // radio port, kind, PID
+                            'Q', '1', 'O', 'W', 'N', 0,   0,    0, 0,   0,           // CallFrom
+                            'Q', '1', 'D', 'I', 'G', '-', '2',  0, 0,   0,           // CallTo
+                            3,   0,   0,   0,   0,   0,   0,    0, 'p', '\r', '\r',  // DataLength, user, data
+                            0,   0,   0,   0,   'X', 0,   0,    0, 'A', 'B',  'C',
+                            'D', 'E', 'F', 'G', 'H', 'I', 0,  // cut so that the field keeps a NUL
+                            0,   0,   0,   0,   0,   0,   0,    0, 0,   0,    0,
+                            0,   0,   0,   0,   0,   0,   0};
+    EXPECT_EQ(expected, out);
+}
+
+TEST(AgwFrame, DecodesOnlyWhatIsCompleteAndRejectsImpossibleLengths) {
+    Bytes stream;
+    EncodeAgwFrame(0, 'D', 0xF0, "Q1DIG", "Q1OWN", reinterpret_cast<const unsigned char*>("hello\r"), 6,
+                   &stream);
+    EncodeAgwFrame(0, 'd', 0, "", "Q\xE4", nullptr, 0, &stream);
+    for (int i = 0; i < kAgwCallBytes; ++i)
+        stream[42 + 8 + i] = static_cast<unsigned char>('A' + i);  // full field
+    AgwFrame f{};
+    std::size_t used = 0;
+    for (std::size_t n = 0; n < static_cast<std::size_t>(kAgwHeaderBytes) + 6; ++n) {
+        EXPECT_EQ(kAgwNeedMore, DecodeAgwFrame(stream.data(), n, &f, &used)) << n;  // every truncation
+    }
+    ASSERT_EQ(kAgwFrameReady, DecodeAgwFrame(stream.data(), stream.size(), &f, &used));
+    EXPECT_EQ(
+        (std::vector<std::string>{"D", "240", "Q1DIG", "Q1OWN", "hello\r", "1"}),
+        (std::vector<std::string>{std::string(1, f.Kind), std::to_string(f.Pid), f.CallFrom, f.CallTo,
+                                  std::string(f.Data, f.Data + f.DataLength), std::to_string(f.CallsClean)}));
+    ASSERT_EQ(kAgwFrameReady, DecodeAgwFrame(stream.data() + used, stream.size() - used, &f, &used));
+    EXPECT_EQ((std::vector<std::string>{"d", "ABCDEFGHIJ", "0"}),  // a call that is not text
+              (std::vector<std::string>{std::string(1, f.Kind), f.CallFrom, std::to_string(f.CallsClean)}));
+
+    for (const std::uint32_t length : {kAgwMaxDataBytes, kAgwMaxDataBytes + 1, 0xFFFFFFFFu}) {
+        for (int i = 0; i < 4; ++i) stream[28 + i] = static_cast<unsigned char>(length >> (8 * i));
+        EXPECT_EQ(length > kAgwMaxDataBytes ? kAgwBadLength : kAgwNeedMore,
+                  DecodeAgwFrame(stream.data(), kAgwHeaderBytes, &f, &used))
+            << length;
+    }
+}
+
+TEST(AgwLines, OneFramePerLineWithTheRemainderOnItsOwnAndLongLinesCut) {
+    const std::string longLine = std::string(kAgwMaxLineText + 10, 'x') + "\r";
+    const struct {
+        std::string data;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"", {}},
+        {"\r\rx", {"\r", "\r", "x"}},
+        {std::string("a\0b\n\r", 5), {std::string("a\0b\n\r", 5)}},
+        {longLine, {std::string(kAgwMaxLineText, 'x'), std::string(10, 'x') + "\r"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<Bytes> frames;
+        SplitAgwLines(reinterpret_cast<const unsigned char*>(c.data.data()), c.data.size(), &frames);
+        // Each frame: 16-bit little-endian count, a 0, the text, a NUL.
+        std::vector<std::string> lines;
+        for (const Bytes& fr : frames) {
+            const std::size_t n = fr[0] | (fr[1] << 8);
+            EXPECT_EQ((Bytes{0, 0}), (Bytes{fr[2], fr.back()}));
+            EXPECT_EQ(n + kAgwLineFrameHead + 1, fr.size());
+            lines.emplace_back(fr.begin() + kAgwLineFrameHead, fr.end() - 1);
+        }
+        EXPECT_EQ(c.lines, lines) << c.data.substr(0, 20);
+    }
+}
+
+}  // namespace

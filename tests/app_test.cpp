@@ -1,0 +1,480 @@
+// The application. The command line; program entry, start-up and shut-down
+// through the fake port and a host that keeps what they leave behind: boxes,
+// status texts, timers, the window, the settings file. Then the built program
+// as operators run it as a service: started headless on the simulated
+// network, stopped with a signal, it writes its settings file; a second copy
+// and the early exits write nothing. Two channels called every (sped-up)
+// minute leave history files that the reader takes whole, with nothing said
+// on standard error. --demo with private XDG folders makes its own settings
+// and four history files of about 860 records, asks nothing, keeps recording,
+// and leaves the user's settings file alone. Last, a real Prometheus scrapes
+// the program while it calls on the simulated network, and must agree with
+// the history file (how it stands a flood of requests is measured by
+// bench/metrics_flood).
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <functional>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/demo.h"
+#include "app/options.h"
+#include "app/session.h"
+#include "app/single_instance.h"
+#include "app/tick_dispatch.h"
+#include "core/reserved_area.h"
+#include "history/history_reader.h"
+#include "history/history_series.h"
+#include "settings_golden.h"
+#include "support/fake_port.h"
+#include "support/loopback_http.h"
+#include "support/program_run.h"
+#include "support/scratch.h"
+
+namespace {
+
+// What the command line asks for, in one line; an error with its reason.
+std::string Parse(std::vector<const char*> args) {
+    args.insert(args.begin(), "hopwatch");
+    ShellOptions o{};
+    char error[256] = "";
+    const OptionsAction action =
+        ParseShellOptions(static_cast<int>(args.size()), args.data(), o, error, sizeof error);
+    if (action == OptionsAction::Error) return std::string("error: ") + error;
+    if (action != OptionsAction::Run) return action == OptionsAction::Help ? "help" : "version";
+    return std::string("run config=") + o.ConfigPath + " data=" + o.DataDir + " l2=" + o.Backend +
+           " headless=" + std::to_string(o.Headless) + " scale=" + std::to_string(o.TimeScale) +
+           (o.Demo ? " demo" : "") + (o.ExportCsv[0] ? std::string(" export=") + o.ExportCsv : "") +
+           " link=" + std::to_string(o.Link);
+}
+
+TEST(ShellOptions, CommandLines) {
+    const std::string longUri(kBackendUriMax, 'x');  // refused, not cut
+    const struct {
+        std::vector<const char*> Args;
+        const char* Says;
+    } cases[] = {
+        {{}, "run config= data= l2= headless=0 scale=1"},
+        {{"--config", "/a/b.ini", "--data-dir", "/d", "--l2", "sim:seed=4", "--headless", "--time-scale",
+          "60"},
+         "run config=/a/b.ini data=/d l2=sim:seed=4 headless=1 scale=60"},
+        {{"--config=/a/b.ini", "--data-dir=/d", "--l2=sim:seed=4", "--headless", "--time-scale=60"},
+         "run config=/a/b.ini data=/d l2=sim:seed=4 headless=1 scale=60"},
+        {{"--help"}, "help"},
+        {{"--headless", "--version"}, "version"},
+        {{"--demo", "--time-scale", "3"}, "headless=0 scale=3 demo link=0"},
+        {{"--export-csv", "a.hpw", "--link=18"}, "scale=1 export=a.hpw link=18"},
+        {{"--link", "2"}, "error: --link goes with --export-csv"},
+        {{"--export-csv", "a.hpw", "--link", "19"},
+         "error: --link takes a link number from 1 to 18, not \"19\""},
+        {{"--export-csv", "a.hpw", "--link", "0"}, "error: --link takes"},
+        {{"--demos"}, "error: unknown option \"--demos\""},
+        {{"--configfile"}, "error: unknown option"},
+        {{"--config"}, "error: option --config needs a value"},
+        {{"--l2="}, "error: option --l2 needs a value"},
+        {{"--l2", longUri.c_str()}, "too long"},
+        {{"--time-scale", "0"}, "error: --time-scale takes a whole number from 1 to 10000, not \"0\""},
+        {{"--time-scale", "2x"}, "error: --time-scale"},
+        {{"--time-scale", "10001"}, "error: --time-scale"},
+    };
+    for (const auto& c : cases) {
+        const std::string parsed = Parse(c.Args);
+        EXPECT_NE(parsed.find(c.Says), std::string::npos) << parsed;
+    }
+}
+
+struct FakeHost : ShellHost {
+    std::map<int, int> Timers;  // running: id -> period in ms
+    int Shown = 0, Reservations = 0, FailReserveAt = -1, FailMinuteTimer = 0;
+    int SecondTimerFailures = 0;  // this many starts of timer 2 fail first
+    std::size_t ReservedBytes = 0;
+    void createWindow() override {}
+    void createToolbar() override {}
+    void createStatusBar(const int*, int) override {}
+    void showWindow() override { Shown = 1; }
+    int startTimer(int id, int periodMs) override {
+        if ((id == 1 && FailMinuteTimer) || (id == 2 && SecondTimerFailures-- > 0)) return 0;
+        Timers[id] = periodMs;
+        return 1;
+    }
+    void stopTimer(int id) override { Timers.erase(id); }
+    void postQuit(int) override {}
+    int reserveArea(ReservedArea& area, std::size_t bytes) override {
+        ReservedBytes += bytes;
+        return Reservations++ == FailReserveAt ? 0 : ShellHost::reserveArea(area, bytes);
+    }
+};
+
+const char* const kStoredSettings =
+    "[Curvset]\r\nqty=0\r\n[Mycall]\r\nDestination Call=DL1ABC\r\n"
+    "[Channel1]\r\nCallPath=DB0XYZ\r\nMinutenIntervall=0\r\nRufAktiv=257\r\n[language]\r\ngerman=1\r\n"
+    "[Channel3]\r\nCallPath=DB0ABC DB0DEF\r\nMinutenIntervall=90\r\n[L2]\r\nBackend=sim:seed=7\r\n";
+
+class ShellRun : public ::testing::Test {
+protected:
+    void TearDown() override { ReleaseSession(session, state); }
+
+    // A fresh session on the settings file as stored (null: no file), with
+    // the backend `uri` (null: the default), given on the command line or not.
+    void Start(const char* stored, const char* uri = "sim", int given = 0) {
+        ReleaseSession(session, state);
+        session = ShellSession{};
+        host = FakeHost{};
+        port.Boxes.clear();
+        port.Status.clear();
+        port.WhileBoxOpen = [this] { timersAtBox.push_back(host.Timers.size()); };
+        timersAtBox.clear();
+        InitAppState(state);
+        if (stored)
+            WriteAll(config, stored);
+        else
+            std::remove(config.c_str());
+        ShellOptions options{};
+        std::snprintf(options.ConfigPath, sizeof options.ConfigPath, "%s", config.c_str());
+        std::snprintf(options.DataDir, sizeof options.DataDir, "%s", scratch.Path.c_str());
+        InitShellSession(session, state, options);
+        std::snprintf(session.LockDir, sizeof session.LockDir, "%s", scratch.Path.c_str());
+        if (uri) std::snprintf(session.BackendUri, sizeof session.BackendUri, "%s", uri);
+        session.BackendGiven = given;
+    }
+    void Shutdown() { ShutdownSequence(session, state, port, host); }
+    // What the program entry left: its result, each box as "text (icon[,
+    // buttons][, told], timers running while it was open)", reservations
+    // made, Mycall as read, and whether the window is shown.
+    std::string Entry() {
+        const int result = ProgramEntry(session, state, port, host);
+        std::string s = result == kEnterMessageLoop ? "runs" : "exit " + std::to_string(result);
+        for (std::size_t i = 0; i < port.Boxes.size(); ++i) {
+            const FakeBox& b = port.Boxes[i];
+            s += " | " + b.Text + (b.Icon == BoxIcon::Error ? " (error" : " (warning") +
+                 (b.Buttons == BoxButtons::RetryCancel ? ", Retry/Cancel" : "") +
+                 (b.Asked ? ", " : ", told, ") + std::to_string(timersAtBox.at(i)) + " running)";
+        }
+        return s + " | " + std::to_string(host.Reservations) + " reserved | Mycall \"" + state.Mycall + '"' +
+               (host.Shown ? " | shown" : "");
+    }
+    int AreasReserved() const {
+        int n = 0;
+        for (const ReservedArea& a : state.HistoryArea) n += a.Base != nullptr;
+        for (const ReservedArea& a : state.CurvePoints) n += a.Base != nullptr;
+        return n;
+    }
+
+    ScratchDir scratch;
+    std::string config = scratch.File("hopw.ini");
+    AppState state;
+    ShellSession session{};
+    FakePort port;
+    FakeHost host;
+    std::vector<std::size_t> timersAtBox;  // timers running while each box was open
+};
+
+TEST_F(ShellRun, StartUpReadsTheSettingsScansTheHistoryAndShowsTheWindow) {
+    Start(kStoredSettings);
+    std::snprintf(session.LockDir, sizeof session.LockDir, "/proc/no/such/dir");  // no lock file: no obstacle
+    session.TimeScale = 60;
+    host.SecondTimerFailures = 2;  // Retry until it runs
+    port.Answers = {BoxAnswer::Retry, BoxAnswer::Retry};
+    WriteAll(scratch.File("DB0XYZ.hpw"), "this is not a history file\r\n");
+    state.ChannelTable[1].ReplyLineCount = 7;  // stale counters are reset
+    state.ChannelTable[1].MinuteCount = 3;
+    const std::string outcome = Entry();
+    // Only channel 1 has a history file; its damage is told while the minute
+    // timer runs.
+    ASSERT_FALSE(port.Boxes.empty());
+    EXPECT_NE(port.Boxes[0].Text.find("DB0XYZ.hpw"), std::string::npos) << port.Boxes[0].Text;
+    EXPECT_EQ(
+        outcome,
+        "runs | " + port.Boxes[0].Text +
+            " (warning, told, 1 running) | Too many timers! (warning, "
+            "Retry/Cancel, 1 running) | Too many timers! (warning, Retry/Cancel, 1 running) | 10 reserved | "
+            "Mycall \"DL1ABC\" | shown");
+    EXPECT_EQ(host.Timers, (std::map<int, int>{{1, 1000}, {2, 16}}));
+    EXPECT_EQ(AreasReserved(), 10);
+    EXPECT_EQ(port.Status, (std::map<int, std::string>{{0, "Ready"}, {2, "XZoom: 10"}, {3, "YZoom: 3"}}));
+    EXPECT_EQ(host.ReservedBytes, 4 * kHistoryAreaBytes + 6 * static_cast<std::size_t>(kPointBufferBytes));
+    EXPECT_EQ(&ActiveLayer2(session), session.Backend.get());
+    EXPECT_EQ(state.german, 1);
+    EXPECT_STREQ(state.ChannelTable[2].CallPath, "DB0ABC DB0DEF");
+    EXPECT_EQ(state.ChannelTable[1].MinuteCount + state.ChannelTable[1].ReplyLineCount, 0);
+    EXPECT_STREQ(session.BackendUri, "sim:seed=7");  // no --l2: the stored backend
+}
+
+TEST_F(ShellRun, FirstExitWritesEveryKeyAndTheDefaultBackendOnce) {
+    config = scratch.File("sub/dir/hopw.ini");
+    Start(nullptr, nullptr);
+    StartupSequence(session, state, port, host);
+    Shutdown();
+    EXPECT_EQ(ReadAll(config), FirstExitSettings("agw://localhost:8000"));
+    // A second close (menu after frame, a signal during exit) does nothing.
+    WriteAll(config, "changed");
+    Shutdown();
+    EXPECT_EQ(ReadAll(config), "changed");
+}
+
+TEST_F(ShellRun, FailuresAtStartUpTellWhyAndWriteNothing) {
+    int other = -1;
+    const auto secondCopy = [&] { ASSERT_EQ(AcquireInstanceLock(scratch.Path.c_str(), other), 1); };
+    const auto backend = [this](const char* uri, int given) {
+        return [=, this] { Start(nullptr, uri, given); };
+    };
+    const auto memory = [this](int failing) { return [=, this] { host.FailReserveAt = failing; }; };
+    const auto minuteTimer = [this] { host.FailMinuteTimer = 1; };
+    const auto cancel = [this] {
+        host.SecondTimerFailures = 2;
+        port.Answers = {BoxAnswer::Retry, BoxAnswer::Cancel};
+    };
+    const std::string once =
+        "exit 1 | Hopwatch may run only once at the same time! (error, 0 running) | 0 reserved | "
+        "Mycall \"\"";
+    const std::string inactive = "exit 1 | FlexNet not active! (error, 0 running) | 10 reserved | Mycall ";
+    const std::string noMemory = "exit 1 | Not enough memory free to run Hopwatch! (warning, 0 running) | ";
+    const std::string retry = " | Too many timers! (warning, Retry/Cancel, 1 running)";
+    const std::string minute =
+        "runs | Too many timers! (warning, 0 running) | 10 reserved | Mycall \"\" | shown";
+    const struct {
+        const char* Stored;  // null: no file
+        std::function<void()> Prepare;
+        std::string Outcome;
+        const char* Says;  // on standard error
+    } cases[] = {
+        {kStoredSettings, secondCopy, once, ""},
+        // The stack is tried once the settings are read; no timer runs while
+        // the box is open. Nobody listens on port 1: a TNC not running.
+        {kStoredSettings, backend("sim:fail", 1), inactive + "\"DL1ABC\"", ""},
+        {nullptr, backend("agw://127.0.0.1:1", 0), inactive + "\"\"",
+         "at agw://127.0.0.1:1; start a TNC such as direwolf"},
+        {"[L2]\r\nBackend=carrier-pigeon\r\n", backend("sim", 0), inactive + "\"\"", "carrier-pigeon"},
+        {kStoredSettings, cancel, "exit 1" + retry + retry + " | 10 reserved | Mycall \"DL1ABC\"", ""},
+        // The minute timer: the program runs on, but reads and writes no
+        // settings.
+        {kStoredSettings, minuteTimer, minute, ""},
+        // Memory: reservations stop at the first failure, before any timer.
+        {kStoredSettings, memory(0), noMemory + "1 reserved | Mycall \"\"", ""},
+        {kStoredSettings, memory(9), noMemory + "10 reserved | Mycall \"\"", ""},
+    };
+    for (const auto& c : cases) {
+        Start(c.Stored);
+        c.Prepare();
+        if (c.Stored) WriteAll(config, c.Stored);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(Entry(), c.Outcome);
+        const std::string err = testing::internal::GetCapturedStderr();
+        ReleaseInstanceLock(other);
+        EXPECT_NE(err.find(c.Says), std::string::npos) << err;
+        for (const FakeBox& b : port.Boxes) EXPECT_EQ(b.Caption, "hopwin");
+        EXPECT_EQ(session.Layer2Active, host.Shown);
+        if (host.Shown) {
+            EXPECT_EQ(port.Status[3], "YZoom: 3");  // the view is usable
+            EXPECT_EQ(state.ChannelTable[3].ScrollStep, 24);
+            Shutdown();
+        } else {
+            EXPECT_EQ(ActiveLayer2(session).l2_connect("DL1ABC", "DB0XYZ"), 0);
+        }
+        EXPECT_TRUE(host.Timers.empty());
+        EXPECT_EQ(AreasReserved(), 0);
+        EXPECT_EQ(FileExists(config) ? ReadAll(config) : "(none)", c.Stored ? c.Stored : "(none)")
+            << c.Outcome;
+    }
+}
+
+std::vector<std::string> Service(const ProgramDirs& dirs, const char* backend, const char* scale = "60") {
+    return {"--headless", "--l2",    backend,        "--config", dirs.Config,
+            "--data-dir", dirs.Data, "--time-scale", scale};
+}
+
+TEST(ProgramRun, SecondCopyRefusedThenASignalShutsDownAndWritesTheSettings) {
+    const ProgramDirs dirs;
+    const std::string secondErrors = dirs.Scratch.File("second.txt");
+    for (int sig : {SIGTERM, SIGINT}) {
+        std::remove(dirs.Config.c_str());
+        const pid_t first = StartProgram(Service(dirs, "sim"), dirs.Runtime, dirs.Errors);
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        EXPECT_EQ(WaitProgram(StartProgram(Service(dirs, "sim"), dirs.Runtime, secondErrors)), 1);
+        EXPECT_EQ(ReadAll(secondErrors), "hopwin: Hopwatch may run only once at the same time!\n");
+        EXPECT_FALSE(FileExists(dirs.Config));  // the first copy has not written yet
+        ASSERT_EQ(kill(first, sig), 0);
+        EXPECT_EQ(WaitProgram(first), 0) << ReadAll(dirs.Errors);
+        EXPECT_EQ(ReadAll(dirs.Config), FirstExitSettings("sim"))
+            << "signal " << sig << ": " << ReadAll(dirs.Errors);
+    }
+}
+
+TEST(ProgramRun, EarlyExitsWriteNothing) {
+    const ProgramDirs dirs;
+    const std::string stored = "[Mycall]\r\nDestination Call=DL1ABC\r\n";
+    WriteAll(dirs.Config, stored);
+    const struct {
+        std::vector<std::string> Args;
+        int Code;
+        const char* Says;
+    } cases[] = {
+        {Service(dirs, "sim:fail"), 1, "hopwin: FlexNet not active!\n"},
+        {{"--no-such-option"}, 2, "hopwatch: unknown option \"--no-such-option\" (try --help)\n"},
+        {{"--l2", "nonsense"},
+         2,
+         "hopwatch: unknown layer-2 backend \"nonsense\" (use sim, sim:seed=N or "
+         "agw://HOST:PORT[/RADIOPORT])\n"},
+        {{"--version"}, 0, ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(WaitProgram(StartProgram(c.Args, dirs.Runtime, dirs.Errors)), c.Code) << c.Args[0];
+        EXPECT_EQ(ReadAll(dirs.Errors), c.Says);
+    }
+    EXPECT_EQ(ReadAll(dirs.Config), stored);
+}
+
+TEST(ProgramOnSimulatedNetwork, RecordsCallsEndToEnd) {
+    const ProgramDirs dirs;
+    WriteAll(dirs.Config,
+             "[Mycall]\r\nDestination Call=QX0OWN\r\n"
+             "[Channel1]\r\nCallPath=QX0TST-2 QX0VIA\r\nRufAktiv=1\r\nMinutenIntervall=1\r\n"
+             "[Channel2]\r\nCallPath=QX0ABC\r\nRufAktiv=1\r\nMinutenIntervall=1\r\n");
+    WriteAll(dirs.Data + "/hopwansw.txt", "Back soon.\r\n");
+
+    // A minute every 100 ms: about forty calls per channel in four seconds.
+    const pid_t pid = StartProgram(Service(dirs, "sim:seed=4,callers=3", "600"), dirs.Runtime, dirs.Errors);
+    std::this_thread::sleep_for(std::chrono::seconds(4));
+    ASSERT_EQ(kill(pid, SIGTERM), 0);
+    EXPECT_EQ(WaitProgram(pid), 0);
+    EXPECT_EQ(ReadAll(dirs.Errors), "");
+
+    for (const char* name : {"QX0TST2.hpw", "QX0ABC.hpw"}) {
+        SCOPED_TRACE(name);
+        const std::string file = ReadAll(dirs.Data + "/" + name);
+        EXPECT_GE(HistoryRecords(dirs.Data + "/" + name), 5) << file.substr(0, 400);  // -1: a fault
+        EXPECT_EQ(file.find("???"), std::string::npos) << "every link name is found at its column";
+    }
+    EXPECT_NE(ReadAll(dirs.Config).find("Backend=sim:seed=4,callers=3\r\n"), std::string::npos);
+}
+
+TEST(DemoProcess, RecordsItsOwnHistoryAndKeepsCalling) {
+    ProgramDirs dirs;
+    const std::string cache = dirs.Scratch.File("cache"), config = dirs.Scratch.File("config");
+    setenv("XDG_CACHE_HOME", cache.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    const std::string demo = cache + "/hopwatch/demo";
+    const pid_t pid = StartProgram({"--demo", "--headless", "--time-scale", "60"}, dirs.Runtime, dirs.Errors);
+
+    // The settings file is the last thing the preparation writes.
+    for (int i = 0; i < 200 && !FileExists(demo + "/hopw.ini"); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    long long before[4];
+    for (int i = 0; i < 4; ++i) {
+        before[i] = HistoryRecords(demo + "/" + kDemoDigipeaters[i] + ".hpw");
+        EXPECT_GE(before[i], kDemoRecords - 20) << kDemoDigipeaters[i];
+        EXPECT_LE(before[i], kDemoRecords + 20) << kDemoDigipeaters[i];
+    }
+    // A minute passes every second: each channel calls a few times.
+    std::this_thread::sleep_for(std::chrono::seconds(4));
+    kill(pid, SIGTERM);
+    EXPECT_EQ(0, WaitProgram(pid));
+
+    int grown = 0;
+    for (int i = 0; i < 4; ++i)
+        grown += HistoryRecords(demo + "/" + kDemoDigipeaters[i] + ".hpw") > before[i];
+    EXPECT_GE(grown, 3);
+    const std::string errors = ReadAll(dirs.Errors);
+    EXPECT_EQ(std::string::npos, errors.find("Congratulations")) << errors;  // no size prompt
+    EXPECT_NE(std::string::npos, ReadAll(demo + "/hopw.ini").find("CallPath=QX0HOF"));
+    EXPECT_FALSE(FileExists(config + "/hopwatch/hopw.ini"));
+    EXPECT_FALSE(FileExists(config));
+}
+
+constexpr const char* kPrometheus = "/usr/bin/prometheus";
+using Clock = std::chrono::steady_clock;
+
+// Started processes, stopped and reaped however the test ends.
+struct Processes {
+    std::vector<pid_t> Pids;
+    ~Processes() {
+        for (pid_t pid : Pids) kill(pid, SIGTERM);
+        for (pid_t pid : Pids) WaitProgram(pid, 10);
+    }
+};
+
+pid_t StartCollector(ProgramDirs& dirs, int port) {
+    WriteAll(dirs.Config,
+             "[Mycall]\r\nDestination Call=QX0OWN\r\n[Channel1]\r\nCallPath=QX1TST\r\nRufAktiv=1\r\n"
+             "MinutenIntervall=1\r\n");
+    std::vector<std::string> args = Service(dirs, "sim:seed=2,faults=40,callers=0", "600");
+    args.insert(args.end(), {"--metrics", "127.0.0.1:" + std::to_string(port)});
+    return StartProgram(args, dirs.Runtime, dirs.Errors);
+}
+
+// The first sample of an instant query at `at` (and its link label); -1
+// when there is none.
+double Query(int port, const std::string& expr, double at, std::string* link = nullptr) {
+    const std::string body =
+        HttpRequest(-1, port, "/api/v1/query?query=" + expr + "&time=" + std::to_string(at));
+    const std::size_t value = body.find("\"value\":["), label = body.find("\"link\":\"");
+    if (value == std::string::npos) return -1;
+    if (link && label != std::string::npos)
+        link->assign(body, label + 8, body.find('"', label + 8) - label - 8);
+    return std::stod(body.substr(body.find('"', value + 9) + 1));
+}
+
+TEST(MetricsScrapedByPrometheus, AgreesWithTheHistoryFile) {
+    if (!FileExists(kPrometheus)) GTEST_SKIP() << "prometheus is not installed (apt-get install prometheus)";
+    ProgramDirs dirs;
+    Processes running;
+    const int metricsPort = FreeLoopbackPort(), webPort = FreeLoopbackPort();
+    running.Pids.push_back(StartCollector(dirs, metricsPort));
+    WriteAll(dirs.Scratch.File("prometheus.yml"),
+             "global: {scrape_interval: 1s}\nscrape_configs: [{job_name: h, "
+             "static_configs: [{targets: ['127.0.0.1:" +
+                 std::to_string(metricsPort) + "']}]}]\n");
+    const std::string flags[] = {"--config.file=" + dirs.Scratch.File("prometheus.yml"),
+                                 "--storage.tsdb.path=" + dirs.Scratch.File("tsdb"),
+                                 "--web.listen-address=127.0.0.1:" + std::to_string(webPort)};
+    const pid_t prometheus = fork();
+    if (prometheus == 0) {
+        dup2(open(dirs.Errors.c_str(), O_WRONLY | O_APPEND), 2);
+        execl(kPrometheus, kPrometheus, flags[0].c_str(), flags[1].c_str(), flags[2].c_str(), nullptr);
+        _exit(127);
+    }
+    running.Pids.push_back(prometheus);
+
+    // The samples of one scrape share a time stamp: asking for one moment a
+    // little in the past gives one consistent picture of the first `records`.
+    double records = -1, qty = -1, failed = -1;
+    std::string link;
+    for (auto deadline = Clock::now() + std::chrono::seconds(45); Clock::now() < deadline && records < 8;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        const double at = static_cast<double>(std::time(nullptr)) - 2;
+        records = Query(webPort, "hopwatch_records_in_memory", at);
+        qty = Query(webPort, "topk(1,hopwatch_link_qty)", at, &link);
+        failed = Query(webPort, "hopwatch_calls_failed_total", at);
+    }
+    ASSERT_GE(records, 8) << ReadAll(dirs.Errors).substr(0, 2000);
+    EXPECT_EQ(HttpRequest(-1, metricsPort, "/metrics/../"), "") << "only /metrics is served";
+
+    const std::string file = ReadAll(dirs.Data + "/QX1TST.hpw");
+    HistoryReader reader;
+    HistoryHeader header;
+    HistoryRecordText record;
+    StartHistoryReader(reader, file.data(), file.size());
+    ASSERT_EQ(ReadHistoryHeader(reader, header), 1);
+    int column = 0;
+    while (column < header.LinkCount &&
+           std::string(header.Names[column].Text, header.Names[column].Length) != link) {
+        ++column;
+    }
+    ASSERT_LT(column, header.LinkCount) << link;
+    int failedRecords = 0;
+    for (int i = 0; i < records; ++i) {
+        ASSERT_EQ(ReadHistoryRecordValues(reader, header.LinkCount, record), 1) << "record " << i;
+        failedRecords += record.Values[0][6] == 6;
+    }
+    EXPECT_EQ(qty, record.Values[column][3]) << "QTY of " << link << " in record " << records;
+    EXPECT_EQ(failed, failedRecords);
+    EXPECT_GT(failedRecords, 0) << "the run should have seen failed calls";
+}
+
+}  // namespace

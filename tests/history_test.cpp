@@ -1,0 +1,604 @@
+// The history store. The file's name, the time cell and number conversions,
+// the bytes of headers and records; the writer and the rotation: appending,
+// moving the file away when the link list changes or the file is damaged (the
+// revealing connect kept), numbered names, renames that fail, and writes cut
+// short. The in-memory series and the loader: the worked example written byte
+// for byte and read back, the Load File sequence, the size prompt after a
+// load, and the scroll step. Damaged history files, each named for what it
+// breaks: every one loads the complete records before the fault, tells the
+// user the file and where reading stopped, and neither writes outside the
+// tables nor hangs; the start-up scan reaches the same verdict. The CSV
+// export: the worked example byte for byte, quoting, one link, a large file's
+// row count, and a damaged file's partial export with its notice and status.
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "core/text_scan.h"
+#include "history/history_csv.h"
+#include "history_support.h"
+
+namespace {
+
+using namespace history_test;
+
+using HistoryWriter = HistoryTest;
+
+TEST(HistoryFileName, KeepsLettersAndDigitsOfTheFirstEight) {
+    const char* cases[][2] = {
+        {"QX0TST-2 QX0VIA", "QX0TST2.hpw"},
+        {"QX0ABCDEF", "QX0ABCDE.hpw"},  // 9 characters: 8 kept
+        {"QX0-1-2X", "QX012X.hpw"},     // a left-out '-' still counts
+        {"", ".hpw"},
+        {"qx0tst", "qx0tst.hpw"},
+        {"../../etc/passwd", "et.hpw"},
+        {"Q\xC4X0 Z", "QX0.hpw"},  // 8-bit bytes are left out too
+    };
+    char name[kHistoryPathSize];
+    for (const auto& k : cases) {
+        HistoryBaseName(k[0], name, 32);
+        EXPECT_STREQ(name, k[1]) << k[0];
+    }
+    auto state = std::make_unique<AppState>();
+    InitAppState(*state);
+    std::snprintf(state->ChannelTable[1].CallPath, kCallPathSize, "QX0TST-2");
+    for (const char* dir : {"", "/var/data", "/var/data/"}) {
+        std::snprintf(state->DataDir, sizeof state->DataDir, "%s", dir);
+        ASSERT_TRUE(HistoryFileName(*state, 1, name, sizeof name));
+        EXPECT_STREQ(name, *dir ? "/var/data/QX0TST2.hpw" : "QX0TST2.hpw");
+    }
+    EXPECT_FALSE(HistoryFileName(*state, 1, name, 12));
+}
+
+TEST(ConvertTimeCell, EveryFormOfTheCell) {
+    // The cell and its text for a successful connect; a failed one gives
+    // the same numbers with code 6.
+    const char* cases[][2] = {
+        {"3/5", "3 5 1"},        {"(40/60)", "40 60 2"}, {"(40/60", "40 60 1"},  // cut before the parenthesis
+        {"17", "17 0 3"},        {"(17)", "17 0 4"},     {"-", "0 0 5"},
+        {"12-5", "0 0 5"},       {"", "0 0 0"},          {"            ", "0 0 0"},
+        {"abc", "0 0 0"},        {"08/15", "08 15 1"},                        // leading zeros stay
+        {"12/", "12 0 1"},       {"12/\r\n", "12 0 1"},                       // empty second number
+        {"3/5\r\n\0", "3 5 1"},                                               // as the parser leaves it
+        {"(3/5)  7/8", "3 5 2"}, {"3/5/7", "3 5 1"},     {"x12 ", "12 0 3"},  // the first form counts
+    };
+    for (const auto& k : cases) {
+        char out[kTimeCellTextSize];
+        ConvertTimeCell(k[0], 0, out, sizeof out);
+        EXPECT_STREQ(out, k[1]) << '"' << k[0] << '"';
+        ConvertTimeCell(k[0], 1, out, sizeof out);
+        EXPECT_EQ(out, std::string(k[1]).substr(0, std::strlen(k[1]) - 1) + "6");
+    }
+}
+
+TEST(ScanDecimal, DecimalWithSignAndSaturation) {
+    const std::pair<const char*, std::int32_t> cases[] = {
+        {"120", 120},
+        {"  -7x", -7},
+        {"\t\r\n+15", 15},
+        {"", 0},
+        {"2147483647", INT32_MAX},
+        {"2147483648", INT32_MAX},
+        {"-2147483648", INT32_MIN},
+        {"-999999999999999", INT32_MIN},
+    };
+    for (const auto& [text, value] : cases) EXPECT_EQ(ScanDecimal(text, std::strlen(text)), value) << text;
+}
+
+// Header and record of a parsed reply, or the refusal of a short buffer.
+TEST_F(HistoryWriter, HeaderAndRecordBytes) {
+    const struct {
+        std::vector<Link> links;
+        int replyLines;  // set after parsing when not -1
+        const char* header;
+        const char* record;
+    } cases[] = {
+        {{}, 1, "0  ", "\r\n06.01.07 09:05 "},  // the prompt alone must not give a count of -1
+        // Whitespace inside a cell never splits a token; an empty cell is '?'.
+        {{{"7", "1\t2", "340", "12", "\tQX0", "p1", "3/5"}},
+         -1,
+         "1  ?QX0 ?      ",
+         "\r\n06.01.07 09:05 7 1?2 340 12 3 5 1 "},
+    };
+    for (const auto& k : cases) {
+        SetReport(Channel, k.links);
+        if (k.replyLines >= 0) Channel.ReplyLineCount = k.replyLines;
+        if (k.links.size() == 1) std::memset(Channel.LinkTable[kColIdent][1], 0, kCellSize);  // an empty cell
+        Channel.LastConDay = 6, Channel.LastConMonth = 1, Channel.LastConYear = 7;
+        Channel.LastHour = 9, Channel.LastMin = 5;
+        char out[kHistoryChunkMax];
+        const int header = FormatHistoryHeader(Channel, out, sizeof out);
+        ASSERT_GT(header, 0);
+        EXPECT_EQ(std::string(out, header), k.header);
+        const int record = FormatHistoryRecord(Channel, 0, out, sizeof out);
+        ASSERT_GT(record, 0);
+        EXPECT_EQ(std::string(out, record), k.record);
+        EXPECT_EQ(FormatHistoryRecord(Channel, 0, out, 16), 0);  // too small: refused
+    }
+}
+
+std::string MovedText(const std::string& path, const std::string& moved, const char* fault = nullptr) {
+    return (fault ? "The file " + path + " cannot be read to its end (" + fault + ").\nIt has"
+                  : "The number or the name of links of the digipeater has changed.\nThe file " + path +
+                        " has") +
+           " been renamed by Hopwatch to " + moved + " .\nHopwatch will then open a new file!";
+}
+
+// What the writer finds in the file before it appends. A header that names
+// other links (only the second identifier changing is no change), cannot
+// be read or is cut short moves the file away, as does a record torn by a
+// crash or damage anywhere (read whole once after loading); the connect
+// that revealed it starts the new file and is the only record in memory. A name written with '?' for a tab, a record spread over
+// two lines or a header reaching past the first 4096 bytes is appended to.
+TEST_F(HistoryWriter, FileMovedAwayUnlessItReadsToItsEndWithTheSameLinks) {
+    std::vector<Link> oneMore = ExampleLinks(), renamed = ExampleLinks(), identOnly = ExampleLinks();
+    oneMore.push_back({"3", "1", "2", "5", "QX0CCC", "p3", "1/1"});
+    renamed[1].Name = "QX0BBC";
+    identOnly[0].Ident = "p9";
+    std::vector<Link> tab = ExampleLinks();
+    tab[0].Name = "\tQX0AA";  // six characters: column 61 stays apart
+    const std::string torn = kHeader + kRecord1 + "\r\n06.12.26 14:40 7 120";
+    const std::string midway =
+        kHeader + "\r\n06.12.26 14:3O 7 120 340 12 3 5 1 2 15 22 0 40 60 2 " + kRecord1;
+    const std::string head = "2  QX0AAA p1      QX0BBB ";
+    const std::string farIdent = head + std::string(4094 - head.size(), ' ') + "p2";  // ends at byte 4096
+    const struct {
+        std::string content;
+        std::vector<Link> links;
+        std::string newFile;  // empty: appended to
+    } cases[] = {
+        {kHeader + kRecord1, oneMore,
+         "3  QX0AAA p1      QX0BBB p2      QX0CCC p3      " + kRecord1 + "3 1 2 5 1 1 1 "},
+        {kHeader + kRecord1, renamed, "2  QX0AAA p1      QX0BBC p2      " + kRecord1},
+        {kHeader + kRecord1, identOnly, ""},
+        {"99  QX0AAA", ExampleLinks(), kHeader + kRecord1},
+        {"2  QX0AAA", ExampleLinks(), kHeader + kRecord1},
+        {torn, ExampleLinks(), kHeader + kRecord1},
+        {midway, ExampleLinks(), kHeader + kRecord1},  // damage before a whole last record
+        {farIdent + std::string(14, 'X') + "      ", ExampleLinks(), kHeader + kRecord1},  // 16 characters
+        {farIdent + "      ", ExampleLinks(), ""},
+        {head + std::string(5000, ' ') + "p2      ", ExampleLinks(), ""},
+        {kHeader + "\r\n06.12.26 14:30 7 120 340 12 3 5 1\r\n2 15 22 0 40 60 2 \r\n", ExampleLinks(), ""},
+        {"2  ?QX0AA p1      QX0BBB p2      ", tab, ""},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.content.substr(0, 40));
+        NewDir();
+        Write(k.content);
+        ResetHistory(State, 0);
+        AddHistoryRecord(State, 0, 0, 0);  // an older record in memory
+        State.NextRecordIndex[0] = 1;
+        SetReport(Channel, k.links);
+        Port.Boxes.clear();
+        ASSERT_EQ(Connect(14, 30), 1);
+        const bool moved = !k.newFile.empty();
+        EXPECT_EQ(Read("QX0TST2.hp0"), moved ? k.content : "");
+        EXPECT_EQ(Read(), moved ? k.newFile : k.content + kRecord1);
+        EXPECT_EQ(std::vector<int>({Channel.RecordCount, State.NextRecordIndex[0]}),
+                  std::vector<int>(2, moved ? 1 : 2));
+        EXPECT_EQ(HistorySlot(State, 0, moved ? 0 : 1)->Minute, 30);
+        ASSERT_EQ(Port.Boxes.size(), moved ? 1u : 0u);
+        if (moved) {
+            EXPECT_EQ(Port.Boxes[0].Line(),
+                      kCaption + std::string(" tells: ") +
+                          MovedText(File(), File("QX0TST2.hp0"),
+                                    k.content == torn     ? "the last record is cut short"
+                                    : k.content == midway ? "a time stamp is not of the form dd.mm.yy hh:mm"
+                                                          : nullptr));
+        }
+    }
+}
+
+// A write cut short (here by a file size limit, as by a full disk) is taken
+// back: the file keeps only whole records, a new file is not left behind,
+// and the caller is told; the records in memory stay.
+TEST_F(HistoryWriter, WriteCutShortLeavesTheFileAsItWas) {
+    SetReport(Channel, ExampleLinks());
+    ASSERT_EQ(Connect(14, 30), 1);
+    const std::string before = Read();
+    EXPECT_EQ(WithFileSizeLimit(before.size() + 10, [&] { return Connect(14, 40); }), 0);
+    EXPECT_EQ(Read(), before);
+    std::snprintf(Channel.CallPath, kCallPathSize, "QX0NEW");
+    EXPECT_EQ(WithFileSizeLimit(10, [&] { return Connect(14, 50); }), 0);
+    EXPECT_FALSE(Exists("QX0NEW.hpw"));
+    EXPECT_EQ(Channel.RecordCount, 3);
+    EXPECT_TRUE(Port.Boxes.empty());
+}
+
+// "QX0TST2.hp0" already there: the next free number is taken, past one
+// digit too; with all 1000 taken the rotation gives up and says so. A
+// connect stored while the rotation notice is open (nested loop) lands in
+// order behind the revealing one.
+TEST_F(HistoryWriter, NumberedNameSkipsTakenNamesAndIsBounded) {
+    const std::string old = "1  QX0AAA p1      \r\n06.12.26 14:00 1 2 3 4 5 6 1 ";
+    Write(old);
+    Write("older", "QX0TST2.hp0");
+    SetReport(Channel, ExampleLinks());
+    Port.WhileBoxOpen = [&] {
+        Port.WhileBoxOpen = nullptr;
+        Connect(14, 31);
+    };
+    ASSERT_EQ(Connect(14, 30), 1);
+    EXPECT_EQ(Read("QX0TST2.hp0"), "older");
+    EXPECT_EQ(Read("QX0TST2.hp1"), old);
+    EXPECT_EQ(std::vector<int>({Channel.RecordCount, State.NextRecordIndex[0]}), std::vector<int>({2, 2}));
+    EXPECT_EQ(Read(), kHeader + kRecord1 + "\r\n06.12.26 14:31 7 120 340 12 3 5 1 2 15 22 0 40 60 2 ");
+
+    for (int k = 2; k <= 10; ++k) Write("x", "QX0TST2.hp" + std::to_string(k));
+    char newPath[kHistoryPathSize];
+    ASSERT_EQ(RotateHistoryFile(File().c_str(), newPath, sizeof newPath), 1);
+    EXPECT_EQ(newPath, File("QX0TST2.hp11"));
+
+    for (int k = 12; k < 1000; ++k) Write("", "QX0TST2.hp" + std::to_string(k));
+    Write(old);
+    Port.Boxes.clear();
+    ASSERT_EQ(Connect(14, 40), 1);
+    EXPECT_EQ(Read(), old);  // never written to
+    ASSERT_EQ(Port.Boxes.size(), 1u);
+    EXPECT_EQ(Port.Boxes[0].Text,
+              "The number or the name of links of the digipeater has changed,\nbut the file " + File() +
+                  " could not be renamed: all numbered names from 0 to 999 are taken.\n"
+                  "This connect has not been saved to the file.");
+    EXPECT_EQ(RotateHistoryFile(File().c_str(), newPath, 8), 0);  // no room for the new name
+    EXPECT_EQ(errno, ENAMETOOLONG);
+}
+
+// A rename that fails for another reason than a taken name stops at once:
+// here the eleventh candidate of a 255-character name is too long for the
+// file system.
+TEST_F(HistoryWriter, RenameFailingForAnotherReasonIsReported) {
+    const std::string stem(251, 'L');
+    Write("big", stem + ".hpw");
+    for (int k = 0; k < 10; ++k) Write("", stem + ".hp" + std::to_string(k));
+    const std::string path = File(stem + ".hpw");
+    Port.Answers = {BoxAnswer::Ok};
+    EXPECT_EQ(OfferFileRotation(State, Port, path.c_str(), 1001, 0), 0);
+    ASSERT_EQ(Port.Boxes.size(), 2u);
+    EXPECT_EQ(Port.Boxes[1].Text, "The file " + path + " could not be renamed: File name too long.");
+    EXPECT_EQ(Read(stem + ".hpw"), "big");
+}
+
+using HistorySeries = HistoryTest;
+
+// A record as "dd.mm.yy hh:mm" and, per link, name and values.
+std::string Text(const HistoryRecord& r, int links) {
+    char text[160];
+    std::snprintf(text, sizeof text, "%02d.%02d.%02d %02d:%02d", r.Day, r.Month, r.Year, r.Hour, r.Minute);
+    std::string all = text;
+    for (int l = 0; l < links; ++l) {
+        const LinkSample& s = r.Links[l];
+        std::snprintf(text, sizeof text, " %s %d %d %d %d %d %d", s.Name, s.Qty, s.Tkby, s.Rkby, s.TxTim,
+                      s.RxTim, s.LinkState);
+        all += text;
+    }
+    return all;
+}
+
+TEST_F(HistorySeries, WorkedExampleWrittenByteForByteAndReadBack) {
+    SetReport(Channel, ExampleLinks());
+    EXPECT_EQ(Connect(14, 30), 1);
+    EXPECT_EQ(Read(),
+              "2  QX0AAA p1      QX0BBB p2      \r\n06.12.26 14:30 7 120 340 12 3 5 1 2 15 22 0 40 60 2 ");
+    EXPECT_EQ(Connect(14, 40, 1), 1);  // failed: recorded again with code 6, no header
+    EXPECT_EQ(Read(), kExampleFile);
+
+    ResetHistory(State, 0);
+    Channel.MarkerOffset = 7;  // beyond the new series: put back to 0
+    LoadFileSequence(State, Port, 0);
+    const ChannelRecord& c = Channel;
+    EXPECT_TRUE(Port.Boxes.empty());
+    EXPECT_EQ(Port.Repaints.size(), 1u);
+    EXPECT_EQ(std::vector<int>({c.RecordCount, State.NextRecordIndex[0], c.ReplyLineCount, c.RestoreLineCount,
+                                c.MarkerOffset, c.ScrollStep}),
+              std::vector<int>({2, 2, 4, 4, 0, 24}));
+    EXPECT_EQ(Text(*HistorySlot(State, 0, 0), 2),
+              "06.12.26 14:30 QX0AAA 12 120 340 3 5 1 QX0BBB 0 15 22 40 60 2");
+    EXPECT_EQ(Text(*HistorySlot(State, 0, 1), 2),
+              "06.12.26 14:40 QX0AAA 12 120 340 3 5 6 QX0BBB 0 15 22 40 60 6");
+    // The last connect and the link table are the file's last record, with
+    // the placeholder in the time column.
+    EXPECT_EQ(std::vector<int>({c.LastConDay, c.LastConMonth, c.LastConYear, c.LastHour, c.LastMin}),
+              std::vector<int>({6, 12, 26, 14, 40}));
+    const char* rows[2][7] = {{"12", "08/15", "QX0AAA", "120", "7", "p1", "340"},
+                              {"0", "08/15", "QX0BBB", "15", "2", "p2", "22"}};
+    for (int r = 1; r <= 2; ++r) {
+        for (int column = 0; column < kLinkColumns; ++column)
+            EXPECT_EQ(Cell(c, column, r), rows[r - 1][column]);
+    }
+
+    // The next connect continues the series and the file from the loaded
+    // link table ("08/15" converts as a/b).
+    EXPECT_EQ(Connect(14, 50), 1);
+    EXPECT_EQ(c.RecordCount, 3);
+    EXPECT_EQ(Text(*HistorySlot(State, 0, 2), 2),
+              "06.12.26 14:50 QX0AAA 12 120 340 8 15 1 QX0BBB 0 15 22 8 15 1");
+    EXPECT_EQ(Read(), kExampleFile + "\r\n06.12.26 14:50 7 120 340 12 08 15 1 2 15 22 0 08 15 1 ");
+}
+
+// A missing file: the start-up scan says nothing, the loader tells and
+// changes nothing. Load File for a channel without a destination empties
+// the series.
+TEST_F(HistorySeries, MissingFileOrNoDestination) {
+    SetReport(Channel, ExampleLinks());
+    Connect(14, 30);
+    std::remove(File().c_str());
+    EXPECT_EQ(ScanHistoryFile(State, Port, 0), 0);
+    EXPECT_TRUE(Port.Boxes.empty());
+    EXPECT_EQ(LoadHistory(State, Port, 0), 0);
+    ASSERT_EQ(Port.Boxes.size(), 1u);
+    EXPECT_EQ(Port.Boxes[0].Line(),
+              "hopwin tells: A data file for the DESTINATION CALL of\nthis channel does not exist! Please "
+              "start connect.");
+    EXPECT_EQ(Port.Boxes[0].Icon, BoxIcon::Warning);
+    EXPECT_EQ(std::vector<int>({Channel.RecordCount, Channel.ReplyLineCount}), std::vector<int>({1, 4}));
+
+    Channel.RufAktiv = 0;
+    Channel.ScrollOffset = 1;
+    LoadFileSequence(State, Port, 0);
+    EXPECT_EQ(std::vector<int>({Channel.RecordCount, Channel.ReplyLineCount, Channel.ScrollOffset,
+                                State.NextRecordIndex[0], IsRecordPresent(State, 0, 0)}),
+              std::vector<int>({0, 0, 0, 0, 0}));
+    EXPECT_EQ(Port.Repaints.size(), 1u);
+}
+
+// None for 1000 records. For 1001, Cancel keeps the loaded series, and a
+// connect stored while the prompt is open goes behind the loaded records;
+// OK moves the file away, says so and discards the series.
+TEST_F(HistorySeries, SizePromptAfterLoading) {
+    Write(ManyRecords(1000));
+    LoadFileSequence(State, Port, 0);
+    EXPECT_TRUE(Port.Boxes.empty());
+    Write(ManyRecords(1001));
+    Port.WhileBoxOpen = [&] {
+        Port.WhileBoxOpen = nullptr;
+        Connect(9, 0);
+    };
+    LoadFileSequence(State, Port, 0);  // Cancel
+    EXPECT_EQ(std::vector<int>({Channel.RecordCount, State.NextRecordIndex[0], Channel.ScrollStep}),
+              std::vector<int>({1002, 1002, 50}));
+    EXPECT_EQ(HistorySlot(State, 0, 1000)->Links[0].TxTim, 3);
+    EXPECT_EQ(HistorySlot(State, 0, 1001)->Hour, 9);
+    Port.Answers = {BoxAnswer::Ok};
+    LoadFileSequence(State, Port, 0);
+    EXPECT_EQ(std::vector<int>({Channel.RecordCount, State.NextRecordIndex[0], Exists(kFile)}),
+              std::vector<int>({0, 0, 0}));
+    EXPECT_EQ(Read("QX0TST2.hp0").substr(0, ManyRecords(1001).size()), ManyRecords(1001));
+    ASSERT_EQ(Port.Boxes.size(), 3u);
+    for (int i : {0, 1}) {
+        EXPECT_EQ(Port.Boxes[i].Line(), kCaption + std::string(" asks: ") + SizePrompt(1, File()));
+        EXPECT_TRUE(Port.Boxes[i].Buttons == BoxButtons::OkCancel && Port.Boxes[i].Icon == BoxIcon::Warning);
+    }
+    EXPECT_EQ(Port.Boxes[2].Line(),
+              kCaption + std::string(" tells: The file has been renamed to ") + File("QX0TST2.hp0") + " !");
+}
+
+TEST(ScrollStep, FollowsTheRecordCount) {
+    const int cases[][2] = {{0, 24}, {1, 24}, {500, 24}, {501, 25}, {1000, 50}, {24000, 1200}};
+    for (const auto& k : cases) EXPECT_EQ(ScrollStepFor(k[0]), k[1]) << k[0];
+}
+
+struct HistoryMalformed : HistoryTest {
+    // Loads `bytes`: `records` complete records stand. `fault` is empty for a
+    // sound file, "*" for any fault, else the fault as the notice says it,
+    // found in record `atRecord` (at byte `atByte` unless -1).
+    void Expect(const std::string& bytes, int records, const std::string& fault, int atRecord = 0,
+                long long atByte = -1) {
+        Write(bytes);
+        Port.Boxes.clear();
+        ASSERT_EQ(LoadHistory(State, Port, 0), 1);
+        EXPECT_EQ(std::vector<int>({Channel.RecordCount, State.NextRecordIndex[0]}),
+                  std::vector<int>(2, records));
+        ASSERT_EQ(Port.Boxes.size(), fault.empty() ? 0u : 1u);
+        if (!fault.empty()) {
+            std::string notice =
+                std::string(kCaption) + " tells: The history file " + File() + " is damaged: ";
+            if (fault != "*")
+                notice += fault + ".\nReading stopped at record " + std::to_string(atRecord) + " (";
+            if (atByte >= 0)
+                notice += "byte offset " + std::to_string(atByte) + ");\nthe " + std::to_string(records);
+            if (atByte >= 0) notice += " complete records before it are used.";
+            const std::string said = Port.Boxes[0].Line();
+            EXPECT_EQ(atByte >= 0 ? said : said.substr(0, notice.size()), notice);
+        }
+        Port.Boxes.clear();
+        EXPECT_EQ(ScanHistoryFile(State, Port, 0), 1);
+        EXPECT_EQ(Port.Boxes.size(), fault.empty() ? 0u : 1u);
+        EXPECT_EQ(Channel.RecordCount, records);  // the scan leaves the series alone
+    }
+};
+
+TEST_F(HistoryMalformed, history_empty_file) {
+    Expect("", 0, "the file is empty", 1, 0);
+    Expect(" \r\n\t ", 0, "the file is empty", 1, 5);
+    EXPECT_EQ(Channel.ReplyLineCount, 0);
+}
+
+TEST_F(HistoryMalformed, history_header_only) {
+    Expect("0  ", 0, "");
+    Expect(kHeader + "\r\n", 0, "");
+    EXPECT_EQ(Channel.ReplyLineCount, 4);
+    EXPECT_EQ(Cell(Channel, kColName, 2), "QX0BBB");
+}
+
+TEST_F(HistoryMalformed, history_bad_count) {
+    for (const char* count : {"99", "-1", "19", "x2", "2x", "", "+", "99999999999999"}) {
+        Expect(count + std::string("  QX0AAA p1") + kRecord1, 0,
+               "the link count is not a number from 0 to 18", 1, *count ? 0 : 2);
+    }
+    // A count of 18 (one more than a reply can hold) is still accepted.
+    std::string header = "18  ", record = "\r\n01.01.01 01:01 ";
+    for (int i = 0; i < 18; ++i) {
+        header += "N" + std::to_string(i) + " I      ";
+        record += "1 2 3 4 5 6 1 ";
+    }
+    Expect(header + record, 1, "");
+    EXPECT_EQ(Channel.ReplyLineCount, 20);
+    EXPECT_STREQ(HistorySlot(State, 0, 0)->Links[17].Name, "N17");
+}
+
+TEST_F(HistoryMalformed, history_long_token) {
+    // In a record the record before it stands; in the header nothing can be
+    // placed. Exactly 15 characters is fine and reaches the name intact.
+    const std::string forty(40, 'T'), fault = "a value is longer than 15 characters";
+    Expect(kHeader + kRecord1 + "\r\n06.12.26 14:40 7 " + forty + " 340 12 3 5 6 2 15 22 0 40 60 6 ", 1,
+           fault, 2, static_cast<long long>(kHeader.size() + kRecord1.size() + 19));
+    Expect("1  " + forty + " p1" + kRecord1, 0, fault, 1, 3);
+    Expect("1  " + std::string(15, 'N') + " p1\r\n06.12.26 14:30 7 120 340 12 3 5 1 ", 1, "");
+    EXPECT_EQ(HistorySlot(State, 0, 0)->Links[0].Name, std::string(15, 'N'));
+}
+
+TEST_F(HistoryMalformed, history_truncated_record) {
+    // Cut anywhere inside the second record's tokens: one record stands.
+    for (std::size_t cut = kHeader.size() + kRecord1.size() + 3; cut < kExampleFile.size() - 2; cut += 5) {
+        Expect(kExampleFile.substr(0, cut), 1, "*");
+        EXPECT_EQ(Channel.LastMin, 30);  // the last complete record's time
+    }
+    const std::size_t cut = kExampleFile.size() - 4;
+    Expect(kExampleFile.substr(0, cut), 1, "the last record is cut short", 2, static_cast<long long>(cut));
+    Expect("2  QX0AAA p1      QX0BBB", 0, "the list of links is cut short", 1);
+    Expect(kExampleFile.substr(0, cut + 3), 2, "");  // no trailing blank: still complete
+}
+
+TEST_F(HistoryMalformed, history_bad_timestamp) {
+    for (const char* stamp :
+         {"06.12.2026 14:30", "06-12-26 14:30", "06.12.26 14.30", "06.12 14:30", "06.12.26 1430",
+          "x6.12.26 14:30", "06.12.26. 14:30", "06.12.26 14:30:00", "+6.12.26 14:30"}) {
+        Expect(kHeader + kRecord1 + "\r\n" + stamp + " 7 120 340 12 3 5 6 2 15 22 0 40 60 6 ", 1,
+               "a time stamp is not of the form dd.mm.yy hh:mm", 2);
+    }
+    Expect(kHeader + kRecord1 + "\r\n6.12.26 14:30 7 120 340 12 3 5 6 2 15 22 0 40 60 6 ", 2, "");
+    // A shifted token stream (one token too many in a group) is caught at
+    // the next time stamp.
+    Expect(kHeader + "\r\n06.12.26 14:30 7 120 340 12 3 5 1 9 2 15 22 0 40 60 2 " + kRecord2, 1,
+           "a time stamp is not of the form dd.mm.yy hh:mm", 2);
+}
+
+TEST_F(HistoryMalformed, history_binary_garbage) {
+    std::string garbage;
+    unsigned seed = 12345;
+    for (int i = 0; i < 100000; ++i)
+        garbage.push_back(static_cast<char>((seed = seed * 1103515245u + 12345u) >> 16));
+    // Alone, or after good records: the good ones stand, and the user is told.
+    Expect(garbage, 0, "*");
+    Expect(kHeader + kRecord1 + "\r\n" + garbage, 1, "*");
+    // NUL bytes inside tokens are just token bytes.
+    Expect(std::string("2  QX") + '\0' + "AA p1      QX0BBB p2      " + kRecord1, 1, "");
+}
+
+TEST_F(HistoryMalformed, history_30000_records) {
+    // Valid but long: the newest 24000 load in order (file record i carries
+    // i as its first token; the time stamp cycles), the scan counts all.
+    Write(ManyRecords(30000));
+    LoadHistory(State, Port, 0);  // Cancel
+    EXPECT_EQ(std::vector<int>({Channel.RecordCount, State.NextRecordIndex[0]}), std::vector<int>(2, 24000));
+    for (int slot : {0, 1, 12345, 23999}) {
+        EXPECT_EQ(HistorySlot(State, 0, slot)->Minute, (6000 + slot) % 60) << slot;
+        EXPECT_EQ(HistorySlot(State, 0, slot)->Day, (6000 + slot) % 28 + 1) << slot;
+    }
+    EXPECT_EQ(Cell(Channel, kColPort, 1), "29999");
+    // A further connect replaces the newest record only.
+    const int minute = HistorySlot(State, 0, 23998)->Minute;
+    Connect(9, 59);
+    EXPECT_EQ(std::vector<int>({Channel.RecordCount, State.NextRecordIndex[0]}), std::vector<int>(2, 24000));
+    EXPECT_EQ(HistorySlot(State, 0, 23998)->Minute, minute);
+    EXPECT_EQ(HistorySlot(State, 0, 23999)->Hour, 9);
+    EXPECT_EQ(HistorySlot(State, 0, 24000), nullptr);
+    // The load and the start-up scan offer the same prompt.
+    EXPECT_EQ(ScanHistoryFile(State, Port, 0), 1);
+    ASSERT_EQ(Port.Boxes.size(), 2u);
+    for (const FakeBox& box : Port.Boxes) EXPECT_EQ(box.Text, SizePrompt(1, File()));
+    EXPECT_EQ(Channel.RecordCount, 24000);
+}
+
+struct Exported {
+    int Status;
+    std::string Out, Err;
+};
+
+std::string Drain(std::FILE* f) {
+    std::rewind(f);
+    std::string text;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) text.append(buffer, n);
+    std::fclose(f);
+    return text;
+}
+
+Exported Export(const std::string& path, int link = kCsvAllLinks) {
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    const int status = ExportHistoryFileCsv(path.c_str(), link, out, err);
+    return {status, Drain(out), Drain(err)};
+}
+
+Exported ExportBytes(const std::string& bytes, int link = kCsvAllLinks) {
+    ScratchDir dir;
+    WriteAll(dir.File("X.hpw"), bytes);
+    return Export(dir.File("X.hpw"), link);
+}
+
+const std::string kCsvHeader = kCsvHeaderRow;
+const std::string kExample = ReadAll(HOPWATCH_TEST_DATA "/worked_example.hpw");
+
+TEST(CsvExport, OneLinkAndFieldsThatNeedQuotes) {
+    const struct {
+        const char* Name;
+        std::string File;
+        int Link;
+        std::string Rows;
+    } cases[] = {
+        {"second link only", kExample, 2,
+         "2026-12-06T14:30,QX0BBB,p2,0,40,60,15,22,2,2\r\n2026-12-06T14:40,QX0BBB,p2,0,40,60,15,22,6,2\r\n"},
+        {"comma and quote in names, quote in a value",
+         "1  QX0,A \"p\"1      \r\n1.2.99 3:4 7 1\"2 3 4 5 6 1 ", 0,
+         "1999-02-01T03:04,\"QX0,A\",\"\"\"p\"\"1\",4,5,6,\"1\"\"2\",3,1,7\r\n"},
+        {"header only", "1  A b      ", 0, ""},
+    };
+    for (const auto& c : cases) {
+        const Exported run = ExportBytes(c.File, c.Link);
+        EXPECT_EQ(0, run.Status) << c.Name;
+        EXPECT_EQ(kCsvHeader + c.Rows, run.Out) << c.Name;
+        EXPECT_EQ("", run.Err) << c.Name;
+    }
+}
+
+TEST(CsvExport, DamagedFileExportsWhatReadsAndSaysWhereItStopped) {
+    // The third record is cut off inside its second link.
+    const std::string torn = kExample + "\r\n06.12.26 14:50 7 120 340 12 3 5 1 2 15";
+    ScratchDir dir;
+    WriteAll(dir.File("X.hpw"), torn);
+    const Exported run = Export(dir.File("X.hpw"));
+    EXPECT_EQ(1, run.Status);
+    EXPECT_EQ(ReadAll(HOPWATCH_TEST_DATA "/worked_example.csv"), run.Out);
+    EXPECT_EQ("hopwatch: " + dir.File("X.hpw") +
+                  " is damaged (the last record is cut short): reading stopped at record 3, byte offset " +
+                  std::to_string(torn.size()) + "; the 2 complete records before it were exported\n",
+              run.Err);
+
+    const Exported badCount = ExportBytes("x  A b      ");
+    EXPECT_EQ(1, badCount.Status);
+    EXPECT_EQ(kCsvHeader, badCount.Out);
+}
+
+TEST(CsvExport, NothingToExport) {
+    EXPECT_EQ(2, Export("/nonexistent/X.hpw").Status);
+    const Exported noLink = Export(HOPWATCH_TEST_DATA "/worked_example.hpw", 3);
+    EXPECT_EQ(2, noLink.Status);
+    EXPECT_NE(std::string::npos, noLink.Err.find("has no link 3"));
+}
+
+TEST(CsvExport, LargeFileGivesOneRowPerRecordAndLink) {
+    constexpr int kRecords = 24000;
+    constexpr int kLinks = 3;
+    std::string file = "3  A a      B b      C c      ";
+    for (int i = 0; i < kRecords; ++i)
+        file += "\r\n07.12.26 05:40 1 2 3 4 5 6 1 1 2 3 4 5 6 1 1 2 3 4 5 6 1 ";
+    const Exported run = ExportBytes(file);
+    EXPECT_EQ(0, run.Status);
+    long long rows = 0;
+    for (char ch : run.Out) rows += ch == '\n';
+    EXPECT_EQ(1 + static_cast<long long>(kRecords) * kLinks, rows);
+}
+
+}  // namespace

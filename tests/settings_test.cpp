@@ -1,0 +1,362 @@
+// The settings: the profile-file semantics they rely on (how names match,
+// where new lines go, how values read, how a save replaces the file); the
+// settings file byte for byte (what a first exit writes, what stored values
+// become in memory, what an exit does to a file edited by hand); and the
+// channel dialog's edit rules and displays without a window (the field checks
+// over their edge cases, the accept step that keeps invalid entries out of
+// memory, the grid texts and the reply box).
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "acquisition/answer_text.h"
+#include "core/app_state.h"
+#include "settings/channel_edit.h"
+#include "settings/profile_file.h"
+#include "settings/settings_file.h"
+#include "settings_golden.h"
+#include "support/scratch.h"
+#include "view/channel_dialog_texts.h"
+
+namespace {
+
+ProfileFile Parse(const std::string& text) {
+    ProfileFile profile;
+    ParseProfileText(profile, text.data(), text.size());
+    return profile;
+}
+
+int EntriesIn(const std::string& dir) {
+    int count = 0;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* e = readdir(d)) count += e->d_name[0] != '.';
+        closedir(d);
+    }
+    return count;
+}
+
+TEST(SettingsProfile, WritesLandInPlaceAndEverythingElseStaysAsItWas) {
+    const struct {
+        const char* Text;
+        std::vector<std::array<const char*, 3>> Writes;
+        const char* Saved;
+    } cases[] = {
+        // Names match without case or blanks; the existing spelling stays and
+        // only the rewritten line loses its blanks.
+        {"  [ cURVset ]  \n  BALKEN =  0  \nqty\t=\t' x y '\n",
+         {{"CURVSET", "balken", "1"}},
+         "  [ cURVset ]  \r\nBALKEN=1\r\nqty\t=\t' x y '\r\n"},
+        // The first of a duplicate section or key is the one written.
+        {"[S]\nk=first\nk=second\n[s]\nk=third\nonly=in second\n",
+         {{"S", "k", "new"}, {"S", "only", "x"}},
+         "[S]\r\nk=new\r\nk=second\r\nonly=x\r\n[s]\r\nk=third\r\nonly=in second\r\n"},
+        // Any line end reads, every line is saved with CR LF, and a value
+        // cannot start a line of its own.
+        {"[S]\nk=1\r\nj=2\rl=3", {}, "[S]\r\nk=1\r\nj=2\r\nl=3\r\n"},
+        {"\n\n", {}, "\r\n\r\n"},
+        {"", {{"S", "k", "a\r\n[Evil]\nx=1"}}, "[S]\r\nk=a  [Evil] x=1\r\n"},
+    };
+    for (const auto& c : cases) {
+        ProfileFile p = Parse(c.Text);
+        for (const auto& [section, key, value] : c.Writes) WriteProfileString(p, section, key, value);
+        EXPECT_EQ(ProfileText(p), c.Saved) << c.Text;
+    }
+}
+
+TEST(SettingsProfile, ValuesReadWithoutCaseBlanksOrOuterQuotesCutAtTheBuffer) {
+    const std::string c79(79, 'C');
+    const ProfileFile p = Parse("  [ cURVset ]  \nqty\t=\t' x y '\n[S]\n;k=comment\nk\nk = " + c79 +
+                                "CCCCC\nk=second\nq=\"a'\nempty=\n[s]\nonly=in second\n");
+    // "[text] characters copied"; comments and lines without "=" are no
+    // entries, quotes that do not match stay, only the first section counts.
+    const struct {
+        const char *Section, *Key, *Fallback;
+        int Size;
+        std::string Read;
+    } cases[] = {
+        {"curvset", "QTY", "-", 200, "[ x y ] 5"}, {"S", ";k", "-", 200, "[-] 1"},
+        {"S", "k", "-", 80, "[" + c79 + "] 79"},   {"S", "k", "-", 1, "[] 0"},
+        {"S", "k", "-", 0, "[untouched] 0"},       {"S", "q", "-", 200, "[\"a'] 3"},
+        {"S", "empty", "-", 200, "[] 0"},          {"S", "only", "-", 200, "[-] 1"},
+        {"S", "none", "ab  ", 8, "[ab] 2"},        {"S", "none", "fallback text", 4, "[fal] 3"},
+    };
+    for (const auto& c : cases) {
+        char out[200] = "untouched";
+        const int copied = GetProfileString(p, c.Section, c.Key, c.Fallback, out, c.Size);
+        EXPECT_EQ("[" + std::string(out) + "] " + std::to_string(copied), c.Read) << c.Key << " " << c.Size;
+    }
+}
+
+TEST(SettingsProfileOnDisk, SaveReplacesTheFileWholeOrNotAtAll) {
+    ScratchDir dir;
+    const std::string path = dir.File("a/b/hopw.ini"), link = dir.File("link.ini");
+    ASSERT_EQ(SaveProfileFile(Parse("[S]\nk=v"), path.c_str()), 1);  // directories made as needed
+    EXPECT_EQ(ReadAll(path), "[S]\r\nk=v\r\n");
+    // Through a link the file it points to is replaced, keeping its mode.
+    chmod(path.c_str(), 0640);
+    ASSERT_EQ(symlink(path.c_str(), link.c_str()), 0);
+    ASSERT_EQ(SaveProfileFile(Parse("[old]\r\nk=1"), link.c_str()), 1);
+    struct stat st {};
+    EXPECT_TRUE(lstat(link.c_str(), &st) == 0 && S_ISLNK(st.st_mode));
+    EXPECT_TRUE(stat(path.c_str(), &st) == 0 && (st.st_mode & 07777) == 0640);
+    // A save that fails leaves the old file and no temporary file.
+    ProfileFile big;
+    big.Lines.assign(1000, std::string(60, 'n'));
+    EXPECT_EQ(WithFileSizeLimit(4096, [&] { return SaveProfileFile(big, path.c_str()); }), 0);
+    EXPECT_EQ(SaveProfileFile(big, dir.File("link.ini/hopw.ini").c_str()),
+              0);          // no such directory can be made
+    if (geteuid() != 0) {  // root may write whatever is read-only
+        chmod(dir.File("a/b").c_str(), 0500);
+        EXPECT_EQ(SaveProfileFile(big, path.c_str()), 0);
+        chmod(dir.File("a/b").c_str(), 0700);
+        chmod(path.c_str(), 0444);
+        EXPECT_EQ(SaveProfileFile(big, path.c_str()), 0);
+    }
+    EXPECT_EQ(ReadAll(path), "[old]\r\nk=1\r\n");
+    EXPECT_EQ(EntriesIn(dir.File("a/b")), 1);
+}
+
+const std::string kFirstExit = FirstExitSettings("agw://localhost:8000");
+
+// The start-up half: what the shell does between its history-file scans.
+void LoadAll(const std::string& path, AppState& state, char* backend = nullptr) {
+    ProfileFile profile;
+    ReadProfileFile(profile, path.c_str());
+    LoadDisplaySettings(profile, state);
+    LoadMycall(profile, state);
+    for (int i = 0; i < kChannelCount; ++i) {
+        LoadChannelSettings(profile, ChannelSectionName(i), state.ChannelTable[i], state.german);
+    }
+    if (backend) LoadBackendSetting(profile, backend, kBackendUriSize);
+}
+
+// `text` with the first `from` of each pair, in turn, replaced by its `to`.
+std::string Edit(std::string text, const std::vector<std::pair<std::string, std::string>>& edits) {
+    for (const auto& [from, to] : edits) {
+        const std::size_t at = text.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        if (at != std::string::npos) text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+struct SettingsFile : testing::Test {
+    ScratchDir Dir;
+    std::string Path = Dir.File("hopw.ini");
+    AppState State;
+    void SetUp() override { InitAppState(State); }
+};
+
+// What a first exit writes is compared through the shell; a file that reads
+// back from it is in the round trip below.
+TEST_F(SettingsFile, AFileTooBigToReadIsNotReplaced) {
+    // Replacing it would lose what the program cannot see.
+    const std::string big = "[Curvset]\r\n" + std::string(kProfileMaxBytes, ';');
+    WriteAll(Path, big);
+    EXPECT_EQ(WriteSettingsFile(Path.c_str(), State, "sim"), 0);
+    EXPECT_EQ(ReadAll(Path), big);
+}
+
+TEST_F(SettingsFile, StoredValuesRoundTrip) {
+    // Channel numbers as the integer reader sees them (quotes dropped, text
+    // that is no number 0, an empty value the default); RufAktiv keeps its
+    // low 8 bits, an interval of 0 is taken as 1.
+    const struct {
+        const char *RufAktiv, *Interval;
+        int Active, Minutes;
+    } channels[] = {{"256", "abc", 0, 1}, {"-1", "  7 min", 255, 7}, {"\"1\"", "", 1, 10}, {"", "-5", 0, -5}};
+    const std::string call =
+        "DB0ABC-1 DB0ABC-2 DB0ABC-3 DB0ABC-4 DB0ABC-5 DB0ABC-6 DB0ABC-7 DB0ABC-8 DB0ABC-9 X";
+    std::string stored = Edit(kFirstExit, {{"[Channel3]\r\nCallPath=", "[Channel3]\r\nCallPath=" + call},
+                                           {"german=0", "german=1"},
+                                           {"Destination Call=", "Destination Call=" + std::string(40, 'M')},
+                                           {"Backend=agw://localhost:8000", "Backend=sim"}});
+    // Texts are cut to their fields; the user switches to the English help.
+    std::string expected = Edit(
+        stored,
+        {{call, call.substr(0, 79)}, {std::string(40, 'M'), std::string(31, 'M')}, {"german=1", "german=0"}});
+    const std::string from = "RufAktiv=0\r\nMinutenIntervall=10\r\n";
+    for (const auto& c : channels) {
+        stored = Edit(stored, {{from, std::string("RufAktiv=") + c.RufAktiv +
+                                          "\r\nMinutenIntervall=" + c.Interval + "\r\n"}});
+        expected = Edit(expected, {{from, "RufAktiv=" + std::to_string(c.Active) +
+                                              "\r\nMinutenIntervall=" + std::to_string(c.Minutes) + "\r\n"}});
+    }
+    WriteAll(Path, stored);
+    char backend[kBackendUriSize];
+    LoadAll(Path, State, backend);
+    EXPECT_EQ(State.german, 1);
+    State.german = 0;
+    ASSERT_EQ(WriteSettingsFile(Path.c_str(), State, backend), 1);
+    EXPECT_EQ(ReadAll(Path), expected);
+}
+
+TEST_F(SettingsFile, HandEditsAreOverwrittenUnknownKeysKeptMissingOnesAppended) {
+    LoadAll(Path, State);
+    ASSERT_EQ(WriteSettingsFile(Path.c_str(), State, "sim"), 1);
+    const std::string written = ReadAll(Path);
+    // While the program runs, someone edits the file with an editor that
+    // writes LF line ends: changes values, adds keys, comments and sections,
+    // drops a key and a section. A dropped key comes back after its
+    // section's last entry, ahead of the comment that follows it.
+    const std::string mycall = "[Mycall]\r\nDestination Call=\r\n", year = "LastConYear=97\r\n";
+    const std::string extra = "Backend=sim\r\n; mine\r\n[Extra]\r\nfoo=bar\r\n";
+    std::string lf =
+        Edit(written, {{"one_yzoom=0", "One_YZoom = 1"},
+                       {mycall, ""},
+                       {year, ""},
+                       {"MinutenIntervall=10\r\n", "MinutenIntervall=10\r\n; hand\r\n\r\n"},
+                       {"german=0", "german=1"},
+                       {"[Channel2]\r\nCallPath=", "[Channel2]\r\nCallPath=HAND\r\nNote=keep me"},
+                       {"Backend=sim\r\n", extra}});
+    std::erase(lf, '\r');
+    WriteAll(Path, lf);
+    std::strcpy(State.ChannelTable[0].CallPath, "DB0ABC");
+    State.ChannelTable[0].RufAktiv = 1;
+    ASSERT_EQ(WriteSettingsFile(Path.c_str(), State, "sim"), 1);
+    EXPECT_EQ(ReadAll(Path),
+              Edit(written, {{"one_yzoom=0", "One_YZoom=0"},
+                             {mycall, ""},
+                             {"[Channel1]\r\nCallPath=", "[Channel1]\r\nCallPath=DB0ABC"},
+                             {year, ""},
+                             {"RufAktiv=0\r\nMinutenIntervall=10\r\n",
+                              "RufAktiv=1\r\nMinutenIntervall=10\r\n" + year + "; hand\r\n\r\n"},
+                             {"[Channel2]\r\nCallPath=", "[Channel2]\r\nCallPath=\r\nNote=keep me"},
+                             {"Backend=sim\r\n", extra + mycall}}));
+}
+
+TEST(SettingsPath, FollowsXdgThenHome) {
+    setenv("HOME", "/home/op", 1);  // left set: no other test here reads HOME or XDG_CONFIG_HOME
+    // A relative XDG_CONFIG_HOME is ignored.
+    const struct {
+        const char *Xdg, *Path;
+    } cases[] = {{"/cfg", "/cfg/hopwatch/hopw.ini"}, {"relative", "/home/op/.config/hopwatch/hopw.ini"}};
+    char path[kSettingsPathSize];
+    for (const auto& c : cases) {
+        setenv("XDG_CONFIG_HOME", c.Xdg, 1);
+        EXPECT_EQ(DefaultSettingsPath(path, sizeof path), 1);
+        EXPECT_STREQ(path, c.Path);
+    }
+}
+
+// Each check over its edge cases: the verdict and the text it leaves.
+TEST(ChannelEdit, DestinationAndMycallRules) {
+    struct Row {
+        int Mycall;  // 1: CheckMycall, 0: CheckDestinationCall
+        const char* Typed;
+        int Valid;
+        const char* Stored;
+    };
+    const Row rows[] = {
+        {0, "", 1, ""},
+        {0, "  DB0ABC   DB0XYZ-2  ", 1, "DB0ABC DB0XYZ-2"},
+        {0, "db0abc-15", 1, "db0abc-15"},  // lower case kept, digits after 1..9
+        {0, "DB0ABC-0", 0, "DB0ABC-0"},
+        {0, "DB0ABC-A", 0, "DB0ABC-A"},
+        {0, "DB0ABC -1", 0, "DB0ABC -1"},  // a blank before "-"
+        {0, "DB0\xE4", 0, "DB0\xE4"},
+        {1, "  ", 1, ""},
+        {1, "DL1ABC-7  ", 1, "DL1ABC-7"},
+        {1, "DL1 ABC", 0, "DL1 ABC"},
+        {1, " DL1ABC", 0, " DL1ABC"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.Typed);
+        char text[kCallPathEditChars + 1];
+        std::snprintf(text, sizeof text, "%s", row.Typed);
+        const int length = static_cast<int>(std::strlen(text));
+        EXPECT_EQ(row.Mycall ? CheckMycall(text, length) : CheckDestinationCall(text, length), row.Valid);
+        EXPECT_STREQ(text, row.Stored);
+    }
+}
+
+// An invalid entry never reaches memory: what was valid before stays, so it
+// is what is called and saved.
+TEST(ChannelEdit, AcceptKeepsTheLastValidValues) {
+    AppState state;
+    InitAppState(state);
+    struct Row {
+        const char *Mycall, *Path;
+        int Accepted;
+        const char *Why, *MycallAfter, *PathAfter;
+        int RufAktivAfter;
+    };
+    const Row rows[] = {
+        {"DL1ABC ", " DB0ABC  DB0XYZ ", 1, nullptr, "DL1ABC", "DB0ABC DB0XYZ", 1},
+        {"DL1 X", "DB0NEW", 0, kInvalidMycallText, "DL1ABC", "DB0ABC DB0XYZ", 1},
+        {"DL2XYZ", "DB0-0", 0, kInvalidDestinationText, "DL2XYZ", "DB0ABC DB0XYZ", 1},
+        {"", "", 1, nullptr, "", "", 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.Mycall);
+        ChannelEdit edit{};
+        std::snprintf(edit.Mycall, sizeof edit.Mycall, "%s", row.Mycall);
+        std::snprintf(edit.CallPath, sizeof edit.CallPath, "%s", row.Path);
+        const char* why = "unset";
+        EXPECT_EQ(AcceptChannelFields(state, 2, edit, &why), row.Accepted);
+        EXPECT_STREQ(why, row.Why);  // the texts, not where the compiler put them
+        EXPECT_STREQ(state.Mycall, row.MycallAfter);
+        EXPECT_STREQ(state.ChannelTable[2].CallPath, row.PathAfter);
+        EXPECT_EQ(state.ChannelTable[2].RufAktiv, row.RufAktivAfter);
+    }
+}
+
+// The grid headers are checked with the status texts of the same states.
+TEST(ChannelDialogTexts, GridTimesArePadded) {
+    ChannelRecord c{};
+    c.LastHour = 7, c.LastMin = 5, c.PrevHour = 23, c.PrevMin = 0;
+    c.LastConDay = 1, c.LastConMonth = 2, c.LastConYear = 3;
+    GridTimes t;
+    MakeGridTimes(c, t);
+    EXPECT_EQ(std::string(t.LastCall) + " " + t.BeforeLast + " " + t.Date, "07:05 23:00 01.02.03");
+}
+
+TEST(ChannelDialogTexts, ReplyBoxBlanksFromThePromptAndCutsEachGroup) {
+    ChannelRecord c{};
+    std::snprintf(c.ReplyLines[0], kReplySlotSize, "=>\r\n");
+    std::snprintf(c.ReplyLines[1], kReplySlotSize, "left from before\r\n");
+    char text[kReplyTextSize];
+    ShowReplyText(c, text, sizeof text);
+    EXPECT_STREQ(text, "");
+    EXPECT_EQ(c.ReplyLines[1][0], '\0');  // stays hidden on later refreshes
+
+    // Twenty full lines of 98 characters and LF: 11 x 99 > 1023, 9 x 99 = 891.
+    for (int i = 0; i < kReplySlots; ++i) {
+        std::memset(c.ReplyLines[i], 'a' + i, 98);
+        c.ReplyLines[i][98] = '\n';
+        c.ReplyLines[i][99] = '\0';
+    }
+    ShowReplyText(c, text, sizeof text);
+    const std::string shown = text;
+    ASSERT_EQ(shown.size(), 1023u + 891u);
+    EXPECT_EQ(shown.substr(1022, 3) + shown.back(), "kll\n");  // line 11 ('k') cut inside
+}
+
+TEST(AnswerText, LineEndsLineLengthsAndTheCut) {
+    std::string long20;  // 1240 characters: only the first 998 are taken
+    for (int i = 0; i < 20; ++i) long20 += std::string(60, static_cast<char>('a' + i)) + "\r\n";
+    const struct {
+        std::string Edited;
+        int Ok;
+        std::string Saved;
+    } rows[] = {
+        {"", 1, "\r\n"},
+        {long20, 1, long20.substr(0, 998) + "\r\n"},
+        {"a\n", 0, ""},  // an LF last counts as a line end, but there is no CR at all
+    };
+    for (const auto& row : rows) {
+        char text[kAnswerTextSize];
+        ASSERT_EQ(PrepareAnswerText(row.Edited.c_str(), text, sizeof text), row.Ok) << row.Edited;
+        EXPECT_EQ(row.Ok ? std::string(text) : "", row.Saved);
+    }
+}
+
+}  // namespace
