@@ -44,18 +44,8 @@ AgwOptions Local(int port) {
     return o;
 }
 
-// Read on every slice of ax_init's wait, so it serves the fake TNC then.
-struct FakeClock final : AgwClock {
-    long long Now = 1000000000;
-    FakeAgwServer* Tnc = nullptr;
-    long long NowMs() override {
-        if (Tnc != nullptr) Tnc->Pump();
-        return Now;
-    }
-};
-
 struct AgwClientTest : ::testing::Test {
-    FakeClock clock;
+    FakeAgwClock clock;
     FakeAgwServer server;
     AgwOptions options = Local(server.Port);
     std::unique_ptr<AgwClient> client;

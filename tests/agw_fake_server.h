@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "acquisition/agw_connection.h"
 #include "acquisition/agw_frame.h"
 
 struct FakeAgwServer {
@@ -92,4 +93,12 @@ struct FakeAgwServer {
 
     int listen_ = -1, client_ = -1;
     std::vector<unsigned char> in_;
+};
+
+// A clock that moves only when told, and serves the fake TNC on every
+// reading while Tnc is set: ax_init's wait then sees the answers at once.
+struct FakeAgwClock final : AgwClock {
+    long long Now = 1000000000;
+    FakeAgwServer* Tnc = nullptr;
+    long long NowMs() override { return Tnc != nullptr ? (Tnc->Pump(), Now) : Now; }
 };

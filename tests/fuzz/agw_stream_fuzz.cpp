@@ -21,19 +21,11 @@
 #include "acquisition/agw_client.h"
 #include "agw_fake_server.h"
 
-namespace {
-// Serves the fake TNC while ax_init waits on it, so no real time passes.
-struct ServingClock final : AgwClock {
-    long long Now = 1000000000;
-    FakeAgwServer* Tnc = nullptr;
-    long long NowMs() override { return Tnc != nullptr ? (Tnc->Pump(), Now) : Now; }
-};
-const char* const kCalls[] = {"Q1DIG", "Q1DIG Q2VIA", "Q1OWN", "Q2VIA-1", ""};
-}  // namespace
+static const char* const kCalls[] = {"Q1DIG", "Q1DIG Q2VIA", "Q1OWN", "Q2VIA-1", ""};
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static FakeAgwServer* const tnc = new FakeAgwServer;
-    ServingClock clock;
+    FakeAgwClock clock;
     AgwOptions options;
     options.Host = "127.0.0.1", options.TcpPort = tnc->Port;
     AgwClient client(options, clock);

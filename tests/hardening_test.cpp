@@ -1,0 +1,351 @@
+// The program under faults from outside, each bounded in time:
+// - a link that drops after the connect report, a stack that never grants
+//   transmit space or never reports on the connect: the call fails within a
+//   limit counted in ticks, repeating the last good reply with code 6;
+// - a start that cannot come up ends with a non-zero status; an unreadable
+//   settings file is said at start with its path and reason, never replaced;
+// - a full disk leaves no empty or stray file and is said once per episode;
+//   an empty or header-only file is completed, not moved away; a huge damaged
+//   file is rejected without being read whole;
+// - killed at any moment, the program's files load whole and only ever grow
+//   by whole records; on a real full disk it says so once, leaves no torn or
+//   stray file, and saves again later.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "acquisition/connect_cycle.h"
+#include "history/history_reader.h"
+#include "history/history_rotation.h"
+#include "history/history_series.h"
+#include "history/history_writer.h"
+#include "history_support.h"
+#include "support/fake_port.h"
+#include "support/program_run.h"
+#include "support/scratch.h"
+#include "support/script_network.h"
+
+namespace history_test {
+namespace {
+
+using HardenedFiles = HistoryTest;
+
+const char* const kHeading = " Nr  Port  Mode         TKBY RKBY QTY   Loss      Link   SSID Time\r";
+
+TEST(HardenedCycle, NoGrantADroppedLinkOrNoConnectReportFailsTheCallWithinTheLimit) {
+    enum Case { Dropped, NoGrant, Unreported };
+    for (const Case how : {Dropped, NoGrant, Unreported}) {
+        ScratchDir dir;
+        const auto owned = std::make_unique<AppState>();
+        AppState& state = *owned;
+        InitScriptState(state, dir.Path);
+        ASSERT_TRUE(ReserveHistoryMemory(state));
+        ChannelRecord& c = state.ChannelTable[0];
+        std::strcpy(c.CallPath, "QX0TST-2");
+        c.RufAktiv = 1;
+        c.MinutenIntervall = 1;
+        FakePort port;
+        ScriptNetwork net;
+        port.Net = &net;
+        port.SetTime(2026, 12, 6, 14, 30);
+        int ticks = 0;
+        for (int call = 0; call < 2; ++call) {
+            ticks = 0;
+            MinuteTick(state, port, 0);
+            CycleTick(state, port);
+            ScriptLink& link = net.Links[c.L2Channel];
+            if (call == 0 || how != Unreported) link.State = kL2Connected;
+            CycleTick(state, port);  // the connect report
+            for (const char* line :
+                 {"=>\r", kHeading, "  1      0                 100  200  10               QX0L00 0-15 3/5\r",
+                  "=>\r"})
+                if (call == 0) net.QueueText(c.L2Channel, line);  // the good call
+            if (call == 1 && how == Dropped) link.State = 0;
+            if (call == 1 && how == NoGrant) link.Grants.assign(1000, 0);
+            for (; c.CycleState != 0 && ticks < 1000; ++ticks) CycleTick(state, port);
+        }
+        const ScriptLink& link = net.Links[c.L2Channel];
+        EXPECT_LE(ticks, (how == Unreported ? kConnectTickLimit : kReadingTickLimit) + 4) << how;
+        EXPECT_GE(ticks, how == Unreported ? kConnectTickLimit : 2) << how;
+        EXPECT_TRUE(link.Sent.empty()) << how;
+        EXPECT_EQ(c.RecordCount, 2) << how;
+        EXPECT_EQ(ReadAll(dir.File("QX0TST2.hpw")).substr(20),
+                  "\r\n06.12.26 14:30 0 100 200 10 3 5 1 \r\n06.12.26 14:30 0 100 200 10 3 5 6 ");
+        // A dropped link needs no disconnect; the others are ended.
+        EXPECT_EQ(link.Commands.empty() ? 0 : link.Commands.back(), how == Dropped ? 0 : kL2Disconnect)
+            << how;
+        ReleaseHistoryMemory(state);
+    }
+}
+
+TEST(HardenedStart, UnreadableSettingsAreSaidAtStartAndNeverReplaced) {
+    const ProgramDirs dirs;
+    const std::string big(2 * 1024 * 1024, '#');
+    const struct {
+        const char* Name;
+        const char* Reason;
+    } cases[] = {{"directory", "it is a directory"},
+                 {"too big", "it is larger than 1 MiB"},
+                 {"no permission", "Permission denied"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::remove(dirs.Config.c_str());
+        rmdir(dirs.Config.c_str());
+        if (c.Name[0] == 'd') {
+            ASSERT_EQ(mkdir(dirs.Config.c_str(), 0700), 0);
+        } else {
+            WriteAll(dirs.Config, big);
+        }
+        if (c.Name[0] == 'n') {
+            if (geteuid() == 0) {
+                std::printf("skipped: a file without read permission is readable to root\n");
+                continue;
+            }
+            ASSERT_EQ(chmod(dirs.Config.c_str(), 0200), 0);
+        }
+        const std::string line =
+            "hopwatch: the settings file " + dirs.Config + " cannot be read (" + c.Reason + ")";
+        const std::vector<std::string> args = {"--l2",      "sim",        "--config",
+                                               dirs.Config, "--data-dir", dirs.Data};
+        std::vector<std::string> headless = args;
+        headless.insert(headless.begin(), "--headless");
+        EXPECT_EQ(WaitProgram(StartProgram(headless, dirs.Runtime, dirs.Errors)), 1);
+        EXPECT_EQ(ReadAll(dirs.Errors), line + "\n");
+        const pid_t window = StartProgram(args, dirs.Runtime, dirs.Errors);
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        ASSERT_EQ(kill(window, SIGTERM), 0);
+        EXPECT_EQ(WaitProgram(window), 0);
+        EXPECT_EQ(ReadAll(dirs.Errors).substr(0, line.size() + 26), line + "; it will not be replaced\n");
+        chmod(dirs.Config.c_str(), 0600);
+        EXPECT_EQ(c.Name[0] == 'd' ? big : ReadAll(dirs.Config), big);
+    }
+}
+
+// Standard error into a pipe: a file would itself meet the size limit.
+struct StderrPipe {
+    int Fds[2] = {-1, -1}, Saved = dup(2);
+    StderrPipe() { EXPECT_TRUE(pipe(Fds) == 0 && dup2(Fds[1], 2) == 2); }
+    std::string Take() {
+        std::fflush(stderr);
+        dup2(Saved, 2);
+        close(Fds[1]);
+        char text[4096];
+        const ssize_t n = read(Fds[0], text, sizeof text);
+        close(Fds[0]);
+        return std::string(text, n > 0 ? static_cast<std::size_t>(n) : 0);
+    }
+};
+
+// What the connect cycle does with each recorded call: the box is due only
+// when NoteSaveResult says an episode starts.
+int Boxes(HistoryTest& t, int calls, int& saved) {
+    int boxes = 0;
+    for (int i = 0; i < calls; ++i) {
+        saved = t.Connect(14, 30);
+        boxes += NoteSaveResult(t.State, 0, saved, saved ? 0 : errno);
+    }
+    return boxes;
+}
+
+TEST_F(HardenedFiles, AFullDiskLeavesNoFileAndIsSaidOncePerEpisode) {
+    SetReport(Channel, ExampleLinks());
+    const std::string dir = State.DataDir;
+    int saved = 1;
+    StderrPipe err;
+    EXPECT_EQ(WithFileSizeLimit(0, [&] { return Boxes(*this, 50, saved); }), 1);
+    EXPECT_EQ(saved, 0);
+    std::snprintf(State.DataDir, sizeof State.DataDir, "%s/gone", dir.c_str());
+    EXPECT_EQ(Boxes(*this, 5, saved), 0);  // another reason: said, no further box
+    std::snprintf(State.DataDir, sizeof State.DataDir, "%s", dir.c_str());
+    EXPECT_TRUE(rmdir(dir.c_str()) == 0) << "a file was left behind";
+    mkdir(dir.c_str(), 0700);
+    EXPECT_EQ(Boxes(*this, 1, saved), 0);
+    EXPECT_EQ(saved, 1);
+    const std::string file = File();
+    EXPECT_EQ(err.Take(), "hopwatch: cannot save to the history file " + file + ": File too large\n" +
+                              "hopwatch: cannot save to the history file " + dir + "/gone/" + kFile +
+                              ": No such file or directory (51 calls not saved so far)\n" +
+                              "hopwatch: the history file " + file +
+                              " is written again; 55 calls were not saved\n");
+    EXPECT_EQ(Read(), kHeader + kRecord1);
+}
+
+TEST_F(HardenedFiles, EmptyAndHeaderOnlyFilesAreCompletedNotMovedAway) {
+    for (const std::string& blank :
+         {std::string(), std::string("  \r\n"), std::string("1  QX0ZZZ p9      "), kHeader}) {
+        SCOPED_TRACE(blank);
+        NewDir();
+        Write(blank);
+        Write("2  QX0AAA p1", std::string(kFile) + ".new");  // left by a crash
+        ASSERT_EQ(ScanHistoryFile(State, Port, 0), 1);
+        EXPECT_FALSE(Exists(std::string(kFile) + ".new"));
+        SetReport(Channel, ExampleLinks());
+        Port.Boxes.clear();
+        EXPECT_EQ(Connect(14, 30), 1);
+        EXPECT_EQ(Read(), kHeader + kRecord1);
+        EXPECT_FALSE(Exists("QX0TST2.hp0"));
+        EXPECT_EQ(Port.Boxes.size(), 0u);
+    }
+}
+
+TEST_F(HardenedFiles, AHugeTokenIsRejectedWithoutReadingTheWholeFile) {
+    const std::string digits(50 << 20, '7');
+    for (const std::string& front : {std::string(), kHeader + kRecord1 + "\r\n"}) {
+        Write(front + digits);
+        HistoryBytes bytes;
+        ASSERT_EQ(ReadHistoryBytes(File().c_str(), bytes), HistoryOpen::Read);
+        EXPECT_EQ(bytes.Size, front.size() + 16);
+        HistoryReader reader;
+        StartHistoryReader(reader, bytes.Data, bytes.Size);
+        EXPECT_EQ(CountHistoryRecords(reader), front.empty() ? 0 : 1);
+        EXPECT_EQ(reader.Fault, front.empty() ? HistoryFault::BadCount : HistoryFault::BadTimestamp);
+        EXPECT_EQ(reader.FaultOffset, front.size());
+    }
+}
+
+std::set<std::string> Names(const std::string& dir) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) names.insert(entry.path().filename());
+    return names;
+}
+
+// The file's bytes, checked to read whole and to be `old` with whole
+// records (each starts with its line end) behind it.
+std::string GrownFrom(const std::string& path, const std::string& old) {
+    const std::string bytes = ReadAll(path);
+    EXPECT_GT(HistoryRecords(path), 0) << path;
+    EXPECT_EQ(bytes.compare(0, old.size(), old), 0) << path << " was changed, not appended to";
+    EXPECT_TRUE(old.empty() || bytes.size() == old.size() || bytes.compare(old.size(), 2, "\r\n") == 0)
+        << path << " grew by part of a record";
+    return bytes;
+}
+
+// `channels` digipeaters called every minute; every call succeeds and no
+// station calls in, so the link lists never change and nothing rotates.
+std::vector<std::string> Service(const ProgramDirs& dirs, int channels, const char* timeScale) {
+    std::string ini = "[Mycall]\r\nDestination Call=QX0ME\r\n";
+    for (int i = 1; i <= channels; ++i) {
+        ini += "[Channel" + std::to_string(i) + "]\r\nCallPath=QX0D" + std::string(1, char('A' + i)) +
+               "\r\nRufAktiv=1\r\nMinutenIntervall=1\r\n";
+    }
+    WriteAll(dirs.Config, ini);
+    return {"--headless", "--l2",    "sim:faults=0,callers=0", "--config", dirs.Config,
+            "--data-dir", dirs.Data, "--time-scale",           timeScale};
+}
+
+TEST(KilledProgram, EveryKillLeavesWholeRecordsBehindTheBytesBefore) {
+    const ProgramDirs dirs;
+    const std::vector<std::string> args = Service(dirs, 4, "10000");
+    std::mt19937 rng(20261207);  // the same kill moments on every run
+    std::map<std::string, std::string> before;
+    int grownRuns = 0;
+    for (int k = 0; k < 200; ++k) {
+        SCOPED_TRACE("kill " + std::to_string(k));
+        if (!before.empty()) WriteAll(before.begin()->first + ".new", "1  QX0ZZZ p9");  // a crash's leftover
+        const pid_t pid = StartProgram(args, dirs.Runtime, dirs.Errors);
+        std::this_thread::sleep_for(std::chrono::milliseconds(30 + rng() % 150));
+        ASSERT_EQ(kill(pid, SIGKILL), 0);
+        ASSERT_EQ(WaitProgram(pid), 128 + SIGKILL);
+        std::map<std::string, std::string> now;
+        std::set<std::string> temps;
+        for (const std::string& name : Names(dirs.Data)) {
+            const std::string path = dirs.Data + "/" + name, type = std::filesystem::path(name).extension();
+            if (type == ".new") {
+                temps.insert(path.substr(0, path.size() - 4));
+                continue;
+            }
+            ASSERT_EQ(type, ".hpw") << name << " appeared: a file was found damaged";
+            const auto known = before.find(path);
+            now[path] = GrownFrom(path, known == before.end() ? "" : known->second);
+        }
+        EXPECT_GE(now.size(), before.size()) << "a file vanished";
+        // A run that wrote has scanned first: a temporary of a file that was
+        // there before it is one the scan should have removed.
+        const bool grew = now != before;
+        for (const std::string& file : temps)
+            EXPECT_FALSE(grew && before.count(file)) << file << ".new stayed";
+        grownRuns += grew;
+        before = now;
+        if (HasFailure()) return;
+    }
+    EXPECT_EQ(before.size(), 4u);
+    EXPECT_GT(grownRuns, 150) << "too many kills landed before the first call";
+}
+
+// A 64 KiB tmpfs over the data directory while the test runs; the program
+// is ended and the disk taken away even when an assertion ends the test.
+struct SmallDisk {
+    const std::string Dir;
+    const bool Mounted;
+    pid_t Program = -1;
+    explicit SmallDisk(const std::string& dir)
+        : Dir(dir), Mounted(geteuid() == 0 && mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=64k") == 0) {}
+    ~SmallDisk() {
+        if (Program > 0 && kill(Program, SIGKILL) == 0) waitpid(Program, nullptr, 0);
+        if (Mounted) umount2(Dir.c_str(), MNT_DETACH);
+    }
+};
+
+TEST(FullDisk, SaidOnceNoStrayFileNoTornRecordAndSavedAgainWhenThereIsRoom) {
+    const ProgramDirs dirs;
+    SmallDisk disk(dirs.Data);
+    if (!disk.Mounted) GTEST_SKIP() << "needs root to mount a small tmpfs";
+    const std::string file = dirs.Data + "/QX0DB.hpw", filler = dirs.Data + "/filler";
+    const pid_t pid = disk.Program = StartProgram(Service(dirs, 1, "2000"), dirs.Runtime, dirs.Errors);
+    // The disk is filled, with the program stopped, once the file's last
+    // page has no room for a record: from then on every append fails.
+    std::string full;
+    int i = 0;
+    for (; i < 3000; ++i, kill(pid, SIGCONT), std::this_thread::sleep_for(std::chrono::milliseconds(2))) {
+        kill(pid, SIGSTOP);
+        waitpid(pid, nullptr, WUNTRACED);
+        full = ReadAll(file);
+        const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+        const std::size_t record = full.size() - full.rfind("\r\n");  // the records differ by a few bytes
+        if (HistoryRecords(file) >= 3 && page - full.size() % page + 48 < record) break;
+    }
+    ASSERT_LT(i, 3000) << "the file never came near a page end";
+    WriteAll(filler, std::string(64 * 1024, 'x'));  // as much as fits
+    kill(pid, SIGCONT);
+    // Another program looking at the file meanwhile never sees it change:
+    // no failed append shows a torn record, not even for a moment.
+    int changed = 0;
+    for (const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+         std::chrono::steady_clock::now() < end;) {
+        struct stat st {};
+        changed += stat(file.c_str(), &st) != 0 || static_cast<std::size_t>(st.st_size) != full.size();
+    }
+    EXPECT_EQ(changed, 0) << "looks at the file that found it changed";
+    EXPECT_EQ(Names(dirs.Data), (std::set<std::string>{"QX0DB.hpw", "filler"}));
+    std::remove(filler.c_str());
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    ASSERT_EQ(kill(pid, SIGTERM), 0);
+    EXPECT_EQ(WaitProgram(pid), 0);
+    disk.Program = -1;
+
+    EXPECT_EQ(Names(dirs.Data), std::set<std::string>{"QX0DB.hpw"});
+    EXPECT_GT(GrownFrom(file, full).size(), full.size()) << "nothing saved once there was room";
+    const std::string errors = ReadAll(dirs.Errors);
+    const std::string again = "hopwatch: the history file " + file + " is written again; ";
+    const std::size_t said = errors.find(again);
+    ASSERT_NE(said, std::string::npos) << errors;
+    const int unsaved = std::atoi(errors.c_str() + said + again.size());
+    EXPECT_GE(unsaved, 50);
+    EXPECT_EQ(errors, "hopwatch: cannot save to the history file " + file + ": No space left on device\n" +
+                          "hopwin: Impossible to save data, / because the File is already opened by another "
+                          "application!\n" +
+                          again + std::to_string(unsaved) + " calls were not saved\n");
+}
+
+}  // namespace
+}  // namespace history_test
