@@ -1,10 +1,6 @@
-// The settings: the profile-file semantics they rely on (how names match,
-// where new lines go, how values read, how a save replaces the file); the
-// settings file byte for byte (what a first exit writes, what stored values
-// become in memory, what an exit does to a file edited by hand); and the
-// channel dialog's edit rules and displays without a window (the field checks
-// over their edge cases, the accept step that keeps invalid entries out of
-// memory, the grid texts and the reply box).
+// The settings: the profile-file semantics they rely on, the settings file
+// byte for byte, and the channel dialog's edit rules and texts without a
+// window.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -309,7 +305,6 @@ TEST(ChannelEdit, AcceptKeepsTheLastValidValues) {
     }
 }
 
-// The grid headers are checked with the status texts of the same states.
 TEST(ChannelDialogTexts, GridTimesArePadded) {
     ChannelRecord c{};
     c.LastHour = 7, c.LastMin = 5, c.PrevHour = 23, c.PrevMin = 0;
