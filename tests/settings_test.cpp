@@ -3,12 +3,13 @@
 // window.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <unistd.h>
 
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,15 +29,6 @@ ProfileFile Parse(const std::string& text) {
     ProfileFile profile;
     ParseProfileText(profile, text.data(), text.size());
     return profile;
-}
-
-int EntriesIn(const std::string& dir) {
-    int count = 0;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d)) count += e->d_name[0] != '.';
-        closedir(d);
-    }
-    return count;
 }
 
 TEST(SettingsProfile, WritesLandInPlaceAndEverythingElseStaysAsItWas) {
@@ -117,7 +109,7 @@ TEST(SettingsProfileOnDisk, SaveReplacesTheFileWholeOrNotAtAll) {
         EXPECT_EQ(SaveProfileFile(big, path.c_str()), 0);
     }
     EXPECT_EQ(ReadAll(path), "[old]\r\nk=1\r\n");
-    EXPECT_EQ(EntriesIn(dir.File("a/b")), 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("a/b")), {}), 1);
 }
 
 const std::string kFirstExit = FirstExitSettings("agw://localhost:8000");
