@@ -1,8 +1,6 @@
 // The real main window and its dialogs (offscreen, base units 8 x 16, the
-// simulated network), driven by keys and clicks: geometry, toolbar and status
-// bar, the mouse on the diagram, menu commands and exit; the headless
-// service's boxes; and the diagram drawn by Qt: pixels probed where the
-// mapping puts them and the column reduction against drawing every point.
+// simulated network) driven by keys and clicks, the headless service's boxes,
+// and the diagram drawn by Qt.
 #include <gtest/gtest.h>
 
 #include <QTest>
@@ -125,7 +123,6 @@ TEST_F(DialogTest, ControlsInTheClientAreaAndOnlyFieldZeroResizes) {
     QToolBar* bar = client->toolBar();
     EXPECT_TRUE(bar->parentWidget() == client && Bar().parentWidget() == client);
     EXPECT_EQ(bar->geometry().top(), 0);
-    // The client area is everything below the menu bar.
     EXPECT_EQ(client->height(), Window().height() - Window().menuBar()->height());
     for (int width : {648, 1000, 300}) {
         SCOPED_TRACE(width);
@@ -168,7 +165,6 @@ TEST_F(DialogTest, ToolbarButtonsShowImagesAndLiveTooltipsAndFollowTheChannelOnR
         shell->isButtonEnabled(kCmdNextDigipeater) * 10 + shell->isButtonEnabled(kCmdPreviousDigipeater), 1);
 }
 
-// The diagram in the real window.
 TEST_F(DialogTest, ClickPutsTheMarkerAndXPosShowsItsTime) {
     FillHistory(state, 0, 30, 2, [](int, HistoryRecord&) {});
     const DiagramMapping m = SetupDiagramMapping(Diagram().width(), Diagram().height(), 8, 16);
