@@ -202,11 +202,14 @@ int LinkCountToken(const HistoryToken& token, int& count) {
 // one piece to the next. Every such token is a fault at its start, so
 // nothing behind it is ever used.
 //
-// The check looks at a window of 16 bytes from the run's start, a word at a
-// time from its end, for the last whitespace: in a valid file a token is
-// short, so the window then moves on by most of its length and most bytes
-// are looked at once, eight at a time; a window without whitespace is the
-// long token.
+// Any run of 16 bytes holds a whole aligned word of 8, so a stretch of
+// aligned words that each hold whitespace holds no long token, and such a
+// word needs only one byte confirmed: that skips most of a valid file.
+// Where a word has none, the exact look takes over: a window of 16 bytes
+// from the run's start, a word at a time from its end, for the last
+// whitespace; the window then moves on by most of its length; a window
+// without whitespace is the long token.
+//
 // The index + 1 of the last whitespace byte among the 8 at p, or 0.
 inline int LastSpaceInWord(const char* p) {
     if constexpr (kLittleEndian) {
@@ -226,11 +229,28 @@ inline int LastSpaceInWord(const char* p) {
     return 0;
 }
 
+// 1 when one of the 8 bytes at p is whitespace.
+inline int WordHasSpace(const char* p) {
+    if constexpr (kLittleEndian) {
+        // The lowest candidate below 0x21 is always a true one.
+        const std::uint64_t word = Load8(p);
+        const std::uint64_t low = (word - 0x21 * kOnes) & ~word & kHighBits;
+        if (low == 0) return 0;
+        if (IsTextSpace(p[std::countr_zero(low) / 8])) return 1;
+    }
+    return LastSpaceInWord(p) != 0;
+}
+
 std::size_t LongTokenEnd(const char* data, std::size_t& runStart, std::size_t end) {
     constexpr std::size_t kWindow = kMaxTokenLength + 1;
     static_assert(kWindow == 16, "the window is two words");
     while (end - runStart >= kWindow) {
-        if (const int k = LastSpaceInWord(data + runStart + 8); k != 0) {
+        const std::size_t first = (runStart + 7) & ~std::size_t{7};
+        std::size_t word = first;
+        while (word + 8 <= end && WordHasSpace(data + word)) word += 8;
+        if (word != first) {
+            runStart = word - 8 + static_cast<std::size_t>(LastSpaceInWord(data + word - 8));
+        } else if (const int k = LastSpaceInWord(data + runStart + 8); k != 0) {
             runStart += 8 + static_cast<std::size_t>(k);
         } else if (const int j = LastSpaceInWord(data + runStart); j != 0) {
             runStart += static_cast<std::size_t>(j);
