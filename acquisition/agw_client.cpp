@@ -384,11 +384,9 @@ std::uint16_t AgwClient::l2_get_sabm(const char* mycall) {
         if (!l->Incoming || l->Taken || AgwL2State(l->State) != kL2Connected) continue;
         if (!SameCall(l->Own, call)) {
             // A caller for a call that is not ours (any more): not left
-            // hanging. The link then drains like one we end ourselves.
+            // hanging. Nothing was sent to it, so nothing needs to drain.
             l->Taken = 1;
-            if (l->State == AgwLinkState::Connected) l->State = AgwLinkState::Draining;
-            l->ClosingSince = clock_.NowMs();
-            connection_.Send('d', 0, l->Own.c_str(), l->Remote.c_str(), nullptr, 0);
+            if (l->State == AgwLinkState::Connected) SendDisconnect(*l, clock_.NowMs());
             continue;
         }
         if (found == 0) {
