@@ -241,6 +241,13 @@ int CreateBytes(const char* path, const char* data, int size, bool replace) {
     }
     close(fd);
     int ok = AppendBytes(temp, data, size);
+    // On disk before it takes the name, so that after a power loss the name
+    // holds the whole first record, not an empty file.
+    const int sync = ok ? open(temp, O_RDONLY | O_CLOEXEC) : -1;
+    if (sync >= 0) {
+        ok = fsync(sync) == 0;
+        close(sync);
+    }
     if (ok) {
         ok = (replace ? std::rename(temp, path) : MoveNoReplace(temp, path)) == 0;
     }
