@@ -172,13 +172,9 @@ Existing CheckExistingFile(const char* path, const ChannelRecord& c, int readAll
     return result;
 }
 
-// Writes all of `data` to the end of the existing `path`. 1 written, 0
-// failed; errno says why.
-int AppendBytes(const char* path, const char* data, int size) {
-    const int fd = open(path, O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd < 0) {
-        return 0;
-    }
+// Writes all of `data` to the end of the open file fd (opened for
+// appending). 1 written, 0 failed; errno says why.
+int WriteWhole(int fd, const char* data, int size) {
     struct stat before {};
     const bool sized = fstat(fd, &before) == 0;
     int ok = 1;
@@ -214,14 +210,31 @@ int AppendBytes(const char* path, const char* data, int size) {
             error = errno;
         }
     }
-    if (close(fd) != 0 && ok) {
-        ok = 0;
-        error = errno;
-    }
     if (!ok) {
         errno = error;
     }
     return ok;
+}
+
+// Closes fd; a failed close fails a write that had succeeded. Keeps errno
+// of a write that had failed.
+int CloseWritten(int fd, int ok) {
+    const int error = errno;
+    if (close(fd) != 0 && ok) {
+        return 0;
+    }
+    errno = error;
+    return ok;
+}
+
+// Writes all of `data` to the end of the existing `path`. 1 written, 0
+// failed; errno says why.
+int AppendBytes(const char* path, const char* data, int size) {
+    const int fd = open(path, O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0) {
+        return 0;
+    }
+    return CloseWritten(fd, WriteWhole(fd, data, size));
 }
 
 // A new file appears only complete: its bytes go to a temporary of its own
@@ -235,19 +248,13 @@ int CreateBytes(const char* path, const char* data, int size, bool replace) {
         errno = ENAMETOOLONG;
         return 0;
     }
-    const int fd = open(temp, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const int fd = open(temp, O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0666);
     if (fd < 0) {
         return 0;
     }
-    close(fd);
-    int ok = AppendBytes(temp, data, size);
     // On disk before it takes the name, so that after a power loss the name
     // holds the whole first record, not an empty file.
-    const int sync = ok ? open(temp, O_RDONLY | O_CLOEXEC) : -1;
-    if (sync >= 0) {
-        ok = fsync(sync) == 0;
-        close(sync);
-    }
+    int ok = CloseWritten(fd, WriteWhole(fd, data, size) && fsync(fd) == 0);
     if (ok) {
         ok = (replace ? std::rename(temp, path) : MoveNoReplace(temp, path)) == 0;
     }
