@@ -87,9 +87,9 @@ struct AppState {
     // running (a notice raised inside a step may run nested ticks).
     int CycleBusy[kChannelCount];
 
-    // Nonzero once the writer has read the channel's history file whole
-    // since its series was last loaded or reset; until then the next append
-    // checks the whole file, not only its end.
+    // Nonzero once the channel's history file has been read whole without
+    // a fault (by the loader or the writer) since its series was last reset;
+    // until then the next append checks the whole file, not only its end.
     int FileCheckedWhole[kChannelCount];
 
     // Record counts the hold-marker rule last saw while the marker was held.

@@ -141,6 +141,9 @@ int LoadHistory(AppState& state, PlatformPort& port, int channel) {
     // Set here, before any box: a connect stored while a box is open must
     // land behind the loaded records, not on top of them.
     state.NextRecordIndex[channel] = c.RecordCount;
+    // Read to its end without a fault: the writer need not read it again
+    // before its first append.
+    state.FileCheckedWhole[channel] = reader.Fault == HistoryFault::None;
 
     if (reader.Fault != HistoryFault::None) {
         TellFault(port, path, reader);
