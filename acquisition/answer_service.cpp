@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "acquisition/layer2.h"
 #include "core/platform_port.h"
+#include "radio/layer2.h"
 
 namespace {
 

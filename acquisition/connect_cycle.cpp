@@ -26,10 +26,10 @@
 #include <cerrno>
 #include <cstring>
 
-#include "acquisition/layer2.h"
 #include "acquisition/link_report.h"
 #include "core/platform_port.h"
 #include "history/history_writer.h"
+#include "radio/layer2.h"
 
 namespace {
 

@@ -12,12 +12,12 @@
 #include <string>
 
 #include "acquisition/connect_cycle.h"
-#include "acquisition/layer2.h"
 #include "core/app_state.h"
 #include "core/cycle_state.h"
 #include "core/platform_port.h"
 #include "history/history_rotation.h"
 #include "history/history_series.h"
+#include "radio/layer2.h"
 #include "settings/settings_file.h"
 
 const char* const kDemoDigipeaters[4] = {"QX0HOF", "QX0WDS", "QX0ZUG", "QX0ARB"};

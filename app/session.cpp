@@ -11,8 +11,6 @@
 #include <ctime>
 
 #include "acquisition/answer_service.h"
-#include "acquisition/layer2_backend.h"
-#include "acquisition/null_layer2.h"
 #include "app/single_instance.h"
 #include "app/tick_dispatch.h"
 #include "core/platform_port.h"
@@ -20,6 +18,8 @@
 #include "history/history_loader.h"
 #include "history/history_rotation.h"
 #include "history/history_series.h"
+#include "radio/layer2_backend.h"
+#include "radio/null_layer2.h"
 #include "settings/profile_file.h"
 #include "settings/settings_file.h"
 #include "view/curve_memory.h"

@@ -37,10 +37,10 @@
 #include <cstddef>
 #include <memory>
 
-#include "acquisition/layer2.h"
 #include "app/options.h"
 #include "core/app_state.h"
 #include "core/program_names.h"
+#include "radio/layer2.h"
 #include "view/status_texts.h"
 
 struct PlatformPort;

@@ -12,8 +12,8 @@
 
 #include "acquisition/answer_service.h"
 #include "acquisition/connect_cycle.h"
-#include "acquisition/sim_network.h"
 #include "history/history_series.h"
+#include "radio/sim_network.h"
 #include "support/fake_port.h"
 #include "support/script_network.h"
 

@@ -11,14 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "acquisition/agw_frame.h"
 #include "acquisition/answer_service.h"
 #include "acquisition/connect_cycle.h"
-#include "acquisition/layer2_backend.h"
 #include "acquisition/link_report.h"
-#include "acquisition/sim_network.h"
 #include "core/link_column.h"
 #include "history/history_series.h"
+#include "radio/agw_frame.h"
+#include "radio/layer2_backend.h"
+#include "radio/sim_network.h"
 #include "support/fake_port.h"
 #include "support/scratch.h"
 #include "support/script_network.h"

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "acquisition/agw_client.h"
-#include "acquisition/layer2_backend.h"
 #include "agw_fake_server.h"
+#include "radio/agw_client.h"
+#include "radio/layer2_backend.h"
 
 namespace {
 

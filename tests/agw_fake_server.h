@@ -15,8 +15,8 @@
 #include <utility>
 #include <vector>
 
-#include "acquisition/agw_connection.h"
-#include "acquisition/agw_frame.h"
+#include "radio/agw_connection.h"
+#include "radio/agw_frame.h"
 
 struct FakeAgwServer {
     // "[PORT:]KIND FROM>TO DATA" of each frame received, the port when not 0

@@ -9,12 +9,12 @@
 #include <ctime>
 
 #include "acquisition/answer_service.h"
-#include "acquisition/layer2_backend.h"
 #include "app/demo.h"
 #include "app/options.h"
 #include "app/session.h"
 #include "core/app_state.h"
 #include "history/history_csv.h"
+#include "radio/layer2_backend.h"
 #include "ui/gui_shell.h"
 #include "ui/headless_shell.h"
 #include "ui/main_window.h"

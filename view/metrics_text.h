@@ -30,8 +30,8 @@
 #include <cstddef>
 #include <string>
 
-#include "acquisition/layer2.h"
 #include "core/app_state.h"
+#include "radio/layer2.h"
 
 constexpr const char* kMetricsContentType = "text/plain; version=0.0.4; charset=utf-8";
 constexpr const char* kMetricsPath = "/metrics";

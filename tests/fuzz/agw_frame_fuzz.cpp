@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "acquisition/agw_frame.h"
+#include "radio/agw_frame.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     AgwFrame frame{};

@@ -18,8 +18,8 @@
 #include <utility>
 #include <vector>
 
-#include "acquisition/agw_client.h"
 #include "agw_fake_server.h"
+#include "radio/agw_client.h"
 
 static const char* const kCalls[] = {"Q1DIG", "Q1DIG Q2VIA", "Q1OWN", "Q2VIA-1", ""};
 

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "acquisition/agw_connection.h"
-#include "acquisition/layer2_backend.h"
-#include "acquisition/sim_network.h"
 #include "app/options.h"
+#include "radio/agw_connection.h"
+#include "radio/layer2_backend.h"
+#include "radio/sim_network.h"
 
 namespace {
 bool Fits(const char* field, int size) {

@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "acquisition/agw_client.h"
+#include "radio/agw_client.h"
 #include "support/program_run.h"
 
 namespace {

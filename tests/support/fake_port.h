@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "acquisition/null_layer2.h"
 #include "core/platform_port.h"
+#include "radio/null_layer2.h"
 
 struct FakeBox {
     std::string Text;

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "acquisition/layer2.h"
 #include "core/app_state.h"
+#include "radio/layer2.h"
 
 // A fresh program state with Mycall "QX0OWN" and `dataDir` as its data
 // directory.

@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-#include "acquisition/agw_frame.h"
+#include "radio/agw_frame.h"
 
 // Bytes waiting to be sent to a TNC that reads nothing before the
 // connection is given up.

@@ -4,7 +4,7 @@
 // Calls seen from the TNC: in a 'C', 'd' or 'D' notification CallFrom is
 // the other station and CallTo our own call; in a 'Y' reply and in
 // everything we send CallFrom is our own call and CallTo the other station.
-#include "acquisition/agw_client.h"
+#include "radio/agw_client.h"
 
 #include <algorithm>
 #include <cctype>

@@ -32,7 +32,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "acquisition/layer2.h"
+#include "radio/layer2.h"
 
 constexpr int kSimDefaultFaultPercent = 12;
 constexpr int kSimDefaultCallerSeconds = 900;

@@ -1,6 +1,6 @@
 // AGWPE frame codec and line splitter; the format is described in
 // agw_frame.h.
-#include "acquisition/agw_frame.h"
+#include "radio/agw_frame.h"
 
 #include <cstring>
 

@@ -43,9 +43,9 @@
 #include <string>
 #include <vector>
 
-#include "acquisition/agw_connection.h"
-#include "acquisition/agw_frame.h"
-#include "acquisition/layer2.h"
+#include "radio/agw_connection.h"
+#include "radio/agw_frame.h"
+#include "radio/layer2.h"
 
 // Longest text of one 'D' frame sent: one AX.25 frame at Direwolf's default
 // PACLEN, and far below the ~2,100 bytes at which Direwolf drops a client.

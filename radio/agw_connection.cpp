@@ -1,5 +1,5 @@
 // The TCP connection to an AGWPE TNC; see agw_connection.h.
-#include "acquisition/agw_connection.h"
+#include "radio/agw_connection.h"
 
 #include <fcntl.h>
 #include <netdb.h>

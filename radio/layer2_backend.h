@@ -3,7 +3,7 @@
 //   sim:seed=N          the simulated network with seed N
 //   sim:fail            a simulated stack that is not active (ax_init fails)
 //   sim:OPT,OPT,...     seed=N, faults=PERCENT, callers=SECONDS, fail
-//                       (see acquisition/sim_network.h)
+//                       (see radio/sim_network.h)
 //   agw://HOST:PORT[/RADIOPORT]   a TNC speaking the AGWPE TCP protocol
 //
 // Threading: GUI thread only.
@@ -11,7 +11,7 @@
 
 #include <memory>
 
-#include "acquisition/layer2.h"
+#include "radio/layer2.h"
 
 constexpr const char* kDefaultBackend = "agw://localhost:8000";
 

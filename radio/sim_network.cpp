@@ -7,7 +7,7 @@
 //
 // Each line is one frame: 16-bit little-endian text count, one unused byte,
 // the text ending in CR.
-#include "acquisition/sim_network.h"
+#include "radio/sim_network.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,11 +1,11 @@
-#include "acquisition/layer2_backend.h"
+#include "radio/layer2_backend.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "acquisition/agw_client.h"
-#include "acquisition/sim_network.h"
+#include "radio/agw_client.h"
+#include "radio/sim_network.h"
 
 std::unique_ptr<Layer2> CreateLayer2Backend(const char* uri, char* error, int errorSize) {
     if (std::strcmp(uri, "sim") == 0 || std::strncmp(uri, "sim:", 4) == 0) {

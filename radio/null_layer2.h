@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "acquisition/layer2.h"
+#include "radio/layer2.h"
 
 struct NullLayer2 final : Layer2 {
     Layer2Health health() const override { return Layer2Health{0, 0}; }
