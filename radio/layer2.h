@@ -43,8 +43,18 @@ struct Layer2Health {
     long long Reconnects;  // connections to the TNC made again after a loss
 };
 
+// For a backend with timers and a descriptor of its own between the
+// caller's ticks: the event loop watches Fd for input (-1: none) and calls
+// Service again then, or after DueInMs (-1: no timer runs).
+struct Layer2Wakeup {
+    int Fd;
+    int DueInMs;
+};
+
 struct Layer2 {
     virtual ~Layer2() = default;
+    // Does what is due without being asked; the default backend needs nothing.
+    virtual Layer2Wakeup Service() { return Layer2Wakeup{-1, -1}; }
     // A stack inside the program is up once it exists.
     virtual Layer2Health health() const { return Layer2Health{1, 0}; }
     virtual int ax_init() = 0;
