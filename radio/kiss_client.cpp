@@ -68,6 +68,7 @@ int ParseKissUri(const char* uri, KissOptions* options, char* error, int errorSi
         return 0;
     };
     KissOptions o;
+    o.Params.T1Ms = 0;  // unless t1 is given: 3 s plus 2 s per digipeater of each link's path
     const std::string text = uri == nullptr ? "" : uri;
     const std::size_t question = text.find('?');
     const std::string where = text.substr(0, question);
