@@ -256,14 +256,28 @@ TEST_F(DiagramPlan, UsageStripAndLinkUsageLabel) {
 
 TEST_F(DiagramPlan, ClampAndHoldMarkerBeforeThePaint) {
     Fill(10);
-    C().ReplyLineCount = 4;
+    C().RestoreLineCount = 4;
     C().LinkIndex = 3;
     C().MarkerOffset = 2;
     Plan();
     EXPECT_EQ(C().LinkIndex, 2);
+    // A call in progress (5 of 17 lines received) moves neither the link nor
+    // the link buttons.
+    C().RestoreLineCount = 17;
+    C().LinkIndex = 12;
+    Plan();
+    C().ReplyLineCount = 5;
+    port.EnableCalls.clear();
+    Plan();
+    EXPECT_EQ(C().LinkIndex, 12);
+    EXPECT_EQ(port.isButtonEnabled(kCmdNextLink) + port.isButtonEnabled(kCmdPreviousLink), 2);
+    for (const auto& [id, enable] : port.EnableCalls)
+        EXPECT_TRUE(id != kCmdNextLink && id != kCmdPreviousLink);
+    RunNavigationCommand(state, port, kCmdNextLink);
+    EXPECT_EQ(C().LinkIndex, 13);
     // Records added while the marker is not held: it keeps its distance from the newest.
     Fill(12);
-    C().ReplyLineCount = 4;
+    C().RestoreLineCount = 4;
     Plan();
     EXPECT_EQ(C().MarkerOffset, 2);
     // The first paint with the marker held after that moves it one record older...
@@ -314,7 +328,8 @@ TEST_F(DiagramPlan, NavigationCommands) {
             ch = ChannelRecord{};
             ch.RecordCount = r.records, ch.ScrollOffset = r.scroll, ch.ScrollStep = 24,
             ch.MarkerOffset = r.marker;
-            ch.LinkIndex = r.link, ch.ReplyLineCount = r.lines, ch.YZoomStep = r.ystep, ch.YScale = r.yscale;
+            ch.LinkIndex = r.link, ch.RestoreLineCount = r.lines, ch.YZoomStep = r.ystep,
+            ch.YScale = r.yscale;
         }
         state.XZoom = r.xzoom;
         state.CurrentChannel = r.channel;
@@ -399,7 +414,8 @@ std::string Enabled(const char* view) {
         ChannelRecord& ch = state.ChannelTable[state.CurrentChannel];
         const std::map<std::string, int*> fields = {{"channel", &state.CurrentChannel},
                                                     {"x", &state.XZoom},
-                                                    {"lines", &ch.ReplyLineCount},
+                                                    {"lines", &ch.RestoreLineCount},
+                                                    {"reply", &ch.ReplyLineCount},
                                                     {"link", &ch.LinkIndex},
                                                     {"y", &ch.YZoomStep},
                                                     {"scale", &ch.YScale},
@@ -440,6 +456,9 @@ TEST(ToolbarEnabling, EveryRuleAtItsEdges) {
         {"lines=3 link=1", "10 00 11 00 11 00"},
         {"lines=4 link=1", "10 10 11 00 11 00"},
         {"lines=4 link=2", "10 01 11 00 11 00"},
+        // A reply being collected counts for nothing until it is complete.
+        {"lines=17 reply=5 link=12", "10 11 11 00 11 00"},
+        {"lines=0 reply=5 link=2", "10 00 11 00 11 00"},
         // Y zoom: 6 is the widest whole step, 0,1 the narrowest fraction.
         {"y=6 scale=1", "10 00 01 00 11 00"},
         {"y=5 scale=1", "10 00 11 00 11 00"},

@@ -67,7 +67,9 @@ int RunNavigationCommand(AppState& state, PlatformPort& port, int commandId) {
             }
             return 1;
         case kCmdNextLink:
-            if (c.ReplyLineCount > 2 && c.LinkIndex + 2 < c.ReplyLineCount) {
+            // The same count as the button's rule, so an enabled button
+            // also works while a reply is being collected.
+            if (c.RestoreLineCount > 2 && c.LinkIndex + 2 < c.RestoreLineCount) {
                 ++c.LinkIndex;
                 port.repaint(kErase);
             }

@@ -209,7 +209,11 @@ int UsageClass(int linkState) {
 
 void ClampLinkIndex(AppState& state) {
     ChannelRecord& c = state.ChannelTable[state.CurrentChannel];
-    if (c.ReplyLineCount > 2 && c.LinkIndex + 2 > c.ReplyLineCount) c.LinkIndex = c.ReplyLineCount - 2;
+    // Against the links of the records on show: while a reply is being
+    // collected ReplyLineCount counts only the lines received so far, and
+    // the user's link must not jump to one of those.
+    const int lines = c.RestoreLineCount;
+    if (lines > 2 && c.LinkIndex + 2 > lines) c.LinkIndex = lines - 2;
 }
 
 void ApplyHoldMarkerRule(AppState& state, PlatformPort& port) {

@@ -92,7 +92,7 @@ extern const PlanColour kUsageColours[5];  // by usage class
 // LinkState code → bar colour class 0..4.
 int UsageClass(int linkState);
 
-// Keeps LinkIndex inside the current report's links (before a paint).
+// Keeps LinkIndex inside the links of the records on show (before a paint).
 void ClampLinkIndex(AppState& state);
 // The hold-marker rule for all four channels (before a paint).
 void ApplyHoldMarkerRule(AppState& state, PlatformPort& port);
