@@ -363,6 +363,45 @@ TEST_F(DialogTest, ContextHelpOpensTheTopicInTheChosenLanguage) {
     EXPECT_TRUE(help->browser()->toPlainText().contains(QStringLiteral("TxTIM")));
 }
 
+// Every link between the help pages and every topic the dialogs can ask for
+// lands on a page, and on its anchor, in both languages; both have the same
+// pages.
+TEST(HelpPages, EveryLinkAndTopicResolvesInBothLanguages) {
+    const auto read = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    const auto resolves = [&](const QUrl& url) {
+        const QString page = read(QLatin1Char(':') + url.path());
+        const QString anchor = url.fragment();
+        return !page.isEmpty() &&
+               (anchor.isEmpty() || page.contains(QStringLiteral("name=\"%1\"").arg(anchor)) ||
+                page.contains(QStringLiteral("id=\"%1\"").arg(anchor)));
+    };
+    const QStringList pages = QDir(QStringLiteral(":/help/en")).entryList(QDir::Files);
+    EXPECT_GE(pages.size(), 10);
+    EXPECT_EQ(QDir(QStringLiteral(":/help/de")).entryList(QDir::Files), pages);
+    const QRegularExpression href(QStringLiteral("href=\"([^\"]*)\""));
+    int links = 0;
+    for (const char* language : {"en", "de"}) {
+        const QUrl folder(QStringLiteral("qrc:/help/%1/").arg(QLatin1String(language)));
+        for (const QString& page : pages) {
+            const QUrl base = folder.resolved(QUrl(page));
+            for (const QRegularExpressionMatch& m : href.globalMatch(read(QLatin1Char(':') + base.path()))) {
+                ++links;
+                EXPECT_TRUE(resolves(base.resolved(QUrl(m.captured(1)))))
+                    << language << "/" << page.toStdString() << " -> " << m.captured(1).toStdString();
+            }
+        }
+    }
+    EXPECT_GT(links, 200);
+    for (int german : {0, 1}) {
+        for (int topic = 0; topic < 200; ++topic) {
+            EXPECT_TRUE(resolves(HelpWindow::topicUrl(german, topic))) << german << " " << topic;
+        }
+    }
+}
+
 // From the dialogs to the settings file: Mycall and a destination (an
 // invalid entry refused and left in its field, Cancel keeping what Accept
 // took), an interval, display switches (copies that apply only on Ok, with
