@@ -337,8 +337,16 @@ TEST_F(DialogTest, AnswerTextLinesCutAndFailedSave) {
     EXPECT_EQ(ReadAll(scratch.File("hopwansw.txt")), std::string(80, 'x') + "\r\n73\r\n");
 }
 
-TEST_F(DialogTest, AboutBoxClosesOnlyWithOk) {
+TEST_F(DialogTest, AboutBoxShowsTheVersionLineWholeAndClosesOnlyWithOk) {
     QPointer<QWidget> about = Open<AboutBox>(kCmdAbout);
+    int versionLines = 0;
+    for (QLabel* label : about->findChildren<QLabel*>()) {
+        if (!label->text().startsWith(QStringLiteral("Hopwatch"))) continue;
+        ++versionLines;
+        EXPECT_EQ(label->text().toStdString(), "Hopwatch 2.34, 32 Bit Monitor Program, 01.01.2000");
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width());
+    }
+    EXPECT_EQ(versionLines, 1);
     QTest::keyClick(about, Qt::Key_Escape);
     EXPECT_FALSE(Closed(about));
     Click(about, 1);
