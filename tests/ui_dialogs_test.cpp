@@ -233,12 +233,32 @@ TEST_F(DefaultFontWindow, ReadoutsFitTheirFields) {
                                                 {kFieldYZoom, "YZoom: 0,6"},
                                                 {kFieldQty, "Qty: 255"},
                                                 {kFieldTime, "Time: 9999/9999"}};
-    for (const auto& [field, text] : rows) {
+    const auto fits = [&](int field, const char* text) {
         QLabel* label = Bar().field(field);
-        EXPECT_LE(label->fontMetrics().horizontalAdvance(QString::fromLatin1(text)),
-                  label->contentsRect().width() - label->indent())
-            << text;
-    }
+        return label->fontMetrics().horizontalAdvance(QString::fromLatin1(text)) <=
+               label->contentsRect().width() - label->indent();
+    };
+    for (const auto& [field, text] : rows) EXPECT_TRUE(fits(field, text)) << text;
+
+    // Six-digit byte counters take the room they need from field 0 alone,
+    // and give it back.
+    const auto widths = [&] {
+        std::vector<int> w;
+        for (int k = 0; k < kStatusFieldCount; ++k) w.push_back(Bar().field(k)->width());
+        return w;
+    };
+    const std::vector<int> before = widths();
+    const char* wide = "T/Rkby: 999999/999999 ";
+    Window().setStatusText(kFieldKbytes, wide);
+    EXPECT_TRUE(fits(kFieldKbytes, wide));
+    std::vector<int> after = widths();
+    const int taken = after[kFieldKbytes] - before[kFieldKbytes];
+    EXPECT_GT(taken, 0);
+    EXPECT_EQ(after[0], before[0] - taken);
+    after[0] = before[0], after[kFieldKbytes] = before[kFieldKbytes];
+    EXPECT_EQ(after, before);
+    Window().setStatusText(kFieldKbytes, "T/Rkby: 5/7 ");
+    EXPECT_EQ(widths(), before);
 }
 
 TEST_F(DialogTest, ConnectWarnsThenCallsAndTheGridFollows) {

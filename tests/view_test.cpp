@@ -517,6 +517,15 @@ TEST(StatusTexts, EachCycleStateTheSecondTickAndAFactorOtherThanTen) {
     // are read at the session start and in the diagram tests.
     ShowYZoom(port, 3, 0);
     EXPECT_EQ(port.Status[3], "YZoom: 3");
+
+    // A field that needs more takes it from field 0, never more than field 0 has.
+    int edges[3] = {100, 150, 200};
+    const int needed[3] = {0, 80, 60};
+    FitStatusFields(3, needed, edges);
+    EXPECT_EQ((std::vector<int>{edges[0], edges[1], edges[2]}), (std::vector<int>{60, 140, 200}));
+    int narrow[3] = {10, 150, 200};
+    FitStatusFields(3, needed, narrow);
+    EXPECT_EQ((std::vector<int>{narrow[0], narrow[1], narrow[2]}), (std::vector<int>{0, 140, 200}));
 }
 
 TEST(MetricsLabels, EscapesWhatTheFormatAsksAndKeepsEveryByte) {
