@@ -553,6 +553,50 @@ TEST_F(DiagramPixels, UsageStripColoursAndGridOnLabelledRows) {
     EXPECT_EQ(gridPixels(10) + gridPixels(0), 0);
 }
 
+// At every Y zoom, with the test's base units and with those of the
+// window's font at the window's first size, the Y labels ink neither the
+// column left of the ticks nor a row shared with the next label.
+TEST_F(DiagramPixels, YLabelsTouchNeitherTheTicksNorEachOther) {
+    const BaseUnits measured = MeasureBaseUnits(QApplication::font());
+    for (const BaseUnits units : {BaseUnits{8, 16}, measured}) {
+        const int w = 81 * units.X;
+        const int h = 32 * units.Y - 24;  // less the menu bar
+        DiagramWidget diagram{state, port, units, nullptr};
+        diagram.resize(w, h);
+        const DiagramMapping map = SetupDiagramMapping(w, h, units.X, units.Y);
+        const int tickLeft = map.ToDeviceX(-8);
+        for (int scale : {10, 1}) {
+            for (int step = 1; step <= 6; ++step) {
+                SCOPED_TRACE(testing::Message()
+                             << units.X << "x" << units.Y << " zoom " << step << "/" << scale);
+                state.ChannelTable[0].YZoomStep = step;
+                state.ChannelTable[0].YScale = scale;
+                QImage image(w, h, QImage::Format_RGB32);
+                image.fill(qRgb(192, 192, 192));
+                QPainter painter(&image);
+                diagram.paintDiagram(painter);
+                painter.end();
+                // Rows inked left of the ticks, as runs: one run per label.
+                int runs = 0, touching = 0;
+                bool inRun = false;
+                for (int y = 0; y < h; ++y) {
+                    bool ink = false;
+                    for (int x = 0; x < tickLeft; ++x) ink = ink || image.pixel(x, y) != qRgb(192, 192, 192);
+                    touching += image.pixel(tickLeft - 1, y) != qRgb(192, 192, 192);
+                    runs += ink && !inRun;
+                    inRun = ink;
+                }
+                YAxisRows axis;
+                BuildYAxisRows(map, PlotRectFor(w, h), units.X, step, scale, 0, axis);
+                int labels = 0;
+                for (int i = 0; i < axis.Count; ++i) labels += axis.Rows[i].Labelled;
+                EXPECT_EQ(touching, 0);
+                EXPECT_EQ(runs, labels);
+            }
+        }
+    }
+}
+
 TEST_F(DiagramPixels, DrawingOnePixelColumnAtATimeChangesNoPixel) {
     const int cases[][2] = {{1, 1}, {24000, 1}, {24000, 10}, {5000, 3}, {777, 20}, {2, 7}};
     unsigned seed = 1;

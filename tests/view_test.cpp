@@ -132,6 +132,20 @@ TEST(DiagramGeometry, YAxisRows) {
         // Labels stand d = trunc(2.5 u), 4 more for four digits, left of the plot.
         EXPECT_NEAR(axis.Rows[1].LabelX, 30 - (r.scale == 1 ? 20 : 24), 1);
     }
+    // A measured label that would run into the ticks (from x 27) moves left
+    // until a blank column remains, never past the left edge; one that fits
+    // stays at the specified place.
+    const DiagramMapping m = SetupDiagramMapping(648, 480, 8, 16);
+    const YLabelRoom room = YAxisLabelRoom(m, 1);
+    EXPECT_EQ((std::vector<int>{room.Right, room.Pitch, YAxisLabelRoom(m, 3).Pitch}),
+              (std::vector<int>{25, 9, 14}));
+    std::vector<int> placed;
+    for (int width : {0, 15, 16, 22, 40}) {
+        YAxisRows axis;
+        BuildYAxisRows(m, PlotRectFor(648, 480), 8, 1, 1, 0, axis, width);
+        placed.push_back(axis.Rows[0].LabelX);
+    }
+    EXPECT_EQ(placed, (std::vector<int>{10, 10, 10, 4, 0}));
 }
 
 class DiagramPlan : public ::testing::Test {
