@@ -363,6 +363,41 @@ TEST_F(DiagramPlan, NavigationCommands) {
     EXPECT_EQ(RunNavigationCommand(state, port, kCmdFastScroll), 0);
 }
 
+// The demonstration's first picture: the longest history at the X zoom at
+// which it comes nearest to filling the plot, each channel up to its newest
+// record with the marker there.
+TEST_F(DiagramPlan, HistoriesShownUpToNow) {
+    struct Row {
+        int records[4];
+        const char* after;  // XZoom, then scroll offset per channel
+    };
+    const Row rows[] = {
+        {{860, 850, 0, 3}, "1: 0 0 0 0"},    {{30, 2, 1, 0}, "20: 0 0 0 0"},
+        {{2000, 860, 0, 0}, "1: 894 0 0 0"}, {{553, 0, 0, 0}, "2: 0 0 0 0"},  // 2 x 552 fills 1105 exactly
+        {{700, 0, 0, 0}, "2: 147 0 0 0"},                                     // 1105 / 699 is nearer 2 than 1
+        {{800, 0, 0, 0}, "1: 0 0 0 0"},
+    };
+    for (const Row& r : rows) {
+        for (int ch = 0; ch < kChannelCount; ++ch) {
+            state.ChannelTable[ch].RecordCount = r.records[ch];
+            state.ChannelTable[ch].ScrollOffset = 5;
+            state.ChannelTable[ch].MarkerOffset = 1;
+        }
+        ShowHistoriesUpToNow(state, 8, 16);
+        std::string after = std::to_string(state.XZoom) + ":";
+        for (const ChannelRecord& ch : state.ChannelTable) {
+            after += " " + std::to_string(ch.ScrollOffset);
+            EXPECT_EQ(ch.MarkerOffset, 0);
+        }
+        EXPECT_EQ(after, r.after);
+    }
+    // The newest record leaves room for the curve labels at the marker.
+    Fill(2000);
+    state.showtxtim = state.time = 1;
+    ShowHistoriesUpToNow(state, 8, 16);
+    EXPECT_NE(Texts(Plan(81 * 8, 32 * 16)).find("|TxTIM|"), std::string::npos);
+}
+
 TEST_F(DiagramPlan, YZoomForAllChannelsOnlyWithOneYZoom) {
     state.one_yzoom = 1;
     RunNavigationCommand(state, port, kCmdShrinkYAxis);

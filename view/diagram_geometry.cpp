@@ -9,8 +9,6 @@ constexpr int kMarginLeft = 30;
 constexpr int kMarginTop = 60;
 constexpr int kMarginRight = 23;
 constexpr int kMarginBottom = 40;
-constexpr int kWindowUnitsX = 81;
-constexpr int kWindowUnitsY = 32;
 constexpr int kOriginX = 31;
 constexpr int kOriginFromBottom = 42;
 constexpr int kMajorTickHalf = 8;
@@ -61,8 +59,8 @@ int DiagramMapping::ToLogicalY(std::int64_t deviceY) const {
 
 DiagramMapping SetupDiagramMapping(int clientWidth, int clientHeight, int baseUnitX, int baseUnitY) {
     DiagramMapping m{};
-    m.WindowExtX = static_cast<std::int64_t>(kWindowUnitsX) * baseUnitX;
-    m.WindowExtY = static_cast<std::int64_t>(kWindowUnitsY) * baseUnitY;
+    m.WindowExtX = static_cast<std::int64_t>(kFirstWindowUnitsX) * baseUnitX;
+    m.WindowExtY = static_cast<std::int64_t>(kFirstWindowUnitsY) * baseUnitY;
     m.ViewportExtX = clientWidth / 2;
     m.ViewportExtY = -(clientHeight / 2);
     m.OriginX = kOriginX;

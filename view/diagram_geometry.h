@@ -20,6 +20,11 @@ struct PlotRect {
     int bottom;
 };
 
+// The main window's first size in base units; the diagram's logical extent
+// is that size, so one logical unit is about half a pixel at first.
+constexpr int kFirstWindowUnitsX = 81;
+constexpr int kFirstWindowUnitsY = 32;
+
 // The client rectangle inset by the plot margins (30, 60, 23, 40).
 PlotRect PlotRectFor(int clientWidth, int clientHeight);
 
