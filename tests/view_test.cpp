@@ -363,9 +363,9 @@ TEST_F(DiagramPlan, NavigationCommands) {
     EXPECT_EQ(RunNavigationCommand(state, port, kCmdFastScroll), 0);
 }
 
-// The demonstration's first picture: the longest history at the X zoom at
-// which it comes nearest to filling the plot, each channel up to its newest
-// record with the marker there.
+// The demonstration's first picture: the longest history whole at the
+// largest X zoom that shows all of it, each channel up to its newest record
+// with the marker there.
 TEST_F(DiagramPlan, HistoriesShownUpToNow) {
     struct Row {
         int records[4];
@@ -374,7 +374,7 @@ TEST_F(DiagramPlan, HistoriesShownUpToNow) {
     const Row rows[] = {
         {{860, 850, 0, 3}, "1: 0 0 0 0"},    {{30, 2, 1, 0}, "20: 0 0 0 0"},
         {{2000, 860, 0, 0}, "1: 894 0 0 0"}, {{553, 0, 0, 0}, "2: 0 0 0 0"},  // 2 x 552 fills 1105 exactly
-        {{700, 0, 0, 0}, "2: 147 0 0 0"},                                     // 1105 / 699 is nearer 2 than 1
+        {{700, 0, 0, 0}, "1: 0 0 0 0"},                                       // 2 x 699 would overrun 1105
         {{800, 0, 0, 0}, "1: 0 0 0 0"},
     };
     for (const Row& r : rows) {

@@ -200,10 +200,10 @@ void ShowHistoriesUpToNow(AppState& state, int baseUnitX, int baseUnitY) {
     for (const ChannelRecord& c : state.ChannelTable) {
         if (c.RecordCount > longest) longest = c.RecordCount;
     }
-    // The whole zoom nearest to the one at which the longest history spans
-    // the room exactly: all of it in view when the smaller step is nearer,
-    // else its newest part from edge to edge.
-    int zoom = longest > 1 ? (2 * room + longest - 1) / (2 * (longest - 1)) : kMaxXZoom;
+    // The largest zoom at which the whole of the longest history is in view:
+    // every recorded day up to the newest call. A history longer than the
+    // plot is wide shows its newest part at zoom 1.
+    int zoom = longest > 1 ? room / (longest - 1) : kMaxXZoom;
     if (zoom > kMaxXZoom) zoom = kMaxXZoom;
     if (zoom < 1) zoom = 1;
     state.XZoom = zoom;

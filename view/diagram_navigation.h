@@ -34,11 +34,11 @@ int PutMarkerAtClick(AppState& state, PlatformPort& port, int clientWidth, int c
                      int baseUnitY, int x, int y);
 
 // Every channel shown up to its newest record with the marker on it, at
-// the X zoom (1..20) nearest to the one at which the longest history spans
-// the plot of a window at its first size (81 x 32 base units) exactly, less
-// room at the right for the curve labels at the marker. Where that zoom
-// cannot hold the history whole, its newest part fills the plot. For a
-// demonstration, whose first picture should be the recorded days up to now.
+// the largest X zoom (1..20) at which the longest history fits whole in the
+// plot of a window at its first size (81 x 32 base units), less room at the
+// right for the curve labels at the marker. A history too long for zoom 1
+// shows its newest part. For a demonstration, whose first picture should be
+// all the recorded days up to now.
 void ShowHistoriesUpToNow(AppState& state, int baseUnitX, int baseUnitY);
 
 // Right-button scrolling: the direction is fixed by the press point, the
