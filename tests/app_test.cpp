@@ -60,7 +60,7 @@ TEST(ShellOptions, CommandLines) {
         {{"--headless", "--version"}, "version"},
         {{"--demo", "--time-scale", "3"}, "headless=0 scale=3 demo link=0"},
         {{"--export-csv", "a.hpw", "--link=18"}, "scale=1 export=a.hpw link=18"},
-        {{"--link", "2"}, "error: --link goes with --export-csv"},
+        {{"--link", "2"}, "error: --link goes with --export-csv or --availability"},
         {{"--export-csv", "a.hpw", "--link", "19"},
          "error: --link takes a link number from 1 to 18, not \"19\""},
         {{"--export-csv", "a.hpw", "--link", "0"}, "error: --link takes"},
