@@ -14,8 +14,8 @@ void AppendInt(std::string& out, long long value) {
 
 void AppendColour(std::string& out, PlanColour c) {
     static const char kHex[] = "0123456789abcdef";
-    const char text[7] = {'#', kHex[c.R >> 4], kHex[c.R & 15], kHex[c.G >> 4],
-                          kHex[c.G & 15], kHex[c.B >> 4], kHex[c.B & 15]};
+    const char text[7] = {
+        '#', kHex[c.R >> 4], kHex[c.R & 15], kHex[c.G >> 4], kHex[c.G & 15], kHex[c.B >> 4], kHex[c.B & 15]};
     out.append(text, sizeof text);
 }
 
@@ -123,8 +123,9 @@ void AppendPlanSvg(const PaintPlan& plan, int width, int height, std::string& ou
     out += "\" shape-rendering=\"crispEdges\" font-family=\"DejaVu Sans, sans-serif\" font-size=\"";
     AppendInt(out, kSvgFontPixels);
     // Lines and curves run through pixel centres.
-    out += "px\"><style>.l{fill:none;stroke-width:1px;stroke-linecap:square;stroke-linejoin:bevel;"
-           "transform:translate(.5px,.5px)}</style><rect width=\"100%\" height=\"100%\" fill=\"";
+    out +=
+        "px\"><style>.l{fill:none;stroke-width:1px;stroke-linecap:square;stroke-linejoin:bevel;"
+        "transform:translate(.5px,.5px)}</style><rect width=\"100%\" height=\"100%\" fill=\"";
     out += kSvgBackground;
     out += "\"/>";
     for (int i = 0; i < plan.ItemCount; ++i) {

@@ -201,16 +201,18 @@ int PrintAvailabilityFile(const char* path, int link, std::FILE* out, std::FILE*
     }
     if (link != 0) {
         const LinkAvailability& a = tables[0];
-        std::fprintf(out, "\noutages of link %d, newest first:\n%-16s  %-16s  %9s  %6s\n", link, "start", "end",
-                     "minutes", "calls");
+        std::fprintf(out, "\noutages of link %d, newest first:\n%-16s  %-16s  %9s  %6s\n", link, "start",
+                     "end", "minutes", "calls");
         for (int i = 0; i < a.Kept; ++i) {
             char start[kWallTimeTextSize], end[kWallTimeTextSize];
             FormatWallMinute(a.Outages[i].Start, start, sizeof start);
             FormatWallMinute(a.Outages[i].End, end, sizeof end);
-            std::fprintf(out, "%-16s  %-16s  %9lld  %6lld%s\n", start, end, a.Outages[i].End - a.Outages[i].Start,
-                         a.Outages[i].Calls, a.Outages[i].Ongoing ? "  ongoing" : "");
+            std::fprintf(out, "%-16s  %-16s  %9lld  %6lld%s\n", start, end,
+                         a.Outages[i].End - a.Outages[i].Start, a.Outages[i].Calls,
+                         a.Outages[i].Ongoing ? "  ongoing" : "");
         }
-        if (a.OutageCount > a.Kept) std::fprintf(out, "(%lld older outages not listed)\n", a.OutageCount - a.Kept);
+        if (a.OutageCount > a.Kept)
+            std::fprintf(out, "(%lld older outages not listed)\n", a.OutageCount - a.Kept);
     }
     if (reader.Fault != HistoryFault::None) {
         std::fprintf(err,

@@ -35,10 +35,10 @@ extern const char* const kCallClassKeys[kCallClassCount];
 // A class without a figure starts or continues an outage.
 int IsOutageClass(int callClass);
 
-constexpr long long kNoLimit = -1;           // an open end of a range
-constexpr int kOutagesKept = 500;            // the newest outages listed
+constexpr long long kNoLimit = -1;  // an open end of a range
+constexpr int kOutagesKept = 500;   // the newest outages listed
 constexpr int kMinutesPerDay = 24 * 60;
-constexpr int kWallTimeTextSize = 17;        // "2026-12-06 14:30" and NUL
+constexpr int kWallTimeTextSize = 17;  // "2026-12-06 14:30" and NUL
 
 struct Outage {
     long long Start;  // wall minute of its first call

@@ -161,11 +161,13 @@ int QueryValue(const char* query, std::size_t size, const char* name, char* valu
     while (i < size) {
         std::size_t end = i;
         while (end < size && query[end] != '&') ++end;
-        if (end - i > nameLength && std::memcmp(query + i, name, nameLength) == 0 && query[i + nameLength] == '=') {
+        if (end - i > nameLength && std::memcmp(query + i, name, nameLength) == 0 &&
+            query[i + nameLength] == '=') {
             std::size_t n = 0;
             for (std::size_t k = i + nameLength + 1; k < end && n + 1 < room; ++k) {
                 char c = query[k];
-                if (c == '%' && k + 2 < end + 1 && HexValue(query[k + 1]) >= 0 && HexValue(query[k + 2]) >= 0) {
+                if (c == '%' && k + 2 < end + 1 && HexValue(query[k + 1]) >= 0 &&
+                    HexValue(query[k + 2]) >= 0) {
                     c = static_cast<char>(HexValue(query[k + 1]) * 16 + HexValue(query[k + 2]));
                     k += 2;
                 } else if (c == '+') {
@@ -223,7 +225,8 @@ int YLevelOf(const ChannelRecord& c) {
 // ScrollOffset that puts the newest record at the right edge.
 int NewestScroll(const ChannelRecord& c, int xZoom) {
     const PlotRect plot = PlotRectFor(kWebDiagramWidth, kWebDiagramHeight);
-    const DiagramMapping m = SetupDiagramMapping(kWebDiagramWidth, kWebDiagramHeight, kWebBaseUnitX, kWebBaseUnitY);
+    const DiagramMapping m =
+        SetupDiagramMapping(kWebDiagramWidth, kWebDiagramHeight, kWebBaseUnitX, kWebBaseUnitY);
     const long long right = LogicalRightEdge(m, plot);
     const long long scroll = c.RecordCount - 1 - right / (xZoom < 1 ? 1 : xZoom);
     return scroll < 0 ? 0 : static_cast<int>(scroll);
@@ -249,23 +252,25 @@ void ApplyView(const AppState& live, AppState& copy, const WebView& view) {
 // The view a state shows (after a toolbar command ran on it).
 WebView ViewOf(const AppState& state, int grid) {
     const ChannelRecord& c = state.ChannelTable[state.CurrentChannel];
-    WebView v{state.CurrentChannel, c.LinkIndex, state.XZoom, YLevelOf(c), c.ScrollOffset, c.MarkerOffset, grid};
+    WebView v{state.CurrentChannel, c.LinkIndex,    state.XZoom, YLevelOf(c),
+              c.ScrollOffset,       c.MarkerOffset, grid};
     if (v.Scroll == NewestScroll(c, v.XZoom)) v.Scroll = -1;
     return v;
 }
 
-// The page's address for a view; parameters at their defaults left out.
+// The page's address for a view as an attribute value; parameters at their
+// defaults left out.
 void AppendViewHref(std::string& out, const WebView& v) {
     out += "/channel/";
     AppendInt(out, v.Channel + 1);
-    char sep = '?';
+    const char* sep = "?";
     auto param = [&](const char* name, long long value, long long fallback) {
         if (value == fallback) return;
         out += sep;
         out += name;
         out += '=';
         AppendInt(out, value);
-        sep = '&';
+        sep = "&amp;";
     };
     param("link", v.Link, 1);
     param("xzoom", v.XZoom, kWebDefaultXZoom);
@@ -273,7 +278,6 @@ void AppendViewHref(std::string& out, const WebView& v) {
     param("scroll", v.Scroll, -1);
     param("marker", v.Marker, 0);
     param("grid", v.Grid, 0);
-    if (sep == '&') return;
 }
 
 int SameView(const WebView& a, const WebView& b) {
@@ -327,7 +331,10 @@ WebView NavTarget(const AppState& shown, const WebView& current, int command) {
     if (trial.CurrentChannel != current.Channel) {
         return WebView{trial.CurrentChannel, 1, current.XZoom, current.YLevel, -1, 0, current.Grid};
     }
-    return ViewOf(trial, current.Grid);
+    WebView v = ViewOf(trial, current.Grid);
+    // A page that shows the newest records keeps showing them when zoomed.
+    if (current.Scroll < 0 && (command == kCmdExpandXAxis || command == kCmdShrinkXAxis)) v.Scroll = -1;
+    return v;
 }
 
 void AppendNav(std::string& out, const AppState& shown, const WebView& view) {
@@ -513,13 +520,15 @@ void BuildOutagesPage(AppState& state, int ch, const char* query, std::size_t si
         out += "\"></span>";
         AppendInt(out, a.Calls[k]);
         out += " (";
-        AppendPercent(out, a.Total > 0 ? 100.0 * static_cast<double>(a.Calls[k]) / static_cast<double>(a.Total) : -1);
+        AppendPercent(
+            out, a.Total > 0 ? 100.0 * static_cast<double>(a.Calls[k]) / static_cast<double>(a.Total) : -1);
         out += " %)</td>";
     }
     out += "</tr></table>\n<h2>";
     AppendInt(out, a.OutageCount);
-    out += " outages, newest first</h2>\n<table><tr><th class=\"n\">start</th><th class=\"n\">end</th>"
-           "<th>minutes</th><th>calls</th></tr>\n";
+    out +=
+        " outages, newest first</h2>\n<table><tr><th class=\"n\">start</th><th class=\"n\">end</th>"
+        "<th>minutes</th><th>calls</th></tr>\n";
     for (int i = 0; i < a.Kept; ++i) {
         const Outage& o = a.Outages[i];
         out += "<tr><td class=\"n\">";
@@ -744,7 +753,8 @@ WebView ParseWebView(int channel, const char* query, std::size_t size) {
 
 void BuildWebPlan(AppState& live, WebScratch& scratch, const WebView& view) {
     ApplyView(live, scratch.State, view);
-    const DiagramView diagram{kWebDiagramWidth, kWebDiagramHeight, kWebBaseUnitX, kWebBaseUnitY, view.Grid, 1};
+    const DiagramView diagram{kWebDiagramWidth, kWebDiagramHeight, kWebBaseUnitX,
+                              kWebBaseUnitY,    view.Grid,         1};
     BuildPaintPlan(scratch.State, diagram, scratch.Plan);
 }
 
