@@ -128,8 +128,9 @@ void ExpectSvgIsPlan(const PaintPlan& plan, const std::string& svg) {
                 break;
             case PlanOp::DottedLine: {
                 const Element& p = all[e++];
-                EXPECT_EQ(p.Attributes.at("d"), "M" + std::to_string(item.X0) + " " + std::to_string(item.Y0) +
-                                                     "L" + std::to_string(item.X1) + " " + std::to_string(item.Y1));
+                EXPECT_EQ(p.Attributes.at("d"), "M" + std::to_string(item.X0) + " " +
+                                                    std::to_string(item.Y0) + "L" + std::to_string(item.X1) +
+                                                    " " + std::to_string(item.Y1));
                 EXPECT_EQ(p.Attributes.at("stroke-dasharray"), "1 2");
                 break;
             }
@@ -217,7 +218,8 @@ TEST(DiagramSvg, LinksUnderThePictureDoWhatTheToolbarDoes) {
     std::strcpy(w.state.ChannelTable[0].CallPath, "QX0TST");
     const std::string page = w.Get("/channel/1?link=2&xzoom=20");
     for (const char* link :
-         {"id=\"next-link\" href=\"/channel/1?link=3&amp;xzoom=20\"", "id=\"previous-link\" href=\"/channel/1?xzoom=20\"",
+         {"id=\"next-link\" href=\"/channel/1?link=3&amp;xzoom=20\"",
+          "id=\"previous-link\" href=\"/channel/1?xzoom=20\"",
           "id=\"x-zoom-out\" href=\"/channel/1?link=2&amp;xzoom=19\"", "<span>X zoom in</span>",
           "id=\"next-channel\" href=\"/channel/2?xzoom=20\"", "<span>previous channel</span>"}) {
         EXPECT_NE(page.find(link), std::string::npos) << link;
@@ -290,9 +292,10 @@ TEST(Availability, EveryClassAcrossARangeBoundary) {
     EXPECT_NE(json.find("\"classes\":{\"brackets\":0,\"figure\":2,\"no_figure\":4,\"down\":0,\"failed\":2}"),
               std::string::npos)
         << json;
-    EXPECT_NE(json.find("{\"start\":\"2026-12-06 00:04\",\"end\":\"2026-12-06 00:05\",\"minutes\":1,\"calls\":1,"
-                        "\"ongoing\":false}]"),
-              std::string::npos)
+    EXPECT_NE(
+        json.find("{\"start\":\"2026-12-06 00:04\",\"end\":\"2026-12-06 00:05\",\"minutes\":1,\"calls\":1,"
+                  "\"ongoing\":false}]"),
+        std::string::npos)
         << json;
     const std::string page = w.Get("/channel/1/outages?link=1");
     EXPECT_NE(page.find("3 outages, newest first"), std::string::npos);
@@ -320,9 +323,10 @@ TEST(Availability, FromAHistoryFileAsTheCommandLinePrintsIt) {
         return s;
     };
     const std::string printed = text(out);
-    EXPECT_NE(printed.find("QX0AAA          p1                   12   41.7%   33.3%    8.3%   33.3%    8.3%   16.7%"
-                           "       3      3 min\n"),
-              std::string::npos)
+    EXPECT_NE(
+        printed.find("QX0AAA          p1                   12   41.7%   33.3%    8.3%   33.3%    8.3%   16.7%"
+                     "       3      3 min\n"),
+        std::string::npos)
         << printed;
     EXPECT_NE(printed.find("2026-12-06 00:10  2026-12-06 00:11          1       2  ongoing\n"
                            "2026-12-06 00:06  2026-12-06 00:09          3       3\n"),
