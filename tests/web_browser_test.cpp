@@ -39,7 +39,8 @@ QImage Screenshot(const ProgramDirs& dirs, int port, const std::string& path) {
                                 " --headless --no-sandbox --disable-gpu --no-first-run "
                                 "--disable-background-networking --disable-component-update --disable-sync "
                                 "--hide-scrollbars --force-device-scale-factor=1 --user-data-dir=" +
-                                dirs.Scratch.File("chromium") + " --window-size=1000,800 --screenshot=" + file +
+                                dirs.Scratch.File("chromium") +
+                                " --window-size=1000,800 --screenshot=" + file +
                                 " 'http://127.0.0.1:" + std::to_string(port) + path + "' >/dev/null 2>&1";
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
     return QImage(QString::fromStdString(file)).convertToFormat(QImage::Format_RGB32);
@@ -144,10 +145,13 @@ TEST(WebPagesInChromium, DiagramMatchesTheWindowAndNextLinkMovesOn) {
         plot = scratch->Plan.Plot;
         painted[link - 1] = WindowPaint(scratch->State);
     }
-    const double same[2] = {PlotDifference(first, painted[0], plot), PlotDifference(second, painted[1], plot)};
+    const double same[2] = {PlotDifference(first, painted[0], plot),
+                            PlotDifference(second, painted[1], plot)};
     const double changed = PlotDifference(second, painted[0], plot);
-    std::printf("plot pixels differing from the window's paint: link 1 %.2f%%, link 2 %.2f%%; "
-                "link 2 against link 1 %.2f%%\n", same[0], same[1], changed);
+    std::printf(
+        "plot pixels differing from the window's paint: link 1 %.2f%%, link 2 %.2f%%; "
+        "link 2 against link 1 %.2f%%\n",
+        same[0], same[1], changed);
     EXPECT_LT(same[0], 1.0) << "link 1 as the window paints it";
     EXPECT_LT(same[1], 1.0) << "link 2 as the window paints it";
     // Most of the plot is white either way: the curves are what changes.
