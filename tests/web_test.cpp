@@ -247,12 +247,13 @@ void FillEveryClass(AppState& state) {
     state.ChannelTable[0].RestoreLineCount = 4;
 }
 
-std::string Outages(const LinkAvailability& a) {
+std::string Outages(const OutageList& list) {
     std::string text;
-    for (int i = 0; i < a.Kept; ++i) {
+    for (int i = 0; i < list.Kept; ++i) {
+        const Outage& o = list.Items[i];
         char line[64];
-        std::snprintf(line, sizeof line, "%lld-%lld/%lld%s ", a.Outages[i].Start % 60, a.Outages[i].End % 60,
-                      a.Outages[i].Calls, a.Outages[i].Ongoing ? "+" : "");
+        std::snprintf(line, sizeof line, "%lld-%lld/%lld%s ", o.Start % 60, o.End % 60, o.Calls,
+                      o.Ongoing ? "+" : "");
         text += line;
     }
     return text;
@@ -277,12 +278,13 @@ TEST(Availability, EveryClassAcrossARangeBoundary) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.From) + ".." + std::to_string(c.To));
         LinkAvailability a;
-        ChannelAvailability(w.state, 0, 1, c.From, c.To, a);
+        OutageList list;
+        ChannelAvailability(w.state, 0, 1, c.From, c.To, a, &list);
         EXPECT_EQ(std::vector<long long>(a.Calls, a.Calls + kCallClassCount), c.Calls);
-        EXPECT_EQ(Outages(a), c.Outages);
+        EXPECT_EQ(Outages(list), c.Outages);
     }
     LinkAvailability other;
-    ChannelAvailability(w.state, 0, 2, kNoLimit, kNoLimit, other);
+    ChannelAvailability(w.state, 0, 2, kNoLimit, kNoLimit, other, nullptr);
     EXPECT_EQ(AvailabilityPercent(other), 100.0);
     EXPECT_EQ(other.OutageCount, 0);
 

@@ -40,9 +40,31 @@ void KeepOutage(LinkAvailability& a, const Outage& o) {
     ++a.OutageCount;
     const long long minutes = o.End - o.Start;
     if (minutes > a.LongestOutage) a.LongestOutage = minutes;
+    if (a.List == nullptr) return;
     // A ring of the newest: slot OutageCount - 1 modulo the room.
-    a.Outages[(a.OutageCount - 1) % kOutagesKept] = o;
-    if (a.Kept < kOutagesKept) ++a.Kept;
+    a.List->Items[(a.OutageCount - 1) % kOutagesKept] = o;
+    if (a.List->Kept < kOutagesKept) ++a.List->Kept;
+}
+
+// One call of class `cls` inside the range.
+inline void CountCall(LinkAvailability& a, long long minute, int cls) {
+    ++a.Calls[cls];
+    ++a.Total;
+    if (a.FirstCall == kNoLimit) a.FirstCall = minute;
+    a.LastCall = minute;
+    if (IsOutageClass(cls)) {
+        if (!a.InOutage) {
+            a.InOutage = 1;
+            a.Open = Outage{minute, minute, 0, 1};
+        }
+        ++a.Open.Calls;
+        a.Open.End = minute;
+    } else if (a.InOutage) {
+        a.InOutage = 0;
+        a.Open.End = minute;
+        a.Open.Ongoing = 0;
+        KeepOutage(a, a.Open);
+    }
 }
 
 const LinkSample& SampleOf(const HistoryRecord& r, int link) {
@@ -90,33 +112,18 @@ void FormatWallMinute(long long minute, char* text, int size) {
                   rest % 60);
 }
 
-void StartAvailability(LinkAvailability& a, long long from, long long to) {
+void StartAvailability(LinkAvailability& a, long long from, long long to, OutageList* list) {
     std::memset(&a, 0, sizeof a);
     a.From = from;
     a.To = to;
     a.FirstCall = a.LastCall = kNoLimit;
+    a.List = list;
+    if (list != nullptr) list->Kept = 0;
 }
 
 void AddCall(LinkAvailability& a, long long minute, int linkState) {
     if ((a.From != kNoLimit && minute < a.From) || (a.To != kNoLimit && minute >= a.To)) return;
-    const int cls = UsageClass(linkState);
-    ++a.Calls[cls];
-    ++a.Total;
-    if (a.FirstCall == kNoLimit) a.FirstCall = minute;
-    a.LastCall = minute;
-    if (IsOutageClass(cls)) {
-        if (!a.InOutage) {
-            a.InOutage = 1;
-            a.Open = Outage{minute, minute, 0, 1};
-        }
-        ++a.Open.Calls;
-        a.Open.End = minute;
-    } else if (a.InOutage) {
-        a.InOutage = 0;
-        a.Open.End = minute;
-        a.Open.Ongoing = 0;
-        KeepOutage(a, a.Open);
-    }
+    CountCall(a, minute, UsageClass(linkState));
 }
 
 void FinishAvailability(LinkAvailability& a) {
@@ -124,14 +131,13 @@ void FinishAvailability(LinkAvailability& a) {
         a.InOutage = 0;
         KeepOutage(a, a.Open);
     }
+    if (a.List == nullptr) return;
     // The ring holds the newest Kept outages; the newest sits at slot
     // (OutageCount - 1) modulo the room. Put them newest first.
+    OutageList& list = *a.List;
     Outage ordered[kOutagesKept];
-    for (int i = 0; i < a.Kept; ++i) {
-        long long slot = (a.OutageCount - 1 - i) % kOutagesKept;
-        ordered[i] = a.Outages[slot];
-    }
-    for (int i = 0; i < a.Kept; ++i) a.Outages[i] = ordered[i];
+    for (int i = 0; i < list.Kept; ++i) ordered[i] = list.Items[(a.OutageCount - 1 - i) % kOutagesKept];
+    for (int i = 0; i < list.Kept; ++i) list.Items[i] = ordered[i];
 }
 
 double AvailabilityPercent(const LinkAvailability& a) {
@@ -141,14 +147,37 @@ double AvailabilityPercent(const LinkAvailability& a) {
 }
 
 void ChannelAvailability(AppState& state, int channel, int link, long long from, long long to,
-                         LinkAvailability& a) {
-    StartAvailability(a, from, to);
+                         LinkAvailability& a, OutageList* list) {
+    StartAvailability(a, from, to, list);
     const int count = state.ChannelTable[channel].RecordCount;
     for (int i = 0; i < count && IsRecordPresent(state, channel, i); ++i) {
         const HistoryRecord& r = *HistorySlot(state, channel, i);
         AddCall(a, WallMinute(r.Day, r.Month, r.Year, r.Hour, r.Minute), SampleOf(r, link).LinkState);
     }
     FinishAvailability(a);
+}
+
+void ChannelSummaries(AppState& state, int channel, int links, long long nowMinute,
+                      LinkAvailability (*out)[kSummaryRanges]) {
+    const long long from[kSummaryRanges] = {nowMinute - kMinutesPerDay, nowMinute - 7LL * kMinutesPerDay,
+                                            kNoLimit};
+    for (int l = 0; l < links; ++l)
+        for (int r = 0; r < kSummaryRanges; ++r) StartAvailability(out[l][r], from[r], kNoLimit, nullptr);
+    const int count = state.ChannelTable[channel].RecordCount;
+    // Record by record, every link at once, so each record is read once;
+    // the ranges a record falls in are found once for all its links.
+    for (int i = 0; i < count && IsRecordPresent(state, channel, i); ++i) {
+        const HistoryRecord& rec = *HistorySlot(state, channel, i);
+        const long long minute = WallMinute(rec.Day, rec.Month, rec.Year, rec.Hour, rec.Minute);
+        int first = 0;
+        while (first < kSummaryRanges && from[first] != kNoLimit && minute < from[first]) ++first;
+        for (int l = 0; l < links; ++l) {
+            const int cls = UsageClass(rec.Links[l].LinkState);
+            for (int r = first; r < kSummaryRanges; ++r) CountCall(out[l][r], minute, cls);
+        }
+    }
+    for (int l = 0; l < links; ++l)
+        for (LinkAvailability& a : out[l]) FinishAvailability(a);
 }
 
 int PrintAvailabilityFile(const char* path, int link, std::FILE* out, std::FILE* err) {
@@ -178,7 +207,9 @@ int PrintAvailabilityFile(const char* path, int link, std::FILE* out, std::FILE*
     const int last = link == 0 ? header.LinkCount : link;
     // One scan fills every link's table; they are big, so they live on the heap.
     std::vector<LinkAvailability> tables(static_cast<std::size_t>(last - first + 1));
-    for (int l = first; l <= last; ++l) StartAvailability(tables[l - first], kNoLimit, kNoLimit);
+    OutageList list;  // the one link's outages, when only one is asked for
+    for (int l = first; l <= last; ++l)
+        StartAvailability(tables[l - first], kNoLimit, kNoLimit, link != 0 ? &list : nullptr);
     HistoryRecordText record;
     while (ReadHistoryRecordValues(reader, header.LinkCount, record)) {
         const long long minute =
@@ -203,16 +234,16 @@ int PrintAvailabilityFile(const char* path, int link, std::FILE* out, std::FILE*
         const LinkAvailability& a = tables[0];
         std::fprintf(out, "\noutages of link %d, newest first:\n%-16s  %-16s  %9s  %6s\n", link, "start",
                      "end", "minutes", "calls");
-        for (int i = 0; i < a.Kept; ++i) {
+        for (int i = 0; i < list.Kept; ++i) {
+            const Outage& o = list.Items[i];
             char start[kWallTimeTextSize], end[kWallTimeTextSize];
-            FormatWallMinute(a.Outages[i].Start, start, sizeof start);
-            FormatWallMinute(a.Outages[i].End, end, sizeof end);
-            std::fprintf(out, "%-16s  %-16s  %9lld  %6lld%s\n", start, end,
-                         a.Outages[i].End - a.Outages[i].Start, a.Outages[i].Calls,
-                         a.Outages[i].Ongoing ? "  ongoing" : "");
+            FormatWallMinute(o.Start, start, sizeof start);
+            FormatWallMinute(o.End, end, sizeof end);
+            std::fprintf(out, "%-16s  %-16s  %9lld  %6lld%s\n", start, end, o.End - o.Start, o.Calls,
+                         o.Ongoing ? "  ongoing" : "");
         }
-        if (a.OutageCount > a.Kept)
-            std::fprintf(out, "(%lld older outages not listed)\n", a.OutageCount - a.Kept);
+        if (a.OutageCount > list.Kept)
+            std::fprintf(out, "(%lld older outages not listed)\n", a.OutageCount - list.Kept);
     }
     if (reader.Fault != HistoryFault::None) {
         std::fprintf(err,

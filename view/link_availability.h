@@ -47,18 +47,22 @@ struct Outage {
     int Ongoing;
 };
 
+// The newest outages, newest first once finished.
+struct OutageList {
+    Outage Items[kOutagesKept];
+    int Kept;
+};
+
 struct LinkAvailability {
     long long From, To;  // the range [From, To) in wall minutes; kNoLimit = open
     long long Calls[kCallClassCount];
     long long Total;
     long long FirstCall, LastCall;  // wall minutes of the first and last call counted
-    // The newest outages, newest first once finished; OutageCount counts all.
-    Outage Outages[kOutagesKept];
-    int Kept;
     long long OutageCount;
     long long LongestOutage;  // minutes
     Outage Open;              // the run under way while adding
     int InOutage;
+    OutageList* List;  // where the newest outages are kept; null = counted only
 };
 
 // Wall minutes of a record's time fields.
@@ -68,18 +72,26 @@ long long WallMinuteOf(std::time_t when);
 // "2026-12-06 14:30".
 void FormatWallMinute(long long minute, char* text, int size);
 
-// Empties `a` for the range [from, to).
-void StartAvailability(LinkAvailability& a, long long from, long long to);
+// Empties `a` for the range [from, to); the newest outages go to `list`
+// unless it is null.
+void StartAvailability(LinkAvailability& a, long long from, long long to, OutageList* list);
 // One call, oldest first; calls outside the range are left out.
 void AddCall(LinkAvailability& a, long long minute, int linkState);
-// Closes the run under way (as ongoing) and puts the kept outages newest first.
+// Closes the run under way (as ongoing) and puts the listed outages newest first.
 void FinishAvailability(LinkAvailability& a);
 // Calls with a figure (in brackets or not) per hundred calls; -1 without calls.
 double AvailabilityPercent(const LinkAvailability& a);
 
 // The same over link `link` (1 = first) of the channel's in-memory series.
 void ChannelAvailability(AppState& state, int channel, int link, long long from, long long to,
-                         LinkAvailability& a);
+                         LinkAvailability& a, OutageList* list);
+
+// Every link 1..links of the channel over the last 24 hours, 7 days and
+// everything held (before `nowMinute`'s day and week), in one pass over
+// the records; outages counted, not listed.
+constexpr int kSummaryRanges = 3;
+void ChannelSummaries(AppState& state, int channel, int links, long long nowMinute,
+                      LinkAvailability (*out)[kSummaryRanges]);
 
 // The --availability run: reads the history file at `path` and prints, per
 // link (or link `link` alone when not 0), the calls, the share of each class

@@ -129,21 +129,6 @@ long long RecordMinute(const HistoryRecord& r) {
     return WallMinute(r.Day, r.Month, r.Year, r.Hour, r.Minute);
 }
 
-// Availability of one link over the last 24 hours, 7 days and everything
-// held, in one pass.
-void ThreeRanges(AppState& state, int channel, int link, long long nowMinute, LinkAvailability (&a)[3]) {
-    StartAvailability(a[0], nowMinute - kMinutesPerDay, kNoLimit);
-    StartAvailability(a[1], nowMinute - 7LL * kMinutesPerDay, kNoLimit);
-    StartAvailability(a[2], kNoLimit, kNoLimit);
-    const int count = state.ChannelTable[channel].RecordCount;
-    for (int i = 0; i < count && IsRecordPresent(state, channel, i); ++i) {
-        const HistoryRecord& r = *HistorySlot(state, channel, i);
-        const long long minute = RecordMinute(r);
-        for (LinkAvailability& one : a) AddCall(one, minute, r.Links[link - 1].LinkState);
-    }
-    for (LinkAvailability& one : a) FinishAvailability(one);
-}
-
 // ---- query ----
 
 int HexValue(char c) {
@@ -364,11 +349,9 @@ void AppendNav(std::string& out, const AppState& shown, const WebView& view) {
 // ---- pages ----
 
 void AppendLinkRow(std::string& out, AppState& state, int ch, int link, const HistoryRecord& newest,
-                   long long nowMinute) {
+                   const LinkAvailability (&a)[kSummaryRanges]) {
     const ChannelRecord& c = state.ChannelTable[ch];
     const LinkSample& s = newest.Links[link - 1];
-    LinkAvailability a[3];
-    ThreeRanges(state, ch, link, nowMinute, a);
     out += "<tr><td class=\"n\"><a href=\"/channel/";
     AppendInt(out, ch + 1);
     out += "?link=";
@@ -466,7 +449,10 @@ void BuildOverview(AppState& state, const WebInputs& inputs, std::string& out) {
             "<table><tr><th class=\"n\">link</th><th class=\"n\">second name</th><th>QTY</th>"
             "<th>TxTIM/RxTIM</th><th>TKBY/RKBY</th><th class=\"n\">last call</th><th>24 h %</th>"
             "<th>7 days %</th><th>all %</th><th>outages</th><th>QTY</th></tr>\n";
-        for (int link = 1; link <= links; ++link) AppendLinkRow(out, state, ch, link, *newest, nowMinute);
+        LinkAvailability summaries[kMaxStoredLinks][kSummaryRanges];
+        ChannelSummaries(state, ch, links, nowMinute, summaries);
+        for (int link = 1; link <= links; ++link)
+            AppendLinkRow(out, state, ch, link, *newest, summaries[link - 1]);
         out += "</table>\n";
     }
     if (shown == 0) out += "<p>No channel has a connect path.</p>\n";
@@ -479,8 +465,9 @@ void BuildOutagesPage(AppState& state, int ch, const char* query, std::size_t si
     const int link = static_cast<int>(Clamp(QueryNumber(query, size, "link", 1), 1, links < 1 ? 1 : links));
     const long long from = QueryWallMinute(query, size, "from");
     const long long to = QueryWallMinute(query, size, "to");
-    static LinkAvailability a;
-    ChannelAvailability(state, ch, link, from, to, a);
+    static OutageList list;  // big; the GUI thread is the only caller
+    LinkAvailability a;
+    ChannelAvailability(state, ch, link, from, to, a, &list);
     const HistoryRecord* newest = Newest(state, ch);
     PageStart(out, "hopwatch outages");
     out += "<h1>Channel ";
@@ -529,8 +516,8 @@ void BuildOutagesPage(AppState& state, int ch, const char* query, std::size_t si
     out +=
         " outages, newest first</h2>\n<table><tr><th class=\"n\">start</th><th class=\"n\">end</th>"
         "<th>minutes</th><th>calls</th></tr>\n";
-    for (int i = 0; i < a.Kept; ++i) {
-        const Outage& o = a.Outages[i];
+    for (int i = 0; i < list.Kept; ++i) {
+        const Outage& o = list.Items[i];
         out += "<tr><td class=\"n\">";
         AppendWallMinute(out, o.Start);
         out += "</td><td class=\"n\">";
@@ -543,9 +530,9 @@ void BuildOutagesPage(AppState& state, int ch, const char* query, std::size_t si
         out += "</td></tr>\n";
     }
     out += "</table>\n";
-    if (a.OutageCount > a.Kept) {
+    if (a.OutageCount > list.Kept) {
         out += "<p>";
-        AppendInt(out, a.OutageCount - a.Kept);
+        AppendInt(out, a.OutageCount - list.Kept);
         out += " older outages not listed.</p>\n";
     }
     PageEnd(out);
@@ -597,10 +584,11 @@ void BuildChannelsJson(AppState& state, const WebInputs& inputs, std::string& ou
         out += ",\"links\":[";
         const HistoryRecord* newest = Newest(state, ch);
         const int links = newest ? ChannelLinks(c) : 0;
+        LinkAvailability summaries[kMaxStoredLinks][kSummaryRanges];
+        ChannelSummaries(state, ch, links, nowMinute, summaries);
         for (int link = 1; link <= links; ++link) {
             const LinkSample& s = newest->Links[link - 1];
-            LinkAvailability a[3];
-            ThreeRanges(state, ch, link, nowMinute, a);
+            const LinkAvailability(&a)[kSummaryRanges] = summaries[link - 1];
             if (link > 1) out += ',';
             out += "{\"link\":";
             AppendInt(out, link);
@@ -643,8 +631,9 @@ int BuildAvailabilityJson(AppState& state, const char* query, std::size_t size, 
     if (newest == nullptr || link < 1 || link > ChannelLinks(c)) return 0;
     const long long from = QueryWallMinute(query, size, "from");
     const long long to = QueryWallMinute(query, size, "to");
-    static LinkAvailability a;
-    ChannelAvailability(state, static_cast<int>(ch), static_cast<int>(link), from, to, a);
+    static OutageList list;  // big; the GUI thread is the only caller
+    LinkAvailability a;
+    ChannelAvailability(state, static_cast<int>(ch), static_cast<int>(link), from, to, a, &list);
     out += "{\"channel\":";
     AppendInt(out, ch + 1);
     out += ",\"link\":";
@@ -672,8 +661,8 @@ int BuildAvailabilityJson(AppState& state, const char* query, std::size_t size, 
     out += ",\"range\":";
     AppendJsonAvailability(out, a);
     out += ",\"outage_list\":[";
-    for (int i = 0; i < a.Kept; ++i) {
-        const Outage& o = a.Outages[i];
+    for (int i = 0; i < list.Kept; ++i) {
+        const Outage& o = list.Items[i];
         if (i) out += ',';
         out += "{\"start\":\"";
         AppendWallMinute(out, o.Start);
