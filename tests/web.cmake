@@ -2,3 +2,4 @@
 # availability and outage tables, escaping of what the radio sends. The pages
 # in a real browser are tested in app_test.
 hopwatch_add_test(NAME web_test SOURCES web_test.cpp)
+hopwatch_add_fuzzer(NAME web_request_fuzz SOURCES fuzz/web_request_fuzz.cpp)

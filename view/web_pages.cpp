@@ -151,8 +151,7 @@ int QueryValue(const char* query, std::size_t size, const char* name, char* valu
             std::size_t n = 0;
             for (std::size_t k = i + nameLength + 1; k < end && n + 1 < room; ++k) {
                 char c = query[k];
-                if (c == '%' && k + 2 < end + 1 && HexValue(query[k + 1]) >= 0 &&
-                    HexValue(query[k + 2]) >= 0) {
+                if (c == '%' && k + 2 < end && HexValue(query[k + 1]) >= 0 && HexValue(query[k + 2]) >= 0) {
                     c = static_cast<char>(HexValue(query[k + 1]) * 16 + HexValue(query[k + 2]));
                     k += 2;
                 } else if (c == '+') {
