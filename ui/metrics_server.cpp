@@ -4,23 +4,34 @@
 #include <QHostAddress>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
+#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 #include <cstdio>
 #include <ctime>
 #include <functional>
+#include <vector>
 
 #include "view/web_pages.h"
 
 namespace {
-
 constexpr const char* kHttp10Property = "hopwatchHttp10";
+}  // namespace
 
 // Accepts the connections and looks at the request line of each request
 // before the HTTP server parses it: the server does not tell a request's
 // HTTP version, which decides whether the connection stays open.
 class PeekingTcpServer final : public QTcpServer {
+public:
+    // Bytes of answers written but not yet taken by the clients.
+    long long pendingBytes() {
+        long long total = 0;
+        std::erase_if(sockets_, [](const QPointer<QTcpSocket>& s) { return s.isNull(); });
+        for (const QPointer<QTcpSocket>& s : sockets_) total += s->bytesToWrite();
+        return total;
+    }
+
 protected:
     void incomingConnection(qintptr descriptor) override {
         auto* socket = new QTcpSocket(this);
@@ -39,9 +50,15 @@ protected:
             const qsizetype end = start.indexOf("\r\n");
             if (end > 0) socket->setProperty(kHttp10Property, start.left(end).endsWith(" HTTP/1.0"));
         });
+        sockets_.emplace_back(socket);
         addPendingConnection(socket);
     }
+
+private:
+    std::vector<QPointer<QTcpSocket>> sockets_;
 };
+
+namespace {
 
 QByteArray HeaderValue(const QHttpServerRequest& request, const char* name) {
     const auto headers = request.headers();
@@ -87,6 +104,10 @@ MetricsServer::MetricsServer(ShellSession& session, AppState& state)
             answer.Status = 405;
             answer.ContentType = "text/plain; charset=utf-8";
             answer.Body = "only GET and HEAD\n";
+        } else if (tcp_ != nullptr && tcp_->pendingBytes() > kPendingReplyMax) {
+            answer.Status = 503;
+            answer.ContentType = "text/plain; charset=utf-8";
+            answer.Body = "busy, try again\n";
         } else {
             const QByteArray target = request.url().toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority);
             const WebInputs inputs{static_cast<long long>(std::time(nullptr)),
@@ -107,7 +128,9 @@ MetricsServer::MetricsServer(ShellSession& session, AppState& state)
                               QByteArray::number(static_cast<qulonglong>(answer.Body.size())));
         if (close) responder.writeHeader("Connection", "close");
         if (answer.Status == 405) responder.writeHeader("Allow", "GET, HEAD");
+        if (answer.Status == 503) responder.writeHeader("Retry-After", "5");
         responder.writeBody(answer.Body.data(), head ? 0 : static_cast<qint64>(answer.Body.size()));
+        TrimWebAnswer(answer);
         if (close) socket->disconnectFromHost();
     });
 }
@@ -133,7 +156,9 @@ int MetricsServer::start() {
         return 0;
     }
     auto* tcp = new PeekingTcpServer;
+    tcp_ = tcp;
     if (!tcp->listen(host, static_cast<quint16>(port))) {
+        tcp_ = nullptr;
         delete tcp;
         std::fprintf(stderr,
                      "hopwatch: cannot listen on %s for metrics (in use or not allowed); no metrics "

@@ -8,7 +8,8 @@
 // A request with "Connection: close", or an HTTP/1.0 request without
 // keep-alive, has its connection closed after the answer; a connection
 // that sends nothing for kIdleCloseMs is closed, so half-open clients cannot
-// pile up.
+// pile up. While slow readers leave more than kPendingReplyMax bytes of
+// answers unsent, new requests get 503, so memory stays bounded.
 //
 // Threading: GUI thread only.
 #pragma once
@@ -19,8 +20,10 @@
 #include "core/app_state.h"
 
 constexpr int kIdleCloseMs = 30000;
+constexpr long long kPendingReplyMax = 64LL << 20;
 
 class QAbstractHttpServer;
+class PeekingTcpServer;
 struct WebScratch;
 struct WebAnswer;
 
@@ -41,6 +44,7 @@ private:
     std::unique_ptr<WebScratch> scratch_;  // the pages' own view and plan, reserved once
     std::unique_ptr<WebAnswer> answer_;    // kept between requests so that its buffer is reused
     std::unique_ptr<QAbstractHttpServer> server_;
+    PeekingTcpServer* tcp_ = nullptr;  // owned by server_
 };
 
 // The endpoint when the session asks for one, else null.

@@ -686,17 +686,19 @@ int BuildHistoryCsv(const AppState& state, int ch, std::string& out) {
     if (!HistoryFileName(state, ch, path, sizeof path)) return 0;
     HistoryBytes bytes;
     if (ReadHistoryBytes(path, bytes) != HistoryOpen::Read) return 0;
-    char* data = nullptr;
-    std::size_t size = 0;
-    std::FILE* stream = open_memstream(&data, &size);
+    // The export writes through a stream; this one appends to `out`, so the
+    // rows are not held twice.
+    cookie_io_functions_t io{};
+    io.write = [](void* cookie, const char* buffer, std::size_t size) -> ssize_t {
+        static_cast<std::string*>(cookie)->append(buffer, size);
+        return static_cast<ssize_t>(size);
+    };
+    std::FILE* stream = fopencookie(&out, "w", io);
     if (stream == nullptr) return 0;
     HistoryReader reader;
     long long rows = 0;
     ExportHistoryCsv(bytes.Data, bytes.Size, kCsvAllLinks, stream, reader, rows);
-    const int ok = std::fclose(stream) == 0;
-    if (ok) out.assign(data, size);
-    std::free(data);
-    return ok;
+    return std::fclose(stream) == 0;
 }
 
 void NotFound(WebAnswer& answer) {
@@ -773,6 +775,10 @@ void BuildDiagramPage(AppState& live, WebScratch& scratch, const WebView& reques
     out += "</p>\n";
     AppendNav(out, scratch.State, view);
     PageEnd(out);
+}
+
+void TrimWebAnswer(WebAnswer& answer) {
+    if (answer.Body.capacity() > kWebBodyKept) std::string().swap(answer.Body);
 }
 
 void AnswerWebRequest(AppState& live, WebScratch& scratch, const WebInputs& inputs, const char* target,

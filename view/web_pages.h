@@ -41,6 +41,9 @@ constexpr int kWebDefaultYLevel = 9;  // Y zoom step 3 at scale 1
 constexpr int kWebYLevels = 12;       // steps 1..6 at scale 10, then 1..6 at scale 1
 constexpr std::size_t kWebTargetMax = 2048;
 constexpr int kSparkPoints = 96;
+// An answer's buffer above this size is given back once it has been sent
+// (a history's CSV), so a download leaves no memory behind.
+constexpr std::size_t kWebBodyKept = 1 << 20;
 
 // The view a diagram page shows.
 struct WebView {
@@ -76,8 +79,11 @@ struct WebAnswer {
 };
 
 // Answers GET of `target` (path and query as the request line has them).
+// The listener sends the answer and then calls TrimWebAnswer.
 void AnswerWebRequest(AppState& live, WebScratch& scratch, const WebInputs& inputs, const char* target,
                       std::size_t size, WebAnswer& answer);
+
+void TrimWebAnswer(WebAnswer& answer);
 
 // The page's view of `query` for channel `channel`: defaults where a
 // parameter is missing or not a number, clamped into range.

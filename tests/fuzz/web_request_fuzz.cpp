@@ -31,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static WebAnswer answer;
     const char* bytes = reinterpret_cast<const char*>(data);
     const void* newline = std::memchr(bytes, '\n', size);
-    const std::size_t nameSize = newline ? static_cast<std::size_t>(static_cast<const char*>(newline) - bytes) : 0;
+    const std::size_t nameSize =
+        newline ? static_cast<std::size_t>(static_cast<const char*>(newline) - bytes) : 0;
     char* name = HistorySlot(*kState, 0, 199)->Links[1].Name;
     std::memset(name, 0, 64);
     std::memcpy(name, "<zq", 3);
