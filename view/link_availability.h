@@ -86,9 +86,9 @@ double AvailabilityPercent(const LinkAvailability& a);
 void ChannelAvailability(AppState& state, int channel, int link, long long from, long long to,
                          LinkAvailability& a, OutageList* list);
 
-// Every link 1..links of the channel over the last 24 hours, 7 days and
-// everything held (before `nowMinute`'s day and week), in one pass over
-// the records; outages counted, not listed.
+// Every link 1..links of the channel over the 24 hours and the 7 days up to
+// `nowMinute` and over everything held, in one pass over the records;
+// outages counted, not listed.
 constexpr int kSummaryRanges = 3;
 void ChannelSummaries(AppState& state, int channel, int links, long long nowMinute,
                       LinkAvailability (*out)[kSummaryRanges]);
