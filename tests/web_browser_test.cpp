@@ -90,6 +90,15 @@ QImage WindowPaint(AppState& state) {
     return image;
 }
 
+// The program, stopped and reaped however the test ends.
+struct Running {
+    pid_t Pid;
+    ~Running() {
+        kill(Pid, SIGTERM);
+        WaitProgram(Pid, 10);
+    }
+};
+
 TEST(WebPagesInChromium, DiagramMatchesTheWindowAndNextLinkMovesOn) {
     if (access(kChromium, X_OK) != 0) GTEST_SKIP() << "chromium is not installed (apt-get install chromium)";
     ProgramDirs dirs;
@@ -98,9 +107,9 @@ TEST(WebPagesInChromium, DiagramMatchesTheWindowAndNextLinkMovesOn) {
     const std::string demo = cache + "/hopwatch/demo";
     const int port = FreeLoopbackPort();
     // At the real time scale the demo's next call is a minute away.
-    const pid_t pid = StartProgram(
+    const Running program{StartProgram(
         {"--demo", "--headless", "--time-scale", "1", "--metrics", "127.0.0.1:" + std::to_string(port)},
-        dirs.Runtime, dirs.Errors);
+        dirs.Runtime, dirs.Errors)};
     std::string page;
     for (int i = 0; i < 300 && page.find("id=\"next-link\"") == std::string::npos; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -157,8 +166,6 @@ TEST(WebPagesInChromium, DiagramMatchesTheWindowAndNextLinkMovesOn) {
     // Most of the plot is white either way: the curves are what changes.
     EXPECT_GT(changed, 3 * same[1]) << "the picture changed to the next link";
 
-    kill(pid, SIGTERM);
-    EXPECT_EQ(WaitProgram(pid), 0);
     ReleaseWebScratch(*scratch);
     ReleaseDiagramMemory(*state);
 }
