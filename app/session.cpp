@@ -23,6 +23,7 @@
 #include "settings/profile_file.h"
 #include "settings/settings_file.h"
 #include "view/curve_memory.h"
+#include "view/diagram_navigation.h"
 
 namespace {
 
@@ -182,6 +183,10 @@ void StartupSequence(ShellSession& session, AppState& state, PlatformPort& port,
         for (int i = 0; i < kChannelCount; ++i) {
             if (state.ChannelTable[i].CallPath[0] != '\0') LoadHistory(state, port, i);
         }
+        // A loaded file opens at its oldest record; the demonstration opens
+        // on the present, its whole recorded time in view.
+        ShowHistoriesUpToNow(state, session.BaseUnitX, session.BaseUnitY);
+        ShowXZoom(port, state.XZoom);
     }
     const ChannelRecord& current = state.ChannelTable[state.CurrentChannel];
     ShowYZoom(port, current.YZoomStep, current.YScale);
@@ -224,7 +229,8 @@ int ProgramEntry(ShellSession& session, AppState& state, PlatformPort& port, She
         if (reason[0] != '\0') {
             std::fprintf(stderr, "hopwatch: %s\n", reason);
         }
-        if (std::strncmp(session.BackendUri, "agw://", 6) == 0) {
+        if (std::strncmp(session.BackendUri, "agw://", 6) == 0 ||
+            std::strncmp(session.BackendUri, "kiss:", 5) == 0) {
             std::fprintf(stderr, "%s\n", BackendStartHint(session.BackendUri));
         }
         port.ask(kFlexNetNotActiveText, kMainCaption, BoxIcon::Error, BoxButtons::Ok);

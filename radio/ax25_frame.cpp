@@ -14,7 +14,8 @@ void PutAddress(const Ax25Address& a, int last, std::vector<unsigned char>* out)
         const unsigned char c = i < n ? static_cast<unsigned char>(a.Call[i]) : ' ';
         out->push_back(static_cast<unsigned char>(c << 1));
     }
-    out->push_back(static_cast<unsigned char>((a.Bit ? 0x80 : 0) | 0x60 | ((a.Ssid & 0x0F) << 1) | (last ? 1 : 0)));
+    out->push_back(
+        static_cast<unsigned char>((a.Bit ? 0x80 : 0) | 0x60 | ((a.Ssid & 0x0F) << 1) | (last ? 1 : 0)));
 }
 
 // 0 when the seven bytes are no address: a call is one to six upper-case

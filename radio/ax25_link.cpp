@@ -13,11 +13,17 @@ constexpr long long kBackoffStepMs = 500;
 // FRMR reason: the control field is not implemented (here: SABME).
 constexpr unsigned char kFrmrW = 0x01;
 
-int Mod8(int v) { return v & 7; }
+int Mod8(int v) {
+    return v & 7;
+}
 // Frames sent and not yet acknowledged.
-int Outstanding(const Ax25Link& l) { return Mod8(l.VS - l.VA); }
+int Outstanding(const Ax25Link& l) {
+    return Mod8(l.VS - l.VA);
+}
 // An N(R) that acknowledges something in [V(A), V(S)].
-int ValidNR(const Ax25Link& l, int nr) { return Mod8(nr - l.VA) <= Outstanding(l); }
+int ValidNR(const Ax25Link& l, int nr) {
+    return Mod8(nr - l.VA) <= Outstanding(l);
+}
 
 void Emit(Ax25Link& l, unsigned char control, int command, const unsigned char* info, std::size_t size,
           int pid) {
@@ -47,7 +53,8 @@ void EmitU(Ax25Link& l, unsigned char type, int command, int pf) {
 
 // Every S frame carries V(R), so it acknowledges all that arrived.
 void EmitS(Ax25Link& l, unsigned char type, int command, int pf) {
-    Emit(l, static_cast<unsigned char>((l.VR << 5) | (pf ? kAx25PollFinal : 0) | type), command, nullptr, 0, -1);
+    Emit(l, static_cast<unsigned char>((l.VR << 5) | (pf ? kAx25PollFinal : 0) | type), command, nullptr, 0,
+         -1);
     l.AckPending = 0;
     l.T2Due = 0;
 }
@@ -63,8 +70,12 @@ void EmitI(Ax25Link& l, int ns, int poll) {
 long long CurrentT1(const Ax25Link& l) {
     return std::clamp(l.T1V + l.RC * kBackoffStepMs, kMinT1Ms, kMaxT1Ms);
 }
-void StartT1(Ax25Link& l, long long now) { l.T1Due = now + CurrentT1(l); }
-void StartT3(Ax25Link& l, long long now) { l.T3Due = l.Params.T3Ms > 0 ? now + l.Params.T3Ms : 0; }
+void StartT1(Ax25Link& l, long long now) {
+    l.T1Due = now + CurrentT1(l);
+}
+void StartT3(Ax25Link& l, long long now) {
+    l.T3Due = l.Params.T3Ms > 0 ? now + l.Params.T3Ms : 0;
+}
 
 // A round trip measured on a frame sent once: T1 follows twice the
 // smoothed value.
@@ -165,7 +176,9 @@ void Acknowledge(Ax25Link& l, int nr, long long now) {
 }
 
 // Answers a command that expects a reply: RR with the final bit.
-void AnswerPoll(Ax25Link& l) { EmitS(l, kAx25RR, 0, 1); }
+void AnswerPoll(Ax25Link& l) {
+    EmitS(l, kAx25RR, 0, 1);
+}
 
 void ReceiveI(Ax25Link& l, const Ax25Frame& f, long long now) {
     const int poll = Ax25PF(f.Control);
@@ -304,8 +317,8 @@ void Ax25Receive(Ax25Link& l, const Ax25Frame& f, long long now) {
                 // A version 2.2 station calling first: we know only version
                 // 2.0, so the command is rejected and the station falls back
                 // to SABM.
-                const unsigned char reason[3] = {f.Control, static_cast<unsigned char>((l.VR << 5) | (l.VS << 1)),
-                                                 kFrmrW};
+                const unsigned char reason[3] = {
+                    f.Control, static_cast<unsigned char>((l.VR << 5) | (l.VS << 1)), kFrmrW};
                 Emit(l, static_cast<unsigned char>(kAx25FRMR | (pf ? kAx25PollFinal : 0)), 0, reason, 3, -1);
             } else if (kind == Ax25Kind::U && type == kAx25DISC) {
                 EmitU(l, kAx25DM, 0, pf);
@@ -427,7 +440,9 @@ int Ax25IsUp(const Ax25Link& l) {
     return l.State == Ax25State::Connected || l.State == Ax25State::TimerRecovery;
 }
 
-int Ax25AllAcked(const Ax25Link& l) { return l.Pending.empty() && l.VA == l.VS; }
+int Ax25AllAcked(const Ax25Link& l) {
+    return l.Pending.empty() && l.VA == l.VS;
+}
 
 std::size_t Ax25Backlog(const Ax25Link& l) {
     std::size_t n = l.Pending.size();

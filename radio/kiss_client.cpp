@@ -120,7 +120,8 @@ int ParseKissUri(const char* uri, KissOptions* options, char* error, int errorSi
         if (name == "baud") {
             if (o.Endpoint.Device.empty()) return fail("baud is for a serial line only");
             if (!ParseCount(value, &v) || !KissBaudSupported(static_cast<int>(v))) {
-                return fail("baud must be one of 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400");
+                return fail(
+                    "baud must be one of 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400");
             }
             o.Endpoint.Baud = static_cast<int>(v);
         } else if (name == "t1") {
@@ -156,7 +157,10 @@ KissClient::KissClient(const KissOptions& options, KissClock& clock)
 
 int KissClient::ax_init() {
     if (transport_.Opened() && transport_.IsUp()) return 1;
-    return transport_.Open(clock_.NowMs());
+    if (transport_.Open(clock_.NowMs())) return 1;
+    std::fprintf(stderr, "hopwatch: cannot open the KISS TNC at %s: %s\n", transport_.Name().c_str(),
+                 transport_.OpenError().c_str());
+    return 0;
 }
 
 void KissClient::Poll() {
@@ -276,8 +280,7 @@ void KissClient::Pump(Link& l, long long now) {
             l.Lines.push_back(std::move(line));
         }
     }
-    if (l.Closing && Ax25IsUp(l.L2) &&
-        (Ax25AllAcked(l.L2) || now - l.ClosingSince >= kKissDrainTimeoutMs)) {
+    if (l.Closing && Ax25IsUp(l.L2) && (Ax25AllAcked(l.L2) || now - l.ClosingSince >= kKissDrainTimeoutMs)) {
         Ax25Disconnect(l.L2, now);
     }
     counters_.Retries += l.L2.Retries;
@@ -318,7 +321,8 @@ KissClient::Link* KissClient::NewLink() {
         for (int pass = 0; pass < 2 && victim == links_.end(); ++pass) {
             for (auto it = links_.begin(); it != links_.end(); ++it) {
                 const Link& l = **it;
-                if (l.L2.State != Ax25State::Disconnected || (pass == 0 && (!l.Lines.empty() || !l.Current.empty())))
+                if (l.L2.State != Ax25State::Disconnected ||
+                    (pass == 0 && (!l.Lines.empty() || !l.Current.empty())))
                     continue;
                 if (victim == links_.end() || l.Serial < (*victim)->Serial) victim = it;
             }
@@ -435,7 +439,8 @@ int KissClient::l2_ialloc(std::uint16_t handle, int) {
     Poll();
     Link* l = Find(handle);
     if (l == nullptr || l->Closing || !Ax25IsUp(l->L2) || !transport_.IsUp()) return 0;
-    const std::size_t room = static_cast<std::size_t>(l->L2.Params.K) * static_cast<std::size_t>(l->L2.Params.Paclen);
+    const std::size_t room =
+        static_cast<std::size_t>(l->L2.Params.K) * static_cast<std::size_t>(l->L2.Params.Paclen);
     return Ax25Backlog(l->L2) < room ? 1 : 0;
 }
 

@@ -29,8 +29,8 @@ struct BaudRate {
     speed_t Speed;
 };
 constexpr BaudRate kBaudRates[] = {
-    {1200, B1200},     {2400, B2400},     {4800, B4800},     {9600, B9600},   {19200, B19200},
-    {38400, B38400},   {57600, B57600},   {115200, B115200}, {230400, B230400},
+    {1200, B1200},   {2400, B2400},   {4800, B4800},     {9600, B9600},     {19200, B19200},
+    {38400, B38400}, {57600, B57600}, {115200, B115200}, {230400, B230400},
 };
 
 }  // namespace
@@ -44,7 +44,8 @@ int KissBaudSupported(int baud) {
 
 KissTransport::KissTransport(const KissEndpoint& endpoint, KissStreamOwner& owner)
     : endpoint_(endpoint), owner_(owner), retryMs_(endpoint.ReconnectIntervalMs) {
-    name_ = endpoint_.Device.empty() ? endpoint_.Host + ":" + std::to_string(endpoint_.TcpPort) : endpoint_.Device;
+    name_ = endpoint_.Device.empty() ? endpoint_.Host + ":" + std::to_string(endpoint_.TcpPort)
+                                     : endpoint_.Device;
 }
 
 KissTransport::~KissTransport() {
@@ -83,6 +84,8 @@ int KissTransport::Open(long long now) {
     fd_ = -1;
     connecting_ = 0;
     out_.clear();
+    openError_.clear();
+    errno = 0;
     if (!endpoint_.Device.empty()) {
         fd_ = OpenSerial();
     } else {
@@ -91,7 +94,11 @@ int KissTransport::Open(long long now) {
         hints.ai_socktype = SOCK_STREAM;
         addrinfo* found = nullptr;
         const std::string service = std::to_string(endpoint_.TcpPort);
-        if (getaddrinfo(endpoint_.Host.c_str(), service.c_str(), &hints, &found) != 0) return 0;
+        const int resolved = getaddrinfo(endpoint_.Host.c_str(), service.c_str(), &hints, &found);
+        if (resolved != 0) {
+            openError_ = gai_strerror(resolved);
+            return 0;
+        }
         for (addrinfo* a = found; a != nullptr && fd_ < 0; a = a->ai_next) {
             address_.assign(reinterpret_cast<unsigned char*>(a->ai_addr),
                             reinterpret_cast<unsigned char*>(a->ai_addr) + a->ai_addrlen);
@@ -101,6 +108,7 @@ int KissTransport::Open(long long now) {
                 pollfd p{fd_, POLLOUT, 0};
                 if (poll(&p, 1, endpoint_.InitTimeoutMs) > 0) FinishConnect(now);
                 if (connecting_) {
+                    openError_ = "no answer";
                     close(fd_);
                     fd_ = -1;
                     connecting_ = 0;
@@ -109,7 +117,10 @@ int KissTransport::Open(long long now) {
         }
         freeaddrinfo(found);
     }
-    if (fd_ < 0) return 0;
+    if (fd_ < 0) {
+        if (openError_.empty()) openError_ = std::strerror(errno != 0 ? errno : ETIMEDOUT);
+        return 0;
+    }
     opened_ = 1;
     upSince_ = now;
     return 1;
@@ -130,6 +141,7 @@ void KissTransport::StartConnect(long long now) {
         return;
     }
     if (errno != EINPROGRESS) {
+        openError_ = std::strerror(errno);
         close(fd);
         return;
     }
@@ -143,6 +155,7 @@ void KissTransport::FinishConnect(long long now) {
     int err = 0;
     socklen_t len = sizeof err;
     if (getsockopt(fd_, SOL_SOCKET, SO_ERROR, &err, &len) != 0 || err != 0) {
+        openError_ = std::strerror(err != 0 ? err : errno);
         close(fd_);
         fd_ = -1;
         connecting_ = 0;
@@ -192,8 +205,8 @@ void KissTransport::Drop(const char* why, long long now) {
 void KissTransport::WatchTrouble(long long now) {
     if (IsUp() && now - upSince_ >= kSteadyMs) {
         if (troubled_ && unsaid_ > 0) {
-            std::fprintf(stderr, "hopwatch: KISS TNC at %s steady again after %lld more losses\n", name_.c_str(),
-                         unsaid_);
+            std::fprintf(stderr, "hopwatch: KISS TNC at %s steady again after %lld more losses\n",
+                         name_.c_str(), unsaid_);
         }
         troubled_ = failures_ = 0;
         retryMs_ = endpoint_.ReconnectIntervalMs;

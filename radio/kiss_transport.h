@@ -65,6 +65,8 @@ public:
     // "HOST:PORT" or the device path, for messages.
     const std::string& Name() const { return name_; }
     long long Reopens() const { return reopens_; }
+    // The system's reason when Open failed.
+    const std::string& OpenError() const { return openError_; }
 
 private:
     int OpenSerial();
@@ -94,4 +96,5 @@ private:
     std::string lastWhy_;
     long long reopens_ = 0;
     std::vector<unsigned char> out_;
+    std::string openError_;
 };

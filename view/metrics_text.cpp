@@ -8,6 +8,7 @@
 #include "core/program_names.h"
 #include "history/history_format.h"
 #include "history/history_series.h"
+#include "view/web_escape.h"
 
 namespace {
 
@@ -81,31 +82,6 @@ std::size_t CellLength(const char* cell, std::size_t max) {
     return nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - cell) : max;
 }
 
-// Length of a well-formed UTF-8 sequence at p (shortest form, no
-// surrogates, at most U+10FFFF), else 0.
-std::size_t Utf8Length(const unsigned char* p, std::size_t left) {
-    const unsigned char c = p[0];
-    std::size_t n = 0;
-    unsigned min = 0;
-    unsigned code = 0;
-    if (c >= 0xC2 && c <= 0xDF) {
-        n = 2, code = c & 0x1Fu, min = 0x80;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        n = 3, code = c & 0x0Fu, min = 0x800;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        n = 4, code = c & 0x07u, min = 0x10000;
-    } else {
-        return 0;
-    }
-    if (n > left) return 0;
-    for (std::size_t i = 1; i < n; ++i) {
-        if ((p[i] & 0xC0u) != 0x80u) return 0;
-        code = (code << 6) | (p[i] & 0x3Fu);
-    }
-    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-    return n;
-}
-
 // The record's minute as seconds since 1970, read as local time; records
 // keep the year in two digits.
 long long RecordTime(const HistoryRecord& r) {
@@ -146,7 +122,7 @@ void AppendLabelValue(std::string& out, const char* bytes, std::size_t size) {
             out += "\\n";
         } else if (c < 0x80) {
             out += static_cast<char>(c);
-        } else if (const std::size_t n = Utf8Length(p + i, size - i)) {
+        } else if (const std::size_t n = Utf8SequenceLength(p + i, size - i)) {
             out.append(bytes + i, n);
             i += n;
             continue;

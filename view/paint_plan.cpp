@@ -55,12 +55,13 @@ void AddLine(PaintPlan& plan, PlanOp op, PlanColour colour, int x0, int y0, int 
     item.Y1 = y1;
 }
 
-void AddText(PaintPlan& plan, int x, int y, int align, const char* text) {
+PlanItem& AddText(PaintPlan& plan, int x, int y, int align, const char* text) {
     PlanItem& item = AddItem(plan, PlanOp::Text, kBlack);
     item.X0 = x;
     item.Y0 = y;
     item.Align = align;
     std::snprintf(item.Text, sizeof item.Text, "%s", text);
+    return item;
 }
 
 // Sample LinkIndex - 1, kept inside the record's samples.
@@ -153,13 +154,15 @@ void PlanNewestLine(const AppState& state, const DiagramView& view, PaintPlan& p
 
 void PlanYAxis(const ChannelRecord& c, const DiagramView& view, PaintPlan& plan) {
     YAxisRows rows;
-    BuildYAxisRows(plan.Mapping, plan.Plot, view.BaseUnitX, c.YZoomStep, c.YScale, view.GridOn, rows);
+    BuildYAxisRows(plan.Mapping, plan.Plot, view.BaseUnitX, c.YZoomStep, c.YScale, view.GridOn, rows,
+                   view.YLabelWidth);
     for (int r = 0; r < rows.Count; ++r) {
         const YAxisRow& row = rows.Rows[r];
         if (row.HasGrid)
             AddLine(plan, PlanOp::DottedLine, kGridColour, row.GridLeft, row.Y, row.GridRight, row.Y);
         AddLine(plan, PlanOp::Line, kBlack, row.TickLeft, row.Y, row.TickRight, row.Y);
-        if (row.Labelled) AddText(plan, row.LabelX, row.LabelY, kAlignLeftTop, row.Label);
+        if (row.Labelled)
+            AddText(plan, row.LabelX, row.LabelY, kAlignLeftTop, row.Label).Font = kPlanFontYLabel;
     }
 }
 
@@ -209,7 +212,11 @@ int UsageClass(int linkState) {
 
 void ClampLinkIndex(AppState& state) {
     ChannelRecord& c = state.ChannelTable[state.CurrentChannel];
-    if (c.ReplyLineCount > 2 && c.LinkIndex + 2 > c.ReplyLineCount) c.LinkIndex = c.ReplyLineCount - 2;
+    // Against the links of the records on show: while a reply is being
+    // collected ReplyLineCount counts only the lines received so far, and
+    // the user's link must not jump to one of those.
+    const int lines = c.RestoreLineCount;
+    if (lines > 2 && c.LinkIndex + 2 > lines) c.LinkIndex = lines - 2;
 }
 
 void ApplyHoldMarkerRule(AppState& state, PlatformPort& port) {

@@ -40,7 +40,7 @@ inline void FillHistory(AppState& state, int channel, int count, int links,
     }
     ChannelRecord& c = state.ChannelTable[channel];
     c.RecordCount = count;
-    c.ReplyLineCount = links + 2;
+    c.ReplyLineCount = c.RestoreLineCount = links + 2;
     c.ScrollStep = ScrollStepFor(count);
     c.LinkIndex = 1;
     c.YZoomStep = c.YZoomStep == 0 ? 1 : c.YZoomStep;
