@@ -733,6 +733,11 @@ struct KissClientTest : ::testing::Test {
     }
     Strings Hear(const std::string& frame) { return tnc.Send(frame), Exchange(); }
     int Stat(std::uint16_t h) { return client->l2_stat(0, h); }
+    // The next line frame's text, or "none".
+    std::string Line(std::uint16_t h) {
+        const unsigned char* f = client->l2_get_i(h);
+        return f ? std::string(reinterpret_cast<const char*>(f) + 3, f[0] | f[1] << 8) : "none";
+    }
 };
 
 TEST_F(KissClientTest, ConnectTalkAndDisconnectAfterTheTextIsAcknowledged) {
@@ -750,9 +755,7 @@ TEST_F(KissClientTest, ConnectTalkAndDisconnectAfterTheTextIsAcknowledged) {
     EXPECT_EQ(Strings{}, Hear("Q1DIG>Q1OWN,Q2VIA* I1,0 C more\r"));
     for (const char* line : {"line one\r", "two\r", "tail", "more\r"}) {
         EXPECT_EQ(5 | kL2DataWaiting, Stat(h)) << line;
-        const unsigned char* f = client->l2_get_i(h);
-        ASSERT_NE(nullptr, f) << line;
-        EXPECT_EQ(line, std::string(reinterpret_cast<const char*>(f) + 3, f[0] | f[1] << 8));
+        EXPECT_EQ(line, Line(h));
     }
     EXPECT_EQ(5, Stat(h));
     ASSERT_EQ(1, client->l2_ialloc(h, 100));
@@ -765,22 +768,32 @@ TEST_F(KissClientTest, ConnectTalkAndDisconnectAfterTheTextIsAcknowledged) {
     EXPECT_EQ(0, Stat(h));
 }
 
-TEST_F(KissClientTest, ACallerOfMycallIsAnsweredOnItsPathAndHandedOutOnce) {
+TEST_F(KissClientTest, ACallerOfMycallIsAnsweredOnItsPathBesideOtherLinks) {
     EXPECT_EQ(0, client->l2_get_sabm("Q1OWN"));
-    EXPECT_EQ(Strings{}, Hear("Q5CAL>Q9OTH SABM C P"));  // not for us
-    EXPECT_EQ(Strings{"Q1OWN>Q5CAL,Q3DIG UA R F"}, Hear("Q5CAL>Q1OWN,Q3DIG* SABM C P"));
+    EXPECT_EQ(Strings{}, Hear("Q5CAL>Q9OTH SABM C P"));               // not for us
+    EXPECT_EQ(Strings{}, Hear("Q5CAL>Q1OWN,Q3DIG*,Q4DIG SABM C P"));  // not through Q4DIG yet
+    EXPECT_EQ(Strings{"Q1OWN>Q5CAL,Q4DIG,Q3DIG UA R F"}, Hear("Q5CAL>Q1OWN,Q3DIG*,Q4DIG* SABM C P"));
     const std::uint16_t h = client->l2_get_sabm("Q1OWN");
     EXPECT_NE(0, h);
     EXPECT_EQ(0, client->l2_get_sabm("Q1OWN"));
     EXPECT_EQ(5, Stat(h));
-    EXPECT_EQ(Strings{"Q1OWN>Q5CAL,Q3DIG UA R F"}, Hear("Q5CAL>Q1OWN,Q3DIG* DISC C P"));
+    // Links at once, told apart by both calls: two to Q1DIG (SSIDs 0 and 1)
+    // beside the caller's.
+    const std::uint16_t a = client->l2_connect("Q1OWN", "Q1DIG"), b = client->l2_connect("Q1OWN", "Q1DIG-1");
+    EXPECT_EQ((Strings{"Q1OWN>Q1DIG SABM C P", "Q1OWN>Q1DIG-1 SABM C P"}), Exchange());
+    for (const char* f : {"Q1DIG-1>Q1OWN UA R F", "Q1DIG>Q1OWN UA R F", "Q1DIG-1>Q1OWN I0,0 C to b\r",
+                          "Q5CAL>Q1OWN,Q3DIG*,Q4DIG* I0,0 C to h\r", "Q1DIG>Q1OWN I0,0 C to a\r"}) {
+        EXPECT_EQ(Strings{}, Hear(f)) << f;
+    }
+    std::string lines;
+    for (const std::uint16_t k : {a, b, h, h}) lines += Line(k) + "|";
+    EXPECT_EQ("to a\r|to b\r|to h\r|none|", lines);
+    EXPECT_EQ(Strings{"Q1OWN>Q5CAL,Q4DIG,Q3DIG UA R F"}, Hear("Q5CAL>Q1OWN,Q3DIG*,Q4DIG* DISC C P"));
     EXPECT_EQ(0, Stat(h));
     // A TNC that goes away drops every link.
-    const std::uint16_t g = client->l2_connect("Q1OWN", "Q1DIG");
-    Exchange();
     close(tnc.Client), tnc.Client = -1;
     Exchange();
-    EXPECT_EQ(0, Stat(g));
+    EXPECT_EQ(0, Stat(a) + Stat(b));
 }
 
 }  // namespace
