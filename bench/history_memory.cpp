@@ -122,7 +122,8 @@ int main() {
     const long added = ResidentBytes() - start;
     for (int ch = 0; ch < kChannelCount; ++ch) {
         if (state->ChannelTable[ch].RecordCount != kRecords) {
-            std::fprintf(stderr, "channel %d holds %d records\n", ch + 1, state->ChannelTable[ch].RecordCount);
+            std::fprintf(stderr, "channel %d holds %d records\n", ch + 1,
+                         state->ChannelTable[ch].RecordCount);
             return 1;
         }
     }
@@ -157,8 +158,8 @@ int main() {
     const double perRecord = static_cast<double>(added) / records;
     const double oldPerRecord = static_cast<double>(oldAdded) / records;
     std::printf("%d channels x %d records of %d links\n", kChannelCount, kRecords, kLinks);
-    std::printf("new layout: %7.1f MB resident in all, %6.1f bytes/record\n", static_cast<double>(added) / 1e6,
-                perRecord);
+    std::printf("new layout: %7.1f MB resident in all, %6.1f bytes/record\n",
+                static_cast<double>(added) / 1e6, perRecord);
     std::printf("old layout: %7.1f MB resident in all, %6.1f bytes/record (%zu bytes a record)\n",
                 static_cast<double>(oldAdded) / 1e6, oldPerRecord, sizeof(OldHistoryRecord));
     for (ReservedArea& area : old) ReleaseArea(area);

@@ -35,7 +35,8 @@ long long Switches(pid_t pid) {
         std::istringstream status(ReadAll(tasks + "/" + entry->d_name + "/status"));
         std::string line;
         while (std::getline(status, line)) {
-            if (line.rfind("voluntary_ctxt_switches:", 0) == 0 || line.rfind("nonvoluntary_ctxt_switches:", 0) == 0) {
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0 ||
+                line.rfind("nonvoluntary_ctxt_switches:", 0) == 0) {
                 total += std::stoll(line.substr(line.find(':') + 1));
             }
         }
@@ -93,9 +94,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     const double wakeups = static_cast<double>(switchesAfter - switches) / span;
-    const double cpu = static_cast<double>(ticksAfter - ticks) / static_cast<double>(sysconf(_SC_CLK_TCK)) / span;
-    std::printf("headless collector, %d channels called hourly, %d threads, over %.0f s:\n", kChannels, threads,
-                span);
+    const double cpu =
+        static_cast<double>(ticksAfter - ticks) / static_cast<double>(sysconf(_SC_CLK_TCK)) / span;
+    std::printf("headless collector, %d channels called hourly, %d threads, over %.0f s:\n", kChannels,
+                threads, span);
     std::printf("  %lld context switches, %lld clock ticks of processor time\n", switchesAfter - switches,
                 ticksAfter - ticks);
     std::printf("wakeups/s=%.2f cpu=%.3f%%\n", wakeups, cpu * 100);

@@ -39,6 +39,11 @@ set(CPACK_PACKAGE_DESCRIPTION
 set(CPACK_PACKAGE_CONTACT "hopwatch maintainers <hopwatch@localhost>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# A cross build (packaging/arm64-toolchain.cmake) is packaged for the
+# processor it was built for, not for the machine that built it.
+if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR STREQUAL "aarch64")
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
+endif()
 set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
 # Debian 12's package names for what the program links and loads: Qt's
 # widgets and the platform plugins that open the window.
