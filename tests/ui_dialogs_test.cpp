@@ -166,7 +166,7 @@ TEST_F(DialogTest, ToolbarButtonsShowImagesAndLiveTooltipsAndFollowTheChannelOnR
 }
 
 TEST_F(DialogTest, ClickPutsTheMarkerAndXPosShowsItsTime) {
-    FillHistory(state, 0, 30, 2, [](int, HistoryRecord&) {});
+    FillHistory(state, 0, 30, 2, [](int, FilledRecord&) {});
     const DiagramMapping m = SetupDiagramMapping(Diagram().width(), Diagram().height(), 8, 16);
     QTest::mouseClick(&Diagram(), Qt::LeftButton, {}, QPoint(m.ToDeviceX(10 * 7), Diagram().height() / 2));
     Diagram().repaint();
@@ -184,7 +184,7 @@ TEST_F(DialogTest, ClickPutsTheMarkerAndXPosShowsItsTime) {
 }
 
 TEST_F(DialogTest, RightHoldScrollsUntilReleaseAndHoldsTheTicksBack) {
-    FillHistory(state, 0, 300, 2, [](int, HistoryRecord&) {});
+    FillHistory(state, 0, 300, 2, [](int, FilledRecord&) {});
     DiagramWidget& d = Diagram();
     const QPoint right(d.width() * 3 / 4, d.height() / 2);
     shell->timers().start(kSecondTimerId, 5);
@@ -504,8 +504,8 @@ protected:
     }
     // Level curves at 50, 150, 250, 350, 450; link states by record.
     void Level(int count, std::vector<int> states) {
-        FillHistory(state, 0, count, 2, [&](int i, HistoryRecord& r) {
-            r.Links[0] = LinkSample{"L", 50, 150, 250, 350, 450, states[i % states.size()]};
+        FillHistory(state, 0, count, 2, [&](int i, FilledRecord& r) {
+            r.Links[0] = FilledSample{"L", 50, 150, 250, 350, 450, states[i % states.size()]};
         });
     }
     int X(int logical) { return m.ToDeviceX(logical); }

@@ -162,8 +162,8 @@ protected:
     void TearDown() override { ReleaseDiagramMemory(state); }
     ChannelRecord& C() { return state.ChannelTable[0]; }
     void Fill(int count) {
-        FillHistory(state, 0, count, 3, [](int i, HistoryRecord& r) {
-            for (LinkSample& s : r.Links) s = LinkSample{"", 5, 100 + i, 200, 30, 40, i % 7};
+        FillHistory(state, 0, count, 3, [](int i, FilledRecord& r) {
+            for (FilledSample& s : r.Links) s = FilledSample{"", 5, 100 + i, 200, 30, 40, i % 7};
             std::snprintf(r.Links[1].Name, sizeof r.Links[1].Name, "QX0DEF");
         });
     }
@@ -212,8 +212,8 @@ TEST_F(DiagramPlan, TitleTextsAndAnEmptyHistory) {
 }
 
 TEST_F(DiagramPlan, ReadoutsAndLabelsAtTheMarker) {
-    FillHistory(state, 0, 30, 3, [](int i, HistoryRecord& r) {
-        r.Links[0] = LinkSample{"A", 255, 1234, 56, 9999, 9999, 1};
+    FillHistory(state, 0, 30, 3, [](int i, FilledRecord& r) {
+        r.Links[0] = FilledSample{"A", 255, 1234, 56, 9999, 9999, 1};
         r.Hour = 23, r.Minute = 59, r.Day = 31, r.Month = 12, r.Year = i;
     });
     C().MarkerOffset = 21;
@@ -229,7 +229,7 @@ TEST_F(DiagramPlan, ReadoutsAndLabelsAtTheMarker) {
 }
 
 TEST_F(DiagramPlan, CurvePointsPileAtTheRightEdgeAndStopAtTheTop) {
-    FillHistory(state, 0, 200, 3, [](int i, HistoryRecord& r) {
+    FillHistory(state, 0, 200, 3, [](int i, FilledRecord& r) {
         r.Links[0].Qty = i == 5 ? 0x7fffffff : i;
         r.Links[0].LinkState = 6;
     });

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <ctime>
 
-#include "core/link_column.h"
 #include "core/program_names.h"
 #include "history/history_format.h"
 #include "history/history_series.h"
@@ -84,7 +83,7 @@ std::size_t CellLength(const char* cell, std::size_t max) {
 
 // The record's minute as seconds since 1970, read as local time; records
 // keep the year in two digits.
-long long RecordTime(const HistoryRecord& r) {
+long long RecordTime(const RecordStamp& r) {
     std::tm t{};
     t.tm_year = 100 + r.Year % 100;
     t.tm_mon = r.Month - 1;
@@ -103,7 +102,7 @@ std::size_t DigipeaterLength(const char* callPath) {
 }
 
 struct LinkRow {
-    const LinkSample* Sample;
+    LinkSample Sample;
     std::string Labels;
 };
 
@@ -152,25 +151,24 @@ void BuildMetricsText(AppState& state, const MetricsInputs& inputs, std::string&
         AppendLabel(labels, "digipeater", c.CallPath, DigipeaterLength(c.CallPath), 0);
 
         const int newest = c.RecordCount - 1;
-        const HistoryRecord* record =
-            IsRecordPresent(state, ch, newest) ? HistorySlot(state, ch, newest) : nullptr;
-        if (record == nullptr) {
+        RecordStamp stamp;
+        if (!IsRecordPresent(state, ch, newest) || !ReadRecordStamp(state, ch, newest, stamp)) {
             labels += '}';
             continue;
         }
-        recordTimes[ch] = RecordTime(*record);
+        recordTimes[ch] = RecordTime(stamp);
         // The links of the last completed reply (a call under way is still
-        // filling the table's rows); the idents come from the same table.
+        // filling the table's rows), named as the newest record named them.
         int links = c.RestoreLineCount - 2;
         if (links > kMaxStoredLinks) links = kMaxStoredLinks;
         for (int r = 1; r <= links; ++r) {
             LinkRow& row = rows[rowCount];
             rowChannel[rowCount++] = ch;
-            row.Sample = &record->Links[r - 1];
+            row.Sample = ReadLinkSample(state, ch, newest, r - 1);
             row.Labels = labels;
-            AppendLabel(row.Labels, "link", row.Sample->Name,
-                        CellLength(row.Sample->Name, sizeof row.Sample->Name), 0);
-            const char* ident = c.LinkTable[kColIdent][r];
+            const char* name = SeriesLinkName(state, ch, r - 1);
+            AppendLabel(row.Labels, "link", name, CellLength(name, kCellSize), 0);
+            const char* ident = SeriesLinkIdent(state, ch, r - 1);
             AppendLabel(row.Labels, "ident", ident, CellLength(ident, kCellSize), 0);
             row.Labels += '}';
         }
@@ -181,7 +179,7 @@ void BuildMetricsText(AppState& state, const MetricsInputs& inputs, std::string&
     for (int f = 0; f < kLinkFamilies; ++f) {
         AppendHeader(out, kLinkFamilies_[f]);
         for (int i = 0; i < rowCount; ++i) {
-            const LinkSample& s = *rows[i].Sample;
+            const LinkSample& s = rows[i].Sample;
             const long long values[kLinkFamilies] = {s.Qty,
                                                      s.TxTim,
                                                      s.RxTim,
