@@ -238,7 +238,7 @@ TEST(DiagramSvg, LinksUnderThePictureDoWhatTheToolbarDoes) {
 const int kStates[] = {1, 1, 2, 5, 6, 1, 0, 0, 6, 1, 0, 0};
 
 void FillEveryClass(AppState& state) {
-    FillHistory(state, 0, 12, 2, [](int i, HistoryRecord& r) {
+    FillHistory(state, 0, 12, 2, [](int i, FilledRecord& r) {
         r.Links[0].LinkState = kStates[i];
         r.Links[1].LinkState = 1;
         r.Links[0].Qty = 10 * i;
@@ -367,7 +367,7 @@ TEST(WebEscaping, NamesFromTheRadioNeverBecomeMarkup) {
         CycleTick(w.state, port);
     }
     ASSERT_EQ(c.RecordCount, 1) << port.Boxes.size();
-    ASSERT_STREQ(HistorySlot(w.state, 0, 0)->Links[0].Name, "<b>&\"y");
+    ASSERT_STREQ(SeriesLinkName(w.state, 0, 0), "<b>&\"y");
     ASSERT_STREQ(c.LinkTable[kColIdent][1], "<i>\"");
 
     const std::string overview = w.Get("/"), diagram = w.Get("/channel/1"), json = w.Get("/api/channels");
@@ -386,7 +386,8 @@ TEST(WebEscaping, NamesFromTheRadioNeverBecomeMarkup) {
     EXPECT_NE(json.find("\"name\":\"<b>&\\\"y\",\"ident\":\"<i>\\\"\""), std::string::npos) << json;
 
     // Bytes that are not UTF-8 and control characters.
-    std::memcpy(HistorySlot(w.state, 0, 0)->Links[0].Name, "M\xFCn\x01\\", 6);
+    const char names[1][kCellSize] = {"M\xFCn\x01\\"}, idents[1][kCellSize] = {"<i>\""};
+    SetSeriesLinks(w.state, 0, 1, names, idents);
     EXPECT_NE(w.Get("/").find(">M\\xFCn\\x01\\</a>"), std::string::npos);
     EXPECT_NE(w.Get("/api/channels").find("\"name\":\"M\\\\xFCn\\\\x01\\\\\""), std::string::npos);
 }

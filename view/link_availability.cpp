@@ -67,11 +67,19 @@ inline void CountCall(LinkAvailability& a, long long minute, int cls) {
     }
 }
 
-const LinkSample& SampleOf(const HistoryRecord& r, int link) {
+// Link `link` (1 = the first) of the record in `slot`, an out-of-range
+// link taken as the nearest one a record holds.
+LinkSample SampleOf(const AppState& state, int channel, int slot, int link) {
     int i = link - 1;
     if (i < 0) i = 0;
     if (i >= kLinkRows) i = kLinkRows - 1;
-    return r.Links[i];
+    return ReadLinkSample(state, channel, slot, i);
+}
+
+long long StampMinute(const AppState& state, int channel, int slot) {
+    RecordStamp t{};
+    ReadRecordStamp(state, channel, slot, t);
+    return WallMinute(t.Day, t.Month, t.Year, t.Hour, t.Minute);
 }
 
 void PrintPercent(std::FILE* out, long long part, long long total) {
@@ -151,8 +159,7 @@ void ChannelAvailability(AppState& state, int channel, int link, long long from,
     StartAvailability(a, from, to, list);
     const int count = state.ChannelTable[channel].RecordCount;
     for (int i = 0; i < count && IsRecordPresent(state, channel, i); ++i) {
-        const HistoryRecord& r = *HistorySlot(state, channel, i);
-        AddCall(a, WallMinute(r.Day, r.Month, r.Year, r.Hour, r.Minute), SampleOf(r, link).LinkState);
+        AddCall(a, StampMinute(state, channel, i), SampleOf(state, channel, i, link).LinkState);
     }
     FinishAvailability(a);
 }
@@ -167,12 +174,11 @@ void ChannelSummaries(AppState& state, int channel, int links, long long nowMinu
     // Record by record, every link at once, so each record is read once;
     // the ranges a record falls in are found once for all its links.
     for (int i = 0; i < count && IsRecordPresent(state, channel, i); ++i) {
-        const HistoryRecord& rec = *HistorySlot(state, channel, i);
-        const long long minute = WallMinute(rec.Day, rec.Month, rec.Year, rec.Hour, rec.Minute);
+        const long long minute = StampMinute(state, channel, i);
         int first = 0;
         while (first < kSummaryRanges && from[first] != kNoLimit && minute < from[first]) ++first;
         for (int l = 0; l < links; ++l) {
-            const int cls = UsageClass(rec.Links[l].LinkState);
+            const int cls = UsageClass(ReadLinkSample(state, channel, i, l).LinkState);
             for (int r = first; r < kSummaryRanges; ++r) CountCall(out[l][r], minute, cls);
         }
     }

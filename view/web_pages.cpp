@@ -120,13 +120,16 @@ int ChannelLinks(const ChannelRecord& c) {
     return links > kMaxStoredLinks ? kMaxStoredLinks : links;
 }
 
-const HistoryRecord* Newest(AppState& state, int channel) {
+// The slot of the channel's newest record, or -1 when it has none.
+int Newest(const AppState& state, int channel) {
     const int newest = state.ChannelTable[channel].RecordCount - 1;
-    return IsRecordPresent(state, channel, newest) ? HistorySlot(state, channel, newest) : nullptr;
+    return IsRecordPresent(state, channel, newest) ? newest : -1;
 }
 
-long long RecordMinute(const HistoryRecord& r) {
-    return WallMinute(r.Day, r.Month, r.Year, r.Hour, r.Minute);
+long long RecordMinute(const AppState& state, int channel, int slot) {
+    RecordStamp t{};
+    ReadRecordStamp(state, channel, slot, t);
+    return WallMinute(t.Day, t.Month, t.Year, t.Hour, t.Minute);
 }
 
 // ---- query ----
@@ -347,18 +350,18 @@ void AppendNav(std::string& out, const AppState& shown, const WebView& view) {
 
 // ---- pages ----
 
-void AppendLinkRow(std::string& out, AppState& state, int ch, int link, const HistoryRecord& newest,
+void AppendLinkRow(std::string& out, AppState& state, int ch, int link, int newest,
                    const LinkAvailability (&a)[kSummaryRanges]) {
     const ChannelRecord& c = state.ChannelTable[ch];
-    const LinkSample& s = newest.Links[link - 1];
+    const LinkSample s = ReadLinkSample(state, ch, newest, link - 1);
     out += "<tr><td class=\"n\"><a href=\"/channel/";
     AppendInt(out, ch + 1);
     out += "?link=";
     AppendInt(out, link);
     out += "\">";
-    AppendCell(out, s.Name, sizeof s.Name);
+    AppendCell(out, SeriesLinkName(state, ch, link - 1), kCellSize);
     out += "</a></td><td class=\"n\">";
-    AppendCell(out, c.LinkTable[kColIdent][link], kCellSize);
+    AppendCell(out, SeriesLinkIdent(state, ch, link - 1), kCellSize);
     out += "</td><td>";
     AppendInt(out, s.Qty);
     out += "</td><td>";
@@ -373,7 +376,7 @@ void AppendLinkRow(std::string& out, AppState& state, int ch, int link, const Hi
     out += "</td><td class=\"n\"><span class=\"sw\" style=\"background:";
     AppendColour(out, kUsageColours[cls]);
     out += "\"></span>";
-    AppendWallMinute(out, RecordMinute(newest));
+    AppendWallMinute(out, RecordMinute(state, ch, newest));
     out += ' ';
     out += kCallClassNames[cls];
     out += "</td>";
@@ -392,21 +395,22 @@ void AppendLinkRow(std::string& out, AppState& state, int ch, int link, const Hi
     // The sparkline: QTY of the newest calls, scaled to its own highest.
     const int count = c.RecordCount;
     const int first = count > kSparkPoints ? count - kSparkPoints : 0;
+    LinkSample spark[kSparkPoints];
+    const int points = ReadLinkSamples(state, ch, first, count - first, link - 1, spark);
     long long high = 1;
-    for (int i = first; i < count; ++i) {
-        const long long q = HistorySlot(state, ch, i)->Links[link - 1].Qty;
-        if (q > high) high = q;
+    for (int i = 0; i < points; ++i) {
+        if (spark[i].Qty > high) high = spark[i].Qty;
     }
     out += "<svg width=\"";
     AppendInt(out, kSparkPoints);
     out += "\" height=\"20\"><polyline fill=\"none\" stroke=\"";
     AppendColour(out, kCurveColours[kSeriesQty]);
     out += "\" points=\"";
-    for (int i = first; i < count; ++i) {
-        long long q = HistorySlot(state, ch, i)->Links[link - 1].Qty;
+    for (int i = 0; i < points; ++i) {
+        long long q = spark[i].Qty;
         if (q < 0) q = 0;
-        if (i > first) out += ' ';
-        AppendInt(out, i - first);
+        if (i > 0) out += ' ';
+        AppendInt(out, i);
         out += ',';
         AppendInt(out, 19 - q * 18 / high);
     }
@@ -433,9 +437,9 @@ void BuildOverview(AppState& state, const WebInputs& inputs, std::string& out) {
         out += ": ";
         AppendHtml(out, c.CallPath, DigipeaterLength(c.CallPath));
         out += "</a></h2>\n";
-        const HistoryRecord* newest = Newest(state, ch);
+        const int newest = Newest(state, ch);
         const int links = ChannelLinks(c);
-        if (newest == nullptr || links == 0) {
+        if (newest < 0 || links == 0) {
             out += "<p>No records yet.</p>\n";
             continue;
         }
@@ -451,7 +455,7 @@ void BuildOverview(AppState& state, const WebInputs& inputs, std::string& out) {
         LinkAvailability summaries[kMaxStoredLinks][kSummaryRanges];
         ChannelSummaries(state, ch, links, nowMinute, summaries);
         for (int link = 1; link <= links; ++link)
-            AppendLinkRow(out, state, ch, link, *newest, summaries[link - 1]);
+            AppendLinkRow(out, state, ch, link, newest, summaries[link - 1]);
         out += "</table>\n";
     }
     if (shown == 0) out += "<p>No channel has a connect path.</p>\n";
@@ -467,15 +471,15 @@ void BuildOutagesPage(AppState& state, int ch, const char* query, std::size_t si
     static OutageList list;  // big; the GUI thread is the only caller
     LinkAvailability a;
     ChannelAvailability(state, ch, link, from, to, a, &list);
-    const HistoryRecord* newest = Newest(state, ch);
+    const int newest = Newest(state, ch);
     PageStart(out, "hopwatch outages");
     out += "<h1>Channel ";
     AppendInt(out, ch + 1);
     out += ": ";
     AppendHtml(out, c.CallPath, DigipeaterLength(c.CallPath));
-    if (newest != nullptr) {
+    if (newest >= 0) {
         out += ", link to ";
-        AppendCell(out, newest->Links[link - 1].Name, sizeof newest->Links[link - 1].Name);
+        AppendCell(out, SeriesLinkName(state, ch, link - 1), kCellSize);
     }
     out += "</h1><p><a href=\"/\">overview</a> &middot; <a href=\"/channel/";
     AppendInt(out, ch + 1);
@@ -581,20 +585,20 @@ void BuildChannelsJson(AppState& state, const WebInputs& inputs, std::string& ou
         out += "\",\"records\":";
         AppendInt(out, c.RecordCount);
         out += ",\"links\":[";
-        const HistoryRecord* newest = Newest(state, ch);
-        const int links = newest ? ChannelLinks(c) : 0;
+        const int newest = Newest(state, ch);
+        const int links = newest >= 0 ? ChannelLinks(c) : 0;
         LinkAvailability summaries[kMaxStoredLinks][kSummaryRanges];
         ChannelSummaries(state, ch, links, nowMinute, summaries);
         for (int link = 1; link <= links; ++link) {
-            const LinkSample& s = newest->Links[link - 1];
+            const LinkSample s = ReadLinkSample(state, ch, newest, link - 1);
             const LinkAvailability(&a)[kSummaryRanges] = summaries[link - 1];
             if (link > 1) out += ',';
             out += "{\"link\":";
             AppendInt(out, link);
             out += ",\"name\":";
-            AppendJsonCell(out, s.Name, sizeof s.Name);
+            AppendJsonCell(out, SeriesLinkName(state, ch, link - 1), kCellSize);
             out += ",\"ident\":";
-            AppendJsonCell(out, c.LinkTable[kColIdent][link], kCellSize);
+            AppendJsonCell(out, SeriesLinkIdent(state, ch, link - 1), kCellSize);
             const long long values[] = {s.Qty, s.TxTim, s.RxTim, s.Tkby, s.Rkby, s.LinkState};
             const char* names[] = {"qty", "txtim", "rxtim", "tkby", "rkby", "state"};
             for (int k = 0; k < 6; ++k) {
@@ -606,7 +610,7 @@ void BuildChannelsJson(AppState& state, const WebInputs& inputs, std::string& ou
             out += ",\"class\":\"";
             out += kCallClassKeys[UsageClass(s.LinkState)];
             out += "\",\"last_call\":\"";
-            AppendWallMinute(out, RecordMinute(*newest));
+            AppendWallMinute(out, RecordMinute(state, ch, newest));
             out += "\",\"last_24h\":";
             AppendJsonAvailability(out, a[0]);
             out += ",\"last_7d\":";
@@ -625,9 +629,9 @@ int BuildAvailabilityJson(AppState& state, const char* query, std::size_t size, 
     const long long ch = QueryNumber(query, size, "channel", 0) - 1;
     if (ch < 0 || ch >= kChannelCount) return 0;
     const ChannelRecord& c = state.ChannelTable[ch];
-    const HistoryRecord* newest = Newest(state, static_cast<int>(ch));
+    const int newest = Newest(state, static_cast<int>(ch));
     const long long link = QueryNumber(query, size, "link", 1);
-    if (newest == nullptr || link < 1 || link > ChannelLinks(c)) return 0;
+    if (newest < 0 || link < 1 || link > ChannelLinks(c)) return 0;
     const long long from = QueryWallMinute(query, size, "from");
     const long long to = QueryWallMinute(query, size, "to");
     static OutageList list;  // big; the GUI thread is the only caller
@@ -638,9 +642,9 @@ int BuildAvailabilityJson(AppState& state, const char* query, std::size_t size, 
     out += ",\"link\":";
     AppendInt(out, link);
     out += ",\"name\":";
-    AppendJsonCell(out, newest->Links[link - 1].Name, sizeof newest->Links[link - 1].Name);
+    AppendJsonCell(out, SeriesLinkName(state, static_cast<int>(ch), static_cast<int>(link) - 1), kCellSize);
     out += ",\"ident\":";
-    AppendJsonCell(out, c.LinkTable[kColIdent][link], kCellSize);
+    AppendJsonCell(out, SeriesLinkIdent(state, static_cast<int>(ch), static_cast<int>(link) - 1), kCellSize);
     out += ",\"from\":";
     if (from == kNoLimit) {
         out += "null";
