@@ -33,10 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const void* newline = std::memchr(bytes, '\n', size);
     const std::size_t nameSize =
         newline ? static_cast<std::size_t>(static_cast<const char*>(newline) - bytes) : 0;
-    char* name = HistorySlot(*kState, 0, 199)->Links[1].Name;
-    std::memset(name, 0, 64);
-    std::memcpy(name, "<zq", 3);
-    std::memcpy(name + 3, bytes, nameSize < 60 ? nameSize : 60);
+    char names[3][kCellSize] = {"QX0L1", "", "QX0L3"}, idents[3][kCellSize] = {};
+    std::memcpy(names[1], "<zq", 3);
+    std::memcpy(names[1] + 3, bytes, nameSize < kCellSize - 4 ? nameSize : kCellSize - 4);
+    SetSeriesLinks(*kState, 0, 3, names, idents);
     const std::size_t skip = newline ? nameSize + 1 : 0;
     const WebInputs inputs{1796601600, MetricsInputs{1796601600, 1796600000, Layer2Health{1, 0}}};
     AnswerWebRequest(*kState, *kScratch, inputs, bytes + skip, size - skip, answer);
