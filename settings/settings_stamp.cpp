@@ -23,7 +23,8 @@ std::uint64_t HashFile(int fd) {
         const ssize_t n = read(fd, chunk, sizeof chunk);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
-        for (ssize_t i = 0; i < n; ++i) hash = (hash ^ static_cast<unsigned char>(chunk[i])) * 0x100000001b3ull;
+        for (ssize_t i = 0; i < n; ++i)
+            hash = (hash ^ static_cast<unsigned char>(chunk[i])) * 0x100000001b3ull;
         total += static_cast<std::size_t>(n);
         if (total > kProfileMaxBytes) break;
     }
