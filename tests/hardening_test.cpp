@@ -34,6 +34,8 @@
 
 #include "acquisition/connect_cycle.h"
 #include "agw_fake_server.h"
+#include "core/link_column.h"
+#include "history/history_loader.h"
 #include "history/history_reader.h"
 #include "history/history_rotation.h"
 #include "history/history_series.h"
@@ -213,6 +215,31 @@ TEST_F(HardenedFiles, ThreeRecordsBetweenTwoPaintsLeaveTheHeldMarkerOnItsRecord)
     Connect(16, 0);
     PrepareDiagramPaint(State, Port);
     EXPECT_EQ(c.RecordCount - 1 - c.MarkerOffset, 3);
+}
+
+// A file bigger than the reader's window, with a stretch of blanks wider
+// than a piece before its last record: read in pieces, it loads as it would
+// whole, up to the same fault at the same place, with the last record's
+// cells in the link table.
+TEST_F(HardenedFiles, ABigFileLoadsInPiecesAsIfItWereWhole) {
+    std::string records = ManyRecords(30000);
+    records.insert(records.rfind("\r\n"), std::string(1500000, ' '));
+    for (const std::string& tail : {std::string(), std::string("\r\n07.12.26 14:"), std::string(" x")}) {
+        SCOPED_TRACE(tail);
+        Write(records + tail);
+        Port.Boxes.clear();
+        ResetHistory(State, 0);
+        ASSERT_EQ(LoadHistory(State, Port, 0), 1);
+        EXPECT_EQ(Channel.RecordCount, kHistoryCapacity);
+        EXPECT_STREQ(Channel.LinkTable[kColPort][1], "29999");
+        EXPECT_EQ(State.ChannelTable[0].ReplyLineCount, 4);
+        std::string boxes;
+        for (const auto& box : Port.Boxes) boxes += box.Text + "\n";
+        const std::size_t at = records.size() + tail.size() - (tail.empty() ? 0 : tail[1] == 'x' ? 1 : 3);
+        EXPECT_EQ(boxes.find("record 30001 (byte offset " + std::to_string(at) + ")") != std::string::npos,
+                  !tail.empty())
+            << boxes;
+    }
 }
 
 TEST_F(HardenedFiles, EmptyAndHeaderOnlyFilesAreCompletedNotMovedAway) {
