@@ -5,9 +5,11 @@
 //
 // A history file is outside input and is never trusted: the reader enforces
 // one validity rule (see HistoryReader) and stops at the first violation,
-// keeping what it read before.
+// keeping what it read before. Nothing a file holds may stop the program:
+// files are opened without blocking, must be regular files, and are read in
+// pieces so that memory stays bounded whatever their size.
 //
-// Threading: none of its own; pure functions on the caller's data.
+// Threading: none of its own; functions on the caller's data and files.
 #pragma once
 
 #include <cstddef>

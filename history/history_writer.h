@@ -29,7 +29,8 @@ constexpr const char* kSaveFailedText =
     "Impossible to save data,\nbecause the File is already opened by another application!";
 
 // 1 = written (or the file rotated and the new one started), 0 = the file
-// could not be opened for appending or the write failed (errno says why);
+// could not be opened for appending, is no regular file, or the write failed
+// (errno says why, as HistoryErrorText words it);
 // the caller then says so through NoteSaveResult. Each record reaches the file with
 // one write, so a crash leaves at most this record incomplete. `failed`
 // marks the record of a failed call (LinkState 6).
