@@ -28,6 +28,7 @@
 
 #include "acquisition/link_report.h"
 #include "core/platform_port.h"
+#include "history/history_format.h"
 #include "history/history_writer.h"
 #include "radio/layer2.h"
 
@@ -58,8 +59,11 @@ void RecordCall(AppState& state, PlatformPort& port, int channel) {
     const int failed = StateOf(state.ChannelTable[channel]) == CycleState::CallFailed;
     const int saved = RecordConnect(state, port, channel, failed);
     // A failing file is said once per episode, not once per call.
-    if (NoteSaveResult(state, channel, saved, saved ? 0 : errno)) {
-        port.tell(kSaveFailedText, kMainCaption, BoxIcon::Warning);
+    const int error = saved ? 0 : errno;
+    if (NoteSaveResult(state, channel, saved, error)) {
+        char text[kHistoryPathSize + 160];
+        SaveFailedText(state, channel, error, text, sizeof text);
+        port.tell(text, kMainCaption, BoxIcon::Warning);
     }
     port.repaint(true);
 }

@@ -21,8 +21,6 @@ constexpr int kFramesPerTick = 64;      // frames one tick takes from a channel
 constexpr int kNullFramesPerTick = 64;  // empty answers one tick puts up with
 constexpr const char* kCommandText = "p\n\n";
 constexpr int kCommandSpace = 256;  // transmit space asked for the command
-constexpr const char* kSaveFailedText =
-    "Impossible to save data,\nbecause the File is already opened by another application!";
 
 // The minute tick: counts each channel's interval and starts its call when
 // due; `immediate` nonzero calls the current channel at once instead (the

@@ -52,6 +52,7 @@ constexpr const char* kSettingsUnreadableText =
 // scan, view defaults. 0 when the start is to end here.
 int LoadSettings(ShellSession& session, AppState& state, PlatformPort& port) {
     ProfileFile profile;
+    TakeSettingsStamp(session.SettingsPath, session.SettingsRead);
     if (ReadProfileFile(profile, session.SettingsPath) == kProfileUnreadable) {
         const char* reason = ProfileReadFailureText(errno);
         if (session.Headless) {
@@ -87,7 +88,37 @@ int LoadSettings(ShellSession& session, AppState& state, PlatformPort& port) {
     return 1;
 }
 
-void SaveSettings(const ShellSession& session, const AppState& state) {
+constexpr const char* kSettingsEditedText =
+    "The settings file %s was changed while Hopwatch ran.\n"
+    "The changed file is kept as %s .";
+
+// A file edited by hand since start-up would lose the edits to the values in
+// memory: it is kept beside the file first. 0 when it could not be kept, so
+// that it is not replaced either.
+int KeepEditedSettingsFile(const ShellSession& session, PlatformPort& port) {
+    SettingsStamp now;
+    TakeSettingsStamp(session.SettingsPath, now);
+    if (!now.Exists || !SettingsChanged(session.SettingsRead, now)) return 1;
+    char kept[kPathSize + 32];
+    if (!KeepEditedSettings(session.SettingsPath, port.localTime(), kept, sizeof kept)) {
+        std::fprintf(stderr,
+                     "hopwatch: the settings file %s was changed while hopwatch ran and cannot be kept (%s); "
+                     "it is not rewritten\n",
+                     session.SettingsPath, std::strerror(errno));
+        return 0;
+    }
+    std::fprintf(stderr, "hopwatch: the settings file %s was changed while hopwatch ran; it is kept as %s\n",
+                 session.SettingsPath, kept);
+    if (!session.Headless) {
+        char text[2 * kPathSize + 128];
+        std::snprintf(text, sizeof text, kSettingsEditedText, session.SettingsPath, kept);
+        port.ask(text, kMainCaption, BoxIcon::Information, BoxButtons::Ok);
+    }
+    return 1;
+}
+
+void SaveSettings(const ShellSession& session, const AppState& state, PlatformPort& port) {
+    if (!KeepEditedSettingsFile(session, port)) return;
     // The file is read again as it is now, so that keys and sections this
     // program does not know are kept while its own keys take the values in
     // memory; an unreadable file is left alone rather than replaced.
@@ -124,6 +155,8 @@ void InitShellSession(ShellSession& session, AppState& state, const ShellOptions
     session.BaseUnitX = kNominalBaseUnitX;
     session.BaseUnitY = kNominalBaseUnitY;
     session.LockFd = -1;
+    session.DataLockFd = -1;
+    session.SettingsRead = SettingsStamp{};
     session.SettingsLoaded = 0;
     session.QuitPosted = 0;
     session.ExitCode = 0;
@@ -197,6 +230,16 @@ int ProgramEntry(ShellSession& session, AppState& state, PlatformPort& port, She
         port.ask(kOnlyOnceText, kMainCaption, BoxIcon::Error, BoxButtons::Ok);
         return kFailedStartExit;
     }
+    // Two programs with different runtime directories (two users, or the
+    // window beside the service) would write the same history files.
+    if (!AcquireDataDirectoryLock(state.DataDir, session.DataLockFd)) {
+        const char* dir = state.DataDir[0] != '\0' ? state.DataDir : ".";
+        char text[kPathSize + 128];
+        std::snprintf(text, sizeof text, kDataDirInUseText, dir);
+        port.ask(text, kMainCaption, BoxIcon::Error, BoxButtons::Ok);
+        ReleaseInstanceLock(session.LockFd);
+        return kFailedStartExit;
+    }
 
     host.createWindow();
     StartupSequence(session, state, port, host);
@@ -246,12 +289,11 @@ int ProgramEntry(ShellSession& session, AppState& state, PlatformPort& port, She
 void ShutdownSequence(ShellSession& session, AppState& state, PlatformPort& port, ShellHost& host) {
     if (session.ShutDownDone) return;
     session.ShutDownDone = 1;
-    (void)port;
     ReleaseHistoryMemory(state);
     ReleaseCurveMemory(state);
     StopAnswerService(state);
     if (session.SettingsLoaded) {
-        SaveSettings(session, state);
+        SaveSettings(session, state, port);
     }
     host.stopTimer(kSecondTimerId);
     host.stopTimer(kMinuteTimerId);
@@ -263,5 +305,6 @@ void ShutdownSequence(ShellSession& session, AppState& state, PlatformPort& port
 void ReleaseSession(ShellSession& session, AppState& state) {
     ReleaseHistoryMemory(state);
     ReleaseCurveMemory(state);
+    ReleaseInstanceLock(session.DataLockFd);
     ReleaseInstanceLock(session.LockFd);
 }

@@ -29,7 +29,10 @@
 //   - after the minute timer failed the channels still get their view
 //     defaults, so the diagram never works with a zero zoom;
 //   - saving re-reads the file first, so keys this program does not know
-//     survive, and the file is replaced atomically.
+//     survive, and the file is replaced atomically; a file edited by hand
+//     since start-up is first kept beside it under a dated name, and said;
+//   - one program per data directory: the second is refused before it
+//     touches anything.
 //
 // Threading: GUI thread only.
 #pragma once
@@ -41,6 +44,7 @@
 #include "core/app_state.h"
 #include "core/program_names.h"
 #include "radio/layer2.h"
+#include "settings/settings_stamp.h"
 #include "view/status_texts.h"
 
 struct PlatformPort;
@@ -49,6 +53,7 @@ struct ReservedArea;
 constexpr const char* kTooManyTimersText = "Too many timers!";
 constexpr const char* kFlexNetNotActiveText = "FlexNet not active!";
 constexpr const char* kNoMemoryText = "Not enough memory free to run Hopwatch!";
+constexpr const char* kDataDirInUseText = "Another Hopwatch uses the data directory %s !";
 constexpr int kEnterMessageLoop = -1;  // ProgramEntry: go on into the loop
 constexpr int kFailedStartExit = 1;    // a start that did not come up: not an orderly stop
 constexpr int kNominalBaseUnitX = 8;   // character width without a font (headless)
@@ -87,9 +92,11 @@ struct ShellSession {
     int QuitPosted;
     int ExitCode;
     int ShutDownDone;
-    int Layer2Active;   // ax_init succeeded
-    int LoadHistories;  // start-up loads every channel's history file (the demo)
-    int Headless;       // no window: an unreadable settings file ends the start
+    int Layer2Active;            // ax_init succeeded
+    int LoadHistories;           // start-up loads every channel's history file (the demo)
+    int Headless;                // no window: an unreadable settings file ends the start
+    int DataLockFd;              // the lock on the data directory, held for the run
+    SettingsStamp SettingsRead;  // the settings file as start-up read it
     std::unique_ptr<Layer2> Backend;
 };
 

@@ -32,15 +32,17 @@ void DefaultLockDirectory(char* dir, int size) {
     }
 }
 
-int AcquireInstanceLock(const char* dir, int& fd) {
+namespace {
+
+// Takes the lock on dir/name; see AcquireInstanceLock.
+int LockFileIn(const char* dir, const char* name, int& fd) {
     fd = -1;
     char path[4096];
-    const int written = std::snprintf(path, sizeof path, "%s/%s", dir, kInstanceLockName);
+    const int written = std::snprintf(path, sizeof path, "%s/%s", dir, name);
     if (written < 0 || written >= static_cast<int>(sizeof path)) {
         return 1;
     }
-    mkdir(dir, 0700);  // the config directory may not exist yet
-    const int handle = open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const int handle = open(path, O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0600);
     if (handle < 0) {
         return 1;
     }
@@ -51,6 +53,17 @@ int AcquireInstanceLock(const char* dir, int& fd) {
     }
     fd = handle;
     return 1;
+}
+
+}  // namespace
+
+int AcquireInstanceLock(const char* dir, int& fd) {
+    mkdir(dir, 0700);  // the config directory may not exist yet
+    return LockFileIn(dir, kInstanceLockName, fd);
+}
+
+int AcquireDataDirectoryLock(const char* dataDir, int& fd) {
+    return LockFileIn(dataDir[0] != '\0' ? dataDir : ".", kDataLockName, fd);
 }
 
 void ReleaseInstanceLock(int& fd) {

@@ -17,3 +17,11 @@ void DefaultLockDirectory(char* dir, int size);
 // be made at all does not stop the program (fd = -1, result 1).
 int AcquireInstanceLock(const char* dir, int& fd);
 void ReleaseInstanceLock(int& fd);
+
+// One program per data directory, whatever its runtime directory: the same
+// lock on a file in the data directory ("" = the working directory), held
+// for the whole run and released like the other. 0 = another program holds
+// it. A directory where the file cannot be made does not stop the program
+// (nothing can be saved there either).
+constexpr const char* kDataLockName = ".hopwatch.lock";
+int AcquireDataDirectoryLock(const char* dataDir, int& fd);

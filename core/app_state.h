@@ -92,9 +92,6 @@ struct AppState {
     // until then the next append checks the whole file, not only its end.
     int FileCheckedWhole[kChannelCount];
 
-    // Record counts the hold-marker rule last saw while the marker was held.
-    int LastSeenRecordCount[kChannelCount];
-
     // A history file that cannot be written is said once per episode: the
     // episode's errno (0 = saving works) and the calls it left unsaved.
     int SaveError[kChannelCount];

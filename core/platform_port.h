@@ -16,6 +16,10 @@ enum class BoxIcon { Warning, Error, Information };
 enum class BoxButtons { Ok, OkCancel, RetryCancel };
 enum class BoxAnswer { Ok, Cancel, Retry };
 
+// The toolbar's Hold Marker check button: read where records are added, below
+// the view that owns the toolbar's other ids.
+constexpr int kHoldMarkerButtonId = 40015;
+
 struct PlatformPort {
     virtual ~PlatformPort() = default;
 

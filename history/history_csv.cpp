@@ -82,17 +82,24 @@ constexpr int kTokenOfColumn[] = {3, 4, 5, 1, 2, 6, 0};
 
 }  // namespace
 
-CsvExport ExportHistoryCsv(const char* data, std::size_t size, int link, std::FILE* out,
-                           HistoryReader& reader, long long& rows) {
+CsvExport ExportHistoryCsv(HistoryReader& reader, int link, std::FILE* out, long long& rows) {
     rows = 0;
     const std::unique_ptr<char[]> buffer(new char[kBlock]);
     CsvOut o{out, buffer.get(), 0, 0};
     o.Put(kCsvHeaderRow, std::strlen(kCsvHeaderRow));
-    StartHistoryReader(reader, data, size);
     HistoryHeader header;
     if (!ReadHistoryHeader(reader, header)) {
         o.Flush();
         return CsvExport::Damaged;
+    }
+    // The names outlive the reader's window, which moves on as it reads.
+    char cells[2][kMaxStoredLinks][kCellSize];
+    for (int l = 0; l < header.LinkCount; ++l) {
+        for (int k = 0; k < 2; ++k) {
+            HistoryToken& token = k == 0 ? header.Names[l] : header.Idents[l];
+            std::memcpy(cells[k][l], token.Text, static_cast<std::size_t>(token.Length));
+            token.Text = cells[k][l];
+        }
     }
     if (link < 0 || link > header.LinkCount) {
         o.Flush();
@@ -125,10 +132,10 @@ CsvExport ExportHistoryCsv(const char* data, std::size_t size, int link, std::FI
 }
 
 int ExportHistoryFileCsv(const char* path, int link, std::FILE* out, std::FILE* err) {
-    HistoryBytes bytes;
-    const HistoryOpen opened = ReadHistoryBytes(path, bytes);
-    if (opened == HistoryOpen::Missing) {
-        std::fprintf(err, "hopwatch: cannot open the history file %s: %s\n", path, std::strerror(errno));
+    HistorySource source;
+    const HistoryOpen opened = OpenHistorySource(path, source);
+    if (opened == HistoryOpen::Missing || opened == HistoryOpen::NotRegular) {
+        std::fprintf(err, "hopwatch: cannot open the history file %s: %s\n", path, HistoryErrorText(errno));
         return 2;
     }
     if (opened == HistoryOpen::Unreadable) {
@@ -136,8 +143,9 @@ int ExportHistoryFileCsv(const char* path, int link, std::FILE* out, std::FILE* 
         return 2;
     }
     HistoryReader reader;
+    StartHistoryReader(reader, source);
     long long rows = 0;
-    const CsvExport result = ExportHistoryCsv(bytes.Data, bytes.Size, link, out, reader, rows);
+    const CsvExport result = ExportHistoryCsv(reader, link, out, rows);
     if (std::fflush(out) != 0 || std::ferror(out)) {
         std::fprintf(err, "hopwatch: writing the export failed: %s\n", std::strerror(errno));
         return 2;

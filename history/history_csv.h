@@ -27,13 +27,13 @@ enum class CsvExport : int {
     Failed = 2,    // nothing to export: the file cannot be opened, or the link does not exist
 };
 
-// Exports the history bytes `data` to `out`: every link, or only link
-// `link` (1 = the first of the header) when it is not kCsvAllLinks. The
-// reader is left where reading stopped. `rows` receives the rows written
+// Exports what the started `reader` reads (bytes in memory, or a file in
+// pieces) to `out`: every link, or only link `link` (1 = the first of the
+// header) when it is not kCsvAllLinks. The reader is left where reading
+// stopped. `rows` receives the rows written
 // (header row not counted). Failed when `link` is beyond the file's links
 // (nothing but the header row is written then).
-CsvExport ExportHistoryCsv(const char* data, std::size_t size, int link, std::FILE* out,
-                           HistoryReader& reader, long long& rows);
+CsvExport ExportHistoryCsv(HistoryReader& reader, int link, std::FILE* out, long long& rows);
 
 // The whole --export-csv run: reads the file at `path`, exports it to
 // `out` and tells `err` in one line what went wrong (a damaged

@@ -3,6 +3,7 @@
 #include "history/history_loader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -18,6 +19,7 @@ namespace {
 constexpr const char* kMissingFileText =
     "A data file for the DESTINATION CALL of\nthis channel does not exist! Please start connect.";
 constexpr int kNoticeSize = kHistoryPathSize + 512;
+constexpr const char* kNotRegularText = "The history file %s cannot be read: %s.";
 
 // A token into a 16-byte cell (tokens are at most 15 characters: the reader
 // guarantees it).
@@ -57,6 +59,24 @@ void TakeLastRecord(ChannelRecord& c, const HistoryRecordText& text, int linkCou
     }
 }
 
+// What the loader keeps of the last complete record while the reader's
+// window moves on: its link table cells, taken just before the move.
+struct LastRecord {
+    ChannelRecord* Channel;
+    const HistoryRecordText* Texts;
+    int Links;
+    long long Total;  // complete records read so far
+    long long Taken;  // the record whose cells are in the link table
+};
+
+void TakeBeforeMove(void* context) {
+    LastRecord& last = *static_cast<LastRecord*>(context);
+    if (last.Total > 0 && last.Taken != last.Total - 1) {
+        TakeLastRecord(*last.Channel, last.Texts[(last.Total - 1) & 1], last.Links);
+        last.Taken = last.Total - 1;
+    }
+}
+
 void TellFault(PlatformPort& port, const char* path, const HistoryReader& reader) {
     char notice[kNoticeSize];
     FormatHistoryFaultNotice(path, reader, notice, sizeof notice);
@@ -68,18 +88,25 @@ void TellFault(PlatformPort& port, const char* path, const HistoryReader& reader
 int LoadHistory(AppState& state, PlatformPort& port, int channel) {
     ChannelRecord& c = state.ChannelTable[channel];
     char path[kHistoryPathSize];
-    HistoryBytes bytes;
+    HistorySource source;
     HistoryOpen opened = HistoryOpen::Missing;
     if (HistoryFileName(state, channel, path, sizeof path)) {
-        opened = ReadHistoryBytes(path, bytes);
+        opened = OpenHistorySource(path, source);
     }
     if (opened == HistoryOpen::Missing) {
         port.tell(kMissingFileText, kMainCaption, BoxIcon::Warning);
         return 0;
     }
+    if (opened == HistoryOpen::NotRegular) {
+        char notice[kNoticeSize];
+        std::snprintf(notice, sizeof notice, kNotRegularText, path, HistoryErrorText(errno));
+        ResetHistory(state, channel);
+        port.tell(notice, kHistoryCaption, BoxIcon::Warning);
+        return 1;
+    }
 
     HistoryReader reader;
-    StartHistoryReader(reader, bytes.Data, bytes.Size);
+    StartHistoryReader(reader, source);
     HistoryHeader header;
     if (opened == HistoryOpen::Unreadable) {
         reader.Fault = HistoryFault::Unreadable;
@@ -106,6 +133,9 @@ int LoadHistory(AppState& state, PlatformPort& port, int channel) {
     // the last complete record survives a fault in the one after it.
     HistoryRecordText text[2];
     long long total = 0;
+    LastRecord last{&c, text, links, 0, -1};
+    reader.BeforeMove = TakeBeforeMove;
+    reader.MoveContext = &last;
     const bool reserved = state.HistoryArea[channel].Base != nullptr;
     LinkSample samples[kSeriesLinks];
     while (ReadHistoryRecordValues(reader, links, text[total & 1])) {
@@ -114,7 +144,7 @@ int LoadHistory(AppState& state, PlatformPort& port, int channel) {
             SamplesOf(text[total & 1], links, samples);
             StoreHistoryRecord(state, channel, slot, StampOf(text[total & 1]), samples, links);
         }
-        ++total;
+        last.Total = ++total;
     }
     if (reserved && total > 0) {
         SetSeriesLinks(state, channel, links, &c.LinkTable[kColName][1], &c.LinkTable[kColIdent][1]);
@@ -125,7 +155,7 @@ int LoadHistory(AppState& state, PlatformPort& port, int channel) {
     const long long stored = reserved ? std::min<long long>(total, kHistoryCapacity) : 0;
     c.RecordCount = static_cast<int>(stored);
     c.ScrollStep = ScrollStepFor(c.RecordCount);
-    if (total > 0) {
+    if (total > 0 && last.Taken != total - 1) {
         TakeLastRecord(c, text[(total - 1) & 1], links);
     }
     // Set here, before any box: a connect stored while a box is open must

@@ -16,7 +16,9 @@ constexpr const char* kLinkTablePlaceholderTime = "08/15";  // time cell after a
 // and the last-connect fields from it, and NextRecordIndex = RecordCount
 // before any box is shown. A damaged file loads up to its last complete
 // record and the user is told where reading stopped. Then the size prompt.
-// 0 when the file does not exist (the user is told; nothing changes).
+// The file is read in pieces: memory holds the newest 24000 records, not
+// the file. 0 when the file does not exist (the user is told; nothing
+// changes); a name that holds no regular file is said and empties the series.
 int LoadHistory(AppState& state, PlatformPort& port, int channel);
 // What the channel dialog's Load File button runs.
 void LoadFileSequence(AppState& state, PlatformPort& port, int channel);

@@ -3,8 +3,14 @@
 // validity rule in history_reader.h.
 #include "history/history_reader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <bit>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 
@@ -76,6 +82,14 @@ inline int TakeToken(HistoryReader& reader, HistoryToken& token, const char* sta
     return 1;
 }
 
+// The same for a token measured the long way, which may have been cut off
+// by the end of the bytes in memory. A cut token of more than 15 characters
+// is a fault however it goes on, so only a shorter one is Short.
+inline int TakeLastToken(HistoryReader& reader, HistoryToken& token, const char* start, const char* stop) {
+    if (stop == reader.End && stop - start <= kMaxTokenLength) reader.Short = 1;
+    return TakeToken(reader, token, start, stop);
+}
+
 // The long way: byte by byte to the next whitespace.
 inline const char* TokenEnd(const char* p, const char* end) {
     while (p < end && !IsTextSpace(*p)) {
@@ -92,6 +106,7 @@ inline int NextToken(HistoryReader& reader, HistoryToken& token) {
     const char* end = reader.End;
     if (p == end) {
         reader.Pos = p;
+        reader.Short = 1;
         return 0;
     }
     if (kLittleEndian && end - p >= 8) {
@@ -101,7 +116,7 @@ inline int NextToken(HistoryReader& reader, HistoryToken& token) {
             return TakeToken(reader, token, p, p + n);
         }
     }
-    return TakeToken(reader, token, p, TokenEnd(p, end));
+    return TakeLastToken(reader, token, p, TokenEnd(p, end));
 }
 
 // The same, converting the token as a number on the way (ScanDecimal's
@@ -113,6 +128,7 @@ inline int NextNumberToken(HistoryReader& reader, HistoryToken& token, std::int3
     const char* end = reader.End;
     if (p == end) {
         reader.Pos = p;
+        reader.Short = 1;
         return 0;
     }
     if (kLittleEndian && end - p >= 8) {
@@ -123,14 +139,14 @@ inline int NextNumberToken(HistoryReader& reader, HistoryToken& token, std::int3
             return TakeToken(reader, token, p, p + n);
         }
     }
-    TakeToken(reader, token, p, TokenEnd(p, end));
+    TakeLastToken(reader, token, p, TokenEnd(p, end));
     value = ScanDecimal(p, static_cast<std::size_t>(token.Length));
     return 1;
 }
 
 int Fail(HistoryReader& reader, HistoryFault fault, const char* at) {
     reader.Fault = fault;
-    reader.FaultOffset = static_cast<std::size_t>(at - reader.Begin);
+    reader.FaultOffset = reader.Base + static_cast<std::size_t>(at - reader.Begin);
     return 0;
 }
 
@@ -195,140 +211,134 @@ int LinkCountToken(const HistoryToken& token, int& count) {
     return 1;
 }
 
-// Where reading may stop: the end of the 16th byte of the first run of more
-// than kMaxTokenLength non-whitespace bytes in data[runStart..end), or 0
-// when there is none yet. `runStart` is where the current run may begin
-// (data[runStart - 1] is whitespace, or runStart is 0) and is carried from
-// one piece to the next. Every such token is a fault at its start, so
-// nothing behind it is ever used.
-//
-// Any run of 16 bytes holds a whole aligned word of 8, so a stretch of
-// aligned words that each hold whitespace holds no long token, and such a
-// word needs only one byte confirmed: that skips most of a valid file.
-// Where a word has none, the exact look takes over: a window of 16 bytes
-// from the run's start, a word at a time from its end, for the last
-// whitespace; the window then moves on by most of its length; a window
-// without whitespace is the long token.
-//
-// The index + 1 of the last whitespace byte among the 8 at p, or 0.
-inline int LastSpaceInWord(const char* p) {
-    if constexpr (kLittleEndian) {
-        // Bytes below 0x21 are candidates (the test may also mark a byte
-        // above a true one); each is confirmed before it counts.
-        const std::uint64_t word = Load8(p);
-        for (std::uint64_t low = (word - 0x21 * kOnes) & ~word & kHighBits; low != 0;) {
-            const int top = 63 - std::countl_zero(low);
-            if (IsTextSpace(p[top / 8])) return top / 8 + 1;
-            low &= ~(std::uint64_t{1} << top);
+constexpr std::size_t kHistoryFirstLook = 64 * 1024;
+
+// Moves the window on: the bytes from `keep` go to the front of the buffer
+// and the rest fills from the file. A window that holds nothing but the
+// unit being read grows, up to kHistoryWindowMax. 0 when nothing more can
+// come: a failed read (Fault Unreadable) or a record spread too wide (Fault
+// SpreadRecord).
+int MoveWindow(HistoryReader& reader, const char* keep) {
+    HistorySource& source = *reader.Source;
+    const std::size_t drop = static_cast<std::size_t>(keep - reader.Begin);
+    const std::size_t held = static_cast<std::size_t>(reader.End - keep);
+    if (drop == 0 && held == source.Capacity && source.Capacity >= kHistoryWindowMax) {
+        return Fail(reader, HistoryFault::SpreadRecord, keep);
+    }
+    if (reader.BeforeMove != nullptr) reader.BeforeMove(reader.MoveContext);
+    if (drop > 0) {
+        std::memmove(source.Buffer, keep, held);
+        source.Offset += drop;
+    } else if (held == source.Capacity) {
+        char* bigger = static_cast<char*>(std::realloc(source.Buffer, source.Capacity * 2));
+        if (bigger == nullptr) {
+            return Fail(reader, HistoryFault::SpreadRecord, keep);
         }
-        return 0;
+        source.Buffer = bigger;
+        source.Capacity *= 2;
     }
-    for (int k = 8; k > 0; --k) {
-        if (IsTextSpace(p[k - 1])) return k;
-    }
-    return 0;
-}
-
-// 1 when one of the 8 bytes at p is whitespace.
-inline int WordHasSpace(const char* p) {
-    if constexpr (kLittleEndian) {
-        // The lowest candidate below 0x21 is always a true one.
-        const std::uint64_t word = Load8(p);
-        const std::uint64_t low = (word - 0x21 * kOnes) & ~word & kHighBits;
-        if (low == 0) return 0;
-        if (IsTextSpace(p[std::countr_zero(low) / 8])) return 1;
-    }
-    return LastSpaceInWord(p) != 0;
-}
-
-std::size_t LongTokenEnd(const char* data, std::size_t& runStart, std::size_t end) {
-    constexpr std::size_t kWindow = kMaxTokenLength + 1;
-    static_assert(kWindow == 16, "the window is two words");
-    while (end - runStart >= kWindow) {
-        const std::size_t first = (runStart + 7) & ~std::size_t{7};
-        std::size_t word = first;
-        while (word + 8 <= end && WordHasSpace(data + word)) word += 8;
-        if (word != first) {
-            runStart = word - 8 + static_cast<std::size_t>(LastSpaceInWord(data + word - 8));
-        } else if (const int k = LastSpaceInWord(data + runStart + 8); k != 0) {
-            runStart += 8 + static_cast<std::size_t>(k);
-        } else if (const int j = LastSpaceInWord(data + runStart); j != 0) {
-            runStart += static_cast<std::size_t>(j);
-        } else {
-            return runStart + kWindow;
+    // A look at a header reads little; a file read on reads in ever bigger
+    // pieces.
+    const std::size_t room = source.Capacity - held;
+    const std::size_t want = held + (source.Step < room ? source.Step : room);
+    source.Step = source.Step < source.Capacity / 2 ? source.Step * 2 : source.Capacity;
+    std::size_t size = held;
+    while (size < want) {
+        const ssize_t n = read(source.Fd, source.Buffer + size, want - size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            source.AtEnd = 1;
+            source.Error = n < 0 ? errno : 0;
+            break;
         }
+        size += static_cast<std::size_t>(n);
     }
-    return 0;
+    reader.Begin = source.Buffer;
+    reader.Base = source.Offset;
+    reader.End = source.Buffer + size;
+    reader.Pos = source.Buffer;
+    if (source.Error != 0) {
+        return Fail(reader, HistoryFault::Unreadable, reader.End);
+    }
+    return 1;
 }
 
-constexpr std::size_t kReadPiece = 1 << 20;  // bytes read and checked at once
-
-// A fresh buffer of at least `bytes`, committed; 0 on failure.
-int MakeBuffer(ReservedArea& area, std::size_t bytes) {
-    return ReserveArea(area, bytes) && CommitArea(area, bytes);
+// Runs `read` (the header or one record) on bytes in memory once. On a
+// file it runs again, with the window moved on, whenever it stopped at the
+// end of the bytes in memory before the end of the file; so a unit is
+// judged only on all its bytes, and nothing before it is held.
+template <typename Read>
+int ReadUnit(HistoryReader& reader, Read read) {
+    if (reader.Source == nullptr) return read();
+    for (;;) {
+        const char* start = SkipSpace(reader.Pos, reader.End);
+        reader.Pos = start;
+        const long long records = reader.Records;
+        reader.Short = 0;
+        const int got = read();
+        if (!reader.Short || reader.Source->AtEnd) return got;
+        reader.Records = records;
+        reader.Fault = HistoryFault::None;
+        reader.FaultOffset = 0;
+        if (!MoveWindow(reader, start)) return 0;
+    }
 }
 
 }  // namespace
 
-HistoryOpen ReadHistoryBytes(const char* path, HistoryBytes& bytes) {
-    ReleaseArea(bytes.Area);
-    bytes.Data = nullptr;
-    bytes.Size = 0;
-    std::FILE* f = std::fopen(path, "rb");
-    if (f == nullptr) {
-        return HistoryOpen::Missing;
+HistorySource::~HistorySource() {
+    if (Fd >= 0) close(Fd);
+    std::free(Buffer);
+}
+
+int OpenHistoryFile(const char* path, int flags) {
+    const int fd = open(path, flags | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int error = errno;
+        const unsigned type = static_cast<unsigned>(st.st_mode & S_IFMT);
+        close(fd);
+        errno = type != 0 ? kNotRegularFile + static_cast<int>(type >> 12) : error;
+        return -1;
     }
-    // The size is only a first guess: the file may grow while it is read
-    // (another program appending), so read until fread says end of file.
-    std::size_t capacity = 0;
-    if (std::fseek(f, 0, SEEK_END) == 0) {
-        const long end = std::ftell(f);
-        if (end > 0) {
-            capacity = static_cast<std::size_t>(end);
-        }
-        std::rewind(f);
+    return fd;
+}
+
+const char* HistoryErrorText(int error) {
+    if (error < kNotRegularFile) return std::strerror(error);
+    switch (static_cast<unsigned>(error - kNotRegularFile) << 12) {
+        case S_IFIFO:
+            return "it is a FIFO, not a regular file";
+        case S_IFDIR:
+            return "it is a directory, not a regular file";
+        case S_IFCHR:
+            return "it is a character device, not a regular file";
+        case S_IFBLK:
+            return "it is a block device, not a regular file";
+        case S_IFSOCK:
+            return "it is a socket, not a regular file";
+        default:
+            return "it is not a regular file";
     }
-    capacity += 4096;
-    ReservedArea area{};
-    bool ok = MakeBuffer(area, capacity) != 0;
-    std::size_t size = 0;
-    std::size_t runStart = 0;
-    while (ok) {
-        if (size == capacity) {
-            ReservedArea bigger{};
-            if (!MakeBuffer(bigger, capacity * 2)) {
-                ReleaseArea(bigger);
-                ok = false;
-                break;
-            }
-            std::memcpy(bigger.Base, area.Base, size);
-            ReleaseArea(area);
-            area = bigger;
-            capacity *= 2;
-        }
-        char* piece = reinterpret_cast<char*>(area.Base) + size;
-        const std::size_t room = capacity - size;
-        const std::size_t got = std::fread(piece, 1, room < kReadPiece ? room : kReadPiece, f);
-        size += got;
-        const std::size_t longEnd = LongTokenEnd(reinterpret_cast<const char*>(area.Base), runStart, size);
-        if (longEnd != 0) {
-            size = longEnd;  // enough of the token for the reader to reject it
-            break;
-        }
-        if (got == 0) {
-            ok = std::ferror(f) == 0;
-            break;
-        }
+}
+
+HistoryOpen OpenHistorySource(const char* path, HistorySource& source) {
+    const int fd = OpenHistoryFile(path, O_RDONLY);
+    if (fd < 0) {
+        return errno >= kNotRegularFile ? HistoryOpen::NotRegular : HistoryOpen::Missing;
     }
-    std::fclose(f);
-    if (!ok) {
-        ReleaseArea(area);
-        return HistoryOpen::Unreadable;
+    if (source.Fd >= 0) close(source.Fd);
+    source.Fd = fd;
+    source.Offset = 0;
+    source.Step = kHistoryFirstLook;
+    source.AtEnd = 0;
+    source.Error = 0;
+    if (source.Buffer == nullptr) {
+        source.Buffer = static_cast<char*>(std::malloc(kHistoryPiece));
+        source.Capacity = kHistoryPiece;
     }
-    bytes.Area = area;
-    bytes.Data = reinterpret_cast<char*>(area.Base);
-    bytes.Size = size;
-    return HistoryOpen::Read;
+    return source.Buffer != nullptr ? HistoryOpen::Read : HistoryOpen::Unreadable;
 }
 
 void StartHistoryReader(HistoryReader& reader, const char* data, std::size_t size) {
@@ -338,9 +348,22 @@ void StartHistoryReader(HistoryReader& reader, const char* data, std::size_t siz
     reader.Records = 0;
     reader.Fault = HistoryFault::None;
     reader.FaultOffset = 0;
+    reader.Source = nullptr;
+    reader.Base = 0;
+    reader.Short = 0;
+    reader.BeforeMove = nullptr;
+    reader.MoveContext = nullptr;
 }
 
-int ReadHistoryHeader(HistoryReader& reader, HistoryHeader& header) {
+void StartHistoryReader(HistoryReader& reader, HistorySource& source) {
+    StartHistoryReader(reader, source.Buffer, 0);
+    reader.Source = &source;
+    reader.Base = source.Offset;
+}
+
+namespace {
+
+int ReadHeader(HistoryReader& reader, HistoryHeader& header) {
     HistoryToken& count = header.Count;
     if (!NextToken(reader, count)) {
         return Fail(reader, HistoryFault::Empty, reader.Pos);
@@ -360,8 +383,6 @@ int ReadHistoryHeader(HistoryReader& reader, HistoryHeader& header) {
     }
     return 1;
 }
-
-namespace {
 
 // One record; with kValues the group tokens are also converted to numbers.
 template <bool kValues>
@@ -410,12 +431,16 @@ int ReadRecord(HistoryReader& reader, int linkCount, HistoryRecordText& record) 
 
 }  // namespace
 
+int ReadHistoryHeader(HistoryReader& reader, HistoryHeader& header) {
+    return ReadUnit(reader, [&] { return ReadHeader(reader, header); });
+}
+
 int ReadHistoryRecord(HistoryReader& reader, int linkCount, HistoryRecordText& record) {
-    return ReadRecord<false>(reader, linkCount, record);
+    return ReadUnit(reader, [&] { return ReadRecord<false>(reader, linkCount, record); });
 }
 
 int ReadHistoryRecordValues(HistoryReader& reader, int linkCount, HistoryRecordText& record) {
-    return ReadRecord<true>(reader, linkCount, record);
+    return ReadUnit(reader, [&] { return ReadRecord<true>(reader, linkCount, record); });
 }
 
 long long CountHistoryRecords(HistoryReader& reader) {
@@ -427,6 +452,28 @@ long long CountHistoryRecords(HistoryReader& reader) {
     HistoryRecordText scratch;
     while (ReadHistoryRecord(reader, header.LinkCount, scratch)) {}
     return reader.Records;
+}
+
+HistoryOpen CountHistoryFile(const char* path, HistoryReader& reader, long long& records) {
+    HistoryOpen opened;
+    int error;
+    {
+        HistorySource source;
+        opened = OpenHistorySource(path, source);
+        error = errno;
+        StartHistoryReader(reader, source);
+        records = 0;
+        if (opened != HistoryOpen::Read) {
+            reader.Fault = HistoryFault::Unreadable;
+        } else {
+            records = CountHistoryRecords(reader);
+        }
+    }
+    // The window is gone: nothing may point into it.
+    reader.Source = nullptr;
+    reader.Begin = reader.Pos = reader.End = nullptr;
+    errno = error;
+    return opened;
 }
 
 const char* HistoryFaultText(HistoryFault fault) {
@@ -447,6 +494,8 @@ const char* HistoryFaultText(HistoryFault fault) {
             return "the last record is cut short";
         case HistoryFault::BadTimestamp:
             return "a time stamp is not of the form dd.mm.yy hh:mm";
+        case HistoryFault::SpreadRecord:
+            return "a record is spread over more than 16 MiB";
     }
     return "unknown fault";
 }

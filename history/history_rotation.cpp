@@ -13,6 +13,7 @@
 #include "core/platform_port.h"
 #include "core/program_names.h"
 #include "history/history_reader.h"
+#include "history/history_writer.h"
 
 namespace {
 
@@ -115,18 +116,22 @@ int ScanHistoryFile(AppState& state, PlatformPort& port, int channel) {
     if (HistoryTempName(path, temp, sizeof temp)) {
         unlink(temp);  // a new file's bytes left by a crash before it was moved into place
     }
-    HistoryBytes bytes;
-    const HistoryOpen opened = ReadHistoryBytes(path, bytes);
+    HistoryReader reader;
+    long long count = 0;
+    const HistoryOpen opened = CountHistoryFile(path, reader, count);
     if (opened == HistoryOpen::Missing) {
         return 0;
     }
-    HistoryReader reader;
-    StartHistoryReader(reader, bytes.Data, bytes.Size);
-    long long count = 0;
-    if (opened == HistoryOpen::Unreadable) {
-        reader.Fault = HistoryFault::Unreadable;
-    } else {
-        count = CountHistoryRecords(reader);
+    if (opened == HistoryOpen::NotRegular) {
+        // Said once here: the channel's appends fail the same way and
+        // belong to the episode this starts.
+        const int error = errno;
+        NoteSaveResult(state, channel, 0, error);
+        state.UnsavedCalls[channel] = 0;
+        char notice[kNoticeSize];
+        SaveFailedText(state, channel, error, notice, sizeof notice);
+        port.tell(notice, kMainCaption, BoxIcon::Warning);
+        return 1;
     }
     if (reader.Fault != HistoryFault::None) {
         char notice[kNoticeSize];

@@ -29,7 +29,10 @@ const char* RotationFailureText(int error);
 // The size prompt for a file of more than 1000 records; 1 when the user
 // agreed and the file was moved.
 int OfferFileRotation(AppState& state, PlatformPort& port, const char* path, int recordCount, int channel);
-// Start-up: counts the records of the channel's file and offers the size
-// rotation; 0 when there is no file. A damaged file is reported. A new
+// Start-up: counts the records of the channel's file (in pieces, stopping
+// at the first fault) and offers the size rotation; 0 when there is no
+// file. A damaged file is reported. A name that holds something other than
+// a regular file (a FIFO, a device) is said once with its kind, which starts
+// the channel's failed-save episode: its calls stay in memory only. A new
 // file's temporary left by a crash is removed.
 int ScanHistoryFile(AppState& state, PlatformPort& port, int channel);

@@ -41,13 +41,11 @@ constexpr const char* kDamagedNoRenameText =
     "but it could not be renamed: %s.\nThis connect has not been saved to the file.";
 constexpr long kTailWindow = 8192;  // bytes read back to check the last record
 constexpr int kNoticeSize = 3 * kHistoryPathSize + 1024;
-// Bytes read from the front of an existing file for its header; the
-// largest header the writer produces is far shorter.
-constexpr std::size_t kHeaderPrefix = 4096;
 
 // What the read-open of the existing file found. Blank: empty, only
 // whitespace, or a header and nothing behind it; no record to keep.
-enum class Existing { None, Same, Changed, Damaged, Blank };
+// Unusable: the name holds something that is no regular file.
+enum class Existing { None, Same, Changed, Damaged, Blank, Unusable };
 
 // How a record reaches the file.
 enum class WriteMode { Append, Create, Replace };
@@ -56,17 +54,19 @@ enum class WriteMode { Append, Create, Replace };
 // writer starts every record on a line of its own); 1 when it reads as whole
 // records or the file holds no more than its header line, or when the file
 // cannot be looked at this way.
-int TailIsWhole(std::FILE* f, int links) {
-    if (std::fseek(f, 0, SEEK_END) != 0) {
+int TailIsWhole(int fd, int links) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || st.st_size <= 0) {
         return 1;
     }
-    const long size = std::ftell(f);
-    const long from = size > kTailWindow ? size - kTailWindow : 0;
-    if (size <= 0 || std::fseek(f, from, SEEK_SET) != 0) {
-        return 1;
-    }
+    const off_t size = st.st_size;
+    const off_t from = size > kTailWindow ? size - kTailWindow : 0;
     char tail[kTailWindow];
-    const std::size_t n = std::fread(tail, 1, static_cast<std::size_t>(size - from), f);
+    const ssize_t got = pread(fd, tail, static_cast<std::size_t>(size - from), from);
+    if (got <= 0) {
+        return 1;
+    }
+    const std::size_t n = static_cast<std::size_t>(got);
     std::size_t e = n;
     while (e > 0 && IsTextSpace(tail[e - 1])) {
         --e;
@@ -83,26 +83,6 @@ int TailIsWhole(std::FILE* f, int links) {
         return reader.Fault == HistoryFault::None && reader.Records > 0;
     }
     return from == 0;  // the header line alone: no record yet
-}
-
-// The fault that would keep the reader from a record appended now, or
-// HistoryFault::None. When the last line is not whole the whole file is
-// read to be sure, since line ends carry no meaning to the reader; so it is
-// on the first look after the series was loaded (readAll), because damage
-// before the last line, which the start-up scan reports, would hide every
-// record appended behind it just as a torn last record would.
-HistoryFault FileFault(std::FILE* f, const char* path, int links, int readAll) {
-    if (!readAll && TailIsWhole(f, links)) {
-        return HistoryFault::None;
-    }
-    HistoryBytes bytes;
-    if (ReadHistoryBytes(path, bytes) != HistoryOpen::Read) {
-        return HistoryFault::Unreadable;
-    }
-    HistoryReader whole;
-    StartHistoryReader(whole, bytes.Data, bytes.Size);
-    CountHistoryRecords(whole);
-    return whole.Fault;
 }
 
 // Does the header match the channel's link list? The count as an integer
@@ -125,51 +105,46 @@ bool SameLinkList(const HistoryHeader& header, const ChannelRecord& c) {
     return true;
 }
 
-bool OnlySpaceLeft(const HistoryReader& reader) {
-    for (const char* p = reader.Pos; p < reader.End; ++p) {
-        if (!IsTextSpace(*p)) return false;
-    }
-    return true;
-}
-
 // An empty file, or one with a header and no record (left by a crash or
 // another program), holds nothing to keep and is no changed link list: it
 // is replaced by a complete new file rather than moved away.
 // A header that cannot be read, or that names other links, is a changed
-// link list, so the file is kept aside rather than appended to. The header
-// is read from the file's first bytes, or from the whole file when reading
-// stopped at the end of those (a token there may go on behind them).
+// link list, so the file is kept aside rather than appended to. With the
+// channel's link list, `fault` is what would keep the reader from a record
+// appended now: when the last line is not whole the rest of the file is
+// read to be sure, since line ends carry no meaning to the reader; so it is
+// on the first look after the series was loaded (readAll), because damage
+// before the last line, which the start-up scan reports, would hide every
+// record appended behind it just as a torn last record would. The file is
+// read in pieces and never blocks (see OpenHistoryFile); for an Unusable
+// one errno says why.
 Existing CheckExistingFile(const char* path, const ChannelRecord& c, int readAll, HistoryFault& fault) {
     fault = HistoryFault::None;
-    std::FILE* f = std::fopen(path, "rb");
-    if (f == nullptr) {
+    HistorySource source;
+    const HistoryOpen opened = OpenHistorySource(path, source);
+    if (opened == HistoryOpen::Missing) {
         return Existing::None;
     }
-    char prefix[kHeaderPrefix];
-    const std::size_t n = std::fread(prefix, 1, sizeof prefix, f);
+    if (opened != HistoryOpen::Read) {
+        if (opened == HistoryOpen::Unreadable) errno = ENOMEM;
+        return Existing::Unusable;
+    }
     HistoryReader reader;
+    StartHistoryReader(reader, source);
     HistoryHeader header;
-    StartHistoryReader(reader, prefix, n);
-    int read = ReadHistoryHeader(reader, header);
-    HistoryBytes whole;
-    if (n == sizeof prefix && reader.Pos == reader.End) {
-        read = ReadHistoryBytes(path, whole) == HistoryOpen::Read;
-        if (read) {
-            StartHistoryReader(reader, whole.Data, whole.Size);
-            read = ReadHistoryHeader(reader, header);
-        }
+    HistoryRecordText record;
+    if (!ReadHistoryHeader(reader, header)) {
+        return reader.Fault == HistoryFault::Empty ? Existing::Blank : Existing::Changed;
     }
-    Existing result = Existing::Changed;
-    const bool seenAll = n < sizeof prefix || whole.Data != nullptr;
-    if (seenAll && (reader.Fault == HistoryFault::Empty ||
-                    (read && !SameLinkList(header, c) && OnlySpaceLeft(reader)))) {
-        result = Existing::Blank;
-    } else if (read && SameLinkList(header, c)) {
-        fault = FileFault(f, path, header.LinkCount, readAll);
-        result = fault == HistoryFault::None ? Existing::Same : Existing::Damaged;
+    if (!SameLinkList(header, c)) {
+        const int more = ReadHistoryRecord(reader, header.LinkCount, record);
+        return !more && reader.Fault == HistoryFault::None ? Existing::Blank : Existing::Changed;
     }
-    std::fclose(f);
-    return result;
+    if (readAll || !TailIsWhole(source.Fd, header.LinkCount)) {
+        while (ReadHistoryRecord(reader, header.LinkCount, record)) {}
+        fault = reader.Fault;
+    }
+    return fault == HistoryFault::None ? Existing::Same : Existing::Damaged;
 }
 
 // Writes all of `data` to the end of the open file fd (opened for
@@ -230,7 +205,7 @@ int CloseWritten(int fd, int ok) {
 // Writes all of `data` to the end of the existing `path`. 1 written, 0
 // failed; errno says why.
 int AppendBytes(const char* path, const char* data, int size) {
-    const int fd = open(path, O_WRONLY | O_APPEND | O_CLOEXEC);
+    const int fd = OpenHistoryFile(path, O_WRONLY | O_APPEND);
     if (fd < 0) {
         return 0;
     }
@@ -248,7 +223,7 @@ int CreateBytes(const char* path, const char* data, int size, bool replace) {
         errno = ENAMETOOLONG;
         return 0;
     }
-    const int fd = open(temp, O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0666);
+    const int fd = OpenHistoryFile(temp, O_WRONLY | O_CREAT | O_TRUNC | O_APPEND);
     if (fd < 0) {
         return 0;
     }
@@ -301,6 +276,9 @@ int AppendHistoryRecord(AppState& state, PlatformPort& port, int channel, int fa
     for (int round = 0; round < 2; ++round) {
         HistoryFault fault;
         const Existing existing = CheckExistingFile(path, c, !state.FileCheckedWhole[channel], fault);
+        if (existing == Existing::Unusable) {
+            return 0;  // errno names the kind of file, or why it could not be read
+        }
         state.FileCheckedWhole[channel] = 1;
         if (existing == Existing::Changed || existing == Existing::Damaged) {
             const bool damaged = existing == Existing::Damaged;
@@ -374,19 +352,47 @@ int NoteSaveResult(AppState& state, int channel, int saved, int error) {
     const int starts = episode == 0;
     if (starts) {
         std::fprintf(stderr, "hopwatch: cannot save to the history file %s: %s\n", path,
-                     std::strerror(error));
+                     HistoryErrorText(error));
     } else if (error != episode) {
         std::fprintf(stderr, "hopwatch: cannot save to the history file %s: %s (%d calls not saved so far)\n",
-                     path, std::strerror(error), unsaved);
+                     path, HistoryErrorText(error), unsaved);
     }
     episode = error;
     return starts;
 }
 
+void SaveFailedText(const AppState& state, int channel, int error, char* out, int size) {
+    const std::size_t n = static_cast<std::size_t>(size);
+    if (error == EBUSY || error == ETXTBSY || error == EAGAIN) {
+        std::snprintf(out, n, "%s", kSaveFailedText);
+        return;
+    }
+    char path[kHistoryPathSize];
+    if (!HistoryFileName(state, channel, path, sizeof path)) path[0] = '\0';
+    const char* slash = std::strrchr(path, '/');
+    std::snprintf(out, n, "Impossible to save data to %s: %s", slash ? slash + 1 : path,
+                  HistoryErrorText(error ? error : EIO));
+}
+
+namespace {
+
+// The marker counts back from the newest record: records added in front of
+// it would carry it along unless it moves back by as many.
+void HoldMarker(AppState& state, PlatformPort& port, int channel, int before) {
+    ChannelRecord& c = state.ChannelTable[channel];
+    const int added = c.RecordCount - before;
+    if (added <= 0 || before <= 0 || !port.isButtonChecked(kHoldMarkerButtonId)) return;
+    c.MarkerOffset = c.MarkerOffset + added < c.RecordCount - 1 ? c.MarkerOffset + added : c.RecordCount - 1;
+}
+
+}  // namespace
+
 int RecordConnect(AppState& state, PlatformPort& port, int channel, int failed) {
+    const int before = state.ChannelTable[channel].RecordCount;
     AddHistoryRecord(state, channel, state.NextRecordIndex[channel], failed);
     if (state.NextRecordIndex[channel] < kHistoryCapacity) {
         ++state.NextRecordIndex[channel];
     }
+    HoldMarker(state, port, channel, before);
     return AppendHistoryRecord(state, port, channel, failed);
 }

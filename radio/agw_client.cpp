@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/escaped_text.h"
+
 namespace {
 
 constexpr int kPidText = 0xF0;
@@ -112,6 +114,7 @@ void AgwClient::Register(const std::string& call) {
     if (!IsConnected() || registeredCall_ == call) return;
     if (!registeredCall_.empty()) connection_.Send('x', 0, registeredCall_.c_str(), nullptr, nullptr, 0);
     connection_.Send('X', 0, call.c_str(), nullptr, nullptr, 0);
+    refusalSaid_ = 0;
     if (IsConnected()) registeredCall_ = call;
 }
 
@@ -166,9 +169,21 @@ void AgwClient::OnAgwFrame(const AgwFrame& f) {
         return;
     }
     if (f.Kind == 'X') {
-        if (f.DataLength >= 1 && f.Data[0] == 0) {
+        // Only the answer to our own registration means anything, and its
+        // refusal is said once per registration; anything else on the port
+        // (forged or stray replies) must not reach standard error line by
+        // line.
+        if (registeredCall_.empty() || !SameCall(registeredCall_, f.CallFrom)) {
+            connection_.SayOnce(AgwFault::StrayRegisterReply,
+                                "register reply for a call not registered ignored");
+            return;
+        }
+        if (f.DataLength >= 1 && f.Data[0] == 0 && !refusalSaid_) {
+            refusalSaid_ = 1;
+            char call[4 * kAgwCallBytes + 1];
             std::fprintf(stderr, "hopwatch: the TNC at %s:%d refused to register the call %s\n",
-                         connection_.Options().Host.c_str(), connection_.Options().TcpPort, f.CallFrom);
+                         connection_.Options().Host.c_str(), connection_.Options().TcpPort,
+                         EscapeText(f.CallFrom, call, sizeof call));
         }
         return;
     }

@@ -139,6 +139,7 @@ private:
     AgwConnection connection_;
     std::string wantedCall_;      // Mycall as last given to us, normalised
     std::string registeredCall_;  // registered on the current TCP connection
+    int refusalSaid_ = 0;         // the TNC's refusal of registeredCall_ was said
     int askSupported_ = 1;        // 'Y' is asked at all
     int askAnswered_ = 0;         // the TNC has answered a 'Y'
     std::vector<std::unique_ptr<Link>> links_;

@@ -74,6 +74,7 @@ enum class AgwFault : unsigned {
     Backlog = 16,
     ShortReply = 32,
     NoAskReply = 64,
+    StrayRegisterReply = 128,
 };
 
 // What the connection tells its owner.

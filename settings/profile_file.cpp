@@ -162,7 +162,8 @@ void ParseProfileText(ProfileFile& profile, const char* text, std::size_t size) 
 
 int ReadProfileFile(ProfileFile& profile, const char* path) {
     profile.Lines.clear();
-    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    // Without blocking: a FIFO under the name must not stop the start.
+    const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return errno == ENOENT ? kProfileMissing : kProfileUnreadable;
     struct stat st {};
     std::string bytes;

@@ -270,9 +270,8 @@ TEST(ConnectCycle, TicksInsideTheSaveWarningNeitherStoreTwiceNorTouchTheCall) {
     EXPECT_EQ(nested, 1);
     ASSERT_EQ(w.port.Boxes.size(), 1u);
     EXPECT_EQ(w.port.Boxes[0].Icon, BoxIcon::Warning);
-    EXPECT_EQ(
-        w.port.Boxes[0].Line(),
-        "hopwin tells: Impossible to save data,\nbecause the File is already opened by another application!");
+    EXPECT_EQ(w.port.Boxes[0].Line(),
+              "hopwin tells: Impossible to save data to QX0TST2.hpw: No such file or directory");
     EXPECT_EQ(w.port.Repaints, std::vector<bool>{true});
     EXPECT_EQ(w.C().RecordCount, 1) << "the in-memory record stays";
     EXPECT_EQ(w.L().Commands, kDisconnected);

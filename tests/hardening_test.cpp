@@ -9,12 +9,20 @@
 //   file is rejected without being read whole;
 // - killed at any moment, the program's files load whole and only ever grow
 //   by whole records; on a real full disk it says so once, leaves no torn or
-//   stray file, and saves again later.
+//   stray file, and saves again later;
+// - nothing outside can freeze the program or fill its memory or its log: a
+//   FIFO where a history file should be, forged register replies from the
+//   TNC, a huge damaged file;
+// - the save-failure box names the reason; a second program on the same
+//   data directory is refused; a settings file edited meanwhile is kept;
+//   the held marker stays on its record however many records arrive.
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -25,15 +33,22 @@
 #include <vector>
 
 #include "acquisition/connect_cycle.h"
+#include "agw_fake_server.h"
+#include "core/escaped_text.h"
+#include "core/link_column.h"
+#include "history/history_loader.h"
 #include "history/history_reader.h"
 #include "history/history_rotation.h"
 #include "history/history_series.h"
 #include "history/history_writer.h"
 #include "history_support.h"
+#include "radio/agw_client.h"
 #include "support/fake_port.h"
 #include "support/program_run.h"
 #include "support/scratch.h"
 #include "support/script_network.h"
+#include "view/paint_plan.h"
+#include "view/toolbar_rules.h"
 
 namespace history_test {
 namespace {
@@ -178,6 +193,53 @@ TEST_F(HardenedFiles, AFullDiskLeavesNoFileAndIsSaidOncePerEpisode) {
                               "hopwatch: the history file " + file +
                               " is written again; 55 calls were not saved\n");
     EXPECT_EQ(Read(), kHeader + kRecord1);
+    // The box says the real reason, and keeps its old text for a file in use.
+    char text[kHistoryPathSize + 160];
+    SaveFailedText(State, 0, ENOSPC, text, sizeof text);
+    EXPECT_STREQ(text, "Impossible to save data to QX0TST2.hpw: No space left on device");
+    SaveFailedText(State, 0, ETXTBSY, text, sizeof text);
+    EXPECT_STREQ(text,
+                 "Impossible to save data,\nbecause the File is already opened by another application!");
+}
+
+TEST_F(HardenedFiles, ThreeRecordsBetweenTwoPaintsLeaveTheHeldMarkerOnItsRecord) {
+    SetReport(Channel, ExampleLinks());
+    Port.Checked[kCmdHoldMarker] = 1;
+    ChannelRecord& c = State.ChannelTable[0];
+    for (int i = 0; i < 5; ++i) Connect(14, i);
+    c.MarkerOffset = 2;  // on record 2 of 0..4
+    PrepareDiagramPaint(State, Port);
+    for (int i = 0; i < 3; ++i) Connect(15, i);
+    PrepareDiagramPaint(State, Port);
+    EXPECT_EQ(c.RecordCount - 1 - c.MarkerOffset, 2);
+    Port.Checked[kCmdHoldMarker] = 0;  // not held: it keeps its distance from the newest
+    Connect(16, 0);
+    PrepareDiagramPaint(State, Port);
+    EXPECT_EQ(c.RecordCount - 1 - c.MarkerOffset, 3);
+}
+
+// A file bigger than the reader's window, with a stretch of blanks wider
+// than a piece behind its last record: read in pieces, it loads as it would
+// whole, up to the same fault at the same place, with the last record's
+// cells in the link table although the window has moved on since.
+TEST_F(HardenedFiles, ABigFileLoadsInPiecesAsIfItWereWhole) {
+    const std::string records = ManyRecords(30000) + std::string(1500000, ' ');
+    for (const std::string& tail : {std::string(), std::string("\r\n07.12.26 14:"), std::string(" x")}) {
+        SCOPED_TRACE(tail);
+        Write(records + tail);
+        Port.Boxes.clear();
+        ResetHistory(State, 0);
+        ASSERT_EQ(LoadHistory(State, Port, 0), 1);
+        EXPECT_EQ(Channel.RecordCount, kHistoryCapacity);
+        EXPECT_STREQ(Channel.LinkTable[kColPort][1], "29999");
+        EXPECT_EQ(State.ChannelTable[0].ReplyLineCount, 4);
+        std::string boxes;
+        for (const auto& box : Port.Boxes) boxes += box.Text + "\n";
+        const std::size_t at = records.size() + tail.size() - (tail.empty() ? 0 : tail[1] == 'x' ? 1 : 3);
+        EXPECT_EQ(boxes.find("record 30001 (byte offset " + std::to_string(at) + ")") != std::string::npos,
+                  !tail.empty())
+            << boxes;
+    }
 }
 
 TEST_F(HardenedFiles, EmptyAndHeaderOnlyFilesAreCompletedNotMovedAway) {
@@ -202,20 +264,20 @@ TEST_F(HardenedFiles, AHugeTokenIsRejectedWithoutReadingTheWholeFile) {
     const std::string digits(50 << 20, '7');
     for (const std::string& front : {std::string(), kHeader + kRecord1 + "\r\n"}) {
         Write(front + digits);
-        HistoryBytes bytes;
-        ASSERT_EQ(ReadHistoryBytes(File().c_str(), bytes), HistoryOpen::Read);
-        EXPECT_EQ(bytes.Size, front.size() + 16);
         HistoryReader reader;
-        StartHistoryReader(reader, bytes.Data, bytes.Size);
-        EXPECT_EQ(CountHistoryRecords(reader), front.empty() ? 0 : 1);
+        long long records = -1;
+        ASSERT_EQ(CountHistoryFile(File().c_str(), reader, records), HistoryOpen::Read);
+        EXPECT_EQ(records, front.empty() ? 0 : 1);
         EXPECT_EQ(reader.Fault, front.empty() ? HistoryFault::BadCount : HistoryFault::BadTimestamp);
         EXPECT_EQ(reader.FaultOffset, front.size());
     }
 }
 
+// The files in dir but the program's lock on it.
 std::set<std::string> Names(const std::string& dir) {
     std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) names.insert(entry.path().filename());
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        if (entry.path().filename() != ".hopwatch.lock") names.insert(entry.path().filename());
     return names;
 }
 
@@ -357,9 +419,155 @@ TEST(FullDisk, SaidOnceNoStrayFileNoTornRecordAndSavedAgainWhenThereIsRoom) {
     const int unsaved = std::atoi(errors.c_str() + said + again.size());
     EXPECT_GE(unsaved, 50);
     EXPECT_EQ(errors, "hopwatch: cannot save to the history file " + file + ": No space left on device\n" +
-                          "hopwin: Impossible to save data, / because the File is already opened by another "
-                          "application!\n" +
-                          again + std::to_string(unsaved) + " calls were not saved\n");
+                          "hopwin: Impossible to save data to QX0DB.hpw: No space left on device\n" + again +
+                          std::to_string(unsaved) + " calls were not saved\n");
+}
+
+// The TNC, or anyone on its port, sends register replies the program never
+// asked for, with line breaks and escape sequences in the calls, and
+// refuses the call it did register over and over: a few lines, escaped.
+TEST(ForgedTnc, RegisterRepliesGiveAFewEscapedLines) {
+    FakeAgwClock clock;
+    FakeAgwServer server;
+    AgwOptions options;
+    options.Host = "127.0.0.1";
+    options.TcpPort = server.Port;
+    options.ProbeIdleMs = 0;
+    AgwClient client(options, clock);
+    clock.Tnc = &server;
+    ASSERT_EQ(client.ax_init(), 1);
+    clock.Tnc = nullptr;
+    StderrPipe err;
+    EXPECT_EQ(client.l2_get_sabm("Q1OWN"), 0);  // registers the call
+    const char* const calls[] = {"Q1\nOWN", "\x1b[2J\x1b[31m", "Q9\rX\x07", "Q1OWN"};
+    for (int i = 0; i < 200; ++i) server.Send('X', calls[i % 4], "", std::string(1, '\0'));
+    for (int i = 0; i < 200; ++i, usleep(500)) server.Pump(), client.Poll();
+    const std::string text = err.Take();
+    int lines = 0;
+    for (const char c : text) {
+        lines += c == '\n';
+        EXPECT_TRUE(c == '\n' || !std::iscntrl(static_cast<unsigned char>(c))) << static_cast<int>(c);
+    }
+    EXPECT_LE(lines, 3) << text;
+    EXPECT_NE(text.find("refused to register the call Q1OWN\n"), std::string::npos) << text;
+    // How such bytes are quoted: printable ASCII as it is, the rest as \xNN,
+    // and an escape that does not fit is left out whole.
+    char quoted[16];
+    EXPECT_STREQ(EscapeText("Q1\n\x1b[\xff", quoted, sizeof quoted), "Q1\\x0a\\x1b[\\xff");
+    EXPECT_STREQ(EscapeText("Q1\x7f", quoted, 6), "Q1");
+}
+
+// A FIFO where a channel's history file should be: said once with its path
+// and kind, the other channel goes on calling, SIGTERM ends the program in
+// order. At start, and when it appears during the run.
+TEST(FifoHistoryFile, AtStartAndDuringARunNeitherFreezesNorFloods) {
+    for (const bool atStart : {true, false}) {
+        SCOPED_TRACE(atStart ? "at start" : "during the run");
+        const ProgramDirs dirs;
+        const std::string fifo = dirs.Data + "/QX0DB.hpw", other = dirs.Data + "/QX0DC.hpw";
+        if (atStart) {
+            ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+        }
+        const pid_t pid = StartProgram(Service(dirs, 2, "2000"), dirs.Runtime, dirs.Errors);
+        const auto recordsUntil = [&](long long n) {
+            for (int waited = 0; waited < 400 && HistoryRecords(other) < n; ++waited)
+                std::this_thread::sleep_for(std::chrono::milliseconds(25));
+            return HistoryRecords(other);
+        };
+        if (!atStart) {
+            for (int waited = 0; waited < 400 && HistoryRecords(fifo) < 1; ++waited)
+                std::this_thread::sleep_for(std::chrono::milliseconds(25));
+            ASSERT_EQ(std::rename(fifo.c_str(), (fifo + ".away").c_str()), 0);
+            ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+        }
+        const long long before = recordsUntil(1);
+        EXPECT_GE(recordsUntil(before + 5), before + 5) << "the other channel stopped calling";
+        ASSERT_EQ(kill(pid, SIGTERM), 0);
+        EXPECT_EQ(WaitProgram(pid, 5), 0);
+        const std::string reason = ": it is a FIFO, not a regular file\n";
+        EXPECT_EQ(ReadAll(dirs.Errors), "hopwatch: cannot save to the history file " + fifo + reason +
+                                            "hopwin: Impossible to save data to QX0DB.hpw" + reason);
+    }
+}
+
+// Peak memory of a program run, in KiB: started, ended by SIGTERM after
+// `seconds`, waited for.
+long PeakKib(const ProgramDirs& dirs, const std::vector<std::string>& args, int seconds) {
+    const pid_t pid = StartProgram(args, dirs.Runtime, dirs.Errors);
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    kill(pid, SIGTERM);
+    rusage usage{};
+    int status = 0;
+    for (int i = 0; i < 600; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(50)))
+        if (wait4(pid, &status, WNOHANG, &usage) == pid) return usage.ru_maxrss;
+    kill(pid, SIGKILL);
+    wait4(pid, &status, 0, &usage);
+    return -1;
+}
+
+// A 200 MB file of short tokens, damaged at its first byte: the start-up
+// scan and the first append read it in pieces and stop at the fault, so
+// the program's peak memory stays near that of a start without it.
+TEST(BigDamagedFile, TheProgramHoldsLittleOfIt) {
+    const ProgramDirs dirs;
+    const std::vector<std::string> args = Service(dirs, 1, "200");
+    const long empty = PeakKib(dirs, args, 2);
+    for (const auto& entry : std::filesystem::directory_iterator(dirs.Data)) std::filesystem::remove(entry);
+    {
+        std::ofstream big(dirs.Data + "/QX0DB.hpw", std::ios::binary);
+        std::string piece;
+        for (int i = 0; i < (1 << 19); ++i) piece += " 1";
+        big << 'x';
+        for (int i = 0; i < 200; ++i) big << piece;
+    }
+    const long damaged = PeakKib(dirs, args, 2);
+    std::printf("peak memory: %ld KiB without the file, %ld KiB with it\n", empty, damaged);
+    ASSERT_GT(empty, 0);
+    EXPECT_LE(damaged - empty, 40 * 1024);
+    EXPECT_TRUE(FileExists(dirs.Data + "/QX0DB.hp0")) << "the damaged file was not moved aside";
+}
+
+// Two programs with different runtime directories on one data directory:
+// the second is refused, names the directory, and touches nothing.
+TEST(SecondProgram, OnTheSameDataDirectoryIsRefusedAndTouchesNothing) {
+    const ProgramDirs first, second;
+    const pid_t pid = StartProgram(Service(first, 1, "1"), first.Runtime, first.Errors);
+    for (int waited = 0; waited < 200 && !FileExists(first.Data + "/.hopwatch.lock"); ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::vector<std::string> args = Service(second, 1, "1");
+    for (std::string& a : args)
+        if (a == second.Data) a = first.Data;
+    const std::string settings = ReadAll(second.Config);
+    const std::set<std::string> names = Names(first.Data);
+    EXPECT_EQ(WaitProgram(StartProgram(args, second.Runtime, second.Errors), 10), 1);
+    EXPECT_EQ(ReadAll(second.Errors),
+              "hopwin: Another Hopwatch uses the data directory " + first.Data + " !\n");
+    EXPECT_EQ(Names(first.Data), names);
+    EXPECT_EQ(ReadAll(second.Config), settings);
+    ASSERT_EQ(kill(pid, SIGTERM), 0);
+    EXPECT_EQ(WaitProgram(pid), 0);
+}
+
+// A settings file edited by hand while the program runs is kept beside it
+// before the program writes its own at exit, and said once.
+TEST(EditedSettings, AreKeptBesideTheFileBeforeItIsRewritten) {
+    const ProgramDirs dirs;
+    const pid_t pid = StartProgram(Service(dirs, 1, "1"), dirs.Runtime, dirs.Errors);
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const std::string edited = ReadAll(dirs.Config) + "[Mine]\r\nNote=by hand\r\n";
+    WriteAll(dirs.Config, edited);
+    ASSERT_EQ(kill(pid, SIGTERM), 0);
+    EXPECT_EQ(WaitProgram(pid), 0);
+    std::vector<std::string> kept;
+    for (const std::string& name : Names(dirs.Scratch.Path))
+        if (name.rfind("hopw.ini.edited-", 0) == 0) kept.push_back(dirs.Scratch.File(name));
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].size(), dirs.Config.size() + 23);  // .edited-YYYYMMDD-HHMMSS
+    EXPECT_EQ(ReadAll(kept[0]), edited);
+    EXPECT_EQ(ReadAll(dirs.Errors), "hopwatch: the settings file " + dirs.Config +
+                                        " was changed while hopwatch ran; it is kept as " + kept[0] + "\n");
+    EXPECT_NE(ReadAll(dirs.Config).find("Note=by hand"), std::string::npos);
 }
 
 }  // namespace

@@ -187,23 +187,32 @@ void ChannelSummaries(AppState& state, int channel, int links, long long nowMinu
 }
 
 int PrintAvailabilityFile(const char* path, int link, std::FILE* out, std::FILE* err) {
-    HistoryBytes bytes;
-    const HistoryOpen opened = ReadHistoryBytes(path, bytes);
-    if (opened != HistoryOpen::Read) {
-        if (opened == HistoryOpen::Missing) {
-            std::fprintf(err, "hopwatch: cannot open the history file %s: %s\n", path, std::strerror(errno));
-        } else {
-            std::fprintf(err, "hopwatch: the history file %s cannot be read\n", path);
-        }
+    HistorySource source;
+    const HistoryOpen opened = OpenHistorySource(path, source);
+    if (opened == HistoryOpen::Missing || opened == HistoryOpen::NotRegular) {
+        std::fprintf(err, "hopwatch: cannot open the history file %s: %s\n", path, HistoryErrorText(errno));
+        return 2;
+    }
+    if (opened == HistoryOpen::Unreadable) {
+        std::fprintf(err, "hopwatch: the history file %s cannot be read\n", path);
         return 2;
     }
     HistoryReader reader;
     HistoryHeader header;
-    StartHistoryReader(reader, bytes.Data, bytes.Size);
+    StartHistoryReader(reader, source);
     if (!ReadHistoryHeader(reader, header)) {
         std::fprintf(err, "hopwatch: %s is damaged (%s) before its first record\n", path,
                      HistoryFaultText(reader.Fault));
         return 2;
+    }
+    // The names outlive the reader's window, which moves on as it reads.
+    char cells[2][kMaxStoredLinks][kCellSize];
+    for (int l = 0; l < header.LinkCount; ++l) {
+        for (int k = 0; k < 2; ++k) {
+            HistoryToken& token = k == 0 ? header.Names[l] : header.Idents[l];
+            std::memcpy(cells[k][l], token.Text, static_cast<std::size_t>(token.Length));
+            token.Text = cells[k][l];
+        }
     }
     if (link > header.LinkCount) {
         std::fprintf(err, "hopwatch: %s has no link %d\n", path, link);

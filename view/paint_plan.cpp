@@ -223,22 +223,12 @@ void ClampLinkIndex(AppState& state) {
     if (lines > 2 && c.LinkIndex + 2 > lines) c.LinkIndex = lines - 2;
 }
 
-void ApplyHoldMarkerRule(AppState& state, PlatformPort& port) {
-    const int hold = port.isButtonChecked(kCmdHoldMarker);
-    for (int ch = 0; ch < kChannelCount; ++ch) {
-        ChannelRecord& c = state.ChannelTable[ch];
-        if (c.RecordCount <= 0) {
-            state.LastSeenRecordCount[ch] = c.RecordCount;
-        } else if (hold && c.RecordCount > state.LastSeenRecordCount[ch]) {
-            state.LastSeenRecordCount[ch] = c.RecordCount;
-            if (c.MarkerOffset < c.RecordCount - 1) ++c.MarkerOffset;
-        }
-    }
-}
+static_assert(kCmdHoldMarker == kHoldMarkerButtonId, "one Hold Marker button");
 
+// The held marker is kept where records are added (RecordConnect), however
+// many arrive between two paints; nothing here moves it.
 void PrepareDiagramPaint(AppState& state, PlatformPort& port) {
     ClampLinkIndex(state);
-    ApplyHoldMarkerRule(state, port);
     UpdateToolbarButtons(state, port);
 }
 

@@ -101,9 +101,9 @@ int UsageClass(int linkState);
 
 // Keeps LinkIndex inside the links of the records on show (before a paint).
 void ClampLinkIndex(AppState& state);
-// The hold-marker rule for all four channels (before a paint).
-void ApplyHoldMarkerRule(AppState& state, PlatformPort& port);
-// Both, then the toolbar's enabled buttons: what runs before every paint.
+// The clamp, then the toolbar's enabled buttons: what runs before every
+// paint. A paint moves no marker: the held one is kept where records are
+// added.
 void PrepareDiagramPaint(AppState& state, PlatformPort& port);
 
 // "Channel %d: " or "Channel %d: Digipeater %s, Link to %s".

@@ -688,8 +688,8 @@ int BuildAvailabilityJson(AppState& state, const char* query, std::size_t size, 
 int BuildHistoryCsv(const AppState& state, int ch, std::string& out) {
     char path[kHistoryPathSize];
     if (!HistoryFileName(state, ch, path, sizeof path)) return 0;
-    HistoryBytes bytes;
-    if (ReadHistoryBytes(path, bytes) != HistoryOpen::Read) return 0;
+    HistorySource source;
+    if (OpenHistorySource(path, source) != HistoryOpen::Read) return 0;
     // The export writes through a stream; this one appends to `out`, so the
     // rows are not held twice.
     cookie_io_functions_t io{};
@@ -700,8 +700,9 @@ int BuildHistoryCsv(const AppState& state, int ch, std::string& out) {
     std::FILE* stream = fopencookie(&out, "w", io);
     if (stream == nullptr) return 0;
     HistoryReader reader;
+    StartHistoryReader(reader, source);
     long long rows = 0;
-    ExportHistoryCsv(bytes.Data, bytes.Size, kCsvAllLinks, stream, reader, rows);
+    ExportHistoryCsv(reader, kCsvAllLinks, stream, rows);
     return std::fclose(stream) == 0;
 }
 

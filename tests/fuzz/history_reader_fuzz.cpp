@@ -1,8 +1,10 @@
-// Fuzzes the history reader twice over: on the bytes in memory (the scan's
-// counting, and the loader's reading with numbers converted on the way,
-// which must agree with ScanDecimal), and through the Load File sequence
-// from a file into a reserved series. Both must agree on the records, and
-// nothing may land outside the tables.
+// Fuzzes the history reader three times over: on the bytes in memory (the
+// scan's counting, and the loader's reading with numbers converted on the
+// way, which must agree with ScanDecimal), from the file in pieces of a few
+// bytes (so that its window moves on inside every kind of token), and
+// through the Load File sequence from a file into a reserved series. All
+// must agree on the records and on where reading stopped, and nothing may
+// land outside the tables.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -60,7 +62,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         values.FaultOffset != counting.FaultOffset)
         std::abort();
 
-    WriteAll(f.Dir.File("QX0TST2.hpw"), std::string(bytes, size));
+    const std::string path = f.Dir.File("QX0TST2.hpw");
+    WriteAll(path, std::string(bytes, size));
+    HistorySource source;
+    if (OpenHistorySource(path.c_str(), source) != HistoryOpen::Read) std::abort();
+    source.Step = 1 + (size > 0 ? data[size - 1] % 13 : 0);
+    HistoryReader pieces;
+    StartHistoryReader(pieces, source);
+    if (CountHistoryRecords(pieces) != counted || pieces.Fault != counting.Fault ||
+        pieces.FaultOffset != counting.FaultOffset)
+        std::abort();
+
     f.Port.Boxes.clear();
     LoadFileSequence(f.State, f.Port, 0);
     const ChannelRecord& c = f.State.ChannelTable[0];

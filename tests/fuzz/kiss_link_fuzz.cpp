@@ -63,8 +63,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string sent[2], received[2];
     std::size_t injected[2] = {0, 0};  // information bytes fed to a link from outside
     int clean = 1, connects = 0;       // the caller's text arrives as sent
+    // A link that is up and set up again (SABM, FRMR) starts its numbers
+    // afresh, and a copy of an old I frame still on its way may then be
+    // taken as new: from then on text may arrive twice.
+    int reset = 0;
     long long now = 1000000;
-    auto feed = [&](int k, const Ax25Frame& f) { Ax25Receive(link[k], f, now); };
+    auto feed = [&](int k, const Ax25Frame& f) {
+        const unsigned char type = Ax25Type(f.Control);
+        if (Ax25IsUp(link[k]) && Ax25KindOf(f.Control) == Ax25Kind::U &&
+            (type == kAx25SABM || type == kAx25FRMR))
+            reset = 1;
+        Ax25Receive(link[k], f, now);
+    };
 
     std::size_t p = 0;
     auto next = [&]() -> int { return p < size ? data[p++] : 0; };
@@ -132,7 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         for (int k = 0; k < 2; ++k)
             Check(link[k], op == 4 ? now : 0, received[k],
-                  static_cast<long long>(sent[1 - k].size() + injected[k]));
+                  reset ? -1 : static_cast<long long>(sent[1 - k].size() + injected[k]));
         // While nothing else was fed in and the caller connected once, the
         // answerer holds a beginning of the caller's text.
         if (clean && connects <= 1 && sent[0].compare(0, received[1].size(), received[1]) != 0) std::abort();

@@ -28,11 +28,9 @@ struct ProgramDirs {
 // Records of a history file the program wrote, as its own reader takes
 // them; -1 when the file cannot be read or reading stops at a fault.
 inline long long HistoryRecords(const std::string& path) {
-    HistoryBytes bytes;
-    if (ReadHistoryBytes(path.c_str(), bytes) != HistoryOpen::Read) return -1;
     HistoryReader reader;
-    StartHistoryReader(reader, bytes.Data, bytes.Size);
-    const long long n = CountHistoryRecords(reader);
+    long long n = 0;
+    if (CountHistoryFile(path.c_str(), reader, n) != HistoryOpen::Read) return -1;
     return reader.Fault == HistoryFault::None ? n : -1;
 }
 
