@@ -224,7 +224,8 @@ int ProgramEntry(ShellSession& session, AppState& state, PlatformPort& port, She
         if (reason[0] != '\0') {
             std::fprintf(stderr, "hopwatch: %s\n", reason);
         }
-        if (std::strncmp(session.BackendUri, "agw://", 6) == 0) {
+        if (std::strncmp(session.BackendUri, "agw://", 6) == 0 ||
+            std::strncmp(session.BackendUri, "kiss:", 5) == 0) {
             std::fprintf(stderr, "%s\n", BackendStartHint(session.BackendUri));
         }
         port.ask(kFlexNetNotActiveText, kMainCaption, BoxIcon::Error, BoxButtons::Ok);

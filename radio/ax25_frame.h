@@ -72,9 +72,15 @@ int SameAx25Address(const Ax25Address& a, const Ax25Address& b);
 
 // The frame's kind and fields from its control byte.
 Ax25Kind Ax25KindOf(unsigned char control);
-inline int Ax25NS(unsigned char control) { return (control >> 1) & 7; }
-inline int Ax25NR(unsigned char control) { return (control >> 5) & 7; }
-inline int Ax25PF(unsigned char control) { return (control & kAx25PollFinal) ? 1 : 0; }
+inline int Ax25NS(unsigned char control) {
+    return (control >> 1) & 7;
+}
+inline int Ax25NR(unsigned char control) {
+    return (control >> 5) & 7;
+}
+inline int Ax25PF(unsigned char control) {
+    return (control & kAx25PollFinal) ? 1 : 0;
+}
 // The S or U frame's type with the P/F bit (and for S, N(R)) cleared.
 unsigned char Ax25Type(unsigned char control);
 

@@ -107,8 +107,8 @@ private:
         std::uint16_t Handle = 0;
         Ax25Link L2;
         int Incoming = 0;
-        int Taken = 0;      // an incoming link handed out by l2_get_sabm
-        int Closing = 0;    // command 4 given; DISC once all is acknowledged
+        int Taken = 0;    // an incoming link handed out by l2_get_sabm
+        int Closing = 0;  // command 4 given; DISC once all is acknowledged
         long long ClosingSince = 0;
         long long Serial = 0;
         std::deque<std::vector<unsigned char>> Lines;

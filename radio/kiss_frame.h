@@ -30,13 +30,13 @@ constexpr std::size_t kKissMaxFrame = 1024;
 void EncodeKissFrame(int port, const unsigned char* data, std::size_t size, std::vector<unsigned char>* out);
 
 struct KissDecoder {
-    int Port = 0;                     // the TNC port whose data frames are wanted
-    int InFrame = 0;                  // a FEND opened a frame
-    int Escaped = 0;                  // the last byte was FESC
-    int TooLong = 0;                  // this frame outgrew kKissMaxFrame; it is dropped
-    std::vector<unsigned char> Bytes; // the current frame, command byte first
-    long long Dropped = 0;            // over-long frames and broken escapes
-    long long Ignored = 0;            // frames of other ports or commands
+    int Port = 0;                      // the TNC port whose data frames are wanted
+    int InFrame = 0;                   // a FEND opened a frame
+    int Escaped = 0;                   // the last byte was FESC
+    int TooLong = 0;                   // this frame outgrew kKissMaxFrame; it is dropped
+    std::vector<unsigned char> Bytes;  // the current frame, command byte first
+    long long Dropped = 0;             // over-long frames and broken escapes
+    long long Ignored = 0;             // frames of other ports or commands
 };
 
 // Feeds received bytes; appends every complete data frame of the decoder's

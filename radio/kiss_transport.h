@@ -21,8 +21,11 @@
 // Bytes waiting for a TNC that reads nothing before the stream is dropped.
 constexpr std::size_t kKissMaxSendBacklog = 64 * 1024;
 
+// 1 for a serial speed the stream can set.
+int KissBaudSupported(int baud);
+
 struct KissEndpoint {
-    std::string Host;    // TCP: host name or address; empty for a serial line
+    std::string Host;  // TCP: host name or address; empty for a serial line
     int TcpPort = 8001;
     std::string Device;  // serial: the device path
     int Baud = 9600;
@@ -62,6 +65,8 @@ public:
     // "HOST:PORT" or the device path, for messages.
     const std::string& Name() const { return name_; }
     long long Reopens() const { return reopens_; }
+    // The system's reason when Open failed.
+    const std::string& OpenError() const { return openError_; }
 
 private:
     int OpenSerial();
@@ -83,12 +88,13 @@ private:
     long long lastAttempt_ = 0;
     long long retryMs_ = 0;
     long long upSince_ = 0;
-    int failures_ = 0;   // failed attempts in a row
-    int troubled_ = 0;   // a loss was said and the stream has not been steady since
+    int failures_ = 0;  // failed attempts in a row
+    int troubled_ = 0;  // a loss was said and the stream has not been steady since
     int backSaid_ = 0;
     long long saidAt_ = 0;
     long long unsaid_ = 0;
     std::string lastWhy_;
     long long reopens_ = 0;
     std::vector<unsigned char> out_;
+    std::string openError_;
 };

@@ -5,6 +5,8 @@
 //   sim:OPT,OPT,...     seed=N, faults=PERCENT, callers=SECONDS, fail
 //                       (see radio/sim_network.h)
 //   agw://HOST:PORT[/RADIOPORT]   a TNC speaking the AGWPE TCP protocol
+//   kiss://HOST:PORT[/N][?...]    a KISS TNC over TCP, the program's own AX.25
+//   kiss:/dev/DEVICE[?baud=B&...] a KISS TNC on a serial line (kiss_client.h)
 //
 // Threading: GUI thread only.
 #pragma once

@@ -111,8 +111,8 @@ TEST(AgwUri, ParsesHostPortAndRadioPortOrSaysWhy) {
     // The hints show in the program's own messages (process tests).
     char e[200] = "";
     EXPECT_NE(nullptr, CreateLayer2Backend("agw://127.0.0.1:8000/1", e, sizeof e));
-    EXPECT_EQ(nullptr, CreateLayer2Backend("kiss://tnc", e, sizeof e));
-    EXPECT_NE(nullptr, std::strstr(e, "unknown layer-2 backend \"kiss://tnc\"")) << e;
+    EXPECT_EQ(nullptr, CreateLayer2Backend("ax25://tnc", e, sizeof e));
+    EXPECT_NE(nullptr, std::strstr(e, "unknown layer-2 backend \"ax25://tnc\"")) << e;
     EXPECT_EQ(nullptr, CreateLayer2Backend("agw://127.0.0.1:0", e, sizeof e));
     EXPECT_NE(nullptr, std::strstr(e, "agw://127.0.0.1:0")) << e;
 }

@@ -308,8 +308,11 @@ TEST(ProgramRun, EarlyExitsWriteNothing) {
         {{"--no-such-option"}, 2, "hopwatch: unknown option \"--no-such-option\" (try --help)\n"},
         {{"--l2", "nonsense"},
          2,
-         "hopwatch: unknown layer-2 backend \"nonsense\" (use sim, sim:seed=N or "
-         "agw://HOST:PORT[/RADIOPORT])\n"},
+         "hopwatch: unknown layer-2 backend \"nonsense\" (use sim, sim:seed=N, agw://HOST:PORT[/RADIOPORT], "
+         "kiss://HOST:PORT[/N] or kiss:/dev/DEVICE)\n"},
+        {{"--l2", "kiss://tnc:8001?k=9"},
+         2,
+         "hopwatch: bad KISS backend \"kiss://tnc:8001?k=9\": k must be 1..7\n"},
         {{"--version"}, 0, ""},
     };
     for (const auto& c : cases) {

@@ -3,7 +3,7 @@
 #include "app/tick_dispatch.h"
 
 TickTimers::TickTimers(AppState& state, PlatformPort& port, QObject* parent)
-    : QObject(parent), state_(state), port_(port) {
+    : QObject(parent), state_(state), port_(port), pump_(port) {
     minute_.setTimerType(Qt::PreciseTimer);
     second_.setTimerType(Qt::PreciseTimer);
     connect(&minute_, &QTimer::timeout, this, [this] {
@@ -19,6 +19,7 @@ TickTimers::TickTimers(AppState& state, PlatformPort& port, QObject* parent)
             return;
         }
         OnSecondTimer(state_, port_);
+        pump_.service();
     });
 }
 

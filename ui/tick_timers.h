@@ -9,6 +9,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include "ui/layer2_pump.h"
+
 struct AppState;
 struct PlatformPort;
 
@@ -31,6 +33,7 @@ private:
     PlatformPort& port_;
     QTimer minute_;
     QTimer second_;
+    Layer2Pump pump_;  // the backend between ticks; re-armed after each second tick
     bool held_ = false;
     bool minuteDue_ = false;
     bool secondDue_ = false;
