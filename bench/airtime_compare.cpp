@@ -14,7 +14,11 @@
 // of what a call costs. A call is completed when the program recorded the
 // report (a record without the failure code 6).
 //
-//   airtime_compare [SECONDS [TIME_SCALE [SEED]]]   (defaults 600, 6, 1)
+//   airtime_compare [SECONDS [TIME_SCALE [SEED [KEEP_DIR]]]]   (defaults 600, 6, 1)
+//
+// With KEEP_DIR, each channel's TNC logs, transmission logs and history
+// file are kept there (N-a.log, N-b.log, N-a.tx, N-b.tx, N.hpw; N from 1
+// in the order of the table).
 #include <signal.h>
 #include <unistd.h>
 
@@ -76,8 +80,7 @@ void CountRecords(const std::string& history, int& completed, int& failed) {
     for (std::size_t at = history.find("\r\n"); at != std::string::npos; at = history.find("\r\n", at + 2)) {
         std::istringstream fields(history.substr(at + 2, history.find("\r\n", at + 2) - at - 2));
         std::string token;
-        for (int i = 0; i < 9 && fields >> token; ++i) {
-        }  // date, time and the first link's seven numbers
+        for (int i = 0; i < 9 && fields >> token; ++i) {}  // date, time and the first link's seven numbers
         if (token == "6") {
             ++failed;
         } else if (!token.empty()) {
@@ -103,6 +106,7 @@ int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 600;
     const int timeScale = argc > 2 ? std::atoi(argv[2]) : 6;
     const int seed = argc > 3 ? std::atoi(argv[3]) : 1;
+    const std::string keep = argc > 4 ? argv[4] : "";
     if (!DirewolfPair::Installed()) {
         std::printf("direwolf is not installed; nothing measured\n");
         return 0;
@@ -110,9 +114,9 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
     std::vector<std::unique_ptr<Contender>> all;
     for (int spoil : {0, 7}) {
-        for (const auto& [name, kiss, config] : {std::tuple{"ours, KISS (v2.0)", 1, ""},
-                                                 std::tuple{"Direwolf AGW, V20", 0, "V20 Q2DIG\n"},
-                                                 std::tuple{"Direwolf AGW, v2.2", 0, ""}}) {
+        for (const auto& [name, kiss, config] :
+             {std::tuple{"ours, KISS (v2.0)", 1, ""}, std::tuple{"Direwolf AGW, V20", 0, "V20 Q2DIG\n"},
+              std::tuple{"Direwolf AGW, v2.2", 0, ""}}) {
             auto c = std::make_unique<Contender>();
             c->Name = name;
             c->Kiss = kiss;
@@ -158,6 +162,14 @@ int main(int argc, char** argv) {
         c->TxB = c->Pair.B.Transmissions();
         c->History = ReadAll(c->Run.Data + "/Q2DIG.hpw");
     }
+    for (std::size_t i = 0; !keep.empty() && i < all.size(); ++i) {
+        const std::string at = keep + "/" + std::to_string(i + 1);
+        WriteAll(at + "-a.log", all[i]->LogA);
+        WriteAll(at + "-b.log", all[i]->LogB);
+        WriteAll(at + "-a.tx", all[i]->TxA);
+        WriteAll(at + "-b.tx", all[i]->TxB);
+        WriteAll(at + ".hpw", all[i]->History);
+    }
 
     std::printf("\n%-20s %-6s %5s %5s | %7s %8s %7s %8s | %7s %8s %7s %8s\n", "layer 2", "loss", "calls",
                 "fail", "frames", "bytes", "tx", "air s", "frames", "bytes", "tx", "air s");
@@ -176,8 +188,8 @@ int main(int argc, char** argv) {
         airPerCall[i] = air.Seconds / n;
         std::printf("%-20s %-6s %5d %5d | %7lld %8lld %7lld %8.1f | %7.1f %8.1f %7.1f %8.2f\n", c.Name,
                     c.SpoilOneIn ? "1 in 7" : "none", completed, failed, air.Frames, air.Bytes,
-                    air.Transmissions, air.Seconds, static_cast<double>(air.Frames) / n, static_cast<double>(air.Bytes) / n,
-                    static_cast<double>(air.Transmissions) / n,
+                    air.Transmissions, air.Seconds, static_cast<double>(air.Frames) / n,
+                    static_cast<double>(air.Bytes) / n, static_cast<double>(air.Transmissions) / n,
                     air.Seconds / n);
     }
     std::printf("\nframes per completed call by kind (A + B), transmissions spoiled:\n");
@@ -194,7 +206,9 @@ int main(int argc, char** argv) {
                     KindsText(b.Kinds, completed).c_str(), "", a.Spoiled, a.Transmissions, b.Spoiled,
                     b.Transmissions);
     }
-    std::printf("\nairtime per call, ours / Direwolf v2.0: no loss %.2f, with loss %.2f (goal: <= 1.00 and <= 1.10)\n",
-                airPerCall[0] / airPerCall[1], airPerCall[3] / airPerCall[4]);
+    std::printf(
+        "\nairtime per call, ours / Direwolf v2.0: no loss %.2f, with loss %.2f (goal: <= 1.00 and <= "
+        "1.10)\n",
+        airPerCall[0] / airPerCall[1], airPerCall[3] / airPerCall[4]);
     return 0;
 }

@@ -14,7 +14,7 @@
 // S) loses a piece of its first frame to silence, just after the TXDELAY
 // preamble, so that its check sum fails at the receiver as on a fading
 // channel. With --log, each transmission adds a line "AT SECONDS SPOILED"
-// once it has ended: when it came (seconds since the forwarder started),
+// once it has ended: when it came (wall-clock seconds since 1970),
 // its length of audio (the airtime the sending TNC used), 1 when it was
 // spoiled.
 #include <arpa/inet.h>
@@ -55,14 +55,14 @@ struct Transmission {
     int Open = 0;
     int Spoiled = 0;
     long long Bytes = 0;
-    long long StartMicros = 0;  // since the forwarder started
+    double At = 0;  // wall-clock seconds, to line up with the other TNC's log
 };
 
 void EndTransmission(Transmission& tx, std::FILE* log) {
     if (!tx.Open) return;
     if (log != nullptr) {
-        std::fprintf(log, "%.3f %.3f %d\n", static_cast<double>(tx.StartMicros) / 1e6,
-                     static_cast<double>(tx.Bytes) / kBytesPerSecond, tx.Spoiled);
+        std::fprintf(log, "%.3f %.3f %d\n", tx.At, static_cast<double>(tx.Bytes) / kBytesPerSecond,
+                     tx.Spoiled);
         std::fflush(log);
     }
     tx = Transmission{};
@@ -102,7 +102,8 @@ int main(int argc, char** argv) {
             if (n > 0) {
                 if (!tx.Open) {
                     tx.Open = 1;
-                    tx.StartMicros = NowMicros() - start;
+                    tx.At = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
+                                .count();
                     tx.Spoiled = spoilOneIn > 0 && random() % static_cast<unsigned>(spoilOneIn) == 0;
                 }
                 for (long long i = 0; i < n; ++i) {

@@ -49,8 +49,8 @@ inline int FreePort(int type) {
     return 0;
 }
 
-// A frame a TNC's log shows it sent: "[0L] FROM>TO:(KIND cmd, ...)" or
-// "[0H] ..." (the priority), followed with DumpFrames by a hex dump that
+// A frame a TNC's log shows it sent: "[0L HH:MM:SS] FROM>TO:(KIND cmd, ...)"
+// or "[0H ...] ..." (the priority), followed with DumpFrames by a hex dump that
 // gives its length (address field to information, without the check sum).
 struct SentFrame {
     std::string Text;  // from "FROM>TO" on
@@ -63,10 +63,12 @@ inline std::vector<SentFrame> FramesSent(const std::string& log) {
     std::istringstream lines(log);
     int dumping = 0;  // the dump that follows belongs to the last frame sent
     for (std::string line; std::getline(lines, line);) {
-        if (line.rfind("[0L] ", 0) == 0 || line.rfind("[0H] ", 0) == 0) {
-            SentFrame f{line.substr(5), "UI", 0};
+        const std::size_t close = line.find("] ");
+        if ((line.rfind("[0L", 0) == 0 || line.rfind("[0H", 0) == 0) && close != std::string::npos) {
+            SentFrame f{line.substr(close + 2), "UI", 0};
             const std::size_t open = f.Text.find(":(");
-            if (open != std::string::npos) f.Kind = f.Text.substr(open + 2, f.Text.find_first_of(" ,)", open) - open - 2);
+            if (open != std::string::npos)
+                f.Kind = f.Text.substr(open + 2, f.Text.find_first_of(" ,)", open) - open - 2);
             sent.push_back(f);
             dumping = 1;
         } else if (line.rfind("[", 0) == 0) {
@@ -107,7 +109,8 @@ struct DirewolfPair {
         A = {Root.File("a"), FreePort(SOCK_STREAM), FreePort(SOCK_DGRAM), FreePort(SOCK_STREAM)};
         B = {Root.File("b"), FreePort(SOCK_STREAM), FreePort(SOCK_DGRAM), 0};
         Launch(A, "Q1TNA", setup.ConfigA, setup, forwarder + " " + std::to_string(B.AudioPort), setup.Seed);
-        Launch(B, "Q1TNB", setup.ConfigB, setup, forwarder + " " + std::to_string(A.AudioPort), setup.Seed + 1);
+        Launch(B, "Q1TNB", setup.ConfigB, setup, forwarder + " " + std::to_string(A.AudioPort),
+               setup.Seed + 1);
         for (int i = 0; i < 150; ++i) {
             if (setup.PtyA && PtyA.empty()) PtyA = PtyIn(A.Log());
             if (Answers(A) && Answers(B) && (!setup.PtyA || !PtyA.empty())) return 1;
@@ -144,14 +147,14 @@ private:
         mkdir(t.Dir.c_str(), 0700);
         const std::string pipe = forward + " --log " + t.Dir + "/tx.log --spoil " +
                                  std::to_string(setup.SpoilOneIn) + " --seed " + std::to_string(seed);
-        WriteAll(t.Dir + "/.asoundrc", "pcm.hopwatch_tx {\n type file\n slave.pcm \"null\"\n file \"|" + pipe +
-                                           "\"\n format \"raw\"\n}\n");
+        WriteAll(t.Dir + "/.asoundrc", "pcm.hopwatch_tx {\n type file\n slave.pcm \"null\"\n file \"|" +
+                                           pipe + "\"\n format \"raw\"\n}\n");
         // TXDELAY is set because the forwarder spoils a frame just after it.
-        WriteAll(t.Dir + "/direwolf.conf",
-                 "ADEVICE UDP:" + std::to_string(t.AudioPort) +
-                     " hopwatch_tx\nARATE 48000\nACHANNELS 1\nCHANNEL 0\nMYCALL " + call +
-                     "\nMODEM 1200\nTXDELAY 30\nAGWPORT " + std::to_string(t.AgwPort) + "\nKISSPORT " +
-                     std::to_string(t.KissPort) + "\n" + config);
+        WriteAll(t.Dir + "/direwolf.conf", "ADEVICE UDP:" + std::to_string(t.AudioPort) +
+                                               " hopwatch_tx\nARATE 48000\nACHANNELS 1\nCHANNEL 0\nMYCALL " +
+                                               call + "\nMODEM 1200\nTXDELAY 30\nAGWPORT " +
+                                               std::to_string(t.AgwPort) + "\nKISSPORT " +
+                                               std::to_string(t.KissPort) + "\n" + config);
         t.Pid = fork();
         if (t.Pid != 0) return;
         setpgid(0, 0);
@@ -161,7 +164,7 @@ private:
             _exit(127);
         }
         setenv("HOME", t.Dir.c_str(), 1);
-        std::vector<const char*> argv = {"direwolf", "-c", "direwolf.conf", "-t", "0", "-q", "h"};
+        std::vector<const char*> argv = {"direwolf", "-c", "direwolf.conf", "-t", "0", "-q", "h", "-T", "%T"};
         if (setup.DumpFrames) argv.insert(argv.end(), {"-d", "p"});
         if (setup.PtyA && call == "Q1TNA") argv.push_back("-p");
         argv.push_back(nullptr);

@@ -51,9 +51,10 @@ TEST_F(KissProgram, RecordsTheReportThenTheFailureAndAnswersACallerOverTcp) {
     const std::vector<std::string> caller = SentBy(pair.B.Log(), "Q3CAL>Q1MON");
     ASSERT_FALSE(caller.empty()) << pair.B.Log();
     EXPECT_NE(std::string::npos, caller.front().find("SABME")) << caller.front();
-    EXPECT_NE(caller.end(), std::find_if(caller.begin(), caller.end(), [](const std::string& f) {
-                  return f.find("(SABM ") != std::string::npos;
-              })) << pair.Logs();
+    EXPECT_NE(caller.end(),
+              std::find_if(caller.begin(), caller.end(),
+                           [](const std::string& f) { return f.find("(SABM ") != std::string::npos; }))
+        << pair.Logs();
 }
 
 TEST_F(KissProgram, RecordsTheReportThenTheFailureAndAnswersACallerWithFramesLost) {
