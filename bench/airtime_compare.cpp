@@ -14,7 +14,9 @@
 // of what a call costs. A call is completed when the program recorded the
 // report (a record without the failure code 6).
 //
-//   airtime_compare [SECONDS [TIME_SCALE [SEED [KEEP_DIR]]]]   (defaults 600, 6, 1)
+//   airtime_compare [SECONDS [TIME_SCALE [SEED [KEEP_DIR [KISS_QUERY]]]]]
+//   (defaults 600, 6, 1, none, none; KISS_QUERY e.g. "?t1=5" tries our
+//   layer 2 with other parameters)
 //
 // With KEEP_DIR, each channel's TNC logs, transmission logs and history
 // file are kept there (N-a.log, N-b.log, N-a.tx, N-b.tx, N.hpw; N from 1
@@ -107,6 +109,7 @@ int main(int argc, char** argv) {
     const int timeScale = argc > 2 ? std::atoi(argv[2]) : 6;
     const int seed = argc > 3 ? std::atoi(argv[3]) : 1;
     const std::string keep = argc > 4 ? argv[4] : "";
+    const std::string query = argc > 5 ? argv[5] : "";
     if (!DirewolfPair::Installed()) {
         std::printf("direwolf is not installed; nothing measured\n");
         return 0;
@@ -146,7 +149,7 @@ int main(int argc, char** argv) {
         for (auto& c : all) c->Digi->Serve();
     }
     for (auto& c : all) {
-        c->Run.Start(c->Kiss ? "kiss://127.0.0.1:" + std::to_string(c->Pair.A.KissPort)
+        c->Run.Start(c->Kiss ? "kiss://127.0.0.1:" + std::to_string(c->Pair.A.KissPort) + query
                              : "agw://127.0.0.1:" + std::to_string(c->Pair.A.AgwPort),
                      timeScale);
     }
