@@ -74,8 +74,12 @@ const char* ShellUsageText() {
            "  --export-csv FILE.hpw [--link N]\n"
            "                    write the history file as CSV to standard output\n"
            "                    (one row per record and link, or link N only)\n"
-           "  --metrics [ADDRESS:]PORT  serve Prometheus metrics on http://ADDRESS:PORT/metrics\n"
-           "                    (ADDRESS 127.0.0.1 unless named; \"off\" turns it off); saved\n"
+           "  --availability FILE.hpw [--link N]\n"
+           "                    print each link's share of calls per class and its\n"
+           "                    outages (link N only: with the list of its outages)\n"
+           "  --metrics [ADDRESS:]PORT  serve the web pages on http://ADDRESS:PORT/ and\n"
+           "                    Prometheus metrics at /metrics (ADDRESS 127.0.0.1 unless\n"
+           "                    named; \"off\" turns it off); saved\n"
            "  --help            this text\n"
            "  --version         the version\n";
 }
@@ -117,6 +121,7 @@ OptionsAction ParseShellOptions(int argc, const char* const* argv, ShellOptions&
             {"--screenshot", options.Screenshot, kPathSize},
             {"--time-scale", timeScale, static_cast<int>(sizeof timeScale)},
             {"--export-csv", options.ExportCsv, kPathSize},
+            {"--availability", options.Availability, kPathSize},
             {"--link", link, static_cast<int>(sizeof link)},
             {"--metrics", options.Metrics, kMetricsListenMax},
         };
@@ -172,8 +177,8 @@ OptionsAction ParseShellOptions(int argc, const char* const* argv, ShellOptions&
             return OptionsAction::Error;
         }
     }
-    if (options.Link != 0 && options.ExportCsv[0] == '\0') {
-        std::snprintf(error, errSize, "--link goes with --export-csv");
+    if (options.Link != 0 && options.ExportCsv[0] == '\0' && options.Availability[0] == '\0') {
+        std::snprintf(error, errSize, "--link goes with --export-csv or --availability");
         return OptionsAction::Error;
     }
     return OptionsAction::Run;

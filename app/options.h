@@ -19,12 +19,13 @@ struct ShellOptions {
     char Backend[kBackendUriMax];     // "" = from the settings file, else the default
     char Screenshot[kPathSize];       // hidden: grab the window into this PNG, then exit
     char ExportCsv[kPathSize];        // "" = run; else export this history file and end
+    char Availability[kPathSize];     // "" = run; else print this history file's availability and end
     char Metrics[kMetricsListenMax];  // "" = from the settings file, "off", or [ADDRESS:]PORT
     int Headless;
     int Demo;            // the ready demonstration (app/demo.h)
     int TimeScale;       // 1 = real time
     int TimeScaleGiven;  // --time-scale was on the command line
-    int Link;            // --link: the one link to export (1..); 0 = all
+    int Link;            // --link: the one link to export or report (1..); 0 = all
 };
 
 enum class OptionsAction { Run, Help, Version, Error };

@@ -23,6 +23,7 @@
 #include "settings/profile_file.h"
 #include "settings/settings_file.h"
 #include "view/curve_memory.h"
+#include "view/diagram_navigation.h"
 
 namespace {
 
@@ -182,6 +183,10 @@ void StartupSequence(ShellSession& session, AppState& state, PlatformPort& port,
         for (int i = 0; i < kChannelCount; ++i) {
             if (state.ChannelTable[i].CallPath[0] != '\0') LoadHistory(state, port, i);
         }
+        // A loaded file opens at its oldest record; the demonstration opens
+        // on the present, its whole recorded time in view.
+        ShowHistoriesUpToNow(state, session.BaseUnitX, session.BaseUnitY);
+        ShowXZoom(port, state.XZoom);
     }
     const ChannelRecord& current = state.ChannelTable[state.CurrentChannel];
     ShowYZoom(port, current.YZoomStep, current.YScale);

@@ -68,12 +68,12 @@ int main(int argc, char** argv) {
     // every segment hundreds of pixels long and flatter the ratio).
     std::mt19937 rng(1);
     int walk[kLinks][6] = {};
-    FillHistory(*state, 0, kRecords, kLinks, [&](int, HistoryRecord& r) {
+    FillHistory(*state, 0, kRecords, kLinks, [&](int, FilledRecord& r) {
         for (int l = 0; l < kLinks; ++l) {
             int* v = walk[l];
             for (int f = 0; f < 5; ++f) v[f] = std::clamp(v[f] + static_cast<int>(rng() % 9) - 4, 0, 300);
             r.Links[l] =
-                LinkSample{"", v[0], v[1], v[2], v[3], v[4], static_cast<int>(rng() % 50 == 0 ? 6 : 1)};
+                FilledSample{"", v[0], v[1], v[2], v[3], v[4], static_cast<int>(rng() % 50 == 0 ? 6 : 1)};
         }
     });
     std::snprintf(state->ChannelTable[0].CallPath, kCallPathSize, "QX0TST-2");

@@ -44,9 +44,8 @@ void FillChannel(AppState& state, int ch) {
 std::size_t FormatNumbers(AppState& state, long long now, char* out, std::size_t size) {
     std::size_t at = 0;
     for (int ch = 0; ch < kChannelCount; ++ch) {
-        const HistoryRecord* r = HistorySlot(state, ch, 0);
         for (int l = 0; l < kLinks; ++l) {
-            const LinkSample& s = r->Links[l];
+            const LinkSample s = ReadLinkSample(state, ch, 0, l);
             const long long values[] = {s.Qty,  s.TxTim,     s.RxTim,         s.Tkby,
                                         s.Rkby, s.LinkState, now - 1796640000};
             for (long long v : values)

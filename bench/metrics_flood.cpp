@@ -1,8 +1,9 @@
-// The metrics endpoint under a flood of requests. The program runs headless
-// with --metrics on a free loopback port while four channels are called
-// every half second (time scale 120). After a warm-up flood, a second flood
-// (1,000 requests over 10 keep-alive connections while 100 more hold half a
-// request) is timed: the slowest answer, the calls each channel made during
+// The metrics endpoint and the web pages under a flood of requests. The
+// program runs headless with --metrics on a free loopback port while four
+// channels are called every half second (time scale 120). After a warm-up
+// flood, a second flood (1,000 requests over 10 keep-alive connections,
+// taking turns at /metrics, the overview, a diagram page and the JSON,
+// while 100 more connections hold half a request) is timed: the slowest answer, the calls each channel made during
 // it against the calls due, and the program's anonymous memory before and
 // after. The last line gives the three figures.
 #include <signal.h>
@@ -62,10 +63,12 @@ double Flood(int port) {
     for (int c = 0; c < 10; ++c) {
         clients.emplace_back([&, c] {
             const int fd = ConnectLoopback(port);
+            const char* const paths[] = {"/metrics", "/", "/channel/2?xzoom=1", "/api/channels"};
+            const char* const marks[] = {"hopwatch_build_info", "</html>", "</svg>", "\"channels\""};
             for (int i = 0; i < 100; ++i) {
                 const auto start = Clock::now();
-                const bool ok =
-                    HttpRequest(fd, port, "/metrics").find("hopwatch_build_info") != std::string::npos;
+                const int k = (c + i) % 4;
+                const bool ok = HttpRequest(fd, port, paths[k]).find(marks[k]) != std::string::npos;
                 const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
                 slowest[c] = ok ? std::max(slowest[c], ms) : -1e9;
             }
@@ -102,7 +105,8 @@ int Run(ProgramDirs& dirs, pid_t pid, int port) {
     // Two calls a second per channel are due.
     const long long expected = static_cast<long long>(seconds * 2);
     long long fewest = end[0] - start[0];
-    std::printf("flood of 1,000 requests: %.1f s, slowest answer %.1f ms\n", seconds, slowest);
+    std::printf("flood of 1,000 requests (metrics and pages): %.1f s, slowest answer %.1f ms\n", seconds,
+                slowest);
     for (int ch = 0; ch < kChannels; ++ch) {
         std::printf("channel %d: %lld calls, %lld due\n", ch + 1, end[ch] - start[ch], expected);
         fewest = std::min(fewest, end[ch] - start[ch]);

@@ -5,9 +5,9 @@
 // memory follows what is stored, not what is reserved.
 //
 // Areas of 2 MiB or more are aligned to 2 MiB, asked for transparent huge
-// pages and committed in whole 2 MiB steps: a full history area (43 MB)
-// then costs about twenty page faults instead of ten thousand, which is most
-// of the time a load of 24000 records would otherwise take. Resident memory
+// pages and committed in whole 2 MiB steps: a full history area (7 to 11 MB)
+// then costs a handful of page faults instead of thousands, which would
+// otherwise be most of the time a load of 24000 records takes. Resident memory
 // still follows the records stored, in steps of 2 MiB.
 #include "core/reserved_area.h"
 

@@ -27,23 +27,15 @@ void TokenToCell(const HistoryToken& token, char* cell) {
     cell[n] = '\0';
 }
 
-void FillRecord(HistoryRecord& record, const HistoryRecordText& text, int linkCount,
-                const char (*names)[kCellSize]) {
-    record.Day = text.Day;
-    record.Month = text.Month;
-    record.Year = text.Year;
-    record.Hour = text.Hour;
-    record.Minute = text.Minute;
+// A record's time and numbers as the series stores them.
+RecordStamp StampOf(const HistoryRecordText& text) {
+    return RecordStamp{text.Hour, text.Minute, text.Day, text.Month, text.Year};
+}
+
+void SamplesOf(const HistoryRecordText& text, int linkCount, LinkSample* samples) {
     for (int r = 0; r < linkCount; ++r) {
         const std::int32_t* v = text.Values[r];
-        LinkSample& sample = record.Links[r];
-        std::memcpy(sample.Name, names[r], kCellSize);
-        sample.Tkby = v[1];
-        sample.Rkby = v[2];
-        sample.Qty = v[3];
-        sample.TxTim = v[4];
-        sample.RxTim = v[5];
-        sample.LinkState = v[6];
+        samples[r] = LinkSample{v[3], v[1], v[2], v[4], v[5], v[6]};
     }
 }
 
@@ -103,11 +95,9 @@ int LoadHistory(AppState& state, PlatformPort& port, int channel) {
     const int links = header.LinkCount;
     c.ReplyLineCount = links + 2;
     c.RestoreLineCount = links + 2;
-    char names[kMaxStoredLinks][kCellSize] = {};
     for (int r = 1; r <= links; ++r) {
         TokenToCell(header.Names[r - 1], c.LinkTable[kColName][r]);
         TokenToCell(header.Idents[r - 1], c.LinkTable[kColIdent][r]);
-        std::memcpy(names[r - 1], c.LinkTable[kColName][r], kCellSize);
     }
 
     // One pass over the file. Records go into the area as a ring, so a file
@@ -117,20 +107,20 @@ int LoadHistory(AppState& state, PlatformPort& port, int channel) {
     HistoryRecordText text[2];
     long long total = 0;
     const bool reserved = state.HistoryArea[channel].Base != nullptr;
+    LinkSample samples[kSeriesLinks];
     while (ReadHistoryRecordValues(reader, links, text[total & 1])) {
         if (reserved) {
             const int slot = static_cast<int>(total % kHistoryCapacity);
-            HistoryRecord* record = total < kHistoryCapacity ? CommitHistorySlot(state, channel, slot)
-                                                             : HistorySlot(state, channel, slot);
-            if (record != nullptr) {
-                FillRecord(*record, text[total & 1], links, names);
-            }
+            SamplesOf(text[total & 1], links, samples);
+            StoreHistoryRecord(state, channel, slot, StampOf(text[total & 1]), samples, links);
         }
         ++total;
     }
+    if (reserved && total > 0) {
+        SetSeriesLinks(state, channel, links, &c.LinkTable[kColName][1], &c.LinkTable[kColIdent][1]);
+    }
     if (reserved && total > kHistoryCapacity) {
-        HistoryRecord* base = HistorySlot(state, channel, 0);
-        std::rotate(base, base + total % kHistoryCapacity, base + kHistoryCapacity);
+        TurnHistoryRing(state, channel, static_cast<int>(total % kHistoryCapacity));
     }
     const long long stored = reserved ? std::min<long long>(total, kHistoryCapacity) : 0;
     c.RecordCount = static_cast<int>(stored);

@@ -39,11 +39,18 @@ set(CPACK_PACKAGE_DESCRIPTION
 set(CPACK_PACKAGE_CONTACT "hopwatch maintainers <hopwatch@localhost>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# A cross build (packaging/arm64-toolchain.cmake) is packaged for the
+# processor it was built for, not for the machine that built it.
+if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR STREQUAL "aarch64")
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
+endif()
 set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
 # Debian 12's package names for what the program links and loads: Qt's
-# widgets and the platform plugins that open the window.
+# widgets, the HTTP server of the metrics endpoint with its network library,
+# and the platform plugins that open the window (packaging_test.sh checks
+# that every library the program is linked with is among them).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "libc6 (>= 2.36), libstdc++6 (>= 12), libgcc-s1, libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), qt6-qpa-plugins")
+  "libc6 (>= 2.36), libstdc++6 (>= 12), libgcc-s1, libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6network6 (>= 6.4), libqt6httpserver6 (>= 6.4), qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "direwolf")
 include(CPack)

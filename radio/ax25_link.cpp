@@ -90,15 +90,12 @@ void ResetSequence(Ax25Link& l) {
     l.T2Due = 0;
 }
 
-// Unacknowledged text goes back in front of the queue, so that a link set
-// up again sends it again rather than losing it.
-void Requeue(Ax25Link& l) {
-    std::string back;
-    for (int n = l.VA; n != l.VS; n = Mod8(n + 1)) {
-        back.append(l.Sent[n].begin(), l.Sent[n].end());
-        l.Sent[n].clear();
-    }
-    l.Pending.insert(0, back);
+// A link set up again starts afresh: what was queued or not acknowledged
+// is dropped, as the station may hold part of it already and a second copy
+// under new numbers would reach it twice.
+void DiscardQueue(Ax25Link& l) {
+    l.Pending.clear();
+    for (auto& sent : l.Sent) sent.clear();
 }
 
 void GoDown(Ax25Link& l, Ax25End end) {
@@ -120,7 +117,7 @@ void EnterConnected(Ax25Link& l, long long now) {
 }
 
 void Establish(Ax25Link& l, long long now) {
-    Requeue(l);
+    DiscardQueue(l);
     ResetSequence(l);
     l.State = Ax25State::AwaitingConnection;
     l.RC = 0;
@@ -167,7 +164,9 @@ void Acknowledge(Ax25Link& l, int nr, long long now) {
     l.VA = nr;
     if (l.State != Ax25State::Connected) return;  // timer recovery keeps T1 and RC for its poll
     l.RC = 0;
-    if (l.VA == l.VS) {
+    // A busy station is polled every T1 until it is ready again, so that a
+    // lost RR cannot leave the link waiting for T3.
+    if (l.VA == l.VS && !l.PeerBusy) {
         l.T1Due = 0;
         StartT3(l, now);
     } else {
@@ -219,7 +218,7 @@ void ReceiveS(Ax25Link& l, const Ax25Frame& f, long long now) {
         l.T1Due = 0;
         l.RC = 0;
         l.State = Ax25State::Connected;
-        if (l.VA == l.VS) {
+        if (l.VA == l.VS && !l.PeerBusy) {
             StartT3(l, now);
         } else if (!l.PeerBusy) {
             Retransmit(l, l.VA, now);
@@ -230,6 +229,7 @@ void ReceiveS(Ax25Link& l, const Ax25Frame& f, long long now) {
     }
     Acknowledge(l, nr, now);
     if (type == kAx25REJ && l.State == Ax25State::Connected) Retransmit(l, l.VA, now);
+    if (l.PeerBusy && l.T1Due == 0) StartT1(l, now);
 }
 
 void ReceiveConnected(Ax25Link& l, const Ax25Frame& f, long long now) {
@@ -249,9 +249,9 @@ void ReceiveConnected(Ax25Link& l, const Ax25Frame& f, long long now) {
             } else if (type == kAx25DM) {
                 GoDown(l, Ax25End::ClosedByPeer);
             } else if (type == kAx25SABM) {
-                // The station started the link again: it has forgotten what
-                // it had; ours goes again on the new link.
-                Requeue(l);
+                // The station started the link again and has forgotten
+                // where it stood.
+                DiscardQueue(l);
                 EmitU(l, kAx25UA, 0, pf);
                 EnterConnected(l, now);
             } else if (type == kAx25FRMR) {
@@ -423,9 +423,9 @@ void Ax25Tick(Ax25Link& l, long long now) {
 }
 
 void Ax25Lost(Ax25Link& l) {
+    l.Out.clear();
     if (l.State == Ax25State::Disconnected) return;
     GoDown(l, Ax25End::Reset);
-    l.Out.clear();
 }
 
 long long Ax25NextDue(const Ax25Link& l) {

@@ -8,7 +8,8 @@
 //   Disconnected --SABM: UA--> Connected
 //   Connected --T1 or T3 runs out: RR poll--> TimerRecovery --final--> Connected
 //   Connected --Disconnect: DISC--> AwaitingRelease --UA or DM--> Disconnected
-//   any state --N2 retries without answer--> Disconnected (End RetriedOut)
+//   AwaitingConnection, TimerRecovery --N2 retries unanswered--> Disconnected
+//   (End RetriedOut); AwaitingRelease --N2 retries--> Disconnected (Released)
 //
 // A SABME (a version 2.2 station calling first) is answered with FRMR, on
 // which the caller falls back to SABM. Frames of another connection never

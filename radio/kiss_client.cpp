@@ -68,6 +68,7 @@ int ParseKissUri(const char* uri, KissOptions* options, char* error, int errorSi
         return 0;
     };
     KissOptions o;
+    o.Params.T1Ms = 0;  // unless t1 is given: 3 s plus 2 s per digipeater of each link's path
     const std::string text = uri == nullptr ? "" : uri;
     const std::size_t question = text.find('?');
     const std::string where = text.substr(0, question);
@@ -272,6 +273,7 @@ void KissClient::Pump(Link& l, long long now) {
                 // Nobody reads this link or its station floods it: what is
                 // held stays small, and the link is ended.
                 l.L2.Received.clear();
+                l.Closing = 1;
                 Ax25Disconnect(l.L2, now);
                 break;
             }
@@ -388,6 +390,7 @@ std::uint16_t KissClient::l2_get_sabm(const char* mycall) {
         if (!SameAx25Address(l->L2.Own, call)) {
             // A caller of a call that is not ours any more: not left hanging.
             l->Taken = 1;
+            l->Closing = 1;
             Ax25Disconnect(l->L2, now);
             Pump(*l, now);
             continue;

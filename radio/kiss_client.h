@@ -108,7 +108,7 @@ private:
         Ax25Link L2;
         int Incoming = 0;
         int Taken = 0;    // an incoming link handed out by l2_get_sabm
-        int Closing = 0;  // command 4 given; DISC once all is acknowledged
+        int Closing = 0;  // command 4 given (DISC once all is acknowledged), or ended by us
         long long ClosingSince = 0;
         long long Serial = 0;
         std::deque<std::vector<unsigned char>> Lines;

@@ -122,7 +122,7 @@ TEST(ConnectCycle, GoodCallStoresAllNineteenLinesAndDisconnects) {
     EXPECT_EQ(std::string(c.ReplyLines[0]) + c.ReplyLines[18], kHeading + "\n=>\r\n")
         << "banner and first prompt are gone";
     EXPECT_EQ(std::string(c.LinkTable[kColName][1]) + " " + c.LinkTable[kColTkby][17], "QX0L00 116");
-    EXPECT_EQ(HistorySlot(w.state, 0, 0)->Links[16].Rkby, 216);
+    EXPECT_EQ(ReadLinkSample(w.state, 0, 0, 16).Rkby, 216);
     EXPECT_TRUE(w.port.Repaints == std::vector<bool>{true} && w.port.Boxes.empty());
 }
 
@@ -182,11 +182,15 @@ TEST(ConnectCycle, FailedCallsRepeatTheLastGoodReplyWithCodeSix) {
     EXPECT_EQ(w.state.NextRecordIndex[0], w.C().RecordCount);
     EXPECT_EQ(w.port.Repaints, std::vector<bool>(records.size(), true));
     for (std::size_t i = 0; i < records.size(); ++i) {
-        const HistoryRecord* r = HistorySlot(w.state, 0, static_cast<int>(i));
-        EXPECT_EQ((std::vector<int>{r->Minute, r->Links[1].Tkby - 101, r->Links[2].LinkState}), records[i])
+        const int slot = static_cast<int>(i);
+        RecordStamp stamp;
+        ReadRecordStamp(w.state, 0, slot, stamp);
+        EXPECT_EQ((std::vector<int>{stamp.Minute, ReadLinkSample(w.state, 0, slot, 1).Tkby - 101,
+                                    ReadLinkSample(w.state, 0, slot, 2).LinkState}),
+                  records[i])
             << i;
-        EXPECT_STREQ(r->Links[1].Name, "QX1L01");
     }
+    EXPECT_STREQ(SeriesLinkName(w.state, 0, 1), "QX1L01");
 }
 
 // A slot is not cleared before a frame is copied in: its old line (here

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <functional>
 #include <map>
@@ -60,7 +61,7 @@ TEST(ShellOptions, CommandLines) {
         {{"--headless", "--version"}, "version"},
         {{"--demo", "--time-scale", "3"}, "headless=0 scale=3 demo link=0"},
         {{"--export-csv", "a.hpw", "--link=18"}, "scale=1 export=a.hpw link=18"},
-        {{"--link", "2"}, "error: --link goes with --export-csv"},
+        {{"--link", "2"}, "error: --link goes with --export-csv or --availability"},
         {{"--export-csv", "a.hpw", "--link", "19"},
          "error: --link takes a link number from 1 to 18, not \"19\""},
         {{"--export-csv", "a.hpw", "--link", "0"}, "error: --link takes"},
@@ -468,6 +469,86 @@ TEST(MetricsScrapedByPrometheus, AgreesWithTheHistoryFile) {
     EXPECT_EQ(qty, record.Values[column][3]) << "QTY of " << link << " in record " << records;
     EXPECT_EQ(failed, failedRecords);
     EXPECT_GT(failedRecords, 0) << "the run should have seen failed calls";
+}
+
+}  // namespace
+
+namespace {
+
+// Sends `request` on a fresh connection and reads until the program closes
+// it or a second passes; `closed` tells which.
+std::string RawExchange(int port, const std::string& request, bool& closed) {
+    const int fd = ConnectLoopback(port);
+    const timeval second{1, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &second, sizeof second);
+    send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    std::string in;
+    char buffer[65536];
+    ssize_t n = 0;
+    while ((n = recv(fd, buffer, sizeof buffer, 0)) > 0) in.append(buffer, static_cast<std::size_t>(n));
+    closed = n == 0;
+    close(fd);
+    return in;
+}
+
+// The listener of the web pages: what it answers and when it closes a
+// connection. The collector holds a history file from before its start and
+// calls once an hour, so nothing changes meanwhile.
+TEST(WebListener, AnswersAndClosesAsAsked) {
+    ProgramDirs dirs;
+    Processes running;
+    WriteAll(dirs.Config,
+             "[Mycall]\r\nDestination Call=QX0OWN\r\n[Channel1]\r\nCallPath=QX1TST\r\nRufAktiv=1\r\n"
+             "MinutenIntervall=60\r\n");
+    WriteAll(dirs.Data + "/QX1TST.hpw", ReadAll(HOPWATCH_TEST_DATA "/worked_example.hpw"));
+    const int port = FreeLoopbackPort();
+    std::vector<std::string> args = Service(dirs, "sim:callers=0", "1");
+    args.insert(args.end(), {"--metrics", std::to_string(port)});
+    running.Pids.push_back(StartProgram(args, dirs.Runtime, dirs.Errors));
+    std::string overview;
+    for (int i = 0; i < 100 && overview.empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        overview = HttpRequest(-1, port, "/");
+    }
+    ASSERT_NE(overview.find("Channel 1: QX1TST"), std::string::npos) << ReadAll(dirs.Errors);
+    EXPECT_EQ(HttpRequest(-1, port, "/channel/1/history.csv"),
+              ReadAll(HOPWATCH_TEST_DATA "/worked_example.csv"))
+        << "the same bytes as --export-csv";
+
+    struct Case {
+        const char* Request;
+        const char* Start;  // of the answer
+        bool Closed;
+    } cases[] = {
+        {"GET / HTTP/1.0\r\n\r\n", "HTTP/1.1 200 OK", true},
+        {"GET /metrics HTTP/1.0\r\nConnection: keep-alive\r\n\r\n", "HTTP/1.1 200 OK", false},
+        {"GET /api/channels HTTP/1.1\r\nHost: x\r\nConnection: Close\r\n\r\n", "HTTP/1.1 200 OK", true},
+        {"GET /channel/1 HTTP/1.1\r\nHost: x\r\n\r\n", "HTTP/1.1 200 OK", false},
+        {"POST / HTTP/1.1\r\nHost: x\r\nContent-Length: 0\r\nConnection: close\r\n\r\n", "HTTP/1.1 405",
+         true},
+        {"GET /nothing HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n", "HTTP/1.1 404", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Request);
+        bool closed = false;
+        const std::string answer = RawExchange(port, c.Request, closed);
+        EXPECT_EQ(answer.substr(0, std::strlen(c.Start)), c.Start);
+        EXPECT_EQ(closed, c.Closed);
+    }
+    // HEAD: the headers of the page without its body, and the connection
+    // goes on with the next request.
+    const int fd = ConnectLoopback(port);
+    const std::string head = "HEAD /channel/1 HTTP/1.1\r\nHost: x\r\n\r\n";
+    send(fd, head.data(), head.size(), MSG_NOSIGNAL);
+    std::string headers;
+    char c = 0;
+    while (headers.find("\r\n\r\n") == std::string::npos && recv(fd, &c, 1, 0) == 1) headers += c;
+    EXPECT_NE(headers.find("Content-Length: "), std::string::npos) << headers;
+    EXPECT_EQ(headers.find("Content-Length: 0\r\n"), std::string::npos) << "the page's length";
+    const std::string body = HttpRequest(fd, port, "/channel/1");
+    close(fd);
+    EXPECT_EQ(body.substr(0, 15), "<!DOCTYPE html>") << "no body of the HEAD before it";
+    EXPECT_NE(body.find("</html>"), std::string::npos);
 }
 
 }  // namespace

@@ -116,6 +116,14 @@ struct HistoryTest : ::testing::Test {
         return RecordConnect(State, Port, 0, failed);
     }
 
+    // Record `slot` of channel 0 read back: its time, and the numbers of one link.
+    RecordStamp Stamp(int slot) const {
+        RecordStamp stamp;
+        ReadRecordStamp(State, 0, slot, stamp);
+        return stamp;
+    }
+    LinkSample Sample(int slot, int link) const { return ReadLinkSample(State, 0, slot, link); }
+
     // A file of `records` records with the example's two links; record i
     // carries i as its first token.
     static std::string ManyRecords(long records) {

@@ -160,7 +160,7 @@ TEST_F(HistoryWriter, FileMovedAwayUnlessItReadsToItsEndWithTheSameLinks) {
         EXPECT_EQ(Read(), moved ? k.newFile : k.content + kRecord1);
         EXPECT_EQ(std::vector<int>({Channel.RecordCount, State.NextRecordIndex[0]}),
                   std::vector<int>(2, moved ? 1 : 2));
-        EXPECT_EQ(HistorySlot(State, 0, moved ? 0 : 1)->Minute, 30);
+        EXPECT_EQ(Stamp(moved ? 0 : 1).Minute, 30);
         ASSERT_EQ(Port.Boxes.size(), moved ? 1u : 0u);
         if (moved) {
             EXPECT_EQ(Port.Boxes[0].Line(),
@@ -244,15 +244,18 @@ TEST_F(HistoryWriter, RenameFailingForAnotherReasonIsReported) {
 
 using HistorySeries = HistoryTest;
 
-// A record as "dd.mm.yy hh:mm" and, per link, name and values.
-std::string Text(const HistoryRecord& r, int links) {
+// Record `slot` of channel 0 as "dd.mm.yy hh:mm" and, per link, the
+// series' name and the record's values.
+std::string Text(const AppState& state, int slot, int links) {
+    RecordStamp r;
+    ReadRecordStamp(state, 0, slot, r);
     char text[160];
     std::snprintf(text, sizeof text, "%02d.%02d.%02d %02d:%02d", r.Day, r.Month, r.Year, r.Hour, r.Minute);
     std::string all = text;
     for (int l = 0; l < links; ++l) {
-        const LinkSample& s = r.Links[l];
-        std::snprintf(text, sizeof text, " %s %d %d %d %d %d %d", s.Name, s.Qty, s.Tkby, s.Rkby, s.TxTim,
-                      s.RxTim, s.LinkState);
+        const LinkSample s = ReadLinkSample(state, 0, slot, l);
+        std::snprintf(text, sizeof text, " %s %d %d %d %d %d %d", SeriesLinkName(state, 0, l), s.Qty, s.Tkby,
+                      s.Rkby, s.TxTim, s.RxTim, s.LinkState);
         all += text;
     }
     return all;
@@ -275,10 +278,8 @@ TEST_F(HistorySeries, WorkedExampleWrittenByteForByteAndReadBack) {
     EXPECT_EQ(std::vector<int>({c.RecordCount, State.NextRecordIndex[0], c.ReplyLineCount, c.RestoreLineCount,
                                 c.MarkerOffset, c.ScrollStep}),
               std::vector<int>({2, 2, 4, 4, 0, 24}));
-    EXPECT_EQ(Text(*HistorySlot(State, 0, 0), 2),
-              "06.12.26 14:30 QX0AAA 12 120 340 3 5 1 QX0BBB 0 15 22 40 60 2");
-    EXPECT_EQ(Text(*HistorySlot(State, 0, 1), 2),
-              "06.12.26 14:40 QX0AAA 12 120 340 3 5 6 QX0BBB 0 15 22 40 60 6");
+    EXPECT_EQ(Text(State, 0, 2), "06.12.26 14:30 QX0AAA 12 120 340 3 5 1 QX0BBB 0 15 22 40 60 2");
+    EXPECT_EQ(Text(State, 1, 2), "06.12.26 14:40 QX0AAA 12 120 340 3 5 6 QX0BBB 0 15 22 40 60 6");
     // The last connect and the link table are the file's last record, with
     // the placeholder in the time column: the next connect continues the
     // series and the file from them ("08/15" converts as a/b; a name read
@@ -288,9 +289,37 @@ TEST_F(HistorySeries, WorkedExampleWrittenByteForByteAndReadBack) {
     EXPECT_EQ(Cell(c, kColIdent, 1) + Cell(c, kColIdent, 2), "p1p2");
     EXPECT_EQ(Connect(14, 50), 1);
     EXPECT_EQ(c.RecordCount, 3);
-    EXPECT_EQ(Text(*HistorySlot(State, 0, 2), 2),
-              "06.12.26 14:50 QX0AAA 12 120 340 8 15 1 QX0BBB 0 15 22 8 15 1");
+    EXPECT_EQ(Text(State, 2, 2), "06.12.26 14:50 QX0AAA 12 120 340 8 15 1 QX0BBB 0 15 22 8 15 1");
     EXPECT_EQ(Read(), kExampleFile + "\r\n06.12.26 14:50 7 120 340 12 08 15 1 2 15 22 0 08 15 1 ");
+}
+
+// Records are packed in memory, but every number reads back as the file or
+// the reply had it: values past the packed sizes (negative, over 65535, a
+// state over 255) turn the series into full-width records without changing
+// what earlier records read, in a loaded series, its ring and after a connect.
+TEST_F(HistorySeries, EveryNumberReadsBackWhateverItsSize) {
+    const std::string big =
+        "\r\n06.12.26 14:35 7 -120 2147483647 70000 65535 -1 255 2 15 22 65536 40 60 256 ";
+    const std::string bigText =
+        "06.12.26 14:35 QX0AAA 70000 -120 2147483647 65535 -1 255 QX0BBB 65536 15 22 40 60 256";
+    Write(kHeader + kRecord1 + big + kRecord2);
+    LoadHistory(State, Port, 0);
+    ASSERT_EQ(Channel.RecordCount, 3);
+    EXPECT_EQ(Text(State, 0, 2), "06.12.26 14:30 QX0AAA 12 120 340 3 5 1 QX0BBB 0 15 22 40 60 2");
+    EXPECT_EQ(Text(State, 1, 2), bigText);
+    EXPECT_EQ(Text(State, 2, 2), "06.12.26 14:40 QX0AAA 12 120 340 3 5 6 QX0BBB 0 15 22 40 60 6");
+    SetReport(Channel, ExampleLinks());
+    Connect(14, 50);
+    EXPECT_EQ(Text(State, 3, 2), "06.12.26 14:50 QX0AAA 12 120 340 3 5 1 QX0BBB 0 15 22 40 60 2");
+    EXPECT_EQ(Text(State, 1, 2), bigText);
+
+    // The wide record arrives last, into the ring's first slot.
+    ResetHistory(State, 0);
+    Write(ManyRecords(24000) + big);
+    LoadHistory(State, Port, 0);  // Cancel
+    EXPECT_EQ(Text(State, 23999, 2), bigText);
+    EXPECT_EQ(Text(State, 0, 1), "02.12.26 14:01 QX0AAA 12 120 340 3 5 1");
+    EXPECT_EQ(Text(State, 23998, 1), "04.12.26 14:59 QX0AAA 12 120 340 3 5 1");
 }
 
 // A missing file: the start-up scan says nothing, the loader tells and
@@ -334,8 +363,8 @@ TEST_F(HistorySeries, SizePromptAfterLoading) {
     LoadFileSequence(State, Port, 0);  // Cancel
     EXPECT_EQ(std::vector<int>({Channel.RecordCount, State.NextRecordIndex[0], Channel.ScrollStep}),
               std::vector<int>({1002, 1002, 50}));
-    EXPECT_EQ(HistorySlot(State, 0, 1000)->Links[0].TxTim, 3);
-    EXPECT_EQ(HistorySlot(State, 0, 1001)->Hour, 9);
+    EXPECT_EQ(Sample(1000, 0).TxTim, 3);
+    EXPECT_EQ(Stamp(1001).Hour, 9);
     Port.Answers = {BoxAnswer::Ok};
     LoadFileSequence(State, Port, 0);
     EXPECT_EQ(std::vector<int>({Channel.RecordCount, State.NextRecordIndex[0], Exists(kFile)}),
@@ -411,7 +440,7 @@ TEST_F(HistoryMalformed, history_bad_count) {
     }
     Expect(header + record, 1, "");
     EXPECT_EQ(Channel.ReplyLineCount, 20);
-    EXPECT_STREQ(HistorySlot(State, 0, 0)->Links[17].Name, "N17");
+    EXPECT_STREQ(SeriesLinkName(State, 0, 17), "N17");
 }
 
 TEST_F(HistoryMalformed, history_long_token) {
@@ -422,7 +451,7 @@ TEST_F(HistoryMalformed, history_long_token) {
            fault, 2, static_cast<long long>(kHeader.size() + kRecord1.size() + 19));
     Expect("1  " + forty + " p1" + kRecord1, 0, fault, 1, 3);
     Expect("1  " + std::string(15, 'N') + " p1\r\n06.12.26 14:30 7 120 340 12 3 5 1 ", 1, "");
-    EXPECT_EQ(HistorySlot(State, 0, 0)->Links[0].Name, std::string(15, 'N'));
+    EXPECT_EQ(SeriesLinkName(State, 0, 0), std::string(15, 'N'));
     // NUL bytes inside tokens are just token bytes.
     Expect(std::string("2  QX") + '\0' + "AA p1      QX0BBB p2      " + kRecord1, 1, "");
 }
@@ -456,17 +485,18 @@ TEST_F(HistoryMalformed, history_30000_records) {
     LoadHistory(State, Port, 0);  // Cancel
     EXPECT_EQ(std::vector<int>({Channel.RecordCount, State.NextRecordIndex[0]}), std::vector<int>(2, 24000));
     for (int slot : {0, 1, 12345, 23999}) {
-        EXPECT_EQ(HistorySlot(State, 0, slot)->Minute, (6000 + slot) % 60) << slot;
-        EXPECT_EQ(HistorySlot(State, 0, slot)->Day, (6000 + slot) % 28 + 1) << slot;
+        EXPECT_EQ(Stamp(slot).Minute, (6000 + slot) % 60) << slot;
+        EXPECT_EQ(Stamp(slot).Day, (6000 + slot) % 28 + 1) << slot;
     }
     EXPECT_EQ(Cell(Channel, kColPort, 1), "29999");
     // A further connect replaces the newest record only.
-    const int minute = HistorySlot(State, 0, 23998)->Minute;
+    const int minute = Stamp(23998).Minute;
     Connect(9, 59);
     EXPECT_EQ(std::vector<int>({Channel.RecordCount, State.NextRecordIndex[0]}), std::vector<int>(2, 24000));
-    EXPECT_EQ(HistorySlot(State, 0, 23998)->Minute, minute);
-    EXPECT_EQ(HistorySlot(State, 0, 23999)->Hour, 9);
-    EXPECT_EQ(HistorySlot(State, 0, 24000), nullptr);
+    EXPECT_EQ(Stamp(23998).Minute, minute);
+    EXPECT_EQ(Stamp(23999).Hour, 9);
+    RecordStamp none;
+    EXPECT_EQ(ReadRecordStamp(State, 0, 24000, none), 0);
     // The load and the start-up scan offer the same prompt.
     EXPECT_EQ(ScanHistoryFile(State, Port, 0), 1);
     ASSERT_EQ(Port.Boxes.size(), 2u);

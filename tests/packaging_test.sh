@@ -27,6 +27,21 @@ depends=$(dpkg-deb -f "$deb" Depends)
 case "$depends" in *libqt6widgets6*) ;; *) fail "Depends lacks libqt6widgets6: $depends" ;; esac
 
 dpkg-deb -x "$deb" "$work/root"
+# Every library the program is linked with comes from a package it depends
+# on, or the program does not start where only those are installed.
+multiarch=$(gcc -print-multiarch 2>/dev/null || echo x86_64-linux-gnu)
+for lib in $(objdump -p "$work/root/usr/bin/hopwatch" | awk '$1 == "NEEDED" {print $2}'); do
+  owner=$(dpkg -S "$multiarch/$lib" 2>/dev/null | awk -v want="/$multiarch/$lib" '
+    substr($NF, length($NF) - length(want) + 1) == want { sub(/:.*/, "", $1); print $1; exit }')
+  if [ -z "$owner" ]; then
+    echo "packaging_test: no installed package holds $lib; not checked"
+    continue
+  fi
+  case ", $depends," in
+    *", $owner "* | *", $owner,"*) ;;
+    *) fail "Depends lacks $owner, which holds $lib: $depends" ;;
+  esac
+done
 version=$("$work/root/usr/bin/hopwatch" --version)
 [ "$version" = "hopwatch 2.34" ] || fail "the unpacked program says \"$version\""
 

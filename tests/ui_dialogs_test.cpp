@@ -166,7 +166,7 @@ TEST_F(DialogTest, ToolbarButtonsShowImagesAndLiveTooltipsAndFollowTheChannelOnR
 }
 
 TEST_F(DialogTest, ClickPutsTheMarkerAndXPosShowsItsTime) {
-    FillHistory(state, 0, 30, 2, [](int, HistoryRecord&) {});
+    FillHistory(state, 0, 30, 2, [](int, FilledRecord&) {});
     const DiagramMapping m = SetupDiagramMapping(Diagram().width(), Diagram().height(), 8, 16);
     QTest::mouseClick(&Diagram(), Qt::LeftButton, {}, QPoint(m.ToDeviceX(10 * 7), Diagram().height() / 2));
     Diagram().repaint();
@@ -184,7 +184,7 @@ TEST_F(DialogTest, ClickPutsTheMarkerAndXPosShowsItsTime) {
 }
 
 TEST_F(DialogTest, RightHoldScrollsUntilReleaseAndHoldsTheTicksBack) {
-    FillHistory(state, 0, 300, 2, [](int, HistoryRecord&) {});
+    FillHistory(state, 0, 300, 2, [](int, FilledRecord&) {});
     DiagramWidget& d = Diagram();
     const QPoint right(d.width() * 3 / 4, d.height() / 2);
     shell->timers().start(kSecondTimerId, 5);
@@ -233,12 +233,32 @@ TEST_F(DefaultFontWindow, ReadoutsFitTheirFields) {
                                                 {kFieldYZoom, "YZoom: 0,6"},
                                                 {kFieldQty, "Qty: 255"},
                                                 {kFieldTime, "Time: 9999/9999"}};
-    for (const auto& [field, text] : rows) {
+    const auto fits = [&](int field, const char* text) {
         QLabel* label = Bar().field(field);
-        EXPECT_LE(label->fontMetrics().horizontalAdvance(QString::fromLatin1(text)),
-                  label->contentsRect().width() - label->indent())
-            << text;
-    }
+        return label->fontMetrics().horizontalAdvance(QString::fromLatin1(text)) <=
+               label->contentsRect().width() - label->indent();
+    };
+    for (const auto& [field, text] : rows) EXPECT_TRUE(fits(field, text)) << text;
+
+    // Six-digit byte counters take the room they need from field 0 alone,
+    // and give it back.
+    const auto widths = [&] {
+        std::vector<int> w;
+        for (int k = 0; k < kStatusFieldCount; ++k) w.push_back(Bar().field(k)->width());
+        return w;
+    };
+    const std::vector<int> before = widths();
+    const char* wide = "T/Rkby: 999999/999999 ";
+    Window().setStatusText(kFieldKbytes, wide);
+    EXPECT_TRUE(fits(kFieldKbytes, wide));
+    std::vector<int> after = widths();
+    const int taken = after[kFieldKbytes] - before[kFieldKbytes];
+    EXPECT_GT(taken, 0);
+    EXPECT_EQ(after[0], before[0] - taken);
+    after[0] = before[0], after[kFieldKbytes] = before[kFieldKbytes];
+    EXPECT_EQ(after, before);
+    Window().setStatusText(kFieldKbytes, "T/Rkby: 5/7 ");
+    EXPECT_EQ(widths(), before);
 }
 
 TEST_F(DialogTest, ConnectWarnsThenCallsAndTheGridFollows) {
@@ -337,8 +357,16 @@ TEST_F(DialogTest, AnswerTextLinesCutAndFailedSave) {
     EXPECT_EQ(ReadAll(scratch.File("hopwansw.txt")), std::string(80, 'x') + "\r\n73\r\n");
 }
 
-TEST_F(DialogTest, AboutBoxClosesOnlyWithOk) {
+TEST_F(DialogTest, AboutBoxShowsTheVersionLineWholeAndClosesOnlyWithOk) {
     QPointer<QWidget> about = Open<AboutBox>(kCmdAbout);
+    int versionLines = 0;
+    for (QLabel* label : about->findChildren<QLabel*>()) {
+        if (!label->text().startsWith(QStringLiteral("Hopwatch"))) continue;
+        ++versionLines;
+        EXPECT_EQ(label->text().toStdString(), "Hopwatch 2.34, 32 Bit Monitor Program, 01.01.2000");
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width());
+    }
+    EXPECT_EQ(versionLines, 1);
     QTest::keyClick(about, Qt::Key_Escape);
     EXPECT_FALSE(Closed(about));
     Click(about, 1);
@@ -361,6 +389,45 @@ TEST_F(DialogTest, ContextHelpOpensTheTopicInTheChosenLanguage) {
     QApplication::sendEvent(box, &rightClick);
     EXPECT_EQ(help->browser()->source().toString(), "qrc:/help/en/graphics.html#t116");
     EXPECT_TRUE(help->browser()->toPlainText().contains(QStringLiteral("TxTIM")));
+}
+
+// Every link between the help pages and every topic the dialogs can ask for
+// lands on a page, and on its anchor, in both languages; both have the same
+// pages.
+TEST(HelpPages, EveryLinkAndTopicResolvesInBothLanguages) {
+    const auto read = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    const auto resolves = [&](const QUrl& url) {
+        const QString page = read(QLatin1Char(':') + url.path());
+        const QString anchor = url.fragment();
+        return !page.isEmpty() &&
+               (anchor.isEmpty() || page.contains(QStringLiteral("name=\"%1\"").arg(anchor)) ||
+                page.contains(QStringLiteral("id=\"%1\"").arg(anchor)));
+    };
+    const QStringList pages = QDir(QStringLiteral(":/help/en")).entryList(QDir::Files);
+    EXPECT_GE(pages.size(), 10);
+    EXPECT_EQ(QDir(QStringLiteral(":/help/de")).entryList(QDir::Files), pages);
+    const QRegularExpression href(QStringLiteral("href=\"([^\"]*)\""));
+    int links = 0;
+    for (const char* language : {"en", "de"}) {
+        const QUrl folder(QStringLiteral("qrc:/help/%1/").arg(QLatin1String(language)));
+        for (const QString& page : pages) {
+            const QUrl base = folder.resolved(QUrl(page));
+            for (const QRegularExpressionMatch& m : href.globalMatch(read(QLatin1Char(':') + base.path()))) {
+                ++links;
+                EXPECT_TRUE(resolves(base.resolved(QUrl(m.captured(1)))))
+                    << language << "/" << page.toStdString() << " -> " << m.captured(1).toStdString();
+            }
+        }
+    }
+    EXPECT_GT(links, 200);
+    for (int german : {0, 1}) {
+        for (int topic = 0; topic < 200; ++topic) {
+            EXPECT_TRUE(resolves(HelpWindow::topicUrl(german, topic))) << german << " " << topic;
+        }
+    }
 }
 
 // From the dialogs to the settings file: Mycall and a destination (an
@@ -437,8 +504,8 @@ protected:
     }
     // Level curves at 50, 150, 250, 350, 450; link states by record.
     void Level(int count, std::vector<int> states) {
-        FillHistory(state, 0, count, 2, [&](int i, HistoryRecord& r) {
-            r.Links[0] = LinkSample{"L", 50, 150, 250, 350, 450, states[i % states.size()]};
+        FillHistory(state, 0, count, 2, [&](int i, FilledRecord& r) {
+            r.Links[0] = FilledSample{"L", 50, 150, 250, 350, 450, states[i % states.size()]};
         });
     }
     int X(int logical) { return m.ToDeviceX(logical); }
@@ -484,6 +551,50 @@ TEST_F(DiagramPixels, UsageStripColoursAndGridOnLabelledRows) {
     };
     EXPECT_GT(gridPixels(20), 50);  // at zoom step 1 every second tick is labelled
     EXPECT_EQ(gridPixels(10) + gridPixels(0), 0);
+}
+
+// At every Y zoom, with the test's base units and with those of the
+// window's font at the window's first size, the Y labels ink neither the
+// column left of the ticks nor a row shared with the next label.
+TEST_F(DiagramPixels, YLabelsTouchNeitherTheTicksNorEachOther) {
+    const BaseUnits measured = MeasureBaseUnits(QApplication::font());
+    for (const BaseUnits units : {BaseUnits{8, 16}, measured}) {
+        const int w = 81 * units.X;
+        const int h = 32 * units.Y - 24;  // less the menu bar
+        DiagramWidget diagram{state, port, units, nullptr};
+        diagram.resize(w, h);
+        const DiagramMapping map = SetupDiagramMapping(w, h, units.X, units.Y);
+        const int tickLeft = map.ToDeviceX(-8);
+        for (int scale : {10, 1}) {
+            for (int step = 1; step <= 6; ++step) {
+                SCOPED_TRACE(testing::Message()
+                             << units.X << "x" << units.Y << " zoom " << step << "/" << scale);
+                state.ChannelTable[0].YZoomStep = step;
+                state.ChannelTable[0].YScale = scale;
+                QImage image(w, h, QImage::Format_RGB32);
+                image.fill(qRgb(192, 192, 192));
+                QPainter painter(&image);
+                diagram.paintDiagram(painter);
+                painter.end();
+                // Rows inked left of the ticks, as runs: one run per label.
+                int runs = 0, touching = 0;
+                bool inRun = false;
+                for (int y = 0; y < h; ++y) {
+                    bool ink = false;
+                    for (int x = 0; x < tickLeft; ++x) ink = ink || image.pixel(x, y) != qRgb(192, 192, 192);
+                    touching += image.pixel(tickLeft - 1, y) != qRgb(192, 192, 192);
+                    runs += ink && !inRun;
+                    inRun = ink;
+                }
+                YAxisRows axis;
+                BuildYAxisRows(map, PlotRectFor(w, h), units.X, step, scale, 0, axis);
+                int labels = 0;
+                for (int i = 0; i < axis.Count; ++i) labels += axis.Rows[i].Labelled;
+                EXPECT_EQ(touching, 0);
+                EXPECT_EQ(runs, labels);
+            }
+        }
+    }
 }
 
 TEST_F(DiagramPixels, DrawingOnePixelColumnAtATimeChangesNoPixel) {

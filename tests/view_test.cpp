@@ -132,6 +132,20 @@ TEST(DiagramGeometry, YAxisRows) {
         // Labels stand d = trunc(2.5 u), 4 more for four digits, left of the plot.
         EXPECT_NEAR(axis.Rows[1].LabelX, 30 - (r.scale == 1 ? 20 : 24), 1);
     }
+    // A measured label that would run into the ticks (from x 27) moves left
+    // until a blank column remains, never past the left edge; one that fits
+    // stays at the specified place.
+    const DiagramMapping m = SetupDiagramMapping(648, 480, 8, 16);
+    const YLabelRoom room = YAxisLabelRoom(m, 1);
+    EXPECT_EQ((std::vector<int>{room.Right, room.Pitch, YAxisLabelRoom(m, 3).Pitch}),
+              (std::vector<int>{25, 9, 14}));
+    std::vector<int> placed;
+    for (int width : {0, 15, 16, 22, 40}) {
+        YAxisRows axis;
+        BuildYAxisRows(m, PlotRectFor(648, 480), 8, 1, 1, 0, axis, width);
+        placed.push_back(axis.Rows[0].LabelX);
+    }
+    EXPECT_EQ(placed, (std::vector<int>{10, 10, 10, 4, 0}));
 }
 
 class DiagramPlan : public ::testing::Test {
@@ -148,8 +162,8 @@ protected:
     void TearDown() override { ReleaseDiagramMemory(state); }
     ChannelRecord& C() { return state.ChannelTable[0]; }
     void Fill(int count) {
-        FillHistory(state, 0, count, 3, [](int i, HistoryRecord& r) {
-            for (LinkSample& s : r.Links) s = LinkSample{"", 5, 100 + i, 200, 30, 40, i % 7};
+        FillHistory(state, 0, count, 3, [](int i, FilledRecord& r) {
+            for (FilledSample& s : r.Links) s = FilledSample{"", 5, 100 + i, 200, 30, 40, i % 7};
             std::snprintf(r.Links[1].Name, sizeof r.Links[1].Name, "QX0DEF");
         });
     }
@@ -198,8 +212,8 @@ TEST_F(DiagramPlan, TitleTextsAndAnEmptyHistory) {
 }
 
 TEST_F(DiagramPlan, ReadoutsAndLabelsAtTheMarker) {
-    FillHistory(state, 0, 30, 3, [](int i, HistoryRecord& r) {
-        r.Links[0] = LinkSample{"A", 255, 1234, 56, 9999, 9999, 1};
+    FillHistory(state, 0, 30, 3, [](int i, FilledRecord& r) {
+        r.Links[0] = FilledSample{"A", 255, 1234, 56, 9999, 9999, 1};
         r.Hour = 23, r.Minute = 59, r.Day = 31, r.Month = 12, r.Year = i;
     });
     C().MarkerOffset = 21;
@@ -215,7 +229,7 @@ TEST_F(DiagramPlan, ReadoutsAndLabelsAtTheMarker) {
 }
 
 TEST_F(DiagramPlan, CurvePointsPileAtTheRightEdgeAndStopAtTheTop) {
-    FillHistory(state, 0, 200, 3, [](int i, HistoryRecord& r) {
+    FillHistory(state, 0, 200, 3, [](int i, FilledRecord& r) {
         r.Links[0].Qty = i == 5 ? 0x7fffffff : i;
         r.Links[0].LinkState = 6;
     });
@@ -256,14 +270,28 @@ TEST_F(DiagramPlan, UsageStripAndLinkUsageLabel) {
 
 TEST_F(DiagramPlan, ClampAndHoldMarkerBeforeThePaint) {
     Fill(10);
-    C().ReplyLineCount = 4;
+    C().RestoreLineCount = 4;
     C().LinkIndex = 3;
     C().MarkerOffset = 2;
     Plan();
     EXPECT_EQ(C().LinkIndex, 2);
+    // A call in progress (5 of 17 lines received) moves neither the link nor
+    // the link buttons.
+    C().RestoreLineCount = 17;
+    C().LinkIndex = 12;
+    Plan();
+    C().ReplyLineCount = 5;
+    port.EnableCalls.clear();
+    Plan();
+    EXPECT_EQ(C().LinkIndex, 12);
+    EXPECT_EQ(port.isButtonEnabled(kCmdNextLink) + port.isButtonEnabled(kCmdPreviousLink), 2);
+    for (const auto& [id, enable] : port.EnableCalls)
+        EXPECT_TRUE(id != kCmdNextLink && id != kCmdPreviousLink);
+    RunNavigationCommand(state, port, kCmdNextLink);
+    EXPECT_EQ(C().LinkIndex, 13);
     // Records added while the marker is not held: it keeps its distance from the newest.
     Fill(12);
-    C().ReplyLineCount = 4;
+    C().RestoreLineCount = 4;
     Plan();
     EXPECT_EQ(C().MarkerOffset, 2);
     // The first paint with the marker held after that moves it one record older...
@@ -314,7 +342,8 @@ TEST_F(DiagramPlan, NavigationCommands) {
             ch = ChannelRecord{};
             ch.RecordCount = r.records, ch.ScrollOffset = r.scroll, ch.ScrollStep = 24,
             ch.MarkerOffset = r.marker;
-            ch.LinkIndex = r.link, ch.ReplyLineCount = r.lines, ch.YZoomStep = r.ystep, ch.YScale = r.yscale;
+            ch.LinkIndex = r.link, ch.RestoreLineCount = r.lines, ch.YZoomStep = r.ystep,
+            ch.YScale = r.yscale;
         }
         state.XZoom = r.xzoom;
         state.CurrentChannel = r.channel;
@@ -332,6 +361,41 @@ TEST_F(DiagramPlan, NavigationCommands) {
         EXPECT_STREQ(after, r.after) << r.command << " from " << r.scroll << "/" << r.marker;
     }
     EXPECT_EQ(RunNavigationCommand(state, port, kCmdFastScroll), 0);
+}
+
+// The demonstration's first picture: the longest history whole at the
+// largest X zoom that shows all of it, each channel up to its newest record
+// with the marker there.
+TEST_F(DiagramPlan, HistoriesShownUpToNow) {
+    struct Row {
+        int records[4];
+        const char* after;  // XZoom, then scroll offset per channel
+    };
+    const Row rows[] = {
+        {{860, 850, 0, 3}, "1: 0 0 0 0"},    {{30, 2, 1, 0}, "20: 0 0 0 0"},
+        {{2000, 860, 0, 0}, "1: 894 0 0 0"}, {{553, 0, 0, 0}, "2: 0 0 0 0"},  // 2 x 552 fills 1105 exactly
+        {{700, 0, 0, 0}, "1: 0 0 0 0"},                                       // 2 x 699 would overrun 1105
+        {{800, 0, 0, 0}, "1: 0 0 0 0"},
+    };
+    for (const Row& r : rows) {
+        for (int ch = 0; ch < kChannelCount; ++ch) {
+            state.ChannelTable[ch].RecordCount = r.records[ch];
+            state.ChannelTable[ch].ScrollOffset = 5;
+            state.ChannelTable[ch].MarkerOffset = 1;
+        }
+        ShowHistoriesUpToNow(state, 8, 16);
+        std::string after = std::to_string(state.XZoom) + ":";
+        for (const ChannelRecord& ch : state.ChannelTable) {
+            after += " " + std::to_string(ch.ScrollOffset);
+            EXPECT_EQ(ch.MarkerOffset, 0);
+        }
+        EXPECT_EQ(after, r.after);
+    }
+    // The newest record leaves room for the curve labels at the marker.
+    Fill(2000);
+    state.showtxtim = state.time = 1;
+    ShowHistoriesUpToNow(state, 8, 16);
+    EXPECT_NE(Texts(Plan(81 * 8, 32 * 16)).find("|TxTIM|"), std::string::npos);
 }
 
 TEST_F(DiagramPlan, YZoomForAllChannelsOnlyWithOneYZoom) {
@@ -399,7 +463,8 @@ std::string Enabled(const char* view) {
         ChannelRecord& ch = state.ChannelTable[state.CurrentChannel];
         const std::map<std::string, int*> fields = {{"channel", &state.CurrentChannel},
                                                     {"x", &state.XZoom},
-                                                    {"lines", &ch.ReplyLineCount},
+                                                    {"lines", &ch.RestoreLineCount},
+                                                    {"reply", &ch.ReplyLineCount},
                                                     {"link", &ch.LinkIndex},
                                                     {"y", &ch.YZoomStep},
                                                     {"scale", &ch.YScale},
@@ -440,6 +505,9 @@ TEST(ToolbarEnabling, EveryRuleAtItsEdges) {
         {"lines=3 link=1", "10 00 11 00 11 00"},
         {"lines=4 link=1", "10 10 11 00 11 00"},
         {"lines=4 link=2", "10 01 11 00 11 00"},
+        // A reply being collected counts for nothing until it is complete.
+        {"lines=17 reply=5 link=12", "10 11 11 00 11 00"},
+        {"lines=0 reply=5 link=2", "10 00 11 00 11 00"},
         // Y zoom: 6 is the widest whole step, 0,1 the narrowest fraction.
         {"y=6 scale=1", "10 00 01 00 11 00"},
         {"y=5 scale=1", "10 00 11 00 11 00"},
@@ -498,6 +566,15 @@ TEST(StatusTexts, EachCycleStateTheSecondTickAndAFactorOtherThanTen) {
     // are read at the session start and in the diagram tests.
     ShowYZoom(port, 3, 0);
     EXPECT_EQ(port.Status[3], "YZoom: 3");
+
+    // A field that needs more takes it from field 0, never more than field 0 has.
+    int edges[3] = {100, 150, 200};
+    const int needed[3] = {0, 80, 60};
+    FitStatusFields(3, needed, edges);
+    EXPECT_EQ((std::vector<int>{edges[0], edges[1], edges[2]}), (std::vector<int>{60, 140, 200}));
+    int narrow[3] = {10, 150, 200};
+    FitStatusFields(3, needed, narrow);
+    EXPECT_EQ((std::vector<int>{narrow[0], narrow[1], narrow[2]}), (std::vector<int>{0, 140, 200}));
 }
 
 TEST(MetricsLabels, EscapesWhatTheFormatAsksAndKeepsEveryByte) {

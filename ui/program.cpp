@@ -20,6 +20,7 @@
 #include "ui/main_window.h"
 #include "ui/metrics_server.h"
 #include "ui/shutdown_signals.h"
+#include "view/link_availability.h"
 
 namespace {
 
@@ -125,6 +126,9 @@ int RunProgram(int argc, char** argv) {
     }
     if (options.ExportCsv[0] != '\0') {
         return ExportHistoryFileCsv(options.ExportCsv, options.Link, stdout, stderr);
+    }
+    if (options.Availability[0] != '\0') {
+        return PrintAvailabilityFile(options.Availability, options.Link, stdout, stderr);
     }
     char demoDir[kPathSize] = "";
     if (options.Demo) {

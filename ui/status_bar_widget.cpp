@@ -40,12 +40,23 @@ int StatusBarWidget::barHeight() const {
 
 void StatusBarWidget::setFieldText(int field, const QString& text) {
     if (field < 0 || field >= kStatusFieldCount) return;
+    if (fields_[field]->text() == text) return;
     fields_[field]->setText(text);
+    // A text that outgrows its field (or shrinks back) moves the edges.
+    if (field > 0 && clientRight_ >= 0 && neededWidth(field) != needed_[field]) layoutFields(clientRight_);
+}
+
+int StatusBarWidget::neededWidth(int field) const {
+    const QLabel* label = fields_[field];
+    return label->fontMetrics().horizontalAdvance(label->text()) + label->indent() + 2 * label->frameWidth();
 }
 
 void StatusBarWidget::layoutFields(int clientRight) {
+    clientRight_ = clientRight;
     int edges[kStatusFieldCount];
     LayoutStatusFields(clientRight, kStatusFieldCount, widths_, edges);
+    for (int k = 0; k < kStatusFieldCount; ++k) needed_[k] = k == 0 ? 0 : neededWidth(k);
+    FitStatusFields(kStatusFieldCount, needed_, edges);
     const int h = height();
     int left = 0;
     for (int k = 0; k < kStatusFieldCount; ++k) {

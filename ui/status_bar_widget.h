@@ -1,6 +1,8 @@
 // The seven-field status bar as seven labels side by side. Widths come from
 // the core (fixed at creation in units of the character width); on every
-// resize the right edges are laid out again, so only field 0 changes.
+// resize the right edges are laid out again, so only field 0 changes. A text
+// wider than its field (six-digit byte counters) takes the room it needs
+// from field 0, and gives it back when it shrinks.
 //
 // Threading: GUI thread only.
 #pragma once
@@ -24,7 +26,11 @@ public:
     int barHeight() const;
 
 private:
+    int neededWidth(int field) const;
+
     QLabel* fields_[kStatusFieldCount];
     int widths_[kStatusFieldCount];
+    int needed_[kStatusFieldCount] = {};  // of the texts the last layout placed
+    int clientRight_ = -1;                // -1 until the first layout
     QSizeGrip* grip_;
 };

@@ -9,8 +9,6 @@ constexpr int kMarginLeft = 30;
 constexpr int kMarginTop = 60;
 constexpr int kMarginRight = 23;
 constexpr int kMarginBottom = 40;
-constexpr int kWindowUnitsX = 81;
-constexpr int kWindowUnitsY = 32;
 constexpr int kOriginX = 31;
 constexpr int kOriginFromBottom = 42;
 constexpr int kMajorTickHalf = 8;
@@ -61,8 +59,8 @@ int DiagramMapping::ToLogicalY(std::int64_t deviceY) const {
 
 DiagramMapping SetupDiagramMapping(int clientWidth, int clientHeight, int baseUnitX, int baseUnitY) {
     DiagramMapping m{};
-    m.WindowExtX = static_cast<std::int64_t>(kWindowUnitsX) * baseUnitX;
-    m.WindowExtY = static_cast<std::int64_t>(kWindowUnitsY) * baseUnitY;
+    m.WindowExtX = static_cast<std::int64_t>(kFirstWindowUnitsX) * baseUnitX;
+    m.WindowExtY = static_cast<std::int64_t>(kFirstWindowUnitsY) * baseUnitY;
     m.ViewportExtX = clientWidth / 2;
     m.ViewportExtY = -(clientHeight / 2);
     m.OriginX = kOriginX;
@@ -91,8 +89,20 @@ int CursorAt(int clientWidth, int clientHeight, int x, int y) {
     return IsInPlot(clientWidth, clientHeight, x, y) ? ChooseCursor(clientWidth, x) : kCursorArrow;
 }
 
+void YAxisLabelText(int index, int yScale, char* text, int size) {
+    const int wide = yScale == 10;
+    std::snprintf(text, static_cast<std::size_t>(size), wide ? "%4d" : "%3d", 10 * index * (wide ? 10 : 1));
+}
+
+YLabelRoom YAxisLabelRoom(const DiagramMapping& mapping, int yZoomStep) {
+    const std::int64_t apart = 10LL * yZoomStep * (yZoomStep <= 1 ? 2 : 1);  // logical units
+    const std::int64_t height = mapping.ViewportExtY < 0 ? -mapping.ViewportExtY : mapping.ViewportExtY;
+    const std::int64_t pitch = mapping.WindowExtY > 0 ? apart * height / mapping.WindowExtY : 0;
+    return YLabelRoom{mapping.ToDeviceX(-kMajorTickHalf) - 2, Saturate(pitch)};
+}
+
 void BuildYAxisRows(const DiagramMapping& mapping, const PlotRect& plot, int baseUnitX, int yZoomStep,
-                    int yScale, int gridOn, YAxisRows& out) {
+                    int yScale, int gridOn, YAxisRows& out, int labelWidth) {
     out.Count = 0;
     const int top = LogicalTop(mapping, plot);
     const int right = LogicalRightEdge(mapping, plot);
@@ -100,6 +110,12 @@ void BuildYAxisRows(const DiagramMapping& mapping, const PlotRect& plot, int bas
     // The offset keeps the labels clear of the frame: wider labels, wider gap.
     const int d = (wide ? 4 : 0) + (baseUnitX * 5) / 2;
     const int labelLogicalX = mapping.ToLogicalX(static_cast<std::int64_t>(plot.left) - d);
+    int labelX = mapping.ToDeviceX(labelLogicalX);
+    const int lastInk = YAxisLabelRoom(mapping, yZoomStep).Right;
+    if (labelWidth > 0 && static_cast<std::int64_t>(labelX) + labelWidth - 1 > lastInk) {
+        labelX = lastInk - labelWidth + 1;
+        if (labelX < 0) labelX = 0;
+    }
     const int spacing = yZoomStep <= 1 ? 2 : 1;
     for (int i = 0; i < kYTickCount; ++i) {
         const std::int64_t y = 10LL * yZoomStep * i;
@@ -114,8 +130,8 @@ void BuildYAxisRows(const DiagramMapping& mapping, const PlotRect& plot, int bas
         row.HasGrid = gridOn && row.Labelled && i != 0;
         row.GridLeft = mapping.ToDeviceX(0);
         row.GridRight = mapping.ToDeviceX(right);
-        row.LabelX = mapping.ToDeviceX(labelLogicalX);
+        row.LabelX = labelX;
         row.LabelY = mapping.ToDeviceY(y + kLabelRaise);
-        std::snprintf(row.Label, sizeof row.Label, wide ? "%4d" : "%3d", 10 * i * (wide ? 10 : 1));
+        YAxisLabelText(i, yScale, row.Label, sizeof row.Label);
     }
 }

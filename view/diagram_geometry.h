@@ -20,6 +20,11 @@ struct PlotRect {
     int bottom;
 };
 
+// The main window's first size in base units; the diagram's logical extent
+// is that size, so one logical unit is about half a pixel at first.
+constexpr int kFirstWindowUnitsX = 81;
+constexpr int kFirstWindowUnitsY = 32;
+
 // The client rectangle inset by the plot margins (30, 60, 23, 40).
 PlotRect PlotRectFor(int clientWidth, int clientHeight);
 
@@ -82,7 +87,28 @@ struct YAxisRows {
     int Count;
 };
 
+// The label of tick `index`: 10 x index x yScale right-aligned in 3
+// characters, or 4 when yScale is 10.
+void YAxisLabelText(int index, int yScale, char* text, int size);
+
 // Tick rows up to the logical top (at most 99). `gridOn` is the grid
-// button's check state.
+// button's check state. `labelWidth` is what the painter measured of the
+// widest label of the table: the columns from a label's left end to its last
+// inked column. The labels stand at the specified place unless that would
+// run them into the ticks; then the column of labels moves left just far
+// enough (not past the client's left edge). 0: not measured, the specified
+// place.
 void BuildYAxisRows(const DiagramMapping& mapping, const PlotRect& plot, int baseUnitX, int yZoomStep,
-                    int yScale, int gridOn, YAxisRows& out);
+                    int yScale, int gridOn, YAxisRows& out, int labelWidth = 0);
+
+// The room of the Y labels in device pixels: Right, the last column a
+// label may ink, one blank column left of the longest tick; Pitch, the least
+// distance between two labelled rows at the Y zoom step. A painter picks a
+// label font whose widest label fits in Right + 1 columns and whose digits
+// are less than Pitch rows high, so that labels touch neither the ticks nor
+// each other.
+struct YLabelRoom {
+    int Right;
+    int Pitch;
+};
+YLabelRoom YAxisLabelRoom(const DiagramMapping& mapping, int yZoomStep);

@@ -1,11 +1,15 @@
 #include "view/diagram_navigation.h"
 
+#include <cstdint>
+
 #include "core/platform_port.h"
 #include "view/diagram_geometry.h"
 #include "view/status_texts.h"
 #include "view/toolbar_rules.h"
 
 namespace {
+
+constexpr int kCurveLabelRoom = 5;  // characters of the longest curve label
 
 constexpr bool kErase = true;
 constexpr bool kNoErase = false;
@@ -67,7 +71,9 @@ int RunNavigationCommand(AppState& state, PlatformPort& port, int commandId) {
             }
             return 1;
         case kCmdNextLink:
-            if (c.ReplyLineCount > 2 && c.LinkIndex + 2 < c.ReplyLineCount) {
+            // The same count as the button's rule, so an enabled button
+            // also works while a reply is being collected.
+            if (c.RestoreLineCount > 2 && c.LinkIndex + 2 < c.RestoreLineCount) {
                 ++c.LinkIndex;
                 port.repaint(kErase);
             }
@@ -178,4 +184,32 @@ void EndRightHold(AppState& state, RightHold& hold) {
     if (!hold.Active) return;
     state.ChannelTable[hold.Channel].ScrollStep = hold.SavedStep;
     hold.Active = 0;
+}
+
+void ShowHistoriesUpToNow(AppState& state, int baseUnitX, int baseUnitY) {
+    const int width = kFirstWindowUnitsX * baseUnitX;
+    const int height = kFirstWindowUnitsY * baseUnitY;
+    // The newest record stands far enough left of the frame for the curve
+    // labels at the marker ("TxTIM", five characters) to be drawn.
+    const PlotRect plot = PlotRectFor(width, height);
+    const int room =
+        SetupDiagramMapping(width, height, baseUnitX, baseUnitY)
+            .ToLogicalX(static_cast<std::int64_t>(plot.right) - 1 - kCurveLabelRoom * baseUnitX) -
+        1;
+    int longest = 0;
+    for (const ChannelRecord& c : state.ChannelTable) {
+        if (c.RecordCount > longest) longest = c.RecordCount;
+    }
+    // The largest zoom at which the whole of the longest history is in view:
+    // every recorded day up to the newest call. A history longer than the
+    // plot is wide shows its newest part at zoom 1.
+    int zoom = longest > 1 ? room / (longest - 1) : kMaxXZoom;
+    if (zoom > kMaxXZoom) zoom = kMaxXZoom;
+    if (zoom < 1) zoom = 1;
+    state.XZoom = zoom;
+    for (ChannelRecord& c : state.ChannelTable) {
+        const int first = c.RecordCount - 1 - room / zoom;
+        c.ScrollOffset = first > 0 ? first : 0;
+        c.MarkerOffset = 0;
+    }
 }

@@ -33,6 +33,14 @@ void ApplyYZoomToAll(AppState& state, int yZoomStep, int yScale);
 int PutMarkerAtClick(AppState& state, PlatformPort& port, int clientWidth, int clientHeight, int baseUnitX,
                      int baseUnitY, int x, int y);
 
+// Every channel shown up to its newest record with the marker on it, at
+// the largest X zoom (1..20) at which the longest history fits whole in the
+// plot of a window at its first size (81 x 32 base units), less room at the
+// right for the curve labels at the marker. A history too long for zoom 1
+// shows its newest part. For a demonstration, whose first picture should be
+// all the recorded days up to now.
+void ShowHistoriesUpToNow(AppState& state, int baseUnitX, int baseUnitY);
+
 // Right-button scrolling: the direction is fixed by the press point, the
 // channel's ScrollStep is 4 (40 with FastScroll) during the hold and is
 // restored at release.

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <ctime>
 
-#include "core/link_column.h"
 #include "core/program_names.h"
 #include "history/history_format.h"
 #include "history/history_series.h"
+#include "view/web_escape.h"
 
 namespace {
 
@@ -81,34 +81,9 @@ std::size_t CellLength(const char* cell, std::size_t max) {
     return nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - cell) : max;
 }
 
-// Length of a well-formed UTF-8 sequence at p (shortest form, no
-// surrogates, at most U+10FFFF), else 0.
-std::size_t Utf8Length(const unsigned char* p, std::size_t left) {
-    const unsigned char c = p[0];
-    std::size_t n = 0;
-    unsigned min = 0;
-    unsigned code = 0;
-    if (c >= 0xC2 && c <= 0xDF) {
-        n = 2, code = c & 0x1Fu, min = 0x80;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        n = 3, code = c & 0x0Fu, min = 0x800;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        n = 4, code = c & 0x07u, min = 0x10000;
-    } else {
-        return 0;
-    }
-    if (n > left) return 0;
-    for (std::size_t i = 1; i < n; ++i) {
-        if ((p[i] & 0xC0u) != 0x80u) return 0;
-        code = (code << 6) | (p[i] & 0x3Fu);
-    }
-    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-    return n;
-}
-
 // The record's minute as seconds since 1970, read as local time; records
 // keep the year in two digits.
-long long RecordTime(const HistoryRecord& r) {
+long long RecordTime(const RecordStamp& r) {
     std::tm t{};
     t.tm_year = 100 + r.Year % 100;
     t.tm_mon = r.Month - 1;
@@ -127,7 +102,7 @@ std::size_t DigipeaterLength(const char* callPath) {
 }
 
 struct LinkRow {
-    const LinkSample* Sample;
+    LinkSample Sample;
     std::string Labels;
 };
 
@@ -146,7 +121,7 @@ void AppendLabelValue(std::string& out, const char* bytes, std::size_t size) {
             out += "\\n";
         } else if (c < 0x80) {
             out += static_cast<char>(c);
-        } else if (const std::size_t n = Utf8Length(p + i, size - i)) {
+        } else if (const std::size_t n = Utf8SequenceLength(p + i, size - i)) {
             out.append(bytes + i, n);
             i += n;
             continue;
@@ -176,25 +151,24 @@ void BuildMetricsText(AppState& state, const MetricsInputs& inputs, std::string&
         AppendLabel(labels, "digipeater", c.CallPath, DigipeaterLength(c.CallPath), 0);
 
         const int newest = c.RecordCount - 1;
-        const HistoryRecord* record =
-            IsRecordPresent(state, ch, newest) ? HistorySlot(state, ch, newest) : nullptr;
-        if (record == nullptr) {
+        RecordStamp stamp;
+        if (!IsRecordPresent(state, ch, newest) || !ReadRecordStamp(state, ch, newest, stamp)) {
             labels += '}';
             continue;
         }
-        recordTimes[ch] = RecordTime(*record);
+        recordTimes[ch] = RecordTime(stamp);
         // The links of the last completed reply (a call under way is still
-        // filling the table's rows); the idents come from the same table.
+        // filling the table's rows), named as the newest record named them.
         int links = c.RestoreLineCount - 2;
         if (links > kMaxStoredLinks) links = kMaxStoredLinks;
         for (int r = 1; r <= links; ++r) {
             LinkRow& row = rows[rowCount];
             rowChannel[rowCount++] = ch;
-            row.Sample = &record->Links[r - 1];
+            row.Sample = ReadLinkSample(state, ch, newest, r - 1);
             row.Labels = labels;
-            AppendLabel(row.Labels, "link", row.Sample->Name,
-                        CellLength(row.Sample->Name, sizeof row.Sample->Name), 0);
-            const char* ident = c.LinkTable[kColIdent][r];
+            const char* name = SeriesLinkName(state, ch, r - 1);
+            AppendLabel(row.Labels, "link", name, CellLength(name, kCellSize), 0);
+            const char* ident = SeriesLinkIdent(state, ch, r - 1);
             AppendLabel(row.Labels, "ident", ident, CellLength(ident, kCellSize), 0);
             row.Labels += '}';
         }
@@ -205,7 +179,7 @@ void BuildMetricsText(AppState& state, const MetricsInputs& inputs, std::string&
     for (int f = 0; f < kLinkFamilies; ++f) {
         AppendHeader(out, kLinkFamilies_[f]);
         for (int i = 0; i < rowCount; ++i) {
-            const LinkSample& s = *rows[i].Sample;
+            const LinkSample& s = rows[i].Sample;
             const long long values[kLinkFamilies] = {s.Qty,
                                                      s.TxTim,
                                                      s.RxTim,

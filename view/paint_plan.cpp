@@ -1,5 +1,6 @@
 #include "view/paint_plan.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -55,21 +56,25 @@ void AddLine(PaintPlan& plan, PlanOp op, PlanColour colour, int x0, int y0, int 
     item.Y1 = y1;
 }
 
-void AddText(PaintPlan& plan, int x, int y, int align, const char* text) {
+PlanItem& AddText(PaintPlan& plan, int x, int y, int align, const char* text) {
     PlanItem& item = AddItem(plan, PlanOp::Text, kBlack);
     item.X0 = x;
     item.Y0 = y;
     item.Align = align;
     std::snprintf(item.Text, sizeof item.Text, "%s", text);
+    return item;
 }
 
-// Sample LinkIndex - 1, kept inside the record's samples.
-const LinkSample& Sample(const HistoryRecord& record, int linkIndex) {
+// The link LinkIndex shows (0 = the first), kept inside the link table's rows.
+int SampleLink(int linkIndex) {
     int i = linkIndex - 1;
     if (i < 0) i = 0;
     if (i >= kLinkRows) i = kLinkRows - 1;
-    return record.Links[i];
+    return i;
 }
+
+// Records read per call when the curves are built.
+constexpr int kSampleBatch = 256;
 
 std::int64_t Scaled(std::int32_t value, const ChannelRecord& c) {
     const int scale = c.YScale == 0 ? 1 : c.YScale;
@@ -104,11 +109,11 @@ void PlanMarkerAndReadouts(AppState& state, const DiagramView& view, PaintPlan& 
     AddLine(plan, PlanOp::Line, kMarkerColour, plan.Mapping.ToDeviceX(x), plan.Mapping.ToDeviceY(0),
             plan.Mapping.ToDeviceX(x), plan.Mapping.ToDeviceY(top));
 
-    const HistoryRecord* record = HistorySlot(state, channel, f);
-    if (record == nullptr) return;
-    std::snprintf(plan.Readouts[0], kStatusTextSize, "X-Pos: %2.2d:%2.2d/%2.2d.%2.2d.%2.2d", record->Hour,
-                  record->Minute, record->Day, record->Month, record->Year);
-    const LinkSample& s = Sample(*record, c.LinkIndex);
+    RecordStamp stamp;
+    if (!ReadRecordStamp(state, channel, f, stamp)) return;
+    std::snprintf(plan.Readouts[0], kStatusTextSize, "X-Pos: %2.2d:%2.2d/%2.2d.%2.2d.%2.2d", stamp.Hour,
+                  stamp.Minute, stamp.Day, stamp.Month, stamp.Year);
+    const LinkSample s = ReadLinkSample(state, channel, f, SampleLink(c.LinkIndex));
     if (state.qty) {
         std::snprintf(plan.Readouts[2], kStatusTextSize, "Qty: %d", s.Qty);
         if (state.showqty) AddCurveLabel(plan, view, x, Scaled(s.Qty, c), "QTY");
@@ -153,13 +158,15 @@ void PlanNewestLine(const AppState& state, const DiagramView& view, PaintPlan& p
 
 void PlanYAxis(const ChannelRecord& c, const DiagramView& view, PaintPlan& plan) {
     YAxisRows rows;
-    BuildYAxisRows(plan.Mapping, plan.Plot, view.BaseUnitX, c.YZoomStep, c.YScale, view.GridOn, rows);
+    BuildYAxisRows(plan.Mapping, plan.Plot, view.BaseUnitX, c.YZoomStep, c.YScale, view.GridOn, rows,
+                   view.YLabelWidth);
     for (int r = 0; r < rows.Count; ++r) {
         const YAxisRow& row = rows.Rows[r];
         if (row.HasGrid)
             AddLine(plan, PlanOp::DottedLine, kGridColour, row.GridLeft, row.Y, row.GridRight, row.Y);
         AddLine(plan, PlanOp::Line, kBlack, row.TickLeft, row.Y, row.TickRight, row.Y);
-        if (row.Labelled) AddText(plan, row.LabelX, row.LabelY, kAlignLeftTop, row.Label);
+        if (row.Labelled)
+            AddText(plan, row.LabelX, row.LabelY, kAlignLeftTop, row.Label).Font = kPlanFontYLabel;
     }
 }
 
@@ -209,7 +216,11 @@ int UsageClass(int linkState) {
 
 void ClampLinkIndex(AppState& state) {
     ChannelRecord& c = state.ChannelTable[state.CurrentChannel];
-    if (c.ReplyLineCount > 2 && c.LinkIndex + 2 > c.ReplyLineCount) c.LinkIndex = c.ReplyLineCount - 2;
+    // Against the links of the records on show: while a reply is being
+    // collected ReplyLineCount counts only the lines received so far, and
+    // the user's link must not jump to one of those.
+    const int lines = c.RestoreLineCount;
+    if (lines > 2 && c.LinkIndex + 2 > lines) c.LinkIndex = lines - 2;
 }
 
 void ApplyHoldMarkerRule(AppState& state, PlatformPort& port) {
@@ -246,11 +257,9 @@ void BuildTitle(const AppState& state, int channel, char* text, int size) {
         digipeater[n] = ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 'a' + 'A') : ch;
     }
     digipeater[n] = '\0';
-    const HistoryRecord* newest =
-        reinterpret_cast<const HistoryRecord*>(state.HistoryArea[channel].Base) + (c.RecordCount - 1);
-    const LinkSample& s = Sample(*newest, c.LinkIndex);
+    const char* name = SeriesLinkName(state, channel, SampleLink(c.LinkIndex));
     std::snprintf(text, static_cast<std::size_t>(size), "Channel %d: Digipeater %s, Link to %.*s",
-                  channel + 1, digipeater, static_cast<int>(strnlen(s.Name, sizeof s.Name)), s.Name);
+                  channel + 1, digipeater, static_cast<int>(strnlen(name, kCellSize)), name);
 }
 
 int BuildCurvePoints(AppState& state, int channel, const DiagramMapping& mapping, const PlotRect& plot) {
@@ -264,22 +273,26 @@ int BuildCurvePoints(AppState& state, int channel, const DiagramMapping& mapping
     if (!CommitCurvePoints(state, wanted)) return 0;
     CurvePoint* series[kPointBufferCount];
     for (int s = 0; s < kPointBufferCount; ++s) series[s] = CurveSeriesPoints(state, s);
-    const HistoryRecord* records = reinterpret_cast<const HistoryRecord*>(state.HistoryArea[channel].Base);
+    const int link = SampleLink(c.LinkIndex);
     const int scale = c.YScale == 0 ? 1 : c.YScale;
+    LinkSample batch[kSampleBatch];
     int k = 0;
-    for (; k < wanted; ++k) {
-        const int i = first + k;
-        if (!IsRecordPresent(state, channel, i)) break;
-        const LinkSample& s = Sample(records[i], c.LinkIndex);
-        std::int64_t x = static_cast<std::int64_t>(state.XZoom) * k;
-        if (x >= right) x = right;
-        const std::int32_t values[5] = {s.Qty, s.Tkby, s.Rkby, s.TxTim, s.RxTim};
-        for (int v = 0; v < 5; ++v) {
-            std::int64_t y = static_cast<std::int64_t>(values[v]) * c.YZoomStep / scale;
-            if (y > top) y = top;
-            series[v][k] = CurvePoint{static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)};
+    while (k < wanted) {
+        const int asked = std::min(wanted - k, kSampleBatch);
+        const int n = ReadLinkSamples(state, channel, first + k, asked, link, batch);
+        for (int b = 0; b < n; ++b, ++k) {
+            const LinkSample& s = batch[b];
+            std::int64_t x = static_cast<std::int64_t>(state.XZoom) * k;
+            if (x >= right) x = right;
+            const std::int32_t values[5] = {s.Qty, s.Tkby, s.Rkby, s.TxTim, s.RxTim};
+            for (int v = 0; v < 5; ++v) {
+                std::int64_t y = static_cast<std::int64_t>(values[v]) * c.YZoomStep / scale;
+                if (y > top) y = top;
+                series[v][k] = CurvePoint{static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)};
+            }
+            series[kSeriesState][k] = CurvePoint{static_cast<std::int32_t>(x), s.LinkState};
         }
-        series[kSeriesState][k] = CurvePoint{static_cast<std::int32_t>(x), s.LinkState};
+        if (n < asked) break;  // a record that is not present ends the curves
     }
     return k;
 }

@@ -40,6 +40,11 @@ enum PlanAlign : int {
     kAlignRightTop = 2,
 };
 
+enum PlanFont : int {
+    kPlanFontWindow = 0,
+    kPlanFontYLabel = 1,
+};
+
 constexpr int kPlanTextSize = 64;
 constexpr int kMaxPlanItems = 512;
 
@@ -50,6 +55,7 @@ struct PlanItem {
     int Align;
     int Series;
     int Count;
+    int Font;  // of a Text: kPlanFontWindow, or kPlanFontYLabel (the painter's fitted label font)
     char Text[kPlanTextSize];
 };
 
@@ -64,8 +70,9 @@ struct DiagramView {
     int ClientHeight;
     int BaseUnitX;
     int BaseUnitY;
-    int GridOn;         // check state of the grid button
-    int ReduceColumns;  // draw only the first, last, lowest and highest point per pixel column
+    int GridOn;           // check state of the grid button
+    int ReduceColumns;    // draw only the first, last, lowest and highest point per pixel column
+    int YLabelWidth = 0;  // measured width of the widest Y label in the label font, 0 = not measured
 };
 
 constexpr int kReadoutCount = 4;
@@ -92,7 +99,7 @@ extern const PlanColour kUsageColours[5];  // by usage class
 // LinkState code → bar colour class 0..4.
 int UsageClass(int linkState);
 
-// Keeps LinkIndex inside the current report's links (before a paint).
+// Keeps LinkIndex inside the links of the records on show (before a paint).
 void ClampLinkIndex(AppState& state);
 // The hold-marker rule for all four channels (before a paint).
 void ApplyHoldMarkerRule(AppState& state, PlatformPort& port);

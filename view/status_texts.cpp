@@ -24,6 +24,20 @@ void LayoutStatusFields(int clientRight, int count, const int* widths, int* edge
     }
 }
 
+void FitStatusFields(int count, const int* needed, int* edges) {
+    if (count > kStatusFieldCount) count = kStatusFieldCount;
+    int room = edges[0] > 0 ? edges[0] : 0;  // what field 0 can give
+    int widths[kStatusFieldCount] = {};
+    for (int k = count - 1; k >= 1; --k) {
+        widths[k] = edges[k] - edges[k - 1];
+        int extra = needed[k] > widths[k] ? needed[k] - widths[k] : 0;
+        if (extra > room) extra = room;
+        room -= extra;
+        widths[k] += extra;
+    }
+    for (int k = count - 1; k >= 1; --k) edges[k - 1] = edges[k] - widths[k];
+}
+
 void ShowCycleStatus(const AppState& state, PlatformPort& port, int channel) {
     const char* text = nullptr;
     switch (state.ChannelTable[channel].CycleState) {

@@ -39,6 +39,12 @@ void ComputeStatusFieldWidths(int count, const char* const* labels, int baseUnit
 // narrower than field 0's distance gives field 0 an edge below zero.
 void LayoutStatusFields(int clientRight, int count, const int* widths, int* edges);
 
+// Widens each field k >= 1 whose text needs more than its width
+// (needed[k], pixels) by moving the edges left of it, taking the room from
+// field 0 and never more than field 0 has; a text that fits leaves every
+// edge where it was.
+void FitStatusFields(int count, const int* needed, int* edges);
+
 // Writes the text of the channel's cycle state into field 0; states without
 // a text of their own (6, 9, 10, 11) leave the field as it is.
 void ShowCycleStatus(const AppState& state, PlatformPort& port, int channel);

@@ -112,9 +112,11 @@ void UpdateToolbarButtons(const AppState& state, PlatformPort& port) {
 
     SetButtonEnabled(port, kCmdNextDigipeater, state.CurrentChannel < kChannelCount - 1);
     SetButtonEnabled(port, kCmdPreviousDigipeater, state.CurrentChannel > 0);
-    SetButtonEnabled(port, kCmdNextLink,
-                     c.ReplyLineCount > 0 && static_cast<long long>(c.LinkIndex) + 2 < c.ReplyLineCount);
-    SetButtonEnabled(port, kCmdPreviousLink, c.ReplyLineCount > 0 && c.LinkIndex > 1);
+    // The links of the records on show, not the lines of a reply still
+    // being collected: a call in progress leaves the link buttons alone.
+    const int lines = c.RestoreLineCount;
+    SetButtonEnabled(port, kCmdNextLink, lines > 0 && static_cast<long long>(c.LinkIndex) + 2 < lines);
+    SetButtonEnabled(port, kCmdPreviousLink, lines > 0 && c.LinkIndex > 1);
     SetButtonEnabled(port, kCmdExpandYAxis, !(c.YZoomStep >= 6 && c.YScale <= 1));
     SetButtonEnabled(port, kCmdShrinkYAxis, !(c.YZoomStep <= 1 && c.YScale >= 10));
     SetButtonEnabled(port, kCmdShiftMarkerLeft, visible > 0 && c.MarkerOffset < visible - 1);

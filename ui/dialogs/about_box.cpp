@@ -12,23 +12,25 @@ AboutBox::AboutBox(const DialogContext& context, QWidget* owner)
     setWindowTitle(QStringLiteral("About Hopwatch"));
     place(new QGroupBox(this), 48, 5, 1, 180, 100);
     struct Line {
-        const char* Text;
+        QString Text;
         int X, Y, Width;
         int Centred;
     };
     const Line lines[] = {
-        {"Linkscope", 0, 12, 180, 1},
-        {"Hopwatch", 12, 36, 30, 0},
-        {kProgramVersion, 42, 36, 18, 1},  // centred, so that it stands clear of the name
-        {", 32 Bit Monitor Program, 01.01.2000", 58, 36, 124, 0},
-        {"Copyright (C) the hopwatch developers", 10, 48, 170, 1},
-        {"Watches the links of packet-radio digipeaters", 10, 64, 170, 1},
-        {"Thanks to the digipeater operators", 10, 76, 170, 1},
-        {"who tried it on the air", 10, 88, 170, 1},
+        {QStringLiteral("Linkscope"), 0, 12, 180, 1},
+        // Name, version and description as one line of text: as three fields
+        // they leave a gap after the name and a blank before the comma in
+        // any font other than the one the fields were cut for.
+        {QStringLiteral("Hopwatch %1, 32 Bit Monitor Program, 01.01.2000")
+             .arg(QLatin1String(kProgramVersion)),
+         12, 36, 170, 0},
+        {QStringLiteral("Copyright (C) the hopwatch developers"), 10, 48, 170, 1},
+        {QStringLiteral("Watches the links of packet-radio digipeaters"), 10, 64, 170, 1},
+        {QStringLiteral("Thanks to the digipeater operators"), 10, 76, 170, 1},
+        {QStringLiteral("who tried it on the air"), 10, 88, 170, 1},
     };
     for (const Line& line : lines) {
-        QLabel* label =
-            place(new QLabel(QString::fromLatin1(line.Text), this), 0, line.X, line.Y, line.Width, 8);
+        QLabel* label = place(new QLabel(line.Text, this), 0, line.X, line.Y, line.Width, 8);
         if (line.Centred) label->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     }
     QLabel* icon = new QLabel(this);

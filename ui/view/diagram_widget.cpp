@@ -15,6 +15,8 @@
 
 namespace {
 
+constexpr int kSmallestLabelPixels = 7;
+
 QColor ToQColor(PlanColour c) {
     return QColor(c.R, c.G, c.B);
 }
@@ -77,17 +79,48 @@ void DiagramWidget::paintEvent(QPaintEvent* event) {
     paintDiagram(painter);
 }
 
+// Picks the Y-label font: the window's own font where its labels fit, else
+// one pixel smaller at a time until the widest label of the table fits left
+// of the ticks and the digits of one label end a row before the next label
+// begins (down to a size that stays legible).
+void DiagramWidget::chooseLabelFont(int right, int pitch, int yScale) {
+    if (labelFor_[0] == right && labelFor_[1] == pitch && labelFor_[2] == yScale) return;
+    labelFor_[0] = right, labelFor_[1] = pitch, labelFor_[2] = yScale;
+    QFont candidate = font();
+    for (int pixels = QFontInfo(candidate).pixelSize();; candidate.setPixelSize(--pixels)) {
+        const QFontMetrics metrics(candidate);
+        int widest = 0;
+        for (int i = 0; i < kYTickCount; ++i) {
+            char label[kYLabelSize];
+            YAxisLabelText(i, yScale, label, sizeof label);
+            const int inked = metrics.boundingRect(QString::fromLatin1(label)).right() + 1;
+            if (inked > widest) widest = inked;
+        }
+        const int digits = metrics.tightBoundingRect(QStringLiteral("0123456789")).height();
+        if ((widest <= right + 1 && digits < pitch) || pixels <= kSmallestLabelPixels) {
+            labelFont_ = candidate;
+            labelWidth_ = widest;
+            return;
+        }
+    }
+}
+
 void DiagramWidget::paintDiagram(QPainter& painter) {
     PrepareDiagramPaint(state_, port_);
+    const ChannelRecord& current = state_.ChannelTable[state_.CurrentChannel];
+    const YLabelRoom room =
+        YAxisLabelRoom(SetupDiagramMapping(width(), height(), units_.X, units_.Y), current.YZoomStep);
+    chooseLabelFont(room.Right, room.Pitch, current.YScale);
     const DiagramView view{
-        width(), height(), units_.X, units_.Y, port_.isButtonChecked(kCmdGrid), reduceColumns_ ? 1 : 0};
+        width(),    height(), units_.X, units_.Y, port_.isButtonChecked(kCmdGrid), reduceColumns_ ? 1 : 0,
+        labelWidth_};
     PaintPlan& plan = *plan_;
     BuildPaintPlan(state_, view, plan);
 
     painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setFont(font());
     painter.setBackgroundMode(Qt::TransparentMode);
-    const QFontMetrics metrics(font());
+    const QFontMetrics windowMetrics(font());
+    const QFontMetrics labelMetrics(labelFont_);
     for (int i = 0; i < plan.ItemCount; ++i) {
         const PlanItem& item = plan.Items[i];
         const QColor colour = ToQColor(item.Colour);
@@ -124,6 +157,9 @@ void DiagramWidget::paintDiagram(QPainter& painter) {
                 break;
             }
             case PlanOp::Text: {
+                const bool label = item.Font == kPlanFontYLabel;
+                const QFontMetrics& metrics = label ? labelMetrics : windowMetrics;
+                painter.setFont(label ? labelFont_ : font());
                 painter.setPen(colour);
                 const QString text = QString::fromLatin1(item.Text);
                 int x = item.X0;

@@ -49,6 +49,7 @@ protected:
 private:
     void rightHoldStep();
     void endRightHold();
+    void chooseLabelFont(int right, int pitch, int yScale);
 
     AppState& state_;
     PlatformPort& port_;
@@ -59,6 +60,11 @@ private:
     RightHold hold_{};
     QTimer holdTimer_;
     int cursorShown_ = -1;
+    // The Y-label font and the width of its widest label, for the room and
+    // scale they were chosen for.
+    QFont labelFont_;
+    int labelWidth_ = 0;
+    int labelFor_[3] = {-1, -1, -1};
 };
 
 // The two scrolling cursors (104 newer, 105 older): 32 x 32, hot spot (15, 14).
