@@ -63,7 +63,10 @@ int KissTransport::OpenSerial() {
         t.c_cflag |= CLOCAL | CREAD;
         t.c_cflag &= ~static_cast<tcflag_t>(CSTOPB | PARENB | CRTSCTS);
         t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
-        t.c_cc[VMIN] = 0;
+        // VMIN 1: on a terminal with VMIN 0 and VTIME 0 an empty read
+        // returns 0 even without blocking, which reads as a hang-up; with
+        // VMIN 1 it fails with EAGAIN, and 0 means what it says.
+        t.c_cc[VMIN] = 1;
         t.c_cc[VTIME] = 0;
         for (const BaudRate& b : kBaudRates) {
             if (b.Baud == endpoint_.Baud) {
