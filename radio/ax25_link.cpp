@@ -79,9 +79,12 @@ void StartT3(Ax25Link& l, long long now) {
 
 // A round trip measured on a frame sent once: T1 follows twice the
 // smoothed value.
+// Never below the first T1: a short exchange (SABM and UA) says little of
+// how long a station takes to answer a command with a long reply, which
+// keeps the channel busy for seconds at 1200 baud.
 void Measure(Ax25Link& l, long long rtt) {
     l.Srt = (7 * l.Srt + rtt) / 8;
-    l.T1V = std::clamp(2 * l.Srt, kMinT1Ms, kMaxT1Ms);
+    l.T1V = std::clamp(std::max<long long>(2 * l.Srt, l.Params.T1Ms), kMinT1Ms, kMaxT1Ms);
 }
 
 void ResetSequence(Ax25Link& l) {
@@ -96,6 +99,17 @@ void ResetSequence(Ax25Link& l) {
 void DiscardQueue(Ax25Link& l) {
     l.Pending.clear();
     for (auto& sent : l.Sent) sent.clear();
+}
+
+// Unacknowledged text goes back in front of the queue, to be sent again on
+// the link set up anew.
+void Requeue(Ax25Link& l) {
+    std::string back;
+    for (int n = l.VA; n != l.VS; n = Mod8(n + 1)) {
+        back.append(l.Sent[n].begin(), l.Sent[n].end());
+        l.Sent[n].clear();
+    }
+    l.Pending.insert(0, back);
 }
 
 void GoDown(Ax25Link& l, Ax25End end) {
@@ -113,6 +127,7 @@ void EnterConnected(Ax25Link& l, long long now) {
     l.End = Ax25End::None;
     l.RC = 0;
     l.T1Due = 0;
+    l.HeardSinceUp = 0;
     StartT3(l, now);
 }
 
@@ -128,15 +143,18 @@ void Establish(Ax25Link& l, long long now) {
 }
 
 // Sends queued text while the window and the station allow.
+// While T2 runs, new frames wait for it: when it runs out they go with
+// an N(R) that acknowledges everything that came meanwhile, and no RR of
+// its own is needed.
 void Transmit(Ax25Link& l, long long now) {
-    if (l.State != Ax25State::Connected || l.PeerBusy) return;
+    if (l.State != Ax25State::Connected || l.PeerBusy || l.T2Due != 0) return;
     const std::size_t paclen = static_cast<std::size_t>(std::clamp(l.Params.Paclen, 1, 256));
     const int window = std::clamp(l.Params.K, 1, 7);
     while (!l.Pending.empty() && Outstanding(l) < window) {
         const std::size_t n = std::min(paclen, l.Pending.size());
         l.Sent[l.VS].assign(l.Pending.begin(), l.Pending.begin() + static_cast<std::ptrdiff_t>(n));
         l.Pending.erase(0, n);
-        l.SentAt[l.VS] = now;
+        l.SentAt[l.VS] = l.FirstSentAt[l.VS] = now;
         EmitI(l, l.VS, 0);
         l.VS = Mod8(l.VS + 1);
         if (l.T1Due == 0) StartT1(l, now);
@@ -155,10 +173,19 @@ void Retransmit(Ax25Link& l, int from, long long now) {
 
 // Takes the acknowledgement in N(R): frees what it covers, measures the
 // round trip and runs T1 while anything is still outstanding.
-void Acknowledge(Ax25Link& l, int nr, long long now) {
+void Acknowledge(Ax25Link& l, int nr, long long now, int byIFrame = 0) {
     if (nr == l.VA) return;
     for (int n = l.VA; n != nr; n = Mod8(n + 1)) {
-        if (l.SentAt[n] != 0 && l.RC == 0) Measure(l, now - l.SentAt[n]);
+        if (l.SentAt[n] != 0 && l.RC == 0) {
+            Measure(l, now - l.SentAt[n]);
+        } else if (byIFrame && l.State == Ax25State::TimerRecovery && Mod8(n + 1) == nr) {
+            // T1 ran out, yet the station's own I frame acknowledges the
+            // frame: that frame was not lost, the station was slow (a long
+            // reply on the air). A poll is answered with a response, never
+            // an I frame, so the time since the first sending is a true
+            // round trip, and T1 learns it.
+            Measure(l, now - l.FirstSentAt[n]);
+        }
         l.Sent[n].clear();
     }
     l.VA = nr;
@@ -185,7 +212,7 @@ void ReceiveI(Ax25Link& l, const Ax25Frame& f, long long now) {
     // An N(R) outside the window is a late copy (a digipeater's duplicate,
     // a retransmission crossing our acknowledgement): its acknowledgement
     // is stale, but it must not tear the link down.
-    if (ValidNR(l, nr)) Acknowledge(l, nr, now);
+    if (ValidNR(l, nr)) Acknowledge(l, nr, now, 1);
     if (Ax25NS(f.Control) == l.VR) {
         l.Received.emplace_back(f.Info, f.Info + f.InfoSize);
         l.VR = Mod8(l.VR + 1);
@@ -235,6 +262,8 @@ void ReceiveS(Ax25Link& l, const Ax25Frame& f, long long now) {
 void ReceiveConnected(Ax25Link& l, const Ax25Frame& f, long long now) {
     const unsigned char type = Ax25Type(f.Control);
     const int pf = Ax25PF(f.Control);
+    const int heard = l.HeardSinceUp;
+    l.HeardSinceUp = 1;
     switch (Ax25KindOf(f.Control)) {
         case Ax25Kind::I:
             ReceiveI(l, f, now);
@@ -249,9 +278,15 @@ void ReceiveConnected(Ax25Link& l, const Ax25Frame& f, long long now) {
             } else if (type == kAx25DM) {
                 GoDown(l, Ax25End::ClosedByPeer);
             } else if (type == kAx25SABM) {
-                // The station started the link again and has forgotten
-                // where it stood.
-                DiscardQueue(l);
+                // A station that has sent nothing since our UA never got
+                // it: it took our I frames for a link it did not have and
+                // dropped them, so they go again. One that was on the link
+                // has set it up anew and forgotten where it stood.
+                if (heard) {
+                    DiscardQueue(l);
+                } else {
+                    Requeue(l);
+                }
                 EmitU(l, kAx25UA, 0, pf);
                 EnterConnected(l, now);
             } else if (type == kAx25FRMR) {
@@ -268,8 +303,10 @@ void ReceiveConnected(Ax25Link& l, const Ax25Frame& f, long long now) {
 
 void Ax25Connect(Ax25Link& l, long long now) {
     if (l.State != Ax25State::Disconnected) return;
-    l.T1V = std::clamp<long long>(l.Params.T1Ms, kMinT1Ms, kMaxT1Ms);
-    l.Srt = l.T1V / 2;
+    // A round trip the owner remembers from an earlier link to the station
+    // is kept.
+    if (l.Srt <= 0) l.Srt = l.Params.T1Ms / 2;
+    l.T1V = std::clamp(std::max<long long>(2 * l.Srt, l.Params.T1Ms), kMinT1Ms, kMaxT1Ms);
     l.End = Ax25End::None;
     Establish(l, now);
 }
@@ -331,7 +368,9 @@ void Ax25Receive(Ax25Link& l, const Ax25Frame& f, long long now) {
                 if (l.RC == 0 && l.SentAt[0] != 0) Measure(l, now - l.SentAt[0]);
                 l.SentAt[0] = 0;
                 EnterConnected(l, now);
-                Transmit(l, now);
+                // A station often greets right behind its UA: our first
+                // frame waits T2 so that it acknowledges the greeting.
+                l.T2Due = now + std::max(0, l.Params.T2Ms);
             } else if (kind == Ax25Kind::U && type == kAx25DM && pf) {
                 GoDown(l, Ax25End::Refused);
             } else if (kind == Ax25Kind::U && type == kAx25SABM) {
@@ -363,6 +402,7 @@ void Ax25Receive(Ax25Link& l, const Ax25Frame& f, long long now) {
 void Ax25Tick(Ax25Link& l, long long now) {
     if (l.T2Due != 0 && now >= l.T2Due) {
         l.T2Due = 0;
+        Transmit(l, now);
         if (l.AckPending && Ax25IsUp(l)) EmitS(l, kAx25RR, 0, 0);
     }
     if (l.T3Due != 0 && now >= l.T3Due) {

@@ -68,6 +68,7 @@ struct Ax25Link {
     int PeerBusy = 0;                           // the station sent RNR
     int RejectSent = 0;                         // a REJ is out; no other until the gap is filled
     int AckPending = 0;                         // an I frame arrived that we have not acknowledged
+    int HeardSinceUp = 0;                       // the station has sent anything since the link came up
     int RC = 0;                                 // tries of the current poll, connect or disconnect
     long long T1Due = 0, T2Due = 0, T3Due = 0;  // 0: not running
     long long Srt = 0;                          // smoothed round trip
@@ -76,6 +77,7 @@ struct Ax25Link {
     std::string Pending;                              // text not yet cut into I frames
     std::vector<unsigned char> Sent[8];               // information of unacknowledged I frames, by N(S)
     long long SentAt[8]{};                            // when each went out; 0 after a retransmission
+    long long FirstSentAt[8]{};                       // when each went out first
     std::deque<std::vector<unsigned char>> Received;  // information of I frames, in order, once each
     std::deque<std::vector<unsigned char>> Out;       // encoded frames to put on the air
 

@@ -15,6 +15,14 @@ namespace {
 constexpr long long kDownPollMs = 1000;  // how often a lost TNC is looked for between ticks
 constexpr long long kBusyPollMs = 250;
 
+// The first T1 of a link through `digis` digipeaters when the URI sets
+// none: 4 s, times 2m + 1 through m digipeaters. At 1200 baud a station's
+// answer to a command can be a long frame, and T1 cannot pause while the
+// channel is busy, because over KISS the program never hears the channel.
+int DefaultT1Ms(int digis) {
+    return 4000 * (2 * digis + 1);
+}
+
 struct SteadyClock final : KissClock {
     long long NowMs() override {
         using namespace std::chrono;
@@ -222,6 +230,16 @@ void KissClient::OnFrame(const Ax25Frame& f, long long now) {
         if (!f.Digis[i].Bit) return;
     }
     Link* live = FindLive(f.Destination, f.Source);
+    if (live != nullptr && live->L2.State == Ax25State::AwaitingConnection &&
+        Ax25KindOf(f.Control) == Ax25Kind::U && Ax25Type(f.Control) == kAx25DM) {
+        // The station's answer to a repeated DISC of the link before this
+        // one may come after our SABM: it is no refusal of the new link.
+        Station* s = FindStation(f.Destination, f.Source);
+        if (s != nullptr && now < s->StrayDmUntil) {
+            s->StrayDmUntil = 0;
+            return;
+        }
+    }
     if (live != nullptr) {
         ++counters_.FramesIn;
         Ax25Receive(live->L2, f, now);
@@ -251,7 +269,7 @@ void KissClient::OnFrame(const Ax25Frame& f, long long now) {
     // Answers go back the way the frame came.
     l2.DigiCount = f.DigiCount;
     for (int i = 0; i < f.DigiCount; ++i) l2.Digis[i] = f.Digis[f.DigiCount - 1 - i];
-    if (l2.Params.T1Ms == 0) l2.Params.T1Ms = 3000 + 2000 * f.DigiCount;
+    if (l2.Params.T1Ms == 0) l2.Params.T1Ms = DefaultT1Ms(f.DigiCount);
     if (target == &scratch) {
         // Refused callers get DM, polls of ended links DM, SABME FRMR.
         Ax25Receive(l2, f, now);
@@ -286,6 +304,10 @@ void KissClient::Pump(Link& l, long long now) {
     }
     counters_.Retries += l.L2.Retries;
     l.L2.Retries = 0;
+    if (!l.Remembered && l.L2.State == Ax25State::Disconnected && l.L2.End != Ax25End::None) {
+        l.Remembered = 1;
+        Remember(l.L2, now);
+    }
     std::vector<unsigned char> kiss;
     for (const auto& frame : l.L2.Out) {
         ++counters_.FramesOut;
@@ -294,6 +316,34 @@ void KissClient::Pump(Link& l, long long now) {
     }
     l.L2.Out.clear();
     if (!kiss.empty()) transport_.Write(kiss.data(), kiss.size(), now);
+}
+
+KissClient::Station* KissClient::FindStation(const Ax25Address& own, const Ax25Address& remote) {
+    for (Station& s : stations_) {
+        if (s.Used && SameAx25Address(s.Own, own) && SameAx25Address(s.Remote, remote)) return &s;
+    }
+    return nullptr;
+}
+
+void KissClient::Remember(const Ax25Link& l, long long now) {
+    Station* s = FindStation(l.Own, l.Remote);
+    if (s == nullptr) {
+        // A new station takes the place of the one heard of longest ago.
+        s = &stations_[0];
+        for (Station& t : stations_) {
+            if (!t.Used || t.Serial < s->Serial) s = &t;
+            if (!t.Used) break;
+        }
+        *s = Station{};
+        s->Used = 1;
+        s->Own = l.Own;
+        s->Remote = l.Remote;
+    }
+    s->Serial = ++serial_;
+    if (l.Srt > 0) s->Srt = l.Srt;
+    // A release that took more than one DISC may still draw a DM for the
+    // later ones.
+    s->StrayDmUntil = l.End == Ax25End::Released && l.RC > 0 ? now + l.T1V : 0;
 }
 
 KissClient::Link* KissClient::Find(std::uint16_t handle) {
@@ -363,9 +413,10 @@ std::uint16_t KissClient::l2_connect(const char* mycall, const char* callPath) {
     if (!ok || count == 0 || !transport_.IsUp()) return l->Handle;  // down: the connect failed
     Ax25Link& l2 = l->L2;
     l2.Params = options_.Params;
-    if (l2.Params.T1Ms == 0) l2.Params.T1Ms = 3000 + 2000 * (count - 1);
+    if (l2.Params.T1Ms == 0) l2.Params.T1Ms = DefaultT1Ms(count - 1);
     l2.Own = own;
     l2.Remote = path[0];
+    if (const Station* known = FindStation(own, path[0])) l2.Srt = known->Srt;
     l2.DigiCount = count - 1;
     for (int i = 1; i < count; ++i) l2.Digis[i - 1] = path[i];
     const long long now = clock_.NowMs();

@@ -2,7 +2,8 @@
 //   kiss://HOST:PORT[/N]        KISS over TCP, TNC port N (default 0)
 //   kiss:/dev/DEVICE[?baud=B]   KISS on a serial line, raw 8N1 (default 9600)
 // with the data link's parameters in the query, each optional:
-//   t1=SECONDS   first acknowledgement timer (default 3 plus 2 per digipeater)
+//   t1=SECONDS   first and shortest acknowledgement timer (default 4, times
+//                2m + 1 through m digipeaters)
 //   t3=SECONDS   link check of a quiet link (default 180)
 //   n2=TRIES     tries before a link is given up (default 10)
 //   k=FRAMES     window, 1..7 (default 4)
@@ -58,7 +59,7 @@ constexpr long long kKissDrainTimeoutMs = 120000;
 struct KissOptions {
     KissEndpoint Endpoint;
     int KissPort = 0;
-    Ax25Params Params;  // T1Ms 0: 3 s plus 2 s per digipeater of each path
+    Ax25Params Params;  // T1Ms 0: 4 s, times 2m + 1 through m digipeaters
 };
 
 // Parses the URIs above. 0 with a one-line reason naming the bad part in
@@ -114,6 +115,17 @@ private:
         std::deque<std::vector<unsigned char>> Lines;
         std::size_t Unread = 0;
         std::vector<unsigned char> Current;  // handed out by l2_get_i
+        int Remembered = 0;                  // its timing went into stations_ when it ended
+    };
+    // What the links to one station taught: the smoothed round trip, which
+    // the next link starts from, and how long a DM may still come for a
+    // DISC repeated at the end of the last link.
+    struct Station {
+        int Used = 0;
+        Ax25Address Own{}, Remote{};
+        long long Srt = 0;
+        long long StrayDmUntil = 0;
+        long long Serial = 0;
     };
 
     void OnKissBytes(const unsigned char* bytes, std::size_t size) override;
@@ -124,6 +136,8 @@ private:
     Link* Find(std::uint16_t handle);
     Link* FindLive(const Ax25Address& own, const Ax25Address& remote);
     Link* NewLink();
+    Station* FindStation(const Ax25Address& own, const Ax25Address& remote);
+    void Remember(const Ax25Link& link, long long now);
 
     KissOptions options_;
     KissClock& clock_;
@@ -133,6 +147,7 @@ private:
     Ax25Address listen_{};  // the call connects are answered for
     int listening_ = 0;
     std::vector<std::unique_ptr<Link>> links_;
+    Station stations_[16];
     std::uint16_t lastHandle_ = 0;
     long long serial_ = 0;
 };

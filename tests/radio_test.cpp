@@ -407,8 +407,11 @@ const Script kScripts[] = {
      {"connect", "< SABM C P", "+3000", "< SABM C P", "+60000", "< SABM C P", "+1000000", "put x",
       "state Disconnected RetriedOut"}},
     {"a station that sets the link up again gets UA, and text it may hold already is not sent twice",
+     {"> SABM C P", "< UA R F", "put abc", "< I0,0 C a", "< I1,0 C b", "< I2,0 C c", "> RR1 R", "> SABM C P",
+      "< UA R F", "state Connected None", "put d", "< I0,0 C d"}},
+    {"a station that missed our UA calls again and gets what it dropped once more",
      {"> SABM C P", "< UA R F", "put abc", "< I0,0 C a", "< I1,0 C b", "< I2,0 C c", "> SABM C P", "< UA R F",
-      "state Connected None", "put d", "< I0,0 C d"}},
+      "< I0,0 C a", "< I1,0 C b", "< I2,0 C c", "> RR3 R", "state Connected None"}},
     {"a DISC is answered and the link stays down",
      {"> SABM C P", "< UA R F", "> DISC C P", "< UA R F", "> RR0 C P", "< DM R F", "put x", "+1000000",
       "state Disconnected ClosedByPeer"}},
@@ -747,7 +750,7 @@ TEST_F(KissClientTest, ConnectTalkAndDisconnectAfterTheTextIsAcknowledged) {
     const std::uint16_t h = client->l2_connect("Q1OWN", "Q1DIG Q2VIA");
     EXPECT_EQ(2, Stat(h));
     EXPECT_EQ(Strings{"Q1OWN>Q1DIG,Q2VIA SABM C P"}, Exchange());
-    clock.Now += 4999;  // T1 starts at 3 s plus 2 s per digipeater
+    clock.Now += 11999;  // T1 starts at 4 s, times 3 through one digipeater
     EXPECT_EQ(Strings{}, Exchange());
     clock.Now += 1;
     EXPECT_EQ(Strings{"Q1OWN>Q1DIG,Q2VIA SABM C P"}, Exchange());
@@ -764,6 +767,8 @@ TEST_F(KissClientTest, ConnectTalkAndDisconnectAfterTheTextIsAcknowledged) {
     ASSERT_EQ(1, client->l2_ialloc(h, 100));
     client->l2_puts(h, "p\n\n");
     client->l2_bef(kL2Disconnect, h);
+    EXPECT_EQ(Strings{}, Exchange());  // held while the acknowledgement of the lines waits (T2)
+    clock.Now += 1000;
     EXPECT_EQ(Strings{"Q1OWN>Q1DIG,Q2VIA I0,2 C p\r\r"}, Exchange());
     EXPECT_EQ(5, Stat(h));  // no DISC before the text is acknowledged
     EXPECT_EQ(Strings{"Q1OWN>Q1DIG,Q2VIA DISC C P"}, Hear("Q1DIG>Q1OWN,Q2VIA* RR1 R"));

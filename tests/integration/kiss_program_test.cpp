@@ -46,7 +46,7 @@ protected:
 TEST_F(KissProgram, RecordsTheReportThenTheFailureAndAnswersACallerOverTcp) {
     setup.DumpFrames = 1;
     ASSERT_TRUE(pair.Start(HOPWATCH_AUDIO_FORWARD, setup)) << pair.Logs();
-    ExpectRecordsAndAnswer(pair, "kiss://127.0.0.1:" + std::to_string(pair.A.KissPort), 30);
+    ExpectRecordsAndAnswer(pair, "kiss://127.0.0.1:" + std::to_string(pair.A.KissPort), 20);
     // The caller tried version 2.2 first and fell back to 2.0 on our answer.
     const std::vector<std::string> caller = SentBy(pair.B.Log(), "Q3CAL>Q1MON");
     ASSERT_FALSE(caller.empty()) << pair.B.Log();
@@ -71,7 +71,7 @@ TEST_F(KissProgram, RecordsTheReportThenTheFailureAndAnswersACallerWithFramesLos
 TEST_F(KissProgram, RecordsTheReportThenTheFailureAndAnswersACallerOverASerialLine) {
     setup.PtyA = 1;
     ASSERT_TRUE(pair.Start(HOPWATCH_AUDIO_FORWARD, setup)) << pair.Logs();
-    ExpectRecordsAndAnswer(pair, "kiss:" + pair.PtyA, 30);
+    ExpectRecordsAndAnswer(pair, "kiss:" + pair.PtyA, 20);
 }
 
 }  // namespace
