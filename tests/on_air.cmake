@@ -3,7 +3,7 @@
 # not installed).
 add_executable(on_air_audio_forward integration/audio_forward.cpp)
 foreach(backend agw kiss)
-  hopwatch_add_test(NAME ${backend}_program_tests SOURCES integration/${backend}_program_test.cpp)
+  hopwatch_add_test(NAME ${backend}_program_tests SOURCES integration/${backend}_program_test.cpp TIMED)
   target_compile_definitions(${backend}_program_tests PRIVATE
     HOPWATCH_AUDIO_FORWARD="$<TARGET_FILE:on_air_audio_forward>"
     HOPWATCH_PROGRAM="$<TARGET_FILE:hopwatch>")
