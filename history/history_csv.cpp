@@ -92,15 +92,8 @@ CsvExport ExportHistoryCsv(HistoryReader& reader, int link, std::FILE* out, long
         o.Flush();
         return CsvExport::Damaged;
     }
-    // The names outlive the reader's window, which moves on as it reads.
     char cells[2][kMaxStoredLinks][kCellSize];
-    for (int l = 0; l < header.LinkCount; ++l) {
-        for (int k = 0; k < 2; ++k) {
-            HistoryToken& token = k == 0 ? header.Names[l] : header.Idents[l];
-            std::memcpy(cells[k][l], token.Text, static_cast<std::size_t>(token.Length));
-            token.Text = cells[k][l];
-        }
-    }
+    KeepHeaderNames(header, cells);
     if (link < 0 || link > header.LinkCount) {
         o.Flush();
         return CsvExport::Failed;
@@ -133,15 +126,7 @@ CsvExport ExportHistoryCsv(HistoryReader& reader, int link, std::FILE* out, long
 
 int ExportHistoryFileCsv(const char* path, int link, std::FILE* out, std::FILE* err) {
     HistorySource source;
-    const HistoryOpen opened = OpenHistorySource(path, source);
-    if (opened == HistoryOpen::Missing || opened == HistoryOpen::NotRegular) {
-        std::fprintf(err, "hopwatch: cannot open the history file %s: %s\n", path, HistoryErrorText(errno));
-        return 2;
-    }
-    if (opened == HistoryOpen::Unreadable) {
-        std::fprintf(err, "hopwatch: the history file %s cannot be read\n", path);
-        return 2;
-    }
+    if (!OpenHistorySourceOrSay(path, source, err)) return 2;
     HistoryReader reader;
     StartHistoryReader(reader, source);
     long long rows = 0;

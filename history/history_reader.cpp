@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstdio>
@@ -507,4 +508,30 @@ void FormatHistoryFaultNotice(const char* path, const HistoryReader& reader, cha
                   "the %lld complete records before it are used.",
                   path, HistoryFaultText(reader.Fault), reader.Records + 1, reader.FaultOffset,
                   reader.Records);
+}
+
+int OpenHistorySourceOrSay(const char* path, HistorySource& source, std::FILE* err) {
+    const HistoryOpen opened = OpenHistorySource(path, source);
+    if (opened == HistoryOpen::Missing || opened == HistoryOpen::NotRegular) {
+        std::fprintf(err, "hopwatch: cannot open the history file %s: %s\n", path, HistoryErrorText(errno));
+        return 0;
+    }
+    if (opened == HistoryOpen::Unreadable) {
+        std::fprintf(err, "hopwatch: the history file %s cannot be read\n", path);
+        return 0;
+    }
+    return 1;
+}
+
+void KeepHeaderNames(HistoryHeader& header, char (*cells)[kMaxStoredLinks][kCellSize]) {
+    for (int l = 0; l < header.LinkCount; ++l) {
+        for (int k = 0; k < 2; ++k) {
+            HistoryToken& token = k == 0 ? header.Names[l] : header.Idents[l];
+            const std::size_t n =
+                std::min<std::size_t>(static_cast<std::size_t>(token.Length), kCellSize - 1);
+            std::memcpy(cells[k][l], token.Text, n);
+            token.Text = cells[k][l];
+            token.Length = static_cast<int>(n);
+        }
+    }
 }

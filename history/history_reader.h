@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 #include "history/history_format.h"
 
@@ -54,6 +55,9 @@ enum class HistoryOpen : int { Missing = 0, Read = 1, Unreadable = -1, NotRegula
 // holds something other than a regular file (errno says which, as above);
 // Unreadable when no buffer could be had. Read: the file is open.
 HistoryOpen OpenHistorySource(const char* path, HistorySource& source);
+// For a command-line tool: opens the file, or says on err why it cannot
+// ("hopwatch: cannot open the history file ...") and returns 0.
+int OpenHistorySourceOrSay(const char* path, HistorySource& source, std::FILE* err);
 
 // One whitespace-free token, pointing into the file's bytes.
 struct HistoryToken {
@@ -119,6 +123,9 @@ void StartHistoryReader(HistoryReader& reader, const char* data, std::size_t siz
 void StartHistoryReader(HistoryReader& reader, HistorySource& source);
 // 1 = header read; 0 = fault (reader.Fault).
 int ReadHistoryHeader(HistoryReader& reader, HistoryHeader& header);
+// Copies the header's names and second names into cells of the caller's
+// and points the header at them, so that they outlive the reader's window.
+void KeepHeaderNames(HistoryHeader& header, char (*cells)[kMaxStoredLinks][kCellSize]);
 // 1 = one more complete record; 0 = clean end of file, or a fault.
 int ReadHistoryRecord(HistoryReader& reader, int linkCount, HistoryRecordText& record);
 // The same, with every group token also converted into record.Values.

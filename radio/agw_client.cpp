@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "radio/link_handles.h"
+
 #include "core/escaped_text.h"
 
 namespace {
@@ -137,30 +139,10 @@ AgwClient::Link* AgwClient::FindLive(const char* own, const char* remote) {
 }
 
 AgwClient::Link* AgwClient::NewLink() {
-    if (static_cast<int>(links_.size()) >= kAgwMaxLinks) {
-        // Forget the oldest closed link, preferring one with nothing left to read.
-        auto victim = links_.end();
-        for (int pass = 0; pass < 2 && victim == links_.end(); ++pass) {
-            for (auto it = links_.begin(); it != links_.end(); ++it) {
-                const Link& l = **it;
-                if (l.State != AgwLinkState::Closed ||
-                    (pass == 0 && (!l.Frames.empty() || !l.Current.empty()))) {
-                    continue;
-                }
-                if (victim == links_.end() || l.Serial < (*victim)->Serial) victim = it;
-            }
-        }
-        if (victim == links_.end()) return nullptr;
-        links_.erase(victim);
-    }
-    do {
-        ++lastHandle_;
-    } while (lastHandle_ == 0 || Find(lastHandle_) != nullptr);
-    auto link = std::make_unique<Link>();
-    link->Handle = lastHandle_;
-    link->Serial = ++serial_;
-    links_.push_back(std::move(link));
-    return links_.back().get();
+    return NewHandleLink(
+        links_, kAgwMaxLinks, lastHandle_, serial_,
+        [](const Link& l) { return l.State == AgwLinkState::Closed; },
+        [](const Link& l) { return !l.Frames.empty() || !l.Current.empty(); });
 }
 
 void AgwClient::OnAgwFrame(const AgwFrame& f) {
@@ -342,21 +324,10 @@ std::uint16_t AgwClient::l2_connect(const char* mycall, const char* callPath) {
     // The path: destination, then up to kAgwMaxVias digipeaters, separated
     // by blanks (commas and tabs are tolerated).
     char calls[kAgwMaxVias + 1][kAgwCallBytes + 1];
-    int count = 0;
-    int pathOk = callPath != nullptr;
-    for (const char* p = callPath; pathOk && *p != '\0';) {
-        while (*p == ' ' || *p == '\t' || *p == ',') ++p;
-        if (*p == '\0') break;
-        const char* end = p;
-        while (*end != '\0' && *end != ' ' && *end != '\t' && *end != ',') ++end;
-        const std::string word(p, end);
-        if (count > kAgwMaxVias || !NormaliseAgwCall(word.c_str(), calls[count], sizeof calls[count])) {
-            pathOk = 0;
-        }
-        ++count;
-        p = end;
-    }
-    if (count == 0) pathOk = 0;
+    const int count = ForEachPathCall(callPath, [&](const std::string& word, int i) {
+        return i <= kAgwMaxVias && NormaliseAgwCall(word.c_str(), calls[i], sizeof calls[i]);
+    });
+    const int pathOk = count > 0;
 
     Link* l = NewLink();
     if (l == nullptr) return 0;

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "radio/agw_frame.h"
+#include "radio/link_handles.h"
 
 namespace {
 
@@ -365,52 +366,23 @@ KissClient::Link* KissClient::FindLive(const Ax25Address& own, const Ax25Address
 }
 
 KissClient::Link* KissClient::NewLink() {
-    if (static_cast<int>(links_.size()) >= kKissMaxLinks) {
-        // Forget the oldest link that is down, preferring one with nothing
-        // left to read.
-        auto victim = links_.end();
-        for (int pass = 0; pass < 2 && victim == links_.end(); ++pass) {
-            for (auto it = links_.begin(); it != links_.end(); ++it) {
-                const Link& l = **it;
-                if (l.L2.State != Ax25State::Disconnected ||
-                    (pass == 0 && (!l.Lines.empty() || !l.Current.empty())))
-                    continue;
-                if (victim == links_.end() || l.Serial < (*victim)->Serial) victim = it;
-            }
-        }
-        if (victim == links_.end()) return nullptr;
-        links_.erase(victim);
-    }
-    do {
-        ++lastHandle_;
-    } while (lastHandle_ == 0 || Find(lastHandle_) != nullptr);
-    auto link = std::make_unique<Link>();
-    link->Handle = lastHandle_;
-    link->Serial = ++serial_;
-    links_.push_back(std::move(link));
-    return links_.back().get();
+    return NewHandleLink(
+        links_, kKissMaxLinks, lastHandle_, serial_,
+        [](const Link& l) { return l.L2.State == Ax25State::Disconnected; },
+        [](const Link& l) { return !l.Lines.empty() || !l.Current.empty(); });
 }
 
 std::uint16_t KissClient::l2_connect(const char* mycall, const char* callPath) {
     Poll();
     Ax25Address own{}, path[kAx25MaxDigis + 1]{};
-    int ok = ParseAx25Address(mycall, &own);
-    int count = 0;
-    // The path: destination, then up to eight digipeaters, separated by
-    // blanks (commas and tabs are tolerated).
-    for (const char* p = callPath; ok && p != nullptr && *p != '\0';) {
-        while (*p == ' ' || *p == '\t' || *p == ',') ++p;
-        if (*p == '\0') break;
-        const char* end = p;
-        while (*end != '\0' && *end != ' ' && *end != '\t' && *end != ',') ++end;
-        const std::string word(p, end);
-        ok = count <= kAx25MaxDigis && ParseAx25Address(word.c_str(), &path[count]);
-        ++count;
-        p = end;
-    }
+    // The destination, then up to eight digipeaters.
+    const int count = ForEachPathCall(callPath, [&](const std::string& word, int i) {
+        return i <= kAx25MaxDigis && ParseAx25Address(word.c_str(), &path[i]);
+    });
+    const int ok = ParseAx25Address(mycall, &own) && count > 0;
     Link* l = NewLink();
     if (l == nullptr) return 0;
-    if (!ok || count == 0 || !transport_.IsUp()) return l->Handle;  // down: the connect failed
+    if (!ok || !transport_.IsUp()) return l->Handle;  // down: the connect failed
     Ax25Link& l2 = l->L2;
     l2.Params = options_.Params;
     if (l2.Params.T1Ms == 0) l2.Params.T1Ms = DefaultT1Ms(count - 1);

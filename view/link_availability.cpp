@@ -188,15 +188,7 @@ void ChannelSummaries(AppState& state, int channel, int links, long long nowMinu
 
 int PrintAvailabilityFile(const char* path, int link, std::FILE* out, std::FILE* err) {
     HistorySource source;
-    const HistoryOpen opened = OpenHistorySource(path, source);
-    if (opened == HistoryOpen::Missing || opened == HistoryOpen::NotRegular) {
-        std::fprintf(err, "hopwatch: cannot open the history file %s: %s\n", path, HistoryErrorText(errno));
-        return 2;
-    }
-    if (opened == HistoryOpen::Unreadable) {
-        std::fprintf(err, "hopwatch: the history file %s cannot be read\n", path);
-        return 2;
-    }
+    if (!OpenHistorySourceOrSay(path, source, err)) return 2;
     HistoryReader reader;
     HistoryHeader header;
     StartHistoryReader(reader, source);
@@ -205,15 +197,8 @@ int PrintAvailabilityFile(const char* path, int link, std::FILE* out, std::FILE*
                      HistoryFaultText(reader.Fault));
         return 2;
     }
-    // The names outlive the reader's window, which moves on as it reads.
     char cells[2][kMaxStoredLinks][kCellSize];
-    for (int l = 0; l < header.LinkCount; ++l) {
-        for (int k = 0; k < 2; ++k) {
-            HistoryToken& token = k == 0 ? header.Names[l] : header.Idents[l];
-            std::memcpy(cells[k][l], token.Text, static_cast<std::size_t>(token.Length));
-            token.Text = cells[k][l];
-        }
-    }
+    KeepHeaderNames(header, cells);
     if (link > header.LinkCount) {
         std::fprintf(err, "hopwatch: %s has no link %d\n", path, link);
         return 2;
