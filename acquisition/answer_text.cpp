@@ -1,6 +1,6 @@
-// The answer text's edit rules. The line-end test reads the text the way the
-// program always did: only the last two characters are looked at, and a CR
-// second to last or an LF last counts as a line end already.
+// The answer text's edit rules. The line-end test looks only at the last two
+// characters: a CR second to last or an LF last counts as a line end
+// already, and such a text is saved as the user typed it.
 #include "acquisition/answer_text.h"
 
 #include <cerrno>

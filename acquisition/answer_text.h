@@ -20,7 +20,7 @@ void AnswerGreetingLine(char* out, int size);
 // translation; "" when the file cannot be opened. Returns the byte count.
 int LoadAnswerText(const AppState& state, char* text, int size);
 
-// Accept, steps 1 to 3: the first 998 characters of `edited`, CR LF
+// Accept: the first 998 characters of `edited`, CR LF
 // appended unless the text's second-to-last character is CR or its last is
 // LF (an empty text becomes CR LF), then the line check: every line at most
 // 80 characters and at least one CR. Returns 1 with the text to save in

@@ -134,7 +134,7 @@ TEST(DiagramGeometry, YAxisRows) {
     }
     // A measured label that would run into the ticks (from x 27) moves left
     // until a blank column remains, never past the left edge; one that fits
-    // stays at the specified place.
+    // stays at its usual place, its offset from the frame.
     const DiagramMapping m = SetupDiagramMapping(648, 480, 8, 16);
     const YLabelRoom room = YAxisLabelRoom(m, 1);
     EXPECT_EQ((std::vector<int>{room.Right, room.Pitch, YAxisLabelRoom(m, 3).Pitch}),
