@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr int kPathSize = 4200;
-
 int WriteAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
         const ssize_t n = write(fd, data, size);
@@ -43,7 +41,7 @@ void AnswerGreetingLine(char* out, int size) {
 int LoadAnswerText(const AppState& state, char* text, int size) {
     if (size < 1) return 0;
     text[0] = '\0';
-    char path[kPathSize];
+    char path[kAnswerPathSize];
     AnswerFilePath(state, path, sizeof path);
     std::FILE* file = std::fopen(path, "rb");
     if (!file) return 0;
@@ -80,7 +78,7 @@ int PrepareAnswerText(const char* edited, char* text, int size) {
 }
 
 int SaveAnswerText(const AppState& state, const char* text) {
-    char path[kPathSize];
+    char path[kAnswerPathSize];
     AnswerFilePath(state, path, sizeof path);
     const std::string temp = std::string(path) + "." + std::to_string(getpid()) + ".tmp";
     const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

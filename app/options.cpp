@@ -117,13 +117,13 @@ OptionsAction ParseShellOptions(int argc, const char* const* argv, ShellOptions&
         const Valued valued[] = {
             {"--config", options.ConfigPath, kPathSize},
             {"--data-dir", options.DataDir, kPathSize},
-            {"--l2", options.Backend, kBackendUriMax},
+            {"--l2", options.Backend, kBackendUriSize},
             {"--screenshot", options.Screenshot, kPathSize},
             {"--time-scale", timeScale, static_cast<int>(sizeof timeScale)},
             {"--export-csv", options.ExportCsv, kPathSize},
             {"--availability", options.Availability, kPathSize},
             {"--link", link, static_cast<int>(sizeof link)},
-            {"--metrics", options.Metrics, kMetricsListenMax},
+            {"--metrics", options.Metrics, kMetricsListenSize},
         };
         const Valued* match = nullptr;
         const char* value = nullptr;
@@ -156,7 +156,7 @@ OptionsAction ParseShellOptions(int argc, const char* const* argv, ShellOptions&
             std::snprintf(error, errSize, "the value of %s is too long", match->Name);
             return OptionsAction::Error;
         }
-        char address[kMetricsListenMax];
+        char address[kMetricsListenSize];
         int port = 0;
         if (match->Field == options.Metrics && std::strcmp(value, kMetricsOff) != 0 &&
             !ParseMetricsListen(value, address, sizeof address, &port)) {

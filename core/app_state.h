@@ -35,7 +35,6 @@ struct ChannelRecord {
     int LastMin, LastHour;
     int PrevMin, PrevHour;
     int LastConDay, LastConMonth, LastConYear;
-    int StatusLabelIds[4];
     std::uint16_t L2Channel;
     std::uint8_t L2State;
     char ReplyLines[kReplySlots][kReplySlotSize];

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <memory>
 
+#include "core/two_digit_year.h"
+
 namespace {
 
 constexpr std::size_t kBlock = 1 << 20;
@@ -62,7 +64,7 @@ void PutTwo(char* p, int v) {
 
 // "2026-12-06T14:30"; the reader has checked one or two digits each.
 int FormatTime(const HistoryRecordText& record, char* out) {
-    const int year = record.Year < 70 ? 2000 + record.Year : 1900 + record.Year;
+    const int year = FullYear(record.Year);
     PutTwo(out, year / 100);
     PutTwo(out + 2, year % 100);
     out[4] = '-';

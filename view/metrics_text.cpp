@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "core/program_names.h"
+#include "core/two_digit_year.h"
 #include "history/history_format.h"
 #include "history/history_series.h"
 #include "view/web_escape.h"
@@ -81,11 +82,10 @@ std::size_t CellLength(const char* cell, std::size_t max) {
     return nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - cell) : max;
 }
 
-// The record's minute as seconds since 1970, read as local time; records
-// keep the year in two digits.
+// The record's minute as seconds since 1970, read as local time.
 long long RecordTime(const RecordStamp& r) {
     std::tm t{};
-    t.tm_year = 100 + r.Year % 100;
+    t.tm_year = FullYear(r.Year % 100) - 1900;
     t.tm_mon = r.Month - 1;
     t.tm_mday = r.Day;
     t.tm_hour = r.Hour;

@@ -10,13 +10,13 @@
 namespace {
 
 constexpr ToolbarButton Separator() {
-    return ToolbarButton{0, 0, kButtonStateEnabled, kButtonStyleSeparator, {0, 0}, 0, 0};
+    return ToolbarButton{0, 0, kButtonStyleSeparator};
 }
 constexpr ToolbarButton Button(int image, int id) {
-    return ToolbarButton{image, id, kButtonStateEnabled, kButtonStyleButton, {0, 0}, 0, 0};
+    return ToolbarButton{image, id, kButtonStyleButton};
 }
 constexpr ToolbarButton Check(int image, int id) {
-    return ToolbarButton{image, id, kButtonStateEnabled, kButtonStyleCheck, {0, 0}, 0, 0};
+    return ToolbarButton{image, id, kButtonStyleCheck};
 }
 
 struct TooltipEntry {
