@@ -36,7 +36,6 @@ namespace {
 
 constexpr int kCutPosition = kReplySlotSize - 2;   // LF of a line cut after 98 characters
 constexpr int kMaxFrameCopy = kReplySlotSize - 1;  // text bytes copied from one frame
-constexpr int kLinkDownBelow = 2;
 
 CycleState StateOf(const ChannelRecord& c) {
     return static_cast<CycleState>(c.CycleState);
@@ -112,9 +111,9 @@ void StepConnecting(AppState& state, Layer2& l2, ChannelRecord& c, int channel) 
     if (c.L2State == kL2Connected) {
         state.WaitTicks[channel] = 0;
         SetState(c, CycleState::SendCommand);
-    } else if (c.L2State == 1) {
+    } else if (c.L2State == kL2GivenUp) {
         SetState(c, CycleState::Idle);  // given up: nothing is recorded
-    } else if (c.L2State == 0 || ++state.WaitTicks[channel] > kConnectTickLimit) {
+    } else if (c.L2State == kL2Down || ++state.WaitTicks[channel] > kConnectTickLimit) {
         SetState(c, CycleState::CallFailed);
     }
 }
@@ -201,7 +200,7 @@ void StepCallFailed(AppState& state, PlatformPort& port, ChannelRecord& c, int c
         RecordCall(state, port, channel);
         if (!StillOurCall(c, CycleState::CallFailed, handle)) return;
     }
-    SetState(c, c.L2State == 0 ? CycleState::AwaitDisconnect : CycleState::Disconnect);
+    SetState(c, c.L2State == kL2Down ? CycleState::AwaitDisconnect : CycleState::Disconnect);
 }
 
 void StepStoreReply(AppState& state, PlatformPort& port, ChannelRecord& c, int channel) {
@@ -232,7 +231,7 @@ void TerminateReplyLine(char* slot) {
 }
 
 int ScheduleCall(const AppState& state, ChannelRecord& channel, const std::tm& now) {
-    if (!channel.RufAktiv || channel.CycleState != 0 || state.Mycall[0] == '\0') return 0;
+    if (!channel.RufAktiv || StateOf(channel) != CycleState::Idle || state.Mycall[0] == '\0') return 0;
     channel.PrevMin = channel.LastMin;
     channel.PrevHour = channel.LastHour;
     channel.LastMin = now.tm_min;
@@ -303,7 +302,7 @@ void CycleStep(AppState& state, PlatformPort& port, int channel) {
             break;
         case CycleState::AwaitDisconnect:
             c.L2State = LinkStateOf(l2, c.L2Channel);
-            if (c.L2State < kLinkDownBelow) SetState(c, CycleState::Idle);
+            if (c.L2State < kL2SettingUp) SetState(c, CycleState::Idle);
             break;
     }
 }

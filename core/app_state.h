@@ -31,7 +31,7 @@ struct ChannelRecord {
     int MinutenIntervall;
     int MinuteCount;
     std::uint8_t RufAktiv;
-    std::uint8_t CycleState;
+    std::uint8_t CycleState;  // a CycleState (core/cycle_state.h)
     int LastMin, LastHour;
     int PrevMin, PrevHour;
     int LastConDay, LastConMonth, LastConYear;

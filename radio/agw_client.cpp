@@ -45,7 +45,7 @@ int AgwL2State(AgwLinkState state) {
     switch (state) {
         case AgwLinkState::Pending:
         case AgwLinkState::Withdrawn:
-            return 2;
+            return kL2SettingUp;
         case AgwLinkState::Connected:
         case AgwLinkState::Draining:
         case AgwLinkState::DisconnectSent:
@@ -53,7 +53,7 @@ int AgwL2State(AgwLinkState state) {
         case AgwLinkState::Closed:
             break;
     }
-    return 0;
+    return kL2Down;
 }
 
 int NormaliseAgwCall(const char* call, char* out, int outSize) {

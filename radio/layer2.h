@@ -26,6 +26,12 @@
 
 constexpr int kL2StateMask = 0x07;
 constexpr int kL2DataWaiting = 0x40;
+
+// Link states in the low bits of l2_stat. Below kL2SettingUp the link is
+// down; from kL2SettingUp up to kL2Connected it is being set up.
+constexpr int kL2Down = 0;       // down; for a pending connect: it failed
+constexpr int kL2GivenUp = 1;    // down; a pending connect was given up
+constexpr int kL2SettingUp = 2;  // a connect under way (or being withdrawn)
 constexpr int kL2Connected = 5;
 
 enum L2Command : int {
