@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "core/two_digit_year.h"
+#include "history/history_format.h"
 
 namespace {
 
@@ -78,9 +79,9 @@ int FormatTime(const HistoryRecordText& record, char* out) {
     return 16;
 }
 
-// The order of a link's tokens in a record (PORT TKBY RKBY QTY TX RX STATE)
-// against the order of the columns.
-constexpr int kTokenOfColumn[] = {3, 4, 5, 1, 2, 6, 0};
+// The tokens of a link in the order of the CSV columns.
+constexpr RecordToken kTokenOfColumn[] = {kTokenQty,  kTokenTxTim,     kTokenRxTim, kTokenTkby,
+                                          kTokenRkby, kTokenLinkState, kTokenPort};
 
 }  // namespace
 

@@ -10,6 +10,7 @@
 #include "core/link_column.h"
 #include "core/platform_port.h"
 #include "core/program_names.h"
+#include "history/history_format.h"
 #include "history/history_reader.h"
 #include "history/history_rotation.h"
 #include "history/history_series.h"
@@ -37,7 +38,8 @@ RecordStamp StampOf(const HistoryRecordText& text) {
 void SamplesOf(const HistoryRecordText& text, int linkCount, LinkSample* samples) {
     for (int r = 0; r < linkCount; ++r) {
         const std::int32_t* v = text.Values[r];
-        samples[r] = LinkSample{v[3], v[1], v[2], v[4], v[5], v[6]};
+        samples[r] = LinkSample{v[kTokenQty],   v[kTokenTkby],  v[kTokenRkby],
+                                v[kTokenTxTim], v[kTokenRxTim], v[kTokenLinkState]};
     }
 }
 
@@ -51,10 +53,10 @@ void TakeLastRecord(ChannelRecord& c, const HistoryRecordText& text, int linkCou
     c.LastMin = text.Minute;
     for (int r = 1; r <= linkCount; ++r) {
         const HistoryToken* g = text.Groups[r - 1];
-        TokenToCell(g[0], c.LinkTable[kColPort][r]);
-        TokenToCell(g[1], c.LinkTable[kColTkby][r]);
-        TokenToCell(g[2], c.LinkTable[kColRkby][r]);
-        TokenToCell(g[3], c.LinkTable[kColQty][r]);
+        TokenToCell(g[kTokenPort], c.LinkTable[kColPort][r]);
+        TokenToCell(g[kTokenTkby], c.LinkTable[kColTkby][r]);
+        TokenToCell(g[kTokenRkby], c.LinkTable[kColRkby][r]);
+        TokenToCell(g[kTokenQty], c.LinkTable[kColQty][r]);
         std::snprintf(c.LinkTable[kColTime][r], kCellSize, "%s", kLinkTablePlaceholderTime);
     }
 }
