@@ -26,7 +26,7 @@ int LoadAnswerText(const AppState& state, char* text, int size);
 // 80 characters and at least one CR. Returns 1 with the text to save in
 // `text`, or 0 when the lines fail.
 int PrepareAnswerText(const char* edited, char* text, int size);
-// Replaces the answer file with `text` (a temporary file beside it, flushed,
-// renamed over the old one). 0 when it failed; the old file is then as it
+// Replaces the answer file with `text` (ReplaceFileAtomically). 0 when it
+// failed; the old file is then as it
 // was and the reason has been written to standard error.
 int SaveAnswerText(const AppState& state, const char* text);
