@@ -4,12 +4,12 @@
 
 #include <cstring>
 
-namespace {
-
 std::uint32_t ReadLe32(const unsigned char* p) {
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
+
+namespace {
 
 void PutLe32(unsigned char* p, std::uint32_t v) {
     p[0] = static_cast<unsigned char>(v & 0xFF);

@@ -70,6 +70,9 @@ void EncodeAgwFrame(int port, char kind, int pid, const char* callFrom, const ch
 // 1 for the kinds a TNC sends to its clients.
 int IsKnownAgwKind(char kind);
 
+// The little-endian 32-bit number at `p` (header fields, the 'Y' count).
+std::uint32_t ReadLe32(const unsigned char* p);
+
 // Cuts the data of one received 'D' frame into line frames, appended to
 // frames: each piece up to and including a CR is one frame, and a remainder
 // without CR at the end is a frame of its own. A frame is the 16-bit
