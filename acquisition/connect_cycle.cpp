@@ -81,7 +81,7 @@ void StoreReplyLine(ChannelRecord& c, const unsigned char* frame, int count) {
     char* slot = c.ReplyLines[c.ReplyLineCount];
     // The slot is not cleared first: bytes behind a short line keep what an
     // earlier call left there, which matters when the line has no CR.
-    std::memcpy(slot, frame + 3, static_cast<std::size_t>(n));
+    std::memcpy(slot, frame + kL2FrameHead, static_cast<std::size_t>(n));
     TerminateReplyLine(slot);
     ClearLinkRow(c);
     ParseLinkRow(c, c.ReplyLineCount);
@@ -91,7 +91,7 @@ void StoreReplyLine(ChannelRecord& c, const unsigned char* frame, int count) {
 // A frame of fewer than two text bytes holds no prompt: the bytes behind its
 // count are not the stack's to hand out.
 int IsPrompt(const unsigned char* frame, int count) {
-    return count >= 2 && frame[3] == '=' && frame[4] == '>';
+    return count >= 2 && frame[kL2FrameHead] == '=' && frame[kL2FrameHead + 1] == '>';
 }
 
 // --- the steps, one per state -------------------------------------------
@@ -160,7 +160,7 @@ void StepReadReply(AppState& state, Layer2& l2, ChannelRecord& c, int channel) {
             continue;
         }
         ++frames;
-        const int count = frame[0] | (frame[1] << 8);
+        const int count = L2FrameCount(frame);
         if (StateOf(c) == CycleState::CollectReply) StoreReplyLine(c, frame, count);
         if (IsPrompt(frame, count)) {
             if (StateOf(c) == CycleState::AwaitPrompt) {

@@ -250,13 +250,8 @@ struct SimNetwork final : Layer2 {
     }
 
     void Queue(Connection& c, int releaseAt, const std::string& text) {
-        std::vector<unsigned char> f;
-        const std::size_t n = text.size();
-        f.push_back(static_cast<unsigned char>(n & 0xFF));
-        f.push_back(static_cast<unsigned char>((n >> 8) & 0xFF));
-        f.push_back(0);
-        f.insert(f.end(), text.begin(), text.end());
-        c.Frames.push_back({releaseAt, std::move(f)});
+        c.Frames.push_back(
+            {releaseAt, MakeL2Frame(reinterpret_cast<const unsigned char*>(text.data()), text.size())});
     }
 
     Digipeater& DigipeaterFor(const std::string& call) {
