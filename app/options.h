@@ -5,11 +5,10 @@
 // Threading: any (pure parsing).
 #pragma once
 
-// kBackendUriSize and kMetricsListenSize: the options hold what the settings
-// file can keep.
+// kPathSize, kBackendUriSize and kMetricsListenSize: the options hold what
+// the program and its settings file can keep.
 #include "settings/settings_file.h"
 
-constexpr int kPathSize = 4096;
 constexpr int kMaxTimeScale = 10000;
 constexpr int kMaxExportLink = 18;
 constexpr const char* kMetricsOff = "off";
