@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr int kPathSize = 4200;
-
 std::FILE* AnswerFileOf(AppState& state) {
     return static_cast<std::FILE*>(state.Answer.AnswerFile);
 }
@@ -71,7 +69,7 @@ void TakeConnectRequest(AppState& state, Layer2& l2) {
     std::snprintf(greeting, sizeof greeting, kGreetingFormat, kProgramVersion);
     l2.l2_puts(state.Answer.AnswerChannel, greeting);
 
-    char path[kPathSize];
+    char path[kAnswerPathSize];
     AnswerFilePath(state, path, sizeof path);
     std::FILE* file = std::fopen(path, "rb");
     if (!file) {

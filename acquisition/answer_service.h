@@ -17,7 +17,9 @@ constexpr int kAnswerLineSpace = 100;      // transmit space asked per answer li
 constexpr int kAnswerPieceChars = 98;      // longest piece of a line sent at once
 
 // Where the answer text lives: DataDir/hopwansw.txt, or the bare name in the
-// working directory when DataDir is empty.
+// working directory when DataDir is empty. kAnswerPathSize holds any DataDir
+// with the name.
+constexpr int kAnswerPathSize = 4200;
 void AnswerFilePath(const AppState& state, char* path, int pathSize);
 
 // One step of the service, run first in every second tick.

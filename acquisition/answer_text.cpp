@@ -1,37 +1,14 @@
-// The answer text's edit rules. The line-end test reads the text the way the
-// program always did: only the last two characters are looked at, and a CR
-// second to last or an LF last counts as a line end already.
+// The answer text's edit rules. The line-end test looks only at the last two
+// characters: a CR second to last or an LF last counts as a line end
+// already, and such a text is saved as the user typed it.
 #include "acquisition/answer_text.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <string>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "acquisition/answer_service.h"
+#include "core/atomic_file.h"
 #include "core/program_names.h"
-
-namespace {
-
-constexpr int kPathSize = 4200;
-
-int WriteAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return 0;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return 1;
-}
-
-}  // namespace
 
 void AnswerGreetingLine(char* out, int size) {
     if (size < 1) return;
@@ -43,7 +20,7 @@ void AnswerGreetingLine(char* out, int size) {
 int LoadAnswerText(const AppState& state, char* text, int size) {
     if (size < 1) return 0;
     text[0] = '\0';
-    char path[kPathSize];
+    char path[kAnswerPathSize];
     AnswerFilePath(state, path, sizeof path);
     std::FILE* file = std::fopen(path, "rb");
     if (!file) return 0;
@@ -80,25 +57,10 @@ int PrepareAnswerText(const char* edited, char* text, int size) {
 }
 
 int SaveAnswerText(const AppState& state, const char* text) {
-    char path[kPathSize];
+    char path[kAnswerPathSize];
     AnswerFilePath(state, path, sizeof path);
-    const std::string temp = std::string(path) + "." + std::to_string(getpid()) + ".tmp";
-    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    int ok = fd >= 0;
-    int failure = ok ? 0 : errno;
-    if (ok) {
-        ok = WriteAll(fd, text, std::strlen(text)) && fsync(fd) == 0;
-        if (!ok) failure = errno;
-        if (close(fd) != 0 && ok) {
-            ok = 0;
-            failure = errno;
-        }
-        if (ok && rename(temp.c_str(), path) != 0) {
-            ok = 0;
-            failure = errno;
-        }
-        if (!ok) unlink(temp.c_str());
-    }
+    int failure = 0;
+    const int ok = ReplaceFileAtomically(path, text, std::strlen(text), 0644, 0, &failure);
     if (!ok) {
         std::fprintf(stderr, "hopwatch: the answer text %s was not saved: %s\n", path,
                      std::strerror(failure));

@@ -20,13 +20,13 @@ void AnswerGreetingLine(char* out, int size);
 // translation; "" when the file cannot be opened. Returns the byte count.
 int LoadAnswerText(const AppState& state, char* text, int size);
 
-// Accept, steps 1 to 3: the first 998 characters of `edited`, CR LF
+// Accept: the first 998 characters of `edited`, CR LF
 // appended unless the text's second-to-last character is CR or its last is
 // LF (an empty text becomes CR LF), then the line check: every line at most
 // 80 characters and at least one CR. Returns 1 with the text to save in
 // `text`, or 0 when the lines fail.
 int PrepareAnswerText(const char* edited, char* text, int size);
-// Replaces the answer file with `text` (a temporary file beside it, flushed,
-// renamed over the old one). 0 when it failed; the old file is then as it
+// Replaces the answer file with `text` (ReplaceFileAtomically). 0 when it
+// failed; the old file is then as it
 // was and the reason has been written to standard error.
 int SaveAnswerText(const AppState& state, const char* text);

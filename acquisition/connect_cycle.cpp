@@ -36,7 +36,6 @@ namespace {
 
 constexpr int kCutPosition = kReplySlotSize - 2;   // LF of a line cut after 98 characters
 constexpr int kMaxFrameCopy = kReplySlotSize - 1;  // text bytes copied from one frame
-constexpr int kLinkDownBelow = 2;
 
 CycleState StateOf(const ChannelRecord& c) {
     return static_cast<CycleState>(c.CycleState);
@@ -82,7 +81,7 @@ void StoreReplyLine(ChannelRecord& c, const unsigned char* frame, int count) {
     char* slot = c.ReplyLines[c.ReplyLineCount];
     // The slot is not cleared first: bytes behind a short line keep what an
     // earlier call left there, which matters when the line has no CR.
-    std::memcpy(slot, frame + 3, static_cast<std::size_t>(n));
+    std::memcpy(slot, frame + kL2FrameHead, static_cast<std::size_t>(n));
     TerminateReplyLine(slot);
     ClearLinkRow(c);
     ParseLinkRow(c, c.ReplyLineCount);
@@ -92,7 +91,7 @@ void StoreReplyLine(ChannelRecord& c, const unsigned char* frame, int count) {
 // A frame of fewer than two text bytes holds no prompt: the bytes behind its
 // count are not the stack's to hand out.
 int IsPrompt(const unsigned char* frame, int count) {
-    return count >= 2 && frame[3] == '=' && frame[4] == '>';
+    return count >= 2 && frame[kL2FrameHead] == '=' && frame[kL2FrameHead + 1] == '>';
 }
 
 // --- the steps, one per state -------------------------------------------
@@ -112,9 +111,9 @@ void StepConnecting(AppState& state, Layer2& l2, ChannelRecord& c, int channel) 
     if (c.L2State == kL2Connected) {
         state.WaitTicks[channel] = 0;
         SetState(c, CycleState::SendCommand);
-    } else if (c.L2State == 1) {
+    } else if (c.L2State == kL2GivenUp) {
         SetState(c, CycleState::Idle);  // given up: nothing is recorded
-    } else if (c.L2State == 0 || ++state.WaitTicks[channel] > kConnectTickLimit) {
+    } else if (c.L2State == kL2Down || ++state.WaitTicks[channel] > kConnectTickLimit) {
         SetState(c, CycleState::CallFailed);
     }
 }
@@ -161,7 +160,7 @@ void StepReadReply(AppState& state, Layer2& l2, ChannelRecord& c, int channel) {
             continue;
         }
         ++frames;
-        const int count = frame[0] | (frame[1] << 8);
+        const int count = L2FrameCount(frame);
         if (StateOf(c) == CycleState::CollectReply) StoreReplyLine(c, frame, count);
         if (IsPrompt(frame, count)) {
             if (StateOf(c) == CycleState::AwaitPrompt) {
@@ -201,7 +200,7 @@ void StepCallFailed(AppState& state, PlatformPort& port, ChannelRecord& c, int c
         RecordCall(state, port, channel);
         if (!StillOurCall(c, CycleState::CallFailed, handle)) return;
     }
-    SetState(c, c.L2State == 0 ? CycleState::AwaitDisconnect : CycleState::Disconnect);
+    SetState(c, c.L2State == kL2Down ? CycleState::AwaitDisconnect : CycleState::Disconnect);
 }
 
 void StepStoreReply(AppState& state, PlatformPort& port, ChannelRecord& c, int channel) {
@@ -232,7 +231,7 @@ void TerminateReplyLine(char* slot) {
 }
 
 int ScheduleCall(const AppState& state, ChannelRecord& channel, const std::tm& now) {
-    if (!channel.RufAktiv || channel.CycleState != 0 || state.Mycall[0] == '\0') return 0;
+    if (!channel.RufAktiv || StateOf(channel) != CycleState::Idle || state.Mycall[0] == '\0') return 0;
     channel.PrevMin = channel.LastMin;
     channel.PrevHour = channel.LastHour;
     channel.LastMin = now.tm_min;
@@ -303,7 +302,7 @@ void CycleStep(AppState& state, PlatformPort& port, int channel) {
             break;
         case CycleState::AwaitDisconnect:
             c.L2State = LinkStateOf(l2, c.L2Channel);
-            if (c.L2State < kLinkDownBelow) SetState(c, CycleState::Idle);
+            if (c.L2State < kL2SettingUp) SetState(c, CycleState::Idle);
             break;
     }
 }

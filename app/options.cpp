@@ -30,6 +30,39 @@ int CopyValue(char* field, int size, const char* value) {
     return 1;
 }
 
+// A check of an option's value once it is copied; 0 with the reason in
+// `error`. Null: any value that fits.
+using ValueCheck = int (*)(const char* value, ShellOptions& options, char* error, std::size_t errSize);
+
+int CheckMetrics(const char* value, ShellOptions&, char* error, std::size_t errSize) {
+    char address[kMetricsListenSize];
+    int port = 0;
+    if (std::strcmp(value, kMetricsOff) != 0 && !ParseMetricsListen(value, address, sizeof address, &port)) {
+        std::snprintf(error, errSize, "--metrics takes [ADDRESS:]PORT or off, not \"%s\"", value);
+        return 0;
+    }
+    return 1;
+}
+
+int CheckTimeScale(const char* value, ShellOptions& options, char* error, std::size_t errSize) {
+    if (!WholeNumberIn(value, 1, kMaxTimeScale, options.TimeScale)) {
+        std::snprintf(error, errSize, "--time-scale takes a whole number from 1 to %d, not \"%s\"",
+                      kMaxTimeScale, value);
+        return 0;
+    }
+    options.TimeScaleGiven = 1;
+    return 1;
+}
+
+int CheckLink(const char* value, ShellOptions& options, char* error, std::size_t errSize) {
+    if (!WholeNumberIn(value, 1, kMaxExportLink, options.Link)) {
+        std::snprintf(error, errSize, "--link takes a link number from 1 to %d, not \"%s\"", kMaxExportLink,
+                      value);
+        return 0;
+    }
+    return 1;
+}
+
 }  // namespace
 
 int ParseMetricsListen(const char* text, char* address, int addressSize, int* port) {
@@ -106,24 +139,27 @@ OptionsAction ParseShellOptions(int argc, const char* const* argv, ShellOptions&
             continue;
         }
 
-        // Options with a value, as "--name value" or "--name=value".
+        // Options with a value, as "--name value" or "--name=value". The
+        // numbers are copied first, so that an overlong one is refused as
+        // too long like any other value.
         struct Valued {
             const char* Name;
             char* Field;
             int Size;
+            ValueCheck Check;
         };
         char timeScale[32] = "";
         char link[32] = "";
         const Valued valued[] = {
-            {"--config", options.ConfigPath, kPathSize},
-            {"--data-dir", options.DataDir, kPathSize},
-            {"--l2", options.Backend, kBackendUriMax},
-            {"--screenshot", options.Screenshot, kPathSize},
-            {"--time-scale", timeScale, static_cast<int>(sizeof timeScale)},
-            {"--export-csv", options.ExportCsv, kPathSize},
-            {"--availability", options.Availability, kPathSize},
-            {"--link", link, static_cast<int>(sizeof link)},
-            {"--metrics", options.Metrics, kMetricsListenMax},
+            {"--config", options.ConfigPath, kPathSize, nullptr},
+            {"--data-dir", options.DataDir, kPathSize, nullptr},
+            {"--l2", options.Backend, kBackendUriSize, nullptr},
+            {"--screenshot", options.Screenshot, kPathSize, nullptr},
+            {"--time-scale", timeScale, static_cast<int>(sizeof timeScale), CheckTimeScale},
+            {"--export-csv", options.ExportCsv, kPathSize, nullptr},
+            {"--availability", options.Availability, kPathSize, nullptr},
+            {"--link", link, static_cast<int>(sizeof link), CheckLink},
+            {"--metrics", options.Metrics, kMetricsListenSize, CheckMetrics},
         };
         const Valued* match = nullptr;
         const char* value = nullptr;
@@ -156,24 +192,7 @@ OptionsAction ParseShellOptions(int argc, const char* const* argv, ShellOptions&
             std::snprintf(error, errSize, "the value of %s is too long", match->Name);
             return OptionsAction::Error;
         }
-        char address[kMetricsListenMax];
-        int port = 0;
-        if (match->Field == options.Metrics && std::strcmp(value, kMetricsOff) != 0 &&
-            !ParseMetricsListen(value, address, sizeof address, &port)) {
-            std::snprintf(error, errSize, "--metrics takes [ADDRESS:]PORT or off, not \"%s\"", value);
-            return OptionsAction::Error;
-        }
-        if (match->Field == timeScale) {
-            if (!WholeNumberIn(timeScale, 1, kMaxTimeScale, options.TimeScale)) {
-                std::snprintf(error, errSize, "--time-scale takes a whole number from 1 to %d, not \"%s\"",
-                              kMaxTimeScale, timeScale);
-                return OptionsAction::Error;
-            }
-            options.TimeScaleGiven = 1;
-        }
-        if (match->Field == link && !WholeNumberIn(link, 1, kMaxExportLink, options.Link)) {
-            std::snprintf(error, errSize, "--link takes a link number from 1 to %d, not \"%s\"",
-                          kMaxExportLink, link);
+        if (match->Check != nullptr && !match->Check(value, options, error, errSize)) {
             return OptionsAction::Error;
         }
     }

@@ -5,22 +5,23 @@
 // Threading: any (pure parsing).
 #pragma once
 
-constexpr int kPathSize = 4096;
-constexpr int kBackendUriMax = 256;  // as the settings file keeps it
+// kPathSize, kBackendUriSize and kMetricsListenSize: the options hold what
+// the program and its settings file can keep.
+#include "settings/settings_file.h"
+
 constexpr int kMaxTimeScale = 10000;
 constexpr int kMaxExportLink = 18;
-constexpr int kMetricsListenMax = 64;  // as the settings file keeps it
 constexpr const char* kMetricsOff = "off";
 constexpr const char* kMetricsDefaultAddress = "127.0.0.1";
 
 struct ShellOptions {
-    char ConfigPath[kPathSize];       // "" = the default location
-    char DataDir[kPathSize];          // "" = the working directory
-    char Backend[kBackendUriMax];     // "" = from the settings file, else the default
-    char Screenshot[kPathSize];       // hidden: grab the window into this PNG, then exit
-    char ExportCsv[kPathSize];        // "" = run; else export this history file and end
-    char Availability[kPathSize];     // "" = run; else print this history file's availability and end
-    char Metrics[kMetricsListenMax];  // "" = from the settings file, "off", or [ADDRESS:]PORT
+    char ConfigPath[kPathSize];        // "" = the default location
+    char DataDir[kPathSize];           // "" = the working directory
+    char Backend[kBackendUriSize];     // "" = from the settings file, else the default
+    char Screenshot[kPathSize];        // hidden: grab the window into this PNG, then exit
+    char ExportCsv[kPathSize];         // "" = run; else export this history file and end
+    char Availability[kPathSize];      // "" = run; else print this history file's availability and end
+    char Metrics[kMetricsListenSize];  // "" = from the settings file, "off", or [ADDRESS:]PORT
     int Headless;
     int Demo;            // the ready demonstration (app/demo.h)
     int TimeScale;       // 1 = real time

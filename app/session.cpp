@@ -76,7 +76,7 @@ int LoadSettings(ShellSession& session, AppState& state, PlatformPort& port) {
         SetChannelViewDefaults(channel);
     }
     if (!session.BackendGiven) {
-        char uri[kBackendUriMax] = "";
+        char uri[kBackendUriSize] = "";
         LoadBackendSetting(profile, uri, sizeof uri);
         if (uri[0] != '\0') {
             std::snprintf(session.BackendUri, sizeof session.BackendUri, "%s", uri);

@@ -79,11 +79,11 @@ struct ShellHost {
 struct ShellSession {
     char SettingsPath[kPathSize];
     char LockDir[kPathSize];
-    char BackendUri[kBackendUriMax];
-    int BackendGiven;                       // --l2 on the command line: the settings' value is ignored
-    char MetricsListen[kMetricsListenMax];  // [ADDRESS:]PORT of the metrics endpoint, "" = off
-    int MetricsGiven;                       // --metrics on the command line
-    long long StartTime;                    // seconds since 1970 when the run began
+    char BackendUri[kBackendUriSize];
+    int BackendGiven;                        // --l2 on the command line: the settings' value is ignored
+    char MetricsListen[kMetricsListenSize];  // [ADDRESS:]PORT of the metrics endpoint, "" = off
+    int MetricsGiven;                        // --metrics on the command line
+    long long StartTime;                     // seconds since 1970 when the run began
     int TimeScale;
     int BaseUnitX, BaseUnitY;
     int StatusFieldWidths[kStatusFieldCount];

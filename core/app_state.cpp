@@ -21,10 +21,6 @@ void InitAppState(AppState& state) {
         c.LastConDay = 25;
         c.LastConMonth = 2;
         c.LastConYear = 97;
-        c.StatusLabelIds[0] = 27 + i;
-        c.StatusLabelIds[1] = 31 + i;
-        c.StatusLabelIds[2] = 35 + i;
-        c.StatusLabelIds[3] = 23 + i;
     }
     state.CurrentChannel = 0;
     state.XZoom = 10;

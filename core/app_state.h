@@ -20,6 +20,7 @@ constexpr int kCellSize = 16;        // bytes per link table cell, NUL included
 constexpr int kCallPathSize = 131;
 constexpr int kMycallSize = 32;
 constexpr int kHistoryCapacity = 24000;  // records per channel
+constexpr int kPathSize = 4096;          // a path the program keeps, NUL included
 constexpr int kPointBufferCount = 6;
 constexpr int kPointBufferBytes = 192000;  // 24000 points of two int32
 
@@ -31,11 +32,10 @@ struct ChannelRecord {
     int MinutenIntervall;
     int MinuteCount;
     std::uint8_t RufAktiv;
-    std::uint8_t CycleState;
+    std::uint8_t CycleState;  // a CycleState (core/cycle_state.h)
     int LastMin, LastHour;
     int PrevMin, PrevHour;
     int LastConDay, LastConMonth, LastConYear;
-    int StatusLabelIds[4];
     std::uint16_t L2Channel;
     std::uint8_t L2State;
     char ReplyLines[kReplySlots][kReplySlotSize];
@@ -111,7 +111,7 @@ struct AppState {
     ReservedArea CurvePoints[kPointBufferCount];
 
     // Where history files and the answer text live ("" = working directory).
-    char DataDir[4096];
+    char DataDir[kPathSize];
 };
 
 // Puts every field to its initial value (before the settings are read).

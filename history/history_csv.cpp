@@ -8,6 +8,9 @@
 #include <cstring>
 #include <memory>
 
+#include "core/two_digit_year.h"
+#include "history/history_format.h"
+
 namespace {
 
 constexpr std::size_t kBlock = 1 << 20;
@@ -62,7 +65,7 @@ void PutTwo(char* p, int v) {
 
 // "2026-12-06T14:30"; the reader has checked one or two digits each.
 int FormatTime(const HistoryRecordText& record, char* out) {
-    const int year = record.Year < 70 ? 2000 + record.Year : 1900 + record.Year;
+    const int year = FullYear(record.Year);
     PutTwo(out, year / 100);
     PutTwo(out + 2, year % 100);
     out[4] = '-';
@@ -76,9 +79,9 @@ int FormatTime(const HistoryRecordText& record, char* out) {
     return 16;
 }
 
-// The order of a link's tokens in a record (PORT TKBY RKBY QTY TX RX STATE)
-// against the order of the columns.
-constexpr int kTokenOfColumn[] = {3, 4, 5, 1, 2, 6, 0};
+// The tokens of a link in the order of the CSV columns.
+constexpr RecordToken kTokenOfColumn[] = {kTokenQty,  kTokenTxTim,     kTokenRxTim, kTokenTkby,
+                                          kTokenRkby, kTokenLinkState, kTokenPort};
 
 }  // namespace
 

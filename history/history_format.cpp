@@ -131,36 +131,39 @@ int HistoryFileName(const AppState& state, int channel, char* out, int outSize) 
 
 void ConvertTimeCell(const char* cell, int failed, char* out, int outSize) {
     const int length = static_cast<int>(strnlen(cell, kCellSize));
-    int s = 0;
-    int p = 0;
+    // The scan: no figure until a digit; a digit starts a single figure, a
+    // slash after it makes a pair; the first other character after a figure
+    // ends the cell, in brackets when an opening one came before.
+    LinkState s = LinkState::NoFigure;
+    int bracket = 0;
     int start = 0;
     int slash = -1;
     int stop = length;
     for (int i = 0; i < length; ++i) {
         const char c = cell[i];
         if (c == '(') {
-            p = 1;
+            bracket = 1;
         } else if (c == '-') {
-            s = 5;
+            s = LinkState::Down;
             stop = i;
             break;
         } else if (IsDigit(c)) {
-            if (s == 0) {
-                s = 3;
+            if (s == LinkState::NoFigure) {
+                s = LinkState::Single;
                 start = i;
             }
-        } else if (c == '/' && s == 3) {
-            s = 1;
+        } else if (c == '/' && s == LinkState::Single) {
+            s = LinkState::Pair;
             slash = i;
-        } else if (s == 3 || s == 1) {
-            s += p;
+        } else if (s == LinkState::Single || s == LinkState::Pair) {
+            if (bracket) s = s == LinkState::Single ? LinkState::SingleInBrackets : LinkState::PairInBrackets;
             stop = i;
             break;
         }
     }
-    const int code = failed ? kFailedLinkState : s;
+    const int code = static_cast<int>(failed ? LinkState::Failed : s);
     const std::size_t size = static_cast<std::size_t>(outSize);
-    if (s == 1 || s == 2) {
+    if (s == LinkState::Pair || s == LinkState::PairInBrackets) {
         const int secondLength = stop - slash - 1;
         if (secondLength > 0) {
             std::snprintf(out, size, "%.*s %.*s %d", slash - start, cell + start, secondLength,
@@ -169,7 +172,7 @@ void ConvertTimeCell(const char* cell, int failed, char* out, int outSize) {
             // "12/" : an empty second number is written as 0.
             std::snprintf(out, size, "%.*s 0 %d", slash - start, cell + start, code);
         }
-    } else if (s == 3 || s == 4) {
+    } else if (s == LinkState::Single || s == LinkState::SingleInBrackets) {
         std::snprintf(out, size, "%.*s 0 %d", stop - start, cell + start, code);
     } else {
         std::snprintf(out, size, "0 0 %d", code);

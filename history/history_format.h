@@ -14,7 +14,30 @@ constexpr int kMaxTokenLength = kCellSize - 1;  // 15: a token must fit a cell
 constexpr int kBaseNameChars = 8;               // characters of CallPath examined
 constexpr int kHistoryPathSize = sizeof(AppState::DataDir) + 32;
 constexpr int kTimeCellTextSize = 32;  // ConvertTimeCell output with NUL
-constexpr int kFailedLinkState = 6;    // code of a failed connect
+// The link-state code a record keeps for a link: what the report's time cell
+// showed, or that the connect failed. Written and read as its number.
+enum class LinkState : int {
+    NoFigure = 0,          // an empty or unreadable cell
+    Pair = 1,              // "a/b"
+    PairInBrackets = 2,    // "(a/b)"
+    Single = 3,            // "a"
+    SingleInBrackets = 4,  // "(a)"
+    Down = 5,              // "-"
+    Failed = 6,            // the connect failed, whatever the cell holds
+};
+
+// The tokens of one link in a record, by their place in the group.
+enum RecordToken : int {
+    kTokenPort = 0,
+    kTokenTkby = 1,
+    kTokenRkby = 2,
+    kTokenQty = 3,
+    kTokenTxTim = 4,
+    kTokenRxTim = 5,
+    kTokenLinkState = 6,
+};
+static_assert(kTokenLinkState + 1 == kGroupTokens, "a group is the seven tokens above");
+
 // Largest header or record the writer can produce: 18 links of 5 tokens of at
 // most 15 (time cell text 3 × 15) characters, with blanks; rounded up.
 constexpr int kHistoryChunkMax = 4096;
@@ -34,8 +57,8 @@ void HistoryBaseName(const char* callPath, char* out, int outSize);
 int HistoryFileName(const AppState& state, int channel, char* out, int outSize);
 
 // The report's time cell (a/b, (a/b), a, (a), '-') as three blank-separated
-// numbers "TxTim RxTim LinkState"; LinkState is 6 whatever the cell holds
-// when `failed` is nonzero.
+// numbers "TxTim RxTim LinkState"; LinkState is LinkState::Failed whatever
+// the cell holds when `failed` is nonzero.
 void ConvertTimeCell(const char* cell, int failed, char* out, int outSize);
 
 // A cell as the writer puts it into the file: whitespace inside becomes

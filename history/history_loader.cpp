@@ -10,6 +10,7 @@
 #include "core/link_column.h"
 #include "core/platform_port.h"
 #include "core/program_names.h"
+#include "history/history_format.h"
 #include "history/history_reader.h"
 #include "history/history_rotation.h"
 #include "history/history_series.h"
@@ -37,7 +38,8 @@ RecordStamp StampOf(const HistoryRecordText& text) {
 void SamplesOf(const HistoryRecordText& text, int linkCount, LinkSample* samples) {
     for (int r = 0; r < linkCount; ++r) {
         const std::int32_t* v = text.Values[r];
-        samples[r] = LinkSample{v[3], v[1], v[2], v[4], v[5], v[6]};
+        samples[r] = LinkSample{v[kTokenQty],   v[kTokenTkby],  v[kTokenRkby],
+                                v[kTokenTxTim], v[kTokenRxTim], v[kTokenLinkState]};
     }
 }
 
@@ -51,10 +53,10 @@ void TakeLastRecord(ChannelRecord& c, const HistoryRecordText& text, int linkCou
     c.LastMin = text.Minute;
     for (int r = 1; r <= linkCount; ++r) {
         const HistoryToken* g = text.Groups[r - 1];
-        TokenToCell(g[0], c.LinkTable[kColPort][r]);
-        TokenToCell(g[1], c.LinkTable[kColTkby][r]);
-        TokenToCell(g[2], c.LinkTable[kColRkby][r]);
-        TokenToCell(g[3], c.LinkTable[kColQty][r]);
+        TokenToCell(g[kTokenPort], c.LinkTable[kColPort][r]);
+        TokenToCell(g[kTokenTkby], c.LinkTable[kColTkby][r]);
+        TokenToCell(g[kTokenRkby], c.LinkTable[kColRkby][r]);
+        TokenToCell(g[kTokenQty], c.LinkTable[kColQty][r]);
         std::snprintf(c.LinkTable[kColTime][r], kCellSize, "%s", kLinkTablePlaceholderTime);
     }
 }
@@ -81,6 +83,58 @@ void TellFault(PlatformPort& port, const char* path, const HistoryReader& reader
     char notice[kNoticeSize];
     FormatHistoryFaultNotice(path, reader, notice, sizeof notice);
     port.tell(notice, kHistoryCaption, BoxIcon::Warning);
+}
+
+// The header's link names into the link table, and the reply line counts
+// that make them the table's links.
+void TakeHeader(ChannelRecord& c, const HistoryHeader& header) {
+    const int links = header.LinkCount;
+    c.ReplyLineCount = links + 2;
+    c.RestoreLineCount = links + 2;
+    for (int r = 1; r <= links; ++r) {
+        TokenToCell(header.Names[r - 1], c.LinkTable[kColName][r]);
+        TokenToCell(header.Idents[r - 1], c.LinkTable[kColIdent][r]);
+    }
+}
+
+// One pass over the records into the channel's series (when its area is
+// reserved) and the last complete one into the link table. Records go into
+// the area as a ring, so a file of more than 24000 records keeps its newest
+// 24000; the ring is turned into oldest-first order at the end. Two text
+// buffers alternate so that the last complete record survives a fault in
+// the one after it. Returns the number of complete records read.
+long long ReadRecords(AppState& state, int channel, HistoryReader& reader, int links) {
+    ChannelRecord& c = state.ChannelTable[channel];
+    HistoryRecordText text[2];
+    long long total = 0;
+    LastRecord last{&c, text, links, 0, -1};
+    reader.BeforeMove = TakeBeforeMove;
+    reader.MoveContext = &last;
+    const bool reserved = state.HistoryArea[channel].Base != nullptr;
+    LinkSample samples[kSeriesLinks];
+    while (ReadHistoryRecordValues(reader, links, text[total & 1])) {
+        if (reserved) {
+            const int slot = static_cast<int>(total % kHistoryCapacity);
+            SamplesOf(text[total & 1], links, samples);
+            StoreHistoryRecord(state, channel, slot, StampOf(text[total & 1]), samples, links);
+        }
+        last.Total = ++total;
+    }
+    reader.BeforeMove = nullptr;  // `last` ends here; the reader reads no more
+    reader.MoveContext = nullptr;
+    if (reserved && total > 0) {
+        SetSeriesLinks(state, channel, links, &c.LinkTable[kColName][1], &c.LinkTable[kColIdent][1]);
+    }
+    if (reserved && total > kHistoryCapacity) {
+        TurnHistoryRing(state, channel, static_cast<int>(total % kHistoryCapacity));
+    }
+    const long long stored = reserved ? std::min<long long>(total, kHistoryCapacity) : 0;
+    c.RecordCount = static_cast<int>(stored);
+    c.ScrollStep = ScrollStepFor(c.RecordCount);
+    if (total > 0 && last.Taken != total - 1) {
+        TakeLastRecord(c, text[(total - 1) & 1], links);
+    }
+    return total;
 }
 
 }  // namespace
@@ -119,45 +173,8 @@ int LoadHistory(AppState& state, PlatformPort& port, int channel) {
         return 1;
     }
 
-    const int links = header.LinkCount;
-    c.ReplyLineCount = links + 2;
-    c.RestoreLineCount = links + 2;
-    for (int r = 1; r <= links; ++r) {
-        TokenToCell(header.Names[r - 1], c.LinkTable[kColName][r]);
-        TokenToCell(header.Idents[r - 1], c.LinkTable[kColIdent][r]);
-    }
-
-    // One pass over the file. Records go into the area as a ring, so a file
-    // of more than 24000 records keeps its newest 24000; the ring is turned
-    // into oldest-first order at the end. Two text buffers alternate so that
-    // the last complete record survives a fault in the one after it.
-    HistoryRecordText text[2];
-    long long total = 0;
-    LastRecord last{&c, text, links, 0, -1};
-    reader.BeforeMove = TakeBeforeMove;
-    reader.MoveContext = &last;
-    const bool reserved = state.HistoryArea[channel].Base != nullptr;
-    LinkSample samples[kSeriesLinks];
-    while (ReadHistoryRecordValues(reader, links, text[total & 1])) {
-        if (reserved) {
-            const int slot = static_cast<int>(total % kHistoryCapacity);
-            SamplesOf(text[total & 1], links, samples);
-            StoreHistoryRecord(state, channel, slot, StampOf(text[total & 1]), samples, links);
-        }
-        last.Total = ++total;
-    }
-    if (reserved && total > 0) {
-        SetSeriesLinks(state, channel, links, &c.LinkTable[kColName][1], &c.LinkTable[kColIdent][1]);
-    }
-    if (reserved && total > kHistoryCapacity) {
-        TurnHistoryRing(state, channel, static_cast<int>(total % kHistoryCapacity));
-    }
-    const long long stored = reserved ? std::min<long long>(total, kHistoryCapacity) : 0;
-    c.RecordCount = static_cast<int>(stored);
-    c.ScrollStep = ScrollStepFor(c.RecordCount);
-    if (total > 0 && last.Taken != total - 1) {
-        TakeLastRecord(c, text[(total - 1) & 1], links);
-    }
+    TakeHeader(c, header);
+    const long long total = ReadRecords(state, channel, reader, header.LinkCount);
     // Set here, before any box: a connect stored while a box is open must
     // land behind the loaded records, not on top of them.
     state.NextRecordIndex[channel] = c.RecordCount;

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/atomic_file.h"
 #include "core/link_column.h"
 #include "core/platform_port.h"
 #include "core/text_scan.h"
@@ -237,6 +238,8 @@ int CreateBytes(const char* path, const char* data, int size, bool replace) {
         const int error = errno;
         unlink(temp);
         errno = error;
+    } else {
+        SyncDirectoryOf(path);  // the new name survives a power loss too
     }
     return ok;
 }

@@ -45,7 +45,7 @@ int RecordConnect(AppState& state, PlatformPort& port, int channel, int failed);
 // changes or saving works again, how many calls went unsaved. Returns 1
 // when the episode starts, the one time the window's notice is due.
 int NoteSaveResult(AppState& state, int channel, int saved, int error);
-// The window's notice for a failed save: the specified text where the file
+// The window's notice for a failed save: a fixed text where the file
 // is locked or in use (EBUSY, ETXTBSY, EAGAIN), otherwise "Impossible to save
 // data to NAME: REASON" with the file's name and the system's reason.
 void SaveFailedText(const AppState& state, int channel, int error, char* out, int size);

@@ -47,7 +47,7 @@ int AgwL2State(AgwLinkState state) {
     switch (state) {
         case AgwLinkState::Pending:
         case AgwLinkState::Withdrawn:
-            return 2;
+            return kL2SettingUp;
         case AgwLinkState::Connected:
         case AgwLinkState::Draining:
         case AgwLinkState::DisconnectSent:
@@ -55,7 +55,7 @@ int AgwL2State(AgwLinkState state) {
         case AgwLinkState::Closed:
             break;
     }
-    return 0;
+    return kL2Down;
 }
 
 int NormaliseAgwCall(const char* call, char* out, int outSize) {
@@ -151,22 +151,7 @@ void AgwClient::OnAgwFrame(const AgwFrame& f) {
         return;
     }
     if (f.Kind == 'X') {
-        // Only the answer to our own registration means anything, and its
-        // refusal is said once per registration; anything else on the port
-        // (forged or stray replies) must not reach standard error line by
-        // line.
-        if (registeredCall_.empty() || !SameCall(registeredCall_, f.CallFrom)) {
-            connection_.SayOnce(AgwFault::StrayRegisterReply,
-                                "register reply for a call not registered ignored");
-            return;
-        }
-        if (f.DataLength >= 1 && f.Data[0] == 0 && !refusalSaid_) {
-            refusalSaid_ = 1;
-            char call[4 * kAgwCallBytes + 1];
-            std::fprintf(stderr, "hopwatch: the TNC at %s:%d refused to register the call %s\n",
-                         connection_.Options().Host.c_str(), connection_.Options().TcpPort,
-                         EscapeText(f.CallFrom, call, sizeof call));
-        }
+        OnRegisterReply(f);
         return;
     }
     if (f.Kind != 'C' && f.Kind != 'd' && f.Kind != 'D' && f.Kind != 'Y') return;  // monitoring etc.
@@ -176,92 +161,120 @@ void AgwClient::OnAgwFrame(const AgwFrame& f) {
         return;
     }
     switch (f.Kind) {
-        case 'C': {
-            // The calls decide: a TNC keeps one link per pair of calls, so a
-            // report for the pair of a pending connect of ours is that
-            // connect, whichever way the text puts it (both ends may have
-            // called at once). The text only tells a stale report of an
-            // own connect from a station calling us.
-            const char* own = f.CallTo;
-            const char* remote = f.CallFrom;
-            Link* live = FindLive(own, remote);
-            if (live != nullptr && live->State == AgwLinkState::Pending) {
-                live->State = AgwLinkState::Connected;
-                return;
-            }
-            if (live != nullptr && live->State == AgwLinkState::Withdrawn) {
-                live->State = AgwLinkState::DisconnectSent;
-                return;
-            }
-            if (live != nullptr) return;  // repeated report
-            if (ContainsNoCase(f.Data, f.DataLength, "connected with")) {
-                // A connect of ours that nobody waits for any more.
-                connection_.Send('d', 0, own, remote, nullptr, 0);
-                return;
-            }
-            Link* l = NewLink();
-            if (l == nullptr) {
-                connection_.Send('d', 0, own, remote, nullptr, 0);
-                return;
-            }
-            l->Incoming = 1;
-            l->State = AgwLinkState::Connected;
-            l->Own = own;
-            l->Remote = remote;
+        case 'C':
+            OnConnectReport(f);
             return;
-        }
-        case 'd': {
-            Link* l = FindLive(f.CallTo, f.CallFrom);
-            if (l != nullptr) {
-                l->State = AgwLinkState::Closed;
-                l->AskPending = 0;
-            }
+        case 'd':
+            OnDisconnectReport(f);
             return;
-        }
-        case 'D': {
-            Link* l = FindLive(f.CallTo, f.CallFrom);
-            if (l == nullptr) return;
-            std::vector<std::vector<unsigned char>> lines;
-            SplitAgwLines(f.Data, f.DataLength, &lines);
-            for (auto& line : lines) {
-                if (static_cast<int>(l->Frames.size()) >= kAgwMaxQueuedFrames ||
-                    l->Unread + line.size() > kAgwMaxUnreadBytes) {
-                    // Nobody reads this link (a caller of the answering
-                    // service) or its station floods it: what is held stays
-                    // small, and the link is ended.
-                    connection_.SayOnce(AgwFault::QueueFull,
-                                        "a station sent more than is read; link ended, the rest dropped");
-                    if (l->State == AgwLinkState::Connected || l->State == AgwLinkState::Draining) {
-                        SendDisconnect(*l, clock_.NowMs());
-                    }
-                    break;
-                }
-                l->Unread += line.size();
-                l->Frames.push_back(std::move(line));
-            }
+        case 'D':
+            OnLinkData(f);
             return;
-        }
-        case 'Y': {
-            Link* l = FindLive(f.CallFrom, f.CallTo);
-            if (l == nullptr) l = FindLive(f.CallTo, f.CallFrom);
-            if (l == nullptr || !l->AskPending) return;
-            if (f.DataLength < 4) {
-                connection_.SayOnce(AgwFault::ShortReply, "outstanding-frames reply without a count ignored");
-                return;
-            }
-            const std::uint32_t count =
-                static_cast<std::uint32_t>(f.Data[0]) | (static_cast<std::uint32_t>(f.Data[1]) << 8) |
-                (static_cast<std::uint32_t>(f.Data[2]) << 16) | (static_cast<std::uint32_t>(f.Data[3]) << 24);
-            const int tnc = count > 0x7FFFFFFu ? 0x7FFFFFF : static_cast<int>(count);
-            l->Outstanding = tnc + l->SentSinceAsk;
-            l->AskPending = 0;
-            askAnswered_ = 1;
-            if (l->State == AgwLinkState::Draining && l->Outstanding == 0) SendDisconnect(*l, clock_.NowMs());
+        case 'Y':
+            OnOutstandingReply(f);
             return;
-        }
         default:
             return;
     }
+}
+
+void AgwClient::OnRegisterReply(const AgwFrame& f) {
+    // Only the answer to our own registration means anything, and its
+    // refusal is said once per registration; anything else on the port
+    // (forged or stray replies) must not reach standard error line by
+    // line.
+    if (registeredCall_.empty() || !SameCall(registeredCall_, f.CallFrom)) {
+        connection_.SayOnce(AgwFault::StrayRegisterReply, "register reply for a call not registered ignored");
+        return;
+    }
+    if (f.DataLength >= 1 && f.Data[0] == 0 && !refusalSaid_) {
+        refusalSaid_ = 1;
+        char call[4 * kAgwCallBytes + 1];
+        std::fprintf(stderr, "hopwatch: the TNC at %s:%d refused to register the call %s\n",
+                     connection_.Options().Host.c_str(), connection_.Options().TcpPort,
+                     EscapeText(f.CallFrom, call, sizeof call));
+    }
+}
+
+void AgwClient::OnConnectReport(const AgwFrame& f) {
+    // The calls decide: a TNC keeps one link per pair of calls, so a
+    // report for the pair of a pending connect of ours is that
+    // connect, whichever way the text puts it (both ends may have
+    // called at once). The text only tells a stale report of an
+    // own connect from a station calling us.
+    const char* own = f.CallTo;
+    const char* remote = f.CallFrom;
+    Link* live = FindLive(own, remote);
+    if (live != nullptr && live->State == AgwLinkState::Pending) {
+        live->State = AgwLinkState::Connected;
+        return;
+    }
+    if (live != nullptr && live->State == AgwLinkState::Withdrawn) {
+        live->State = AgwLinkState::DisconnectSent;
+        return;
+    }
+    if (live != nullptr) return;  // repeated report
+    if (ContainsNoCase(f.Data, f.DataLength, "connected with")) {
+        // A connect of ours that nobody waits for any more.
+        connection_.Send('d', 0, own, remote, nullptr, 0);
+        return;
+    }
+    Link* l = NewLink();
+    if (l == nullptr) {
+        connection_.Send('d', 0, own, remote, nullptr, 0);
+        return;
+    }
+    l->Incoming = 1;
+    l->State = AgwLinkState::Connected;
+    l->Own = own;
+    l->Remote = remote;
+}
+
+void AgwClient::OnDisconnectReport(const AgwFrame& f) {
+    Link* l = FindLive(f.CallTo, f.CallFrom);
+    if (l != nullptr) {
+        l->State = AgwLinkState::Closed;
+        l->AskPending = 0;
+    }
+}
+
+void AgwClient::OnLinkData(const AgwFrame& f) {
+    Link* l = FindLive(f.CallTo, f.CallFrom);
+    if (l == nullptr) return;
+    std::vector<std::vector<unsigned char>> lines;
+    SplitAgwLines(f.Data, f.DataLength, &lines);
+    for (auto& line : lines) {
+        if (static_cast<int>(l->Frames.size()) >= kAgwMaxQueuedFrames ||
+            l->Unread + line.size() > kAgwMaxUnreadBytes) {
+            // Nobody reads this link (a caller of the answering
+            // service) or its station floods it: what is held stays
+            // small, and the link is ended.
+            connection_.SayOnce(AgwFault::QueueFull,
+                                "a station sent more than is read; link ended, the rest dropped");
+            if (l->State == AgwLinkState::Connected || l->State == AgwLinkState::Draining) {
+                SendDisconnect(*l, clock_.NowMs());
+            }
+            break;
+        }
+        l->Unread += line.size();
+        l->Frames.push_back(std::move(line));
+    }
+}
+
+void AgwClient::OnOutstandingReply(const AgwFrame& f) {
+    Link* l = FindLive(f.CallFrom, f.CallTo);
+    if (l == nullptr) l = FindLive(f.CallTo, f.CallFrom);
+    if (l == nullptr || !l->AskPending) return;
+    if (f.DataLength < 4) {
+        connection_.SayOnce(AgwFault::ShortReply, "outstanding-frames reply without a count ignored");
+        return;
+    }
+    const std::uint32_t count = ReadLe32(f.Data);
+    const int tnc = count > 0x7FFFFFFu ? 0x7FFFFFF : static_cast<int>(count);
+    l->Outstanding = tnc + l->SentSinceAsk;
+    l->AskPending = 0;
+    askAnswered_ = 1;
+    if (l->State == AgwLinkState::Draining && l->Outstanding == 0) SendDisconnect(*l, clock_.NowMs());
 }
 
 void AgwClient::Ask(Link& l, long long now) {

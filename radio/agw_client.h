@@ -125,6 +125,12 @@ private:
     };
 
     void OnAgwFrame(const AgwFrame& frame) override;
+    // One handler per kind of frame, after OnAgwFrame's checks.
+    void OnRegisterReply(const AgwFrame& frame);
+    void OnConnectReport(const AgwFrame& frame);
+    void OnDisconnectReport(const AgwFrame& frame);
+    void OnLinkData(const AgwFrame& frame);
+    void OnOutstandingReply(const AgwFrame& frame);
     void OnAgwReconnected() override;
     void OnAgwLost() override;
     void Register(const std::string& call);

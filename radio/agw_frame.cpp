@@ -4,12 +4,12 @@
 
 #include <cstring>
 
-namespace {
-
 std::uint32_t ReadLe32(const unsigned char* p) {
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
+
+namespace {
 
 void PutLe32(unsigned char* p, std::uint32_t v) {
     p[0] = static_cast<unsigned char>(v & 0xFF);
@@ -43,11 +43,7 @@ void PutCall(unsigned char* field, const char* call) {
 
 void AppendLineFrame(const unsigned char* text, std::size_t size,
                      std::vector<std::vector<unsigned char>>* frames) {
-    std::vector<unsigned char> frame(size + kAgwLineFrameHead + 1, 0);
-    frame[0] = static_cast<unsigned char>(size & 0xFF);
-    frame[1] = static_cast<unsigned char>((size >> 8) & 0xFF);
-    if (size > 0) std::memcpy(frame.data() + kAgwLineFrameHead, text, size);
-    frames->push_back(std::move(frame));
+    frames->push_back(MakeL2Frame(text, size));
 }
 
 }  // namespace

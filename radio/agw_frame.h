@@ -27,6 +27,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "radio/layer2.h"
+
 constexpr int kAgwHeaderBytes = 36;
 constexpr int kAgwCallBytes = 10;
 // Longest data part accepted from the TNC. Direwolf never sends more than
@@ -34,8 +36,6 @@ constexpr int kAgwCallBytes = 10;
 constexpr std::uint32_t kAgwMaxDataBytes = 65536;
 // Longest text of one line frame (its count is 16 bits).
 constexpr std::size_t kAgwMaxLineText = 65535;
-// Bytes in front of the text of a line frame: 16-bit count, one unused byte.
-constexpr int kAgwLineFrameHead = 3;
 
 struct AgwFrame {
     int Port;
@@ -70,10 +70,12 @@ void EncodeAgwFrame(int port, char kind, int pid, const char* callFrom, const ch
 // 1 for the kinds a TNC sends to its clients.
 int IsKnownAgwKind(char kind);
 
+// The little-endian 32-bit number at `p` (header fields, the 'Y' count).
+std::uint32_t ReadLe32(const unsigned char* p);
+
 // Cuts the data of one received 'D' frame into line frames, appended to
 // frames: each piece up to and including a CR is one frame, and a remainder
-// without CR at the end is a frame of its own. A frame is the 16-bit
-// little-endian text count, one unused byte (0), the text, and a NUL behind
-// the text that the count does not include. Empty data gives no frame.
+// without CR at the end is a frame of its own, laid out as MakeL2Frame
+// does. Empty data gives no frame.
 void SplitAgwLines(const unsigned char* data, std::size_t size,
                    std::vector<std::vector<unsigned char>>* frames);

@@ -430,13 +430,13 @@ int KissClient::l2_stat(int, std::uint16_t handle) {
     Poll();
     const Link* l = Find(handle);
     if (l == nullptr) return 0;
-    int state = 0;
+    int state = kL2Down;
     switch (l->L2.State) {
         case Ax25State::AwaitingConnection:
-            state = 2;
+            state = kL2SettingUp;
             break;
         case Ax25State::AwaitingRelease:
-            state = l->Closing ? kL2Connected : 2;  // ended by command 4 while up, or withdrawn
+            state = l->Closing ? kL2Connected : kL2SettingUp;  // ended by command 4 while up, or withdrawn
             break;
         case Ax25State::Connected:
         case Ax25State::TimerRecovery:

@@ -22,11 +22,35 @@
 //                7 after sending, 15 frame handled, 4 disconnect
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <vector>
 
 constexpr int kL2StateMask = 0x07;
 constexpr int kL2DataWaiting = 0x40;
+
+// Link states in the low bits of l2_stat. Below kL2SettingUp the link is
+// down; from kL2SettingUp up to kL2Connected it is being set up.
+constexpr int kL2Down = 0;       // down; for a pending connect: it failed
+constexpr int kL2GivenUp = 1;    // down; a pending connect was given up
+constexpr int kL2SettingUp = 2;  // a connect under way (or being withdrawn)
 constexpr int kL2Connected = 5;
+
+// The frame l2_get_i hands out: the 16-bit little-endian text count, one
+// unused byte (0), the text, and a NUL behind the text that the count leaves
+// out. Texts longer than 65535 bytes do not occur (backends cut lines).
+constexpr int kL2FrameHead = 3;
+inline std::vector<unsigned char> MakeL2Frame(const unsigned char* text, std::size_t size) {
+    std::vector<unsigned char> frame(size + kL2FrameHead + 1, 0);
+    frame[0] = static_cast<unsigned char>(size & 0xFF);
+    frame[1] = static_cast<unsigned char>((size >> 8) & 0xFF);
+    if (size > 0) std::memcpy(frame.data() + kL2FrameHead, text, size);
+    return frame;
+}
+inline int L2FrameCount(const unsigned char* frame) {
+    return frame[0] | (frame[1] << 8);
+}
 
 enum L2Command : int {
     kL2NewIncoming = 2,

@@ -115,7 +115,7 @@ struct SimNetwork final : Layer2 {
         Connection& c = conns[h];
         c = Connection{};
         c.Incoming = 0;
-        c.State = 2;
+        c.State = kL2SettingUp;
         c.DownAt = -1;
         c.Dest = DestinationOf(callPath);
         c.SettleAt = events.Between(1, 4);
@@ -130,7 +130,7 @@ struct SimNetwork final : Layer2 {
         Connection& c = conns[h];
         c = Connection{};
         c.Incoming = 1;
-        c.State = 5;
+        c.State = kL2Connected;
         c.Settled = 1;
         c.DownAt = -1;
         c.LeaveAt = events.Between(3, 8);
@@ -144,9 +144,9 @@ struct SimNetwork final : Layer2 {
         Connection& c = it->second;
         Advance(c);
         const int waiting = !c.Frames.empty() && c.Frames.front().ReleaseAt <= c.Clock;
-        const int result = (c.State & 0x07) | (waiting ? kL2DataWaiting : 0);
+        const int result = (c.State & kL2StateMask) | (waiting ? kL2DataWaiting : 0);
         if (!waiting) ++c.Clock;
-        if (c.State < 2) conns.erase(it);  // reported down: the handle is free
+        if (c.State < kL2SettingUp) conns.erase(it);  // reported down: the handle is free
         return result;
     }
 
@@ -164,7 +164,7 @@ struct SimNetwork final : Layer2 {
         auto it = conns.find(handle);
         if (it == conns.end() || bytes <= 0) return 0;
         Connection& c = it->second;
-        if (c.State < 5 || c.DownAt >= 0) return 0;
+        if (c.State < kL2Connected || c.DownAt >= 0) return 0;
         // The stack's send queue is full now and then, for a second.
         return events.Percent(c.Incoming ? 5 : 10) ? 0 : 1;
     }
@@ -173,7 +173,7 @@ struct SimNetwork final : Layer2 {
         auto it = conns.find(handle);
         if (it == conns.end()) return;
         Connection& c = it->second;
-        if (c.Incoming || c.State != 5 || c.Answered) return;
+        if (c.Incoming || c.State != kL2Connected || c.Answered) return;
         if (text[0] == 'p' || text[0] == 'P') {
             c.Answered = 1;
             QueueReport(c);
@@ -207,7 +207,7 @@ struct SimNetwork final : Layer2 {
     // Drops the connections nobody will ask about again.
     void Sweep() {
         for (auto it = conns.begin(); it != conns.end();) {
-            if (it->second.State < 2 || it->second.DownAt >= 0) {
+            if (it->second.State < kL2SettingUp || it->second.DownAt >= 0) {
                 it = conns.erase(it);
             } else {
                 ++it;
@@ -237,26 +237,21 @@ struct SimNetwork final : Layer2 {
         if (!c.Incoming && !c.Settled && c.Clock >= c.SettleAt) {
             c.Settled = 1;
             if (c.Result == Outcome::Refused) {
-                c.State = 0;
+                c.State = kL2Down;
             } else if (c.Result == Outcome::GivenUp) {
-                c.State = 1;
+                c.State = kL2GivenUp;
             } else {
-                c.State = 5;
+                c.State = kL2Connected;
                 QueueBanner(c);
             }
         }
-        if (c.Incoming && c.Clock >= c.LeaveAt) c.State = 0;
-        if (c.DownAt >= 0 && c.Clock >= c.DownAt) c.State = 0;
+        if (c.Incoming && c.Clock >= c.LeaveAt) c.State = kL2Down;
+        if (c.DownAt >= 0 && c.Clock >= c.DownAt) c.State = kL2Down;
     }
 
     void Queue(Connection& c, int releaseAt, const std::string& text) {
-        std::vector<unsigned char> f;
-        const std::size_t n = text.size();
-        f.push_back(static_cast<unsigned char>(n & 0xFF));
-        f.push_back(static_cast<unsigned char>((n >> 8) & 0xFF));
-        f.push_back(0);
-        f.insert(f.end(), text.begin(), text.end());
-        c.Frames.push_back({releaseAt, std::move(f)});
+        c.Frames.push_back(
+            {releaseAt, MakeL2Frame(reinterpret_cast<const unsigned char*>(text.data()), text.size())});
     }
 
     Digipeater& DigipeaterFor(const std::string& call) {

@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/atomic_file.h"
 #include "core/text_scan.h"
 
 namespace {
@@ -111,17 +112,6 @@ int CopyOut(std::string_view text, char* out, int size) {
     return static_cast<int>(n);
 }
 
-int WriteAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return 0;
-        done += static_cast<std::size_t>(n);
-    }
-    return 1;
-}
-
 // mkdir -p for the directory part of `path`.
 int MakeParentDirectories(const std::string& path) {
     const std::size_t slash = path.rfind('/');
@@ -134,16 +124,6 @@ int MakeParentDirectories(const std::string& path) {
     }
     struct stat st {};
     return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-void SyncDirectoryOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        fsync(fd);
-        close(fd);
-    }
 }
 
 }  // namespace
@@ -286,25 +266,7 @@ int SaveProfileFile(const ProfileFile& profile, const char* path) {
     // in place.
     if (exists && access(target.c_str(), W_OK) != 0) return 0;
 
-    static unsigned serial = 0;
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = target + "." + std::to_string(getpid()) + "." + std::to_string(++serial) + ".tmp";
-        fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return 0;
-    }
-    if (fd < 0) return 0;
-
-    int ok = WriteAll(fd, ProfileText(profile));
-    if (ok && exists) ok = fchmod(fd, st.st_mode & 07777) == 0;
-    if (ok) ok = fsync(fd) == 0;
-    if (close(fd) != 0) ok = 0;
-    if (ok) ok = rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        unlink(temp.c_str());
-        return 0;
-    }
-    SyncDirectoryOf(target);
-    return 1;
+    const std::string text = ProfileText(profile);
+    return ReplaceFileAtomically(target.c_str(), text.data(), text.size(), exists ? st.st_mode & 07777 : 0666,
+                                 exists, nullptr);
 }

@@ -29,7 +29,6 @@ constexpr int kCallPathReadSize = 80;   // buffer for "CallPath": 79 characters 
 constexpr int kMycallReadSize = 32;     // buffer for "Destination Call": 31 kept
 constexpr int kBackendUriSize = 256;    // buffer for [L2] "Backend"
 constexpr int kMetricsListenSize = 64;  // buffer for [Metrics] "Listen"
-constexpr int kSettingsPathSize = 4096;
 
 // The ten "Curvset" switches; a missing key keeps the current value.
 void LoadDisplaySettings(const ProfileFile& profile, AppState& state);

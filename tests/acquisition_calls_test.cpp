@@ -652,8 +652,8 @@ TEST(AgwLines, OneFramePerLineWithTheRemainderOnItsOwnAndLongLinesCut) {
         for (const Bytes& fr : frames) {
             const std::size_t n = fr[0] | (fr[1] << 8);
             EXPECT_EQ((Bytes{0, 0}), (Bytes{fr[2], fr.back()}));
-            EXPECT_EQ(n + kAgwLineFrameHead + 1, fr.size());
-            lines.emplace_back(fr.begin() + kAgwLineFrameHead, fr.end() - 1);
+            EXPECT_EQ(n + kL2FrameHead + 1, fr.size());
+            lines.emplace_back(fr.begin() + kL2FrameHead, fr.end() - 1);
         }
         EXPECT_EQ(c.lines, lines) << c.data.substr(0, 20);
     }

@@ -46,7 +46,7 @@ std::string Parse(std::vector<const char*> args) {
 }
 
 TEST(ShellOptions, CommandLines) {
-    const std::string longUri(kBackendUriMax, 'x');  // refused, not cut
+    const std::string longUri(kBackendUriSize, 'x');  // refused, not cut
     const struct {
         std::vector<const char*> Args;
         const char* Says;

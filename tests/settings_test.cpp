@@ -227,7 +227,7 @@ TEST(SettingsPath, FollowsXdgThenHome) {
     const struct {
         const char *Xdg, *Path;
     } cases[] = {{"/cfg", "/cfg/hopwatch/hopw.ini"}, {"relative", "/home/op/.config/hopwatch/hopw.ini"}};
-    char path[kSettingsPathSize];
+    char path[kPathSize];
     for (const auto& c : cases) {
         setenv("XDG_CONFIG_HOME", c.Xdg, 1);
         EXPECT_EQ(DefaultSettingsPath(path, sizeof path), 1);

@@ -222,7 +222,7 @@ TEST(HeadlessBoxes, OneLinePerBoxAndSafeAnswers) {
     EXPECT_EQ(shell.statusText(0), "Bereit");
 }
 
-// The specified readouts fit their status-bar fields at the default font.
+// The longest readouts fit their status-bar fields at the default font.
 struct DefaultFontWindow : DialogTest {
     void SetUp() override { Start(MeasureBaseUnits(QApplication::font())); }
 };

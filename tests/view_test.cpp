@@ -134,7 +134,7 @@ TEST(DiagramGeometry, YAxisRows) {
     }
     // A measured label that would run into the ticks (from x 27) moves left
     // until a blank column remains, never past the left edge; one that fits
-    // stays at the specified place.
+    // stays at its usual place, its offset from the frame.
     const DiagramMapping m = SetupDiagramMapping(648, 480, 8, 16);
     const YLabelRoom room = YAxisLabelRoom(m, 1);
     EXPECT_EQ((std::vector<int>{room.Right, room.Pitch, YAxisLabelRoom(m, 3).Pitch}),
@@ -587,6 +587,33 @@ TEST(MetricsLabels, EscapesWhatTheFormatAsksAndKeepsEveryByte) {
     }
 }
 
+// A record keeps a two-digit year; the metrics widen it as the CSV export
+// does, so a record of 1997 (the year a channel never called carries) is
+// that old, not 2097.
+TEST(MetricsText, TwoDigitYearsAsTheExportReadsThem) {
+    static AppState state;
+    for (const int year : {97, 26}) {
+        InitAppState(state);
+        ASSERT_EQ(ReserveHistoryMemory(state), 1);
+        ChannelRecord& c = state.ChannelTable[0];
+        std::strcpy(c.CallPath, "QX0TST");
+        std::strcpy(c.LinkTable[kColName][1], "DB0X");
+        c.ReplyLineCount = c.RestoreLineCount = 3;
+        c.LastHour = 10, c.LastMin = 5, c.LastConDay = 7, c.LastConMonth = 12, c.LastConYear = year;
+        AddHistoryRecord(state, 0, 0, 0);
+        std::tm t{};
+        t.tm_year = year < 70 ? 100 + year : year, t.tm_mon = 11, t.tm_mday = 7, t.tm_hour = 10, t.tm_min = 5;
+        t.tm_isdst = -1;
+        std::string text;
+        BuildMetricsText(state, MetricsInputs{std::mktime(&t) + 60, 0, Layer2Health{1, 0}}, text);
+        ReleaseHistoryMemory(state);
+        const std::size_t at = text.find("\nhopwatch_link_record_age_seconds{channel=\"1\"");
+        ASSERT_NE(at, std::string::npos) << text;
+        const std::string line = text.substr(at + 1, text.find('\n', at + 1) - at - 1);
+        EXPECT_EQ(line.substr(line.rfind("} ") + 2), "60") << year << ": " << line;
+    }
+}
+
 TEST(MetricsText, NewestRecordPerLinkChannelTotalsAndStableFamilies) {
     static AppState state;
     InitAppState(state);
@@ -646,7 +673,7 @@ TEST(MetricsListen, AddressDefaultsToLoopbackAndOnlyAnOwnedKeyIsSaved) {
                               {"::1:9473", ""},
                               {"host:9x", ""}};
     for (const auto& c : cases) {
-        char address[kMetricsListenMax] = "";
+        char address[kMetricsListenSize] = "";
         int port = 0;
         const int ok = ParseMetricsListen(c[0], address, sizeof address, &port);
         EXPECT_EQ(ok ? std::string(address) + ":" + std::to_string(port) : "", c[1]) << c[0];

@@ -1,7 +1,7 @@
 // The character width and line height that size the main window, the
 // status-bar fields and the diagram's fit tests, derived from the font the
-// texts are drawn in (wider than it, as the classic dialog units were wider
-// than the GUI font); tests inject fixed values so that geometry does not
+// texts are drawn in (somewhat wider than it, so that readouts keep room to
+// spare in their fields whatever font is installed); tests inject fixed values so that geometry does not
 // depend on the fonts installed.
 //
 // Threading: GUI thread only.

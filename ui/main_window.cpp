@@ -108,7 +108,6 @@ void MainWindow::createToolBar() {
         const int id = entry.CommandId;
         action->setData(id);
         action->setCheckable(entry.Style == kButtonStyleCheck);
-        action->setEnabled((entry.State & kButtonStateEnabled) != 0);
         char text[kTooltipTextSize];
         ToolbarTooltipText(port_, id, text, sizeof text);
         action->setToolTip(QString::fromLatin1(text));

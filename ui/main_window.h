@@ -20,7 +20,6 @@ class StatusBarWidget;
 
 constexpr int kCmdExit = 1;
 constexpr int kCmdDigipeaterConnects = 2;
-constexpr int kCmdNothing = 4;
 constexpr int kCmdHelpEnglish = 8;
 constexpr int kCmdConnectInterval = 11;
 constexpr int kCmdAnswerText = 12;

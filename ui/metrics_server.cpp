@@ -141,7 +141,7 @@ MetricsServer::~MetricsServer() {
 }
 
 int MetricsServer::start() {
-    char address[kMetricsListenMax];
+    char address[kMetricsListenSize];
     int port = 0;
     QHostAddress host;
     if (!ParseMetricsListen(session_.MetricsListen, address, sizeof address, &port) ||

@@ -4,8 +4,10 @@
 // Threading: the main thread.
 #pragma once
 
-// Exit code 0 after an orderly run or an early exit the user was told about,
-// 2 for a command line that cannot be used.
+// Exit code 0 after an orderly run (and after --help or --version), 1 for a
+// start that did not come up (no display, another instance, no stack, a demo
+// that could not be prepared; the user has been told why), 2 for a command
+// line that cannot be used.
 int RunProgram(int argc, char** argv);
 
 // Registers the toolbar strip and the other resources of the shell library.

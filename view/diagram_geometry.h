@@ -3,9 +3,9 @@
 // device pixels that painting and mouse hit-testing share, the plot's
 // logical limits, the Y-axis rows and the cursor choice.
 //
-// The mapping rounds as the classic GDI conversions do (multiply, then
-// divide rounding to nearest, wide intermediates), in both directions, so
-// that a click on a drawn record lands on that record.
+// The mapping rounds the same way in both directions (multiply, then divide
+// rounding to nearest, wide intermediates), so that a click on a drawn record
+// lands on that record.
 //
 // Threading: GUI thread only (plain values, no state).
 #pragma once
@@ -94,10 +94,10 @@ void YAxisLabelText(int index, int yScale, char* text, int size);
 // Tick rows up to the logical top (at most 99). `gridOn` is the grid
 // button's check state. `labelWidth` is what the painter measured of the
 // widest label of the table: the columns from a label's left end to its last
-// inked column. The labels stand at the specified place unless that would
-// run them into the ticks; then the column of labels moves left just far
-// enough (not past the client's left edge). 0: not measured, the specified
-// place.
+// inked column. The labels stand at a fixed offset left of the frame unless
+// that would run them into the ticks; then the column of labels moves left
+// just far enough (not past the client's left edge). 0: not measured, the
+// fixed offset.
 void BuildYAxisRows(const DiagramMapping& mapping, const PlotRect& plot, int baseUnitX, int yZoomStep,
                     int yScale, int gridOn, YAxisRows& out, int labelWidth = 0);
 

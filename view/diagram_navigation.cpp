@@ -60,6 +60,14 @@ void ApplyYZoomToAll(AppState& state, int yZoomStep, int yScale) {
     }
 }
 
+int CanExpandYAxis(const ChannelRecord& c) {
+    return !(c.YZoomStep >= kMaxYZoomStep && c.YScale <= kMinYScale);
+}
+
+int CanShrinkYAxis(const ChannelRecord& c) {
+    return !(c.YZoomStep <= 1 && c.YScale >= kMaxYScale);
+}
+
 int RunNavigationCommand(AppState& state, PlatformPort& port, int commandId) {
     const int channel = state.CurrentChannel;
     ChannelRecord& c = state.ChannelTable[channel];
@@ -79,11 +87,11 @@ int RunNavigationCommand(AppState& state, PlatformPort& port, int commandId) {
             }
             return 1;
         case kCmdExpandYAxis:
-            if (c.YZoomStep < 6) {
+            if (c.YZoomStep < kMaxYZoomStep) {
                 ++c.YZoomStep;
             } else {
                 c.YZoomStep = 1;
-                c.YScale = c.YScale / 10 < 1 ? 1 : c.YScale / 10;
+                c.YScale = c.YScale / 10 < kMinYScale ? kMinYScale : c.YScale / 10;
             }
             YZoomFollowUp(state, port);
             return 1;
@@ -91,8 +99,8 @@ int RunNavigationCommand(AppState& state, PlatformPort& port, int commandId) {
             if (c.YZoomStep > 1) {
                 --c.YZoomStep;
             } else {
-                c.YZoomStep = 6;
-                c.YScale = c.YScale * 10 > 10 ? 10 : c.YScale * 10;
+                c.YZoomStep = kMaxYZoomStep;
+                c.YScale = c.YScale * 10 > kMaxYScale ? kMaxYScale : c.YScale * 10;
             }
             YZoomFollowUp(state, port);
             return 1;

@@ -15,6 +15,15 @@ constexpr int kFastScrollStep = 40;
 constexpr int kSlowScrollStep = 4;
 constexpr int kRightHoldStepMs = 21;  // more than 20 ms between steps
 constexpr int kMaxXZoom = 20;
+// The vertical zoom: steps 1..kMaxYZoomStep within a scale of 1 or 10.
+constexpr int kMaxYZoomStep = 6;
+constexpr int kMinYScale = 1;
+constexpr int kMaxYScale = 10;
+
+// Whether the vertical zoom can go further in (expand) or out (shrink); the
+// toolbar enables its buttons by these.
+int CanExpandYAxis(const ChannelRecord& c);
+int CanShrinkYAxis(const ChannelRecord& c);
 
 // Runs a navigation command of the toolbar; 0 for an id that is not one
 // (the check buttons 40015 and 40020 included).

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/two_digit_year.h"
 #include "history/history_format.h"
 #include "history/history_reader.h"
 #include "history/history_series.h"
@@ -97,7 +98,7 @@ int IsOutageClass(int callClass) {
 }
 
 long long WallMinute(int day, int month, int year, int hour, int minute) {
-    const long long fullYear = year >= 100 ? year : (year < 70 ? 2000 + year : 1900 + year);
+    const long long fullYear = FullYear(year);
     if (month < 1) month = 1;
     if (month > 12) month = 12;
     return DaysFromCivil(fullYear, month, day) * kMinutesPerDay + hour * 60LL + minute;

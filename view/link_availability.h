@@ -18,16 +18,8 @@
 #include <ctime>
 
 #include "core/app_state.h"
+#include "view/paint_plan.h"
 
-// The classes, numbered as the strip's colours are (UsageClass).
-enum CallClass : int {
-    kClassBrackets = 0,
-    kClassFigure = 1,
-    kClassNoFigure = 2,
-    kClassDown = 3,
-    kClassFailed = 4,
-    kCallClassCount = 5,
-};
 // "figure", "in brackets", ... by CallClass.
 extern const char* const kCallClassNames[kCallClassCount];
 // "brackets", "figure", "no_figure", "down", "failed": the JSON keys.

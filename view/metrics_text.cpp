@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "core/program_names.h"
+#include "core/two_digit_year.h"
 #include "history/history_format.h"
 #include "history/history_series.h"
 #include "view/web_escape.h"
@@ -81,11 +82,10 @@ std::size_t CellLength(const char* cell, std::size_t max) {
     return nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - cell) : max;
 }
 
-// The record's minute as seconds since 1970, read as local time; records
-// keep the year in two digits.
+// The record's minute as seconds since 1970, read as local time.
 long long RecordTime(const RecordStamp& r) {
     std::tm t{};
-    t.tm_year = 100 + r.Year % 100;
+    t.tm_year = FullYear(r.Year % 100) - 1900;
     t.tm_mon = r.Month - 1;
     t.tm_mday = r.Day;
     t.tm_hour = r.Hour;
@@ -134,17 +134,23 @@ void AppendLabelValue(std::string& out, const char* bytes, std::size_t size) {
     }
 }
 
-void BuildMetricsText(AppState& state, const MetricsInputs& inputs, std::string& out) {
-    out.clear();
-    std::string channelLabels[kChannelCount];
-    LinkRow rows[kChannelCount * kMaxStoredLinks];
-    long long recordTimes[kChannelCount] = {};
-    int rowCount = 0;
-    int rowChannel[kChannelCount * kMaxStoredLinks];
+namespace {
+
+// The series of one scrape: the labels of each configured channel ("" for a
+// channel without a connect path) and one row per link of its newest record.
+struct MetricsRows {
+    std::string ChannelLabels[kChannelCount];
+    long long RecordTimes[kChannelCount] = {};
+    LinkRow Rows[kChannelCount * kMaxStoredLinks];
+    int RowChannel[kChannelCount * kMaxStoredLinks];
+    int RowCount = 0;
+};
+
+void CollectRows(AppState& state, MetricsRows& m) {
     for (int ch = 0; ch < kChannelCount; ++ch) {
         const ChannelRecord& c = state.ChannelTable[ch];
         if (c.CallPath[0] == '\0') continue;
-        std::string& labels = channelLabels[ch];
+        std::string& labels = m.ChannelLabels[ch];
         const char number[2] = {static_cast<char>('1' + ch), '\0'};
         labels += '{';
         AppendLabel(labels, "channel", number, 1, 1);
@@ -156,14 +162,14 @@ void BuildMetricsText(AppState& state, const MetricsInputs& inputs, std::string&
             labels += '}';
             continue;
         }
-        recordTimes[ch] = RecordTime(stamp);
+        m.RecordTimes[ch] = RecordTime(stamp);
         // The links of the last completed reply (a call under way is still
         // filling the table's rows), named as the newest record named them.
         int links = c.RestoreLineCount - 2;
         if (links > kMaxStoredLinks) links = kMaxStoredLinks;
         for (int r = 1; r <= links; ++r) {
-            LinkRow& row = rows[rowCount];
-            rowChannel[rowCount++] = ch;
+            LinkRow& row = m.Rows[m.RowCount];
+            m.RowChannel[m.RowCount++] = ch;
             row.Sample = ReadLinkSample(state, ch, newest, r - 1);
             row.Labels = labels;
             const char* name = SeriesLinkName(state, ch, r - 1);
@@ -174,46 +180,71 @@ void BuildMetricsText(AppState& state, const MetricsInputs& inputs, std::string&
         }
         labels += '}';
     }
-    out.reserve(static_cast<std::size_t>(rowCount) * 7 * 120 + 4096);
+}
 
+void AppendLinkFamilies(const MetricsRows& m, long long now, std::string& out) {
     for (int f = 0; f < kLinkFamilies; ++f) {
         AppendHeader(out, kLinkFamilies_[f]);
-        for (int i = 0; i < rowCount; ++i) {
-            const LinkSample& s = rows[i].Sample;
-            const long long values[kLinkFamilies] = {s.Qty,
-                                                     s.TxTim,
-                                                     s.RxTim,
-                                                     s.Tkby,
-                                                     s.Rkby,
-                                                     s.LinkState,
-                                                     inputs.Now - recordTimes[rowChannel[i]]};
-            AppendSample(out, kLinkFamilies_[f].Name, rows[i].Labels, values[f]);
+        for (int i = 0; i < m.RowCount; ++i) {
+            const LinkSample& s = m.Rows[i].Sample;
+            const long long values[kLinkFamilies] = {
+                s.Qty, s.TxTim, s.RxTim, s.Tkby, s.Rkby, s.LinkState, now - m.RecordTimes[m.RowChannel[i]]};
+            AppendSample(out, kLinkFamilies_[f].Name, m.Rows[i].Labels, values[f]);
         }
     }
+}
+
+void AppendChannelFamilies(const AppState& state, const MetricsRows& m, std::string& out) {
     for (int f = 0; f < kChannelFamilies; ++f) {
         AppendHeader(out, kChannelFamilies_[f]);
         for (int ch = 0; ch < kChannelCount; ++ch) {
-            if (channelLabels[ch].empty()) continue;
+            if (m.ChannelLabels[ch].empty()) continue;
             const ChannelRecord& c = state.ChannelTable[ch];
             const long long values[kChannelFamilies] = {state.CallsMade[ch], state.CallsFailed[ch],
                                                         c.CycleState, c.RecordCount, state.LastCallDone[ch]};
-            AppendSample(out, kChannelFamilies_[f].Name, channelLabels[ch], values[f]);
+            AppendSample(out, kChannelFamilies_[f].Name, m.ChannelLabels[ch], values[f]);
         }
     }
-    const Family program[] = {
-        {"hopwatch_answer_callers_served_total", "counter", "Stations greeted by the answering service."},
-        {"hopwatch_layer2_connected", "gauge", "1 while the layer-2 backend is connected."},
-        {"hopwatch_layer2_reconnects_total", "counter", "Connections to the TNC made again after a loss."},
-        {"hopwatch_build_info", "gauge", "The program's version."},
-        {"hopwatch_start_time_seconds", "gauge", "Time the program started, seconds since 1970."},
-    };
-    const long long values[] = {state.CallersServed, inputs.Layer2.Connected, inputs.Layer2.Reconnects, 1,
-                                inputs.StartTime};
+}
+
+// One sample each, without labels but for the version.
+void AppendProgramFamilies(const AppState& state, const MetricsInputs& inputs, std::string& out) {
     std::string version = "{version=\"";
     version += kProgramVersion;
     version += "\"}";
-    for (int f = 0; f < 5; ++f) {
-        AppendHeader(out, program[f]);
-        AppendSample(out, program[f].Name, f == 3 ? version : std::string(), values[f]);
+    const struct {
+        Family F;
+        long long Value;
+        const std::string* Labels;
+    } program[] = {
+        {{"hopwatch_answer_callers_served_total", "counter", "Stations greeted by the answering service."},
+         state.CallersServed,
+         nullptr},
+        {{"hopwatch_layer2_connected", "gauge", "1 while the layer-2 backend is connected."},
+         inputs.Layer2.Connected,
+         nullptr},
+        {{"hopwatch_layer2_reconnects_total", "counter", "Connections to the TNC made again after a loss."},
+         inputs.Layer2.Reconnects,
+         nullptr},
+        {{"hopwatch_build_info", "gauge", "The program's version."}, 1, &version},
+        {{"hopwatch_start_time_seconds", "gauge", "Time the program started, seconds since 1970."},
+         inputs.StartTime,
+         nullptr},
+    };
+    for (const auto& p : program) {
+        AppendHeader(out, p.F);
+        AppendSample(out, p.F.Name, p.Labels ? *p.Labels : std::string(), p.Value);
     }
+}
+
+}  // namespace
+
+void BuildMetricsText(AppState& state, const MetricsInputs& inputs, std::string& out) {
+    out.clear();
+    MetricsRows rows;
+    CollectRows(state, rows);
+    out.reserve(static_cast<std::size_t>(rows.RowCount) * 7 * 120 + 4096);
+    AppendLinkFamilies(rows, inputs.Now, out);
+    AppendChannelFamilies(state, rows, out);
+    AppendProgramFamilies(state, inputs, out);
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/platform_port.h"
+#include "history/history_format.h"
 #include "history/history_series.h"
 #include "view/toolbar_rules.h"
 
@@ -20,7 +21,7 @@ const PlanColour kCurveColours[5] = {
     {87, 87, 255},   // TxTIM
     {151, 134, 53},  // RxTIM
 };
-const PlanColour kUsageColours[5] = {
+const PlanColour kUsageColours[kCallClassCount] = {
     {230, 1, 1}, {1, 230, 1}, {230, 230, 230}, {1, 1, 1}, {0, 0, 230},
 };
 
@@ -198,19 +199,21 @@ void PlanUsageBar(AppState& state, int count, PaintPlan& plan) {
 
 }  // namespace
 
-int UsageClass(int linkState) {
-    switch (linkState) {
-        case 0:
-            return 2;
-        case 2:
-        case 4:
-            return 0;
-        case 5:
-            return 3;
-        case 6:
-            return 4;
+CallClass UsageClass(int linkState) {
+    switch (static_cast<LinkState>(linkState)) {
+        case LinkState::NoFigure:
+            return kClassNoFigure;
+        case LinkState::PairInBrackets:
+        case LinkState::SingleInBrackets:
+            return kClassBrackets;
+        case LinkState::Down:
+            return kClassDown;
+        case LinkState::Failed:
+            return kClassFailed;
+        case LinkState::Pair:
+        case LinkState::Single:
         default:
-            return 1;
+            return kClassFigure;
     }
 }
 

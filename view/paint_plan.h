@@ -94,10 +94,20 @@ extern const PlanColour kMarkerColour;
 extern const PlanColour kNewestColour;
 extern const PlanColour kGridColour;
 extern const PlanColour kCurveColours[5];  // by CurveSeries
-extern const PlanColour kUsageColours[5];  // by usage class
+// The classes of a call in the usage bar, numbered as its colours are.
+enum CallClass : int {
+    kClassBrackets = 0,
+    kClassFigure = 1,
+    kClassNoFigure = 2,
+    kClassDown = 3,
+    kClassFailed = 4,
+    kCallClassCount = 5,
+};
+extern const PlanColour kUsageColours[kCallClassCount];
 
-// LinkState code → bar colour class 0..4.
-int UsageClass(int linkState);
+// A record's link-state code (a LinkState, or whatever number the file
+// held) → its class.
+CallClass UsageClass(int linkState);
 
 // Keeps LinkIndex inside the links of the records on show (before a paint).
 void ClampLinkIndex(AppState& state);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/cycle_state.h"
 #include "core/platform_port.h"
 
 const char* const StatusFieldLabels[kStatusFieldCount] = {
@@ -40,29 +41,33 @@ void FitStatusFields(int count, const int* needed, int* edges) {
 
 void ShowCycleStatus(const AppState& state, PlatformPort& port, int channel) {
     const char* text = nullptr;
-    switch (state.ChannelTable[channel].CycleState) {
-        case 0:
+    switch (static_cast<CycleState>(state.ChannelTable[channel].CycleState)) {
+        case CycleState::Idle:
             text = "Ready";
             break;
-        case 1:
-        case 2:
+        case CycleState::CallRequested:
+        case CycleState::Connecting:
             text = "Call Digipeater...";
             break;
-        case 3:
-        case 4:
+        case CycleState::SendCommand:
+        case CycleState::AwaitPrompt:
             text = "Connected...";
             break;
-        case 5:
+        case CycleState::CollectReply:
             text = "Get Data...";
             break;
-        case 7:
+        case CycleState::CallFailed:
             text = "Timeout";
             break;
-        case 8:
+        case CycleState::ReplyOverflow:
             text = "General Error";
             break;
+        case CycleState::ReplyComplete:
+        case CycleState::StoreReply:
+        case CycleState::Disconnect:
+        case CycleState::AwaitDisconnect:
         default:
-            return;  // 6, 9, 10, 11: the previous state's text stays
+            return;  // the previous state's text stays
     }
     port.setStatusText(kFieldCycle, text);
 }

@@ -14,7 +14,6 @@
 struct PlatformPort;
 
 constexpr int kStatusFieldCount = 7;
-constexpr int kStatusBarControlId = 2;
 constexpr int kStatusTextSize = 64;
 constexpr const char* kInitialStatusText = "Bereit";
 

@@ -6,17 +6,18 @@
 #include <cstdio>
 
 #include "core/platform_port.h"
+#include "view/diagram_navigation.h"
 
 namespace {
 
 constexpr ToolbarButton Separator() {
-    return ToolbarButton{0, 0, kButtonStateEnabled, kButtonStyleSeparator, {0, 0}, 0, 0};
+    return ToolbarButton{0, 0, kButtonStyleSeparator};
 }
 constexpr ToolbarButton Button(int image, int id) {
-    return ToolbarButton{image, id, kButtonStateEnabled, kButtonStyleButton, {0, 0}, 0, 0};
+    return ToolbarButton{image, id, kButtonStyleButton};
 }
 constexpr ToolbarButton Check(int image, int id) {
-    return ToolbarButton{image, id, kButtonStateEnabled, kButtonStyleCheck, {0, 0}, 0, 0};
+    return ToolbarButton{image, id, kButtonStyleCheck};
 }
 
 struct TooltipEntry {
@@ -117,11 +118,11 @@ void UpdateToolbarButtons(const AppState& state, PlatformPort& port) {
     const int lines = c.RestoreLineCount;
     SetButtonEnabled(port, kCmdNextLink, lines > 0 && static_cast<long long>(c.LinkIndex) + 2 < lines);
     SetButtonEnabled(port, kCmdPreviousLink, lines > 0 && c.LinkIndex > 1);
-    SetButtonEnabled(port, kCmdExpandYAxis, !(c.YZoomStep >= 6 && c.YScale <= 1));
-    SetButtonEnabled(port, kCmdShrinkYAxis, !(c.YZoomStep <= 1 && c.YScale >= 10));
+    SetButtonEnabled(port, kCmdExpandYAxis, CanExpandYAxis(c));
+    SetButtonEnabled(port, kCmdShrinkYAxis, CanShrinkYAxis(c));
     SetButtonEnabled(port, kCmdShiftMarkerLeft, visible > 0 && c.MarkerOffset < visible - 1);
     SetButtonEnabled(port, kCmdShiftMarkerRight, records > 0 && c.MarkerOffset != 0);
-    SetButtonEnabled(port, kCmdExpandXAxis, state.XZoom < 20);
+    SetButtonEnabled(port, kCmdExpandXAxis, state.XZoom < kMaxXZoom);
     SetButtonEnabled(port, kCmdShrinkXAxis, state.XZoom > 1);
     SetButtonEnabled(port, kCmdShiftDiagramLeft, records > 0 && scroll + step < records - 1);
     SetButtonEnabled(port, kCmdShiftDiagramRight, records > 0 && scroll - step >= 0);

@@ -19,10 +19,8 @@ constexpr int kToolbarImageCount = 15;
 constexpr int kToolbarImageWidth = 24;
 constexpr int kToolbarImageHeight = 23;
 constexpr int kTooltipTextSize = 80;  // the tooltip request's buffer
-constexpr int kToolbarControlId = 1;
 
-// Button state and styles, numbered as the button records store them.
-constexpr std::uint8_t kButtonStateEnabled = 0x04;
+// Button styles.
 constexpr std::uint8_t kButtonStyleButton = 0;
 constexpr std::uint8_t kButtonStyleSeparator = 1;
 constexpr std::uint8_t kButtonStyleCheck = 2;
@@ -50,13 +48,8 @@ enum ToolbarCommand : int {
 struct ToolbarButton {
     std::int32_t Image;      // index into the strip; 0 for a separator
     std::int32_t CommandId;  // 0 for a separator
-    std::uint8_t State;      // always kButtonStateEnabled
     std::uint8_t Style;      // kButtonStyleButton, ...Separator or ...Check
-    std::uint8_t Reserved[2];
-    std::int32_t Data;         // always 0
-    std::int32_t StringIndex;  // always 0
 };
-static_assert(sizeof(ToolbarButton) == 20, "the button record is 20 bytes");
 
 // Left to right.
 extern const ToolbarButton ToolbarButtons[kToolbarEntryCount];

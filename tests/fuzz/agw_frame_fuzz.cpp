@@ -24,8 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::size_t total = 0;
         for (const auto& line : lines) {
             const std::size_t n = line[0] | (line[1] << 8);
-            if (n == 0 || line.size() != n + kAgwLineFrameHead + 1 || line.back() != 0) std::abort();
-            if (std::memcmp(line.data() + kAgwLineFrameHead, frame.Data + total, n) != 0) std::abort();
+            if (n == 0 || line.size() != n + kL2FrameHead + 1 || line.back() != 0) std::abort();
+            if (std::memcmp(line.data() + kL2FrameHead, frame.Data + total, n) != 0) std::abort();
             total += n;
         }
         if (total != frame.DataLength) std::abort();

@@ -49,9 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const OptionsAction action =
         ParseShellOptions(static_cast<int>(argv.size()), argv.data(), o, error.get(), errorSize);
     if (accepted(action != OptionsAction::Error) && action == OptionsAction::Run &&
-        (!Fits(o.ConfigPath, kPathSize) || !Fits(o.DataDir, kPathSize) || !Fits(o.Backend, kBackendUriMax) ||
+        (!Fits(o.ConfigPath, kPathSize) || !Fits(o.DataDir, kPathSize) || !Fits(o.Backend, kBackendUriSize) ||
          !Fits(o.Screenshot, kPathSize) || !Fits(o.ExportCsv, kPathSize) ||
-         !Fits(o.Metrics, kMetricsListenMax) || !In(o.TimeScale, 1, kMaxTimeScale) ||
+         !Fits(o.Metrics, kMetricsListenSize) || !In(o.TimeScale, 1, kMaxTimeScale) ||
          !In(o.Link, 0, kMaxExportLink) || (o.Link != 0 && o.ExportCsv[0] == '\0')))
         std::abort();
     if (action == OptionsAction::Run && o.Backend[0] != '\0')
@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::string& w : words) {
         AgwOptions agw;
         SimOptions sim;
-        const int addressSize = std::min(errorSize, kMetricsListenMax);
+        const int addressSize = std::min(errorSize, kMetricsListenSize);
         const auto address = std::make_unique<char[]>(static_cast<std::size_t>(addressSize));
         int port = 0;
         if ((accepted(ParseAgwUri(w.c_str(), &agw, error.get(), errorSize)) &&

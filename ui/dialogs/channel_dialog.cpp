@@ -12,6 +12,7 @@
 
 #include "app/session.h"
 #include "core/app_state.h"
+#include "core/cycle_state.h"
 #include "core/platform_port.h"
 #include "history/history_loader.h"
 #include "history/history_series.h"
@@ -135,8 +136,8 @@ void ChannelDialog::refresh() {
     showGridStates();
     showGridTimes();
     const AppState& state = *context_.State;
-    const int cycle = state.ChannelTable[state.CurrentChannel].CycleState;
-    if (cycle == 10 || cycle == 11) showReplyText();
+    const auto cycle = static_cast<CycleState>(state.ChannelTable[state.CurrentChannel].CycleState);
+    if (cycle == CycleState::Disconnect || cycle == CycleState::AwaitDisconnect) showReplyText();
 }
 
 int ChannelDialog::acceptFields() {

@@ -34,7 +34,8 @@ IntervalDialog::IntervalDialog(const DialogContext& context, QWidget* owner)
     slider_->setValue(kIntervalMin);
     slider_->setFocus();
     // Every action of the slider (a drag, a click, a key) and the end of a
-    // drag store the position, as the classic trackbar's scroll codes did.
+    // drag store the position, so the stored interval never lags behind what
+    // the slider shows.
     connect(slider_, &QSlider::actionTriggered, this, [this] { sliderMoved(slider_->sliderPosition()); });
     connect(slider_, &QSlider::sliderReleased, this, [this] { sliderMoved(slider_->value()); });
 
