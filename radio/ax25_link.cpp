@@ -87,6 +87,13 @@ void Measure(Ax25Link& l, long long rtt) {
     l.T1V = std::clamp(std::max<long long>(2 * l.Srt, l.Params.T1Ms), kMinT1Ms, kMaxT1Ms);
 }
 
+// T1 from the round trip the owner remembers from an earlier link to the
+// station, else from the first value.
+void StartTimers(Ax25Link& l) {
+    if (l.Srt <= 0) l.Srt = l.Params.T1Ms / 2;
+    l.T1V = std::clamp(std::max<long long>(2 * l.Srt, l.Params.T1Ms), kMinT1Ms, kMaxT1Ms);
+}
+
 void ResetSequence(Ax25Link& l) {
     l.VS = l.VR = l.VA = 0;
     l.PeerBusy = l.RejectSent = l.AckPending = 0;
@@ -303,10 +310,7 @@ void ReceiveConnected(Ax25Link& l, const Ax25Frame& f, long long now) {
 
 void Ax25Connect(Ax25Link& l, long long now) {
     if (l.State != Ax25State::Disconnected) return;
-    // A round trip the owner remembers from an earlier link to the station
-    // is kept.
-    if (l.Srt <= 0) l.Srt = l.Params.T1Ms / 2;
-    l.T1V = std::clamp(std::max<long long>(2 * l.Srt, l.Params.T1Ms), kMinT1Ms, kMaxT1Ms);
+    StartTimers(l);
     l.End = Ax25End::None;
     Establish(l, now);
 }
@@ -344,10 +348,7 @@ void Ax25Receive(Ax25Link& l, const Ax25Frame& f, long long now) {
     switch (l.State) {
         case Ax25State::Disconnected:
             if (kind == Ax25Kind::U && type == kAx25SABM) {
-                if (l.T1V == 0) {
-                    l.T1V = std::clamp<long long>(l.Params.T1Ms, kMinT1Ms, kMaxT1Ms);
-                    l.Srt = l.T1V / 2;
-                }
+                StartTimers(l);
                 EmitU(l, kAx25UA, 0, pf);
                 EnterConnected(l, now);
             } else if (kind == Ax25Kind::U && type == kAx25SABME) {

@@ -14,7 +14,6 @@
 namespace {
 
 constexpr long long kDownPollMs = 1000;  // how often a lost TNC is looked for between ticks
-constexpr long long kBusyPollMs = 250;
 
 // The first T1 of a link through `digis` digipeaters when the URI sets
 // none: 4 s, times 2m + 1 through m digipeaters. At 1200 baud a station's
@@ -189,11 +188,6 @@ Layer2Wakeup KissClient::Service() {
     const long long now = clock_.NowMs();
     long long due = 0;
     for (auto& l : links_) {
-        // While a link is in use, the caller's ticks may have started a
-        // timer of it since: looked at four times a second.
-        if (l->L2.State != Ax25State::Disconnected && (due == 0 || now + kBusyPollMs < due)) {
-            due = now + kBusyPollMs;
-        }
         const long long d = Ax25NextDue(l->L2);
         if (d != 0 && (due == 0 || d < due)) due = d;
         if (l->Closing && Ax25IsUp(l->L2)) {

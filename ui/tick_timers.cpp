@@ -12,6 +12,7 @@ TickTimers::TickTimers(AppState& state, PlatformPort& port, QObject* parent)
             return;
         }
         OnMinuteTimer(state_, port_, 0);
+        pump_.service();
     });
     connect(&second_, &QTimer::timeout, this, [this] {
         if (held_) {
@@ -41,7 +42,12 @@ bool TickTimers::isActive(int id) const {
 
 void TickTimers::requestImmediateCall() {
     QMetaObject::invokeMethod(
-        this, [this] { OnMinuteTimer(state_, port_, 1); }, Qt::QueuedConnection);
+        this,
+        [this] {
+            OnMinuteTimer(state_, port_, 1);
+            pump_.service();
+        },
+        Qt::QueuedConnection);
 }
 
 void TickTimers::hold(bool on) {

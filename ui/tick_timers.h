@@ -33,7 +33,8 @@ private:
     PlatformPort& port_;
     QTimer minute_;
     QTimer second_;
-    Layer2Pump pump_;  // the backend between ticks; re-armed after each second tick
+    Layer2Pump
+        pump_;  // the backend between ticks; re-armed after every tick, whose calls may start its timers
     bool held_ = false;
     bool minuteDue_ = false;
     bool secondDue_ = false;
