@@ -23,6 +23,7 @@
 #include "view/diagram_geometry.h"
 #include "view/diagram_navigation.h"
 #include "view/metrics_text.h"
+#include "view/navigation_commands.h"
 #include "view/paint_plan.h"
 #include "view/status_texts.h"
 #include "view/toolbar_rules.h"

@@ -18,7 +18,7 @@
 #include "ui/dialogs/help_window.h"
 #include "ui/dialogs/interval_dialog.h"
 #include "ui/status_bar_widget.h"
-#include "view/diagram_navigation.h"
+#include "view/navigation_commands.h"
 #include "view/toolbar_rules.h"
 
 namespace {
@@ -190,9 +190,9 @@ void MainWindow::runCommand(int commandId) {
             (new GraphicsDialog(context, this))->open();
             break;
         default:
-            // Diagram navigation. The check buttons 40015 and 40020 only
-            // change their own state, which the diagram reads; every other
-            // id does nothing.
+            // The diagram's commands, by their table. The check buttons
+            // 40015 and 40020 only change their own state, which the diagram
+            // reads; every other id does nothing.
             RunNavigationCommand(state_, port_, commandId);
             break;
     }

@@ -4,37 +4,29 @@
 
 #include "core/platform_port.h"
 #include "view/diagram_geometry.h"
-#include "view/status_texts.h"
 #include "view/toolbar_rules.h"
 
 namespace {
 
 constexpr int kCurveLabelRoom = 5;  // characters of the longest curve label
 
-constexpr bool kErase = true;
 constexpr bool kNoErase = false;
-
-void YZoomFollowUp(AppState& state, PlatformPort& port) {
-    const ChannelRecord& c = state.ChannelTable[state.CurrentChannel];
-    if (state.one_yzoom == 1) ApplyYZoomToAll(state, c.YZoomStep, c.YScale);
-    ShowYZoom(port, c.YZoomStep, c.YScale);
-    port.repaint(kErase);
-}
-
-void SwitchChannel(AppState& state, PlatformPort& port, int channel) {
-    state.CurrentChannel = channel;
-    const ChannelRecord& c = state.ChannelTable[channel];
-    ShowYZoom(port, c.YZoomStep, c.YScale);
-    port.repaint(kErase);
-}
 
 }  // namespace
 
+// Computed wide so that no counter combination can overflow.
+int CanShiftDiagramLeft(const ChannelRecord& c) {
+    return static_cast<long long>(c.ScrollOffset) + c.ScrollStep < static_cast<long long>(c.RecordCount) - 1;
+}
+
+int CanShiftDiagramRight(const ChannelRecord& c) {
+    return static_cast<long long>(c.ScrollOffset) - c.ScrollStep >= 0;
+}
+
 int ShiftDiagramLeft(AppState& state, PlatformPort& port, int channel) {
     ChannelRecord& c = state.ChannelTable[channel];
-    const long long n = static_cast<long long>(c.ScrollOffset) + c.ScrollStep;
-    if (n >= static_cast<long long>(c.RecordCount) - 1) return 0;
-    c.ScrollOffset = static_cast<int>(n);
+    if (!CanShiftDiagramLeft(c)) return 0;
+    c.ScrollOffset += c.ScrollStep;
     if (port.isButtonChecked(kCmdHoldMarker) && c.MarkerOffset - c.ScrollStep >= 0)
         c.MarkerOffset -= c.ScrollStep;
     if (c.MarkerOffset > c.RecordCount - c.ScrollOffset - 1)
@@ -45,9 +37,8 @@ int ShiftDiagramLeft(AppState& state, PlatformPort& port, int channel) {
 
 int ShiftDiagramRight(AppState& state, PlatformPort& port, int channel) {
     ChannelRecord& c = state.ChannelTable[channel];
-    const long long n = static_cast<long long>(c.ScrollOffset) - c.ScrollStep;
-    if (n < 0) return 0;
-    c.ScrollOffset = static_cast<int>(n);
+    if (!CanShiftDiagramRight(c)) return 0;
+    c.ScrollOffset -= c.ScrollStep;
     if (port.isButtonChecked(kCmdHoldMarker)) c.MarkerOffset += c.ScrollStep;
     port.repaint(kNoErase);
     return 1;
@@ -57,92 +48,6 @@ void ApplyYZoomToAll(AppState& state, int yZoomStep, int yScale) {
     for (ChannelRecord& c : state.ChannelTable) {
         c.YZoomStep = yZoomStep;
         c.YScale = yScale;
-    }
-}
-
-int CanExpandYAxis(const ChannelRecord& c) {
-    return !(c.YZoomStep >= kMaxYZoomStep && c.YScale <= kMinYScale);
-}
-
-int CanShrinkYAxis(const ChannelRecord& c) {
-    return !(c.YZoomStep <= 1 && c.YScale >= kMaxYScale);
-}
-
-int RunNavigationCommand(AppState& state, PlatformPort& port, int commandId) {
-    const int channel = state.CurrentChannel;
-    ChannelRecord& c = state.ChannelTable[channel];
-    switch (commandId) {
-        case kCmdPreviousLink:
-            if (c.LinkIndex >= 2) {
-                --c.LinkIndex;
-                port.repaint(kErase);
-            }
-            return 1;
-        case kCmdNextLink:
-            // The same count as the button's rule, so an enabled button
-            // also works while a reply is being collected.
-            if (c.RestoreLineCount > 2 && c.LinkIndex + 2 < c.RestoreLineCount) {
-                ++c.LinkIndex;
-                port.repaint(kErase);
-            }
-            return 1;
-        case kCmdExpandYAxis:
-            if (c.YZoomStep < kMaxYZoomStep) {
-                ++c.YZoomStep;
-            } else {
-                c.YZoomStep = 1;
-                c.YScale = c.YScale / 10 < kMinYScale ? kMinYScale : c.YScale / 10;
-            }
-            YZoomFollowUp(state, port);
-            return 1;
-        case kCmdShrinkYAxis:
-            if (c.YZoomStep > 1) {
-                --c.YZoomStep;
-            } else {
-                c.YZoomStep = kMaxYZoomStep;
-                c.YScale = c.YScale * 10 > kMaxYScale ? kMaxYScale : c.YScale * 10;
-            }
-            YZoomFollowUp(state, port);
-            return 1;
-        case kCmdShiftMarkerLeft:
-            if (c.MarkerOffset < c.RecordCount - c.ScrollOffset - 1) {
-                ++c.MarkerOffset;
-                port.repaint(kNoErase);
-            }
-            return 1;
-        case kCmdShiftMarkerRight:
-            if (c.MarkerOffset > 0) {
-                --c.MarkerOffset;
-                port.repaint(kNoErase);
-            }
-            return 1;
-        case kCmdShrinkXAxis:
-        case kCmdExpandXAxis: {
-            const int zoom = state.XZoom + (commandId == kCmdExpandXAxis ? 1 : -1);
-            if (zoom >= 1 && zoom <= kMaxXZoom) {
-                state.XZoom = zoom;
-                ShowXZoom(port, zoom);
-                port.repaint(kNoErase);
-            }
-            return 1;
-        }
-        case kCmdShiftDiagramLeft:
-            ShiftDiagramLeft(state, port, channel);
-            return 1;
-        case kCmdShiftDiagramRight:
-            ShiftDiagramRight(state, port, channel);
-            return 1;
-        case kCmdGrid:
-            port.repaint(kNoErase);
-            return 1;
-        case kCmdPreviousDigipeater:
-            if (channel > 0) SwitchChannel(state, port, channel - 1);
-            return 1;
-        case kCmdNextDigipeater:
-            if (channel < kChannelCount - 1) SwitchChannel(state, port, channel + 1);
-            return 1;
-        default:
-            return 0;
     }
 }
 

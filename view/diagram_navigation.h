@@ -1,7 +1,7 @@
-// Moving through the diagram: the toolbar's navigation commands with their
-// bounds, the all-or-nothing shifts, the Y zoom shared by all channels, the
-// marker put on a clicked record, and the steps of right-button scrolling.
-// Every change ends with a repaint request through the port; a command whose
+// Moving through the diagram: the all-or-nothing shifts, the Y zoom shared by
+// all channels, the marker put on a clicked record, and the steps of
+// right-button scrolling (the toolbar's commands are in navigation_commands).
+// Every change ends with a repaint request through the port; a move whose
 // condition fails changes nothing and requests nothing.
 //
 // Threading: GUI thread only.
@@ -15,22 +15,11 @@ constexpr int kFastScrollStep = 40;
 constexpr int kSlowScrollStep = 4;
 constexpr int kRightHoldStepMs = 21;  // more than 20 ms between steps
 constexpr int kMaxXZoom = 20;
-// The vertical zoom: steps 1..kMaxYZoomStep within a scale of 1 or 10.
-constexpr int kMaxYZoomStep = 6;
-constexpr int kMinYScale = 1;
-constexpr int kMaxYScale = 10;
 
-// Whether the vertical zoom can go further in (expand) or out (shrink); the
-// toolbar enables its buttons by these.
-int CanExpandYAxis(const ChannelRecord& c);
-int CanShrinkYAxis(const ChannelRecord& c);
-
-// Runs a navigation command of the toolbar; 0 for an id that is not one
-// (the check buttons 40015 and 40020 included).
-int RunNavigationCommand(AppState& state, PlatformPort& port, int commandId);
-
-// The diagram moves left (newer records come into view) / right (older);
-// 1 when it moved.
+// The diagram moves left (newer records come into view) / right (older) by
+// the channel's scroll step; 1 when it moved.
+int CanShiftDiagramLeft(const ChannelRecord& c);
+int CanShiftDiagramRight(const ChannelRecord& c);
 int ShiftDiagramLeft(AppState& state, PlatformPort& port, int channel);
 int ShiftDiagramRight(AppState& state, PlatformPort& port, int channel);
 

@@ -1,12 +1,13 @@
-// The toolbar table, its tooltips and its enabling rules. The table is kept as
-// button records so that a reader can check it entry by entry; the Qt shell
-// turns it into actions.
+// The toolbar table, its tooltips and the enabling of its buttons by the
+// rules of the navigation commands. The table is kept as button records so
+// that a reader can check it entry by entry; the Qt shell turns it into
+// actions.
 #include "view/toolbar_rules.h"
 
 #include <cstdio>
 
 #include "core/platform_port.h"
-#include "view/diagram_navigation.h"
+#include "view/navigation_commands.h"
 
 namespace {
 
@@ -43,16 +44,6 @@ constexpr TooltipEntry kTooltips[] = {
     {kCmdNextDigipeater, "Next Digipeater"},
     {kCmdFastScroll, "Slow/Fast Scroll with Right Mouse Button"},
 };
-
-// Enables or disables one button, leaving an enabled button that stays
-// enabled untouched.
-void SetButtonEnabled(PlatformPort& port, int commandId, int enable) {
-    const int enabled = port.isButtonEnabled(commandId);
-    if (enabled && enable) {
-        return;
-    }
-    port.enableButton(commandId, enable);
-}
 
 }  // namespace
 
@@ -104,26 +95,10 @@ int ToolbarTooltipText(PlatformPort& port, int commandId, char* text, int size) 
 }
 
 void UpdateToolbarButtons(const AppState& state, PlatformPort& port) {
-    const ChannelRecord& c = state.ChannelTable[state.CurrentChannel];
-    // Computed wide so that no counter combination can overflow.
-    const long long records = c.RecordCount;
-    const long long scroll = c.ScrollOffset;
-    const long long step = c.ScrollStep;
-    const long long visible = records - scroll;
-
-    SetButtonEnabled(port, kCmdNextDigipeater, state.CurrentChannel < kChannelCount - 1);
-    SetButtonEnabled(port, kCmdPreviousDigipeater, state.CurrentChannel > 0);
-    // The links of the records on show, not the lines of a reply still
-    // being collected: a call in progress leaves the link buttons alone.
-    const int lines = c.RestoreLineCount;
-    SetButtonEnabled(port, kCmdNextLink, lines > 0 && static_cast<long long>(c.LinkIndex) + 2 < lines);
-    SetButtonEnabled(port, kCmdPreviousLink, lines > 0 && c.LinkIndex > 1);
-    SetButtonEnabled(port, kCmdExpandYAxis, CanExpandYAxis(c));
-    SetButtonEnabled(port, kCmdShrinkYAxis, CanShrinkYAxis(c));
-    SetButtonEnabled(port, kCmdShiftMarkerLeft, visible > 0 && c.MarkerOffset < visible - 1);
-    SetButtonEnabled(port, kCmdShiftMarkerRight, records > 0 && c.MarkerOffset != 0);
-    SetButtonEnabled(port, kCmdExpandXAxis, state.XZoom < kMaxXZoom);
-    SetButtonEnabled(port, kCmdShrinkXAxis, state.XZoom > 1);
-    SetButtonEnabled(port, kCmdShiftDiagramLeft, records > 0 && scroll + step < records - 1);
-    SetButtonEnabled(port, kCmdShiftDiagramRight, records > 0 && scroll - step >= 0);
+    for (const NavigationCommand& command : NavigationCommands) {
+        if (command.CanRun == nullptr) continue;
+        const int enable = command.CanRun(state);
+        if (port.isButtonEnabled(command.Id) && enable) continue;
+        port.enableButton(command.Id, enable);
+    }
 }

@@ -1,8 +1,8 @@
 // The navigation toolbar of the main window: the constant table of its 25
 // entries (fifteen buttons and ten separators) as 20-byte button records
 // (image, command id, state, style, two reserved bytes, data, string index),
-// the tooltip texts, and the rule by which each push button is enabled on
-// every repaint. Images come from one strip of fifteen 24 x 23 pictures;
+// the tooltip texts, and the enabling of each push button on every repaint
+// by its command's rule. Images come from one strip of fifteen 24 x 23 pictures;
 // entry k of the strip starts at x = 24 k.
 //
 // Threading: GUI thread only.
@@ -60,7 +60,7 @@ extern const ToolbarButton ToolbarButtons[kToolbarEntryCount];
 // the tooltip request's handler does.
 int ToolbarTooltipText(PlatformPort& port, int commandId, char* text, int size);
 
-// Brings the enabled state of the twelve push buttons in line with the
-// current channel, asking each button first so that a button that is and
+// Brings the enabled state of the twelve push buttons in line with their
+// commands' rules (navigation_commands.h), asking each button first so that a button that is and
 // stays enabled is not touched (no toolbar redraw on an ordinary repaint).
 void UpdateToolbarButtons(const AppState& state, PlatformPort& port);

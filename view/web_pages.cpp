@@ -18,6 +18,7 @@
 #include "view/diagram_navigation.h"
 #include "view/diagram_svg.h"
 #include "view/link_availability.h"
+#include "view/navigation_commands.h"
 #include "view/toolbar_rules.h"
 #include "view/web_escape.h"
 
