@@ -538,9 +538,9 @@ TEST(StatusTexts, EachCycleStateTheSecondTickAndAFactorOtherThanTen) {
     for (int s = 0; s < 12; ++s) {
         port.Status[0] = "-";
         char header[kGridTextSize] = "-";
-        state.ChannelTable[2].CycleState = static_cast<std::uint8_t>(s);
+        state.ChannelTable[2].CycleState = static_cast<CycleState>(s);
         ShowCycleStatus(state, port, 2);
-        GridHeaderText(2, s, header, sizeof header);
+        GridHeaderText(2, static_cast<CycleState>(s), header, sizeof header);
         shown += port.Status[0] + "|";
         headers += std::string(header) + "|";
     }
@@ -552,7 +552,7 @@ TEST(StatusTexts, EachCycleStateTheSecondTickAndAFactorOtherThanTen) {
     EXPECT_EQ(port.Status.size(), 1u);  // field 0 only
     // The second tick shows the current channel's state.
     state.CurrentChannel = 2;
-    state.ChannelTable[2].CycleState = 5;
+    state.ChannelTable[2].CycleState = CycleState::CollectReply;
     OnSecondTimer(state, port);
     EXPECT_EQ(port.Status[0], "Get Data...");
 
