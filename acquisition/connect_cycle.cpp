@@ -37,14 +37,6 @@ namespace {
 constexpr int kCutPosition = kReplySlotSize - 2;   // LF of a line cut after 98 characters
 constexpr int kMaxFrameCopy = kReplySlotSize - 1;  // text bytes copied from one frame
 
-CycleState StateOf(const ChannelRecord& c) {
-    return static_cast<CycleState>(c.CycleState);
-}
-
-void SetState(ChannelRecord& c, CycleState s) {
-    c.CycleState = static_cast<std::uint8_t>(s);
-}
-
 std::uint8_t LinkStateOf(Layer2& l2, std::uint16_t handle) {
     return static_cast<std::uint8_t>(l2.l2_stat(0, handle) & kL2StateMask);
 }
@@ -55,7 +47,7 @@ std::uint8_t LinkStateOf(Layer2& l2, std::uint16_t handle) {
 // diagram redrawn. The channel's CycleState says whether the call failed
 // (CallFailed) or completed (Disconnect).
 void RecordCall(AppState& state, PlatformPort& port, int channel) {
-    const int failed = StateOf(state.ChannelTable[channel]) == CycleState::CallFailed;
+    const int failed = state.ChannelTable[channel].CycleState == CycleState::CallFailed;
     const int saved = RecordConnect(state, port, channel, failed);
     // A failing file is said once per episode, not once per call.
     const int error = saved ? 0 : errno;
@@ -74,7 +66,7 @@ void StoreReplyLine(ChannelRecord& c, const unsigned char* frame, int count) {
     if (c.ReplyLineCount < 0 || c.ReplyLineCount >= kMaxReplyLines) {
         // Only reachable when something outside the cycle changed the count
         // under a running call; never write past the slots.
-        SetState(c, CycleState::ReplyOverflow);
+        c.CycleState = CycleState::ReplyOverflow;
         return;
     }
     const int n = count > kMaxFrameCopy ? kMaxFrameCopy : count;
@@ -99,7 +91,7 @@ int IsPrompt(const unsigned char* frame, int count) {
 void StepCallRequested(AppState& state, Layer2& l2, ChannelRecord& c, int channel) {
     c.L2Channel = l2.l2_connect(state.Mycall, c.CallPath);
     state.WaitTicks[channel] = 0;
-    SetState(c, CycleState::Connecting);
+    c.CycleState = CycleState::Connecting;
     ++state.CallsMade[channel];
 }
 
@@ -110,11 +102,11 @@ void StepConnecting(AppState& state, Layer2& l2, ChannelRecord& c, int channel) 
     c.L2State = LinkStateOf(l2, c.L2Channel);
     if (c.L2State == kL2Connected) {
         state.WaitTicks[channel] = 0;
-        SetState(c, CycleState::SendCommand);
+        c.CycleState = CycleState::SendCommand;
     } else if (c.L2State == kL2GivenUp) {
-        SetState(c, CycleState::Idle);  // given up: nothing is recorded
+        c.CycleState = CycleState::Idle;  // given up: nothing is recorded
     } else if (c.L2State == kL2Down || ++state.WaitTicks[channel] > kConnectTickLimit) {
-        SetState(c, CycleState::CallFailed);
+        c.CycleState = CycleState::CallFailed;
     }
 }
 
@@ -126,7 +118,7 @@ void StepSendCommand(AppState& state, Layer2& l2, ChannelRecord& c, int channel)
     int& waited = state.WaitTicks[channel];
     c.L2State = LinkStateOf(l2, c.L2Channel);
     if (c.L2State < kL2Connected || waited >= kReadingTickLimit) {
-        SetState(c, CycleState::CallFailed);
+        c.CycleState = CycleState::CallFailed;
         return;
     }
     ++waited;
@@ -137,14 +129,14 @@ void StepSendCommand(AppState& state, Layer2& l2, ChannelRecord& c, int channel)
     c.ReplyLineCount = 0;
     if (granted) {
         waited = 0;  // the reply has its own full limit
-        SetState(c, CycleState::AwaitPrompt);
+        c.CycleState = CycleState::AwaitPrompt;
     }
 }
 
 void StepReadReply(AppState& state, Layer2& l2, ChannelRecord& c, int channel) {
     int& waited = state.WaitTicks[channel];
     if (waited >= kReadingTickLimit) {
-        SetState(c, CycleState::CallFailed);
+        c.CycleState = CycleState::CallFailed;
         return;
     }
     ++waited;
@@ -161,16 +153,16 @@ void StepReadReply(AppState& state, Layer2& l2, ChannelRecord& c, int channel) {
         }
         ++frames;
         const int count = L2FrameCount(frame);
-        if (StateOf(c) == CycleState::CollectReply) StoreReplyLine(c, frame, count);
+        if (c.CycleState == CycleState::CollectReply) StoreReplyLine(c, frame, count);
         if (IsPrompt(frame, count)) {
-            if (StateOf(c) == CycleState::AwaitPrompt) {
-                SetState(c, CycleState::CollectReply);
-            } else if (StateOf(c) == CycleState::CollectReply) {
-                SetState(c, CycleState::ReplyComplete);
+            if (c.CycleState == CycleState::AwaitPrompt) {
+                c.CycleState = CycleState::CollectReply;
+            } else if (c.CycleState == CycleState::CollectReply) {
+                c.CycleState = CycleState::ReplyComplete;
             }
         }
-        if (StateOf(c) == CycleState::CollectReply && c.ReplyLineCount >= kMaxReplyLines) {
-            SetState(c, CycleState::ReplyOverflow);
+        if (c.CycleState == CycleState::CollectReply && c.ReplyLineCount >= kMaxReplyLines) {
+            c.CycleState = CycleState::ReplyOverflow;
         }
         l2.l2_bef(kL2FrameDone, c.L2Channel);
     }
@@ -178,7 +170,7 @@ void StepReadReply(AppState& state, Layer2& l2, ChannelRecord& c, int channel) {
 
 void StepDisconnect(Layer2& l2, ChannelRecord& c) {
     l2.l2_bef(kL2Disconnect, c.L2Channel);
-    SetState(c, CycleState::AwaitDisconnect);
+    c.CycleState = CycleState::AwaitDisconnect;
 }
 
 // A notice shown while recording may run further ticks (a nested loop);
@@ -186,7 +178,7 @@ void StepDisconnect(Layer2& l2, ChannelRecord& c) {
 // moved on by the time the notice returns, the rest of the step is left out
 // rather than applied to another call.
 int StillOurCall(const ChannelRecord& c, CycleState expected, std::uint16_t handle) {
-    return StateOf(c) == expected && c.L2Channel == handle;
+    return c.CycleState == expected && c.L2Channel == handle;
 }
 
 void StepCallFailed(AppState& state, PlatformPort& port, ChannelRecord& c, int channel) {
@@ -200,12 +192,12 @@ void StepCallFailed(AppState& state, PlatformPort& port, ChannelRecord& c, int c
         RecordCall(state, port, channel);
         if (!StillOurCall(c, CycleState::CallFailed, handle)) return;
     }
-    SetState(c, c.L2State == kL2Down ? CycleState::AwaitDisconnect : CycleState::Disconnect);
+    c.CycleState = c.L2State == kL2Down ? CycleState::AwaitDisconnect : CycleState::Disconnect;
 }
 
 void StepStoreReply(AppState& state, PlatformPort& port, ChannelRecord& c, int channel) {
     const std::uint16_t handle = c.L2Channel;
-    SetState(c, CycleState::Disconnect);
+    c.CycleState = CycleState::Disconnect;
     c.RestoreLineCount = c.ReplyLineCount;
     c.RepeatLineCount = c.ReplyLineCount;
     std::tm now = port.localTime();
@@ -231,7 +223,7 @@ void TerminateReplyLine(char* slot) {
 }
 
 int ScheduleCall(const AppState& state, ChannelRecord& channel, const std::tm& now) {
-    if (!channel.RufAktiv || StateOf(channel) != CycleState::Idle || state.Mycall[0] == '\0') return 0;
+    if (!channel.RufAktiv || channel.CycleState != CycleState::Idle || state.Mycall[0] == '\0') return 0;
     channel.PrevMin = channel.LastMin;
     channel.PrevHour = channel.LastHour;
     channel.LastMin = now.tm_min;
@@ -239,7 +231,7 @@ int ScheduleCall(const AppState& state, ChannelRecord& channel, const std::tm& n
     channel.LastConDay = now.tm_mday;
     channel.LastConMonth = now.tm_mon + 1;
     channel.LastConYear = now.tm_year % 100;
-    SetState(channel, CycleState::CallRequested);
+    channel.CycleState = CycleState::CallRequested;
     return 1;
 }
 
@@ -268,7 +260,7 @@ void MinuteTick(AppState& state, PlatformPort& port, int immediate) {
 void CycleStep(AppState& state, PlatformPort& port, int channel) {
     ChannelRecord& c = state.ChannelTable[channel];
     Layer2& l2 = port.l2();
-    switch (StateOf(c)) {
+    switch (c.CycleState) {
         case CycleState::Idle:
             break;
         case CycleState::CallRequested:
@@ -285,13 +277,13 @@ void CycleStep(AppState& state, PlatformPort& port, int channel) {
             StepReadReply(state, l2, c, channel);
             break;
         case CycleState::ReplyComplete:
-            SetState(c, CycleState::StoreReply);
+            c.CycleState = CycleState::StoreReply;
             break;
         case CycleState::CallFailed:
             StepCallFailed(state, port, c, channel);
             break;
         case CycleState::ReplyOverflow:
-            SetState(c, CycleState::CallFailed);
+            c.CycleState = CycleState::CallFailed;
             StepCallFailed(state, port, c, channel);
             break;
         case CycleState::StoreReply:
@@ -302,7 +294,7 @@ void CycleStep(AppState& state, PlatformPort& port, int channel) {
             break;
         case CycleState::AwaitDisconnect:
             c.L2State = LinkStateOf(l2, c.L2Channel);
-            if (c.L2State < kL2SettingUp) SetState(c, CycleState::Idle);
+            if (c.L2State < kL2SettingUp) c.CycleState = CycleState::Idle;
             break;
     }
 }

@@ -54,7 +54,7 @@ struct DemoPort final : PlatformPort {
 };
 
 int IsIdle(const ChannelRecord& c) {
-    return static_cast<CycleState>(c.CycleState) == CycleState::Idle;
+    return c.CycleState == CycleState::Idle;
 }
 
 }  // namespace

@@ -67,7 +67,7 @@ void BM_TickReadingFullReplies(benchmark::State& st) {
         st.PauseTiming();
         for (int i = 0; i < kChannelCount; ++i) {
             ChannelRecord& c = w.state.ChannelTable[i];
-            c.CycleState = 4;
+            c.CycleState = CycleState::AwaitPrompt;
             w.state.WaitTicks[i] = 0;
             const std::uint16_t h = static_cast<std::uint16_t>(i + 1);
             net.QueueText(h, "=>\r");

@@ -52,8 +52,8 @@ std::size_t FormatNumbers(AppState& state, long long now, char* out, std::size_t
                 at += static_cast<std::size_t>(std::snprintf(out + at, size - at, "%lld\n", v));
         }
         const long long values[] = {state.CallsMade[ch], state.CallsFailed[ch],
-                                    state.ChannelTable[ch].CycleState, state.ChannelTable[ch].RecordCount,
-                                    state.LastCallDone[ch]};
+                                    static_cast<int>(state.ChannelTable[ch].CycleState),
+                                    state.ChannelTable[ch].RecordCount, state.LastCallDone[ch]};
         for (long long v : values)
             at += static_cast<std::size_t>(std::snprintf(out + at, size - at, "%lld\n", v));
     }

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "core/cycle_state.h"
 #include "core/reserved_area.h"
 
 constexpr int kChannelCount = 4;
@@ -32,7 +33,7 @@ struct ChannelRecord {
     int MinutenIntervall;
     int MinuteCount;
     std::uint8_t RufAktiv;
-    std::uint8_t CycleState;  // a CycleState (core/cycle_state.h)
+    ::CycleState CycleState;  // one byte
     int LastMin, LastHour;
     int PrevMin, PrevHour;
     int LastConDay, LastConMonth, LastConYear;

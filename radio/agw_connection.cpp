@@ -122,7 +122,7 @@ void AgwConnection::SayOnce(AgwFault fault, const char* text) {
 void AgwConnection::CloseSocket() {
     if (fd_ >= 0) close(fd_);
     fd_ = -1;
-    connecting_ = 0;
+    phase_ = AgwPhase::Closed;
 }
 
 int AgwConnection::Open() {
@@ -138,16 +138,13 @@ int AgwConnection::Open() {
         address_.assign(reinterpret_cast<unsigned char*>(a->ai_addr),
                         reinterpret_cast<unsigned char*>(a->ai_addr) + a->ai_addrlen);
         StartConnect(clock_.NowMs());
-        while (fd_ >= 0 && connecting_ && WaitSlice(clock_, deadline, fd_, POLLOUT)) FinishConnect();
-        if (connecting_) CloseSocket();
+        while (phase_ == AgwPhase::Connecting && WaitSlice(clock_, deadline, fd_, POLLOUT)) FinishConnect();
+        if (phase_ == AgwPhase::Connecting) CloseSocket();
     }
     freeaddrinfo(found);
     if (fd_ < 0) return 0;
-    // The version reply tells a TNC from any other listener on that port.
-    versionSeen_ = 0;
-    Send('R', 0, nullptr, nullptr, nullptr, 0);
-    while (fd_ >= 0 && !versionSeen_ && WaitSlice(clock_, deadline, fd_, POLLIN)) ReadAvailable();
-    if (fd_ < 0 || !versionSeen_) {
+    while (phase_ == AgwPhase::AwaitingVersion && WaitSlice(clock_, deadline, fd_, POLLIN)) ReadAvailable();
+    if (phase_ != AgwPhase::Up) {
         CloseSocket();
         in_.clear();
         out_.clear();
@@ -167,8 +164,7 @@ void AgwConnection::StartConnect(long long now) {
     PrepareSocket(fd);
     if (connect(fd, addr, static_cast<socklen_t>(address_.size())) == 0) {
         fd_ = fd;
-        connecting_ = 0;
-        if (opened_) StartHandshake();
+        AskVersion();
         return;
     }
     if (errno != EINPROGRESS) {
@@ -176,7 +172,7 @@ void AgwConnection::StartConnect(long long now) {
         return;
     }
     fd_ = fd;
-    connecting_ = 1;
+    phase_ = AgwPhase::Connecting;
 }
 
 void AgwConnection::FinishConnect() {
@@ -188,25 +184,22 @@ void AgwConnection::FinishConnect() {
         CloseSocket();
         return;
     }
-    connecting_ = 0;
-    if (opened_) StartHandshake();
+    AskVersion();
 }
 
 // Any listener accepts a TCP connection; only a TNC answers 'R'.
-void AgwConnection::StartHandshake() {
-    handshake_ = 1;
-    versionSeen_ = 0;
+void AgwConnection::AskVersion() {
+    phase_ = AgwPhase::AwaitingVersion;
     EncodeAgwFrame(options_.RadioPort, 'R', 0, nullptr, nullptr, nullptr, 0, &out_);
     FlushOutput();
 }
 
 void AgwConnection::Reconnected() {
-    handshake_ = 0;
     lastHeard_ = upSince_ = clock_.NowMs();
-    if (!returnSaid_) {
+    if (episode_ == AgwEpisode::Lost) {
         std::fprintf(stderr, "hopwatch: connected to the TNC at %s:%d again\n", options_.Host.c_str(),
                      options_.TcpPort);
-        returnSaid_ = 1;
+        episode_ = AgwEpisode::Back;
     }
     owner_.OnAgwReconnected();
 }
@@ -217,7 +210,6 @@ void AgwConnection::Drop(const char* why, int fault) {
     CloseSocket();
     in_.clear();
     out_.clear();
-    handshake_ = probing_ = 0;
     const long long now = clock_.NowMs();
     lastAttempt_ = now;
     // A TNC that is merely gone is looked for at the normal rate; one that
@@ -228,11 +220,10 @@ void AgwConnection::Drop(const char* why, int fault) {
     }
     owner_.OnAgwLost();
     if (!opened_) return;
-    if (!troubled_) {
+    if (episode_ == AgwEpisode::Steady) {
         std::fprintf(stderr, "hopwatch: lost the TNC at %s:%d (%s); reconnecting in the background\n",
                      options_.Host.c_str(), options_.TcpPort, why);
-        troubled_ = 1;
-        returnSaid_ = 0;
+        episode_ = AgwEpisode::Lost;
         saidAt_ = now;
         unsaid_ = 0;
     } else {
@@ -243,14 +234,15 @@ void AgwConnection::Drop(const char* why, int fault) {
 
 void AgwConnection::WatchTrouble(long long now) {
     if (IsUp() && now - upSince_ >= kAgwSteadyMs) {
-        if (troubled_ && unsaid_ > 0) {
+        if (episode_ != AgwEpisode::Steady && unsaid_ > 0) {
             Say("steady again after %lld more losses or failed reconnects", unsaid_);
         }
-        troubled_ = faults_ = 0;
+        episode_ = AgwEpisode::Steady;
+        faults_ = 0;
         retryMs_ = options_.ReconnectIntervalMs;
         unsaid_ = 0;
     }
-    if (troubled_ && unsaid_ > 0 && now - saidAt_ >= kAgwTroubleReportMs) {
+    if (episode_ != AgwEpisode::Steady && unsaid_ > 0 && now - saidAt_ >= kAgwTroubleReportMs) {
         Say("%lld more losses or failed reconnects in %lld minutes (last: %s); trying every %lld s", unsaid_,
             (now - saidAt_) / 60000, lastWhy_.c_str(), retryMs_ / 1000);
         saidAt_ = now;
@@ -260,22 +252,22 @@ void AgwConnection::WatchTrouble(long long now) {
 
 void AgwConnection::Poll(long long now) {
     if (!opened_) return;
-    if (fd_ < 0 && now - lastAttempt_ >= retryMs_) StartConnect(now);
-    if (fd_ >= 0 && connecting_) FinishConnect();
-    if (fd_ >= 0 && !connecting_) {
+    if (phase_ == AgwPhase::Closed && now - lastAttempt_ >= retryMs_) StartConnect(now);
+    if (phase_ == AgwPhase::Connecting) FinishConnect();
+    if (phase_ != AgwPhase::Closed && phase_ != AgwPhase::Connecting) {
         ReadAvailable();
         FlushOutput();
     }
-    if (fd_ >= 0 && !IsUp() && now - lastAttempt_ >= options_.InitTimeoutMs) {
+    if (phase_ != AgwPhase::Closed && !IsUp() && now - lastAttempt_ >= options_.InitTimeoutMs) {
         Drop("no answer to the version request", 1);
     }
     if (IsUp() && options_.ProbeIdleMs > 0) {
         // Quiet for long: asked for its version, which any live TNC answers.
-        if (!probing_ && now - lastHeard_ >= options_.ProbeIdleMs) {
-            probing_ = 1;
+        if (phase_ == AgwPhase::Up && now - lastHeard_ >= options_.ProbeIdleMs) {
+            phase_ = AgwPhase::Probing;
             probedAt_ = now;
             Send('R', 0, nullptr, nullptr, nullptr, 0);
-        } else if (probing_ && now - probedAt_ >= options_.ProbeReplyMs) {
+        } else if (phase_ == AgwPhase::Probing && now - probedAt_ >= options_.ProbeReplyMs) {
             char why[80];
             std::snprintf(why, sizeof why, "silent for %lld s", (now - lastHeard_) / 1000);
             Drop(why, 1);
@@ -301,7 +293,7 @@ void AgwConnection::ReadAvailable() {
         }
         total += static_cast<int>(n);
         lastHeard_ = clock_.NowMs();
-        probing_ = 0;
+        if (phase_ == AgwPhase::Probing) phase_ = AgwPhase::Up;
         in_.insert(in_.end(), chunk, chunk + n);
         std::size_t offset = 0;
         for (;;) {
@@ -315,8 +307,10 @@ void AgwConnection::ReadAvailable() {
                 return;
             }
             if (frame.Kind == 'R') {
-                versionSeen_ = 1;
-                if (handshake_) Reconnected();
+                if (phase_ == AgwPhase::AwaitingVersion) {
+                    phase_ = AgwPhase::Up;
+                    if (opened_) Reconnected();
+                }
             } else {
                 owner_.OnAgwFrame(frame);
             }
@@ -329,7 +323,7 @@ void AgwConnection::ReadAvailable() {
 
 void AgwConnection::FlushOutput() {
     std::size_t sent = 0;
-    while (fd_ >= 0 && !connecting_ && sent < out_.size()) {
+    while (fd_ >= 0 && phase_ != AgwPhase::Connecting && sent < out_.size()) {
         const ssize_t n = send(fd_, out_.data() + sent, out_.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
             sent += static_cast<std::size_t>(n);

@@ -88,6 +88,22 @@ struct AgwConnectionOwner {
     virtual void OnAgwLost() = 0;
 };
 
+// Where the connection to the TNC stands.
+enum class AgwPhase {
+    Closed,           // no socket
+    Connecting,       // the TCP connect is under way
+    AwaitingVersion,  // connected; the TNC has not yet answered the version request
+    Up,               // the TNC answered; frames flow
+    Probing,          // up, but quiet for long: a version request is out
+};
+
+// The current episode of trouble, for saying a loss and a return once each.
+enum class AgwEpisode {
+    Steady,  // no loss since the connection last stayed up for kAgwSteadyMs
+    Lost,    // a loss was said; the return has not been
+    Back,    // the return was said; further losses are only counted
+};
+
 class AgwConnection {
 public:
     AgwConnection(const AgwOptions& options, AgwClock& clock, AgwConnectionOwner& owner);
@@ -103,7 +119,7 @@ public:
     int Opened() const { return opened_; }
     // 1 while the connection to the TNC is up and it has answered the
     // version request.
-    int IsUp() const { return fd_ >= 0 && !connecting_ && !handshake_; }
+    int IsUp() const { return phase_ == AgwPhase::Up || phase_ == AgwPhase::Probing; }
     // Reconnects when due, then reads and writes whatever the socket
     // allows. Does nothing before the first successful Open.
     void Poll(long long now);
@@ -117,7 +133,7 @@ public:
 private:
     void StartConnect(long long now);
     void FinishConnect();
-    void StartHandshake();
+    void AskVersion();
     void Reconnected();
     // fault: the TNC misbehaved (garbage, silence, no version reply), which
     // lengthens the wait before the next attempt.
@@ -133,21 +149,15 @@ private:
     AgwConnectionOwner& owner_;
     std::vector<unsigned char> address_;  // resolved sockaddr of the TNC
     int fd_ = -1;
-    int connecting_ = 0;
+    AgwPhase phase_ = AgwPhase::Closed;
     int opened_ = 0;
-    int versionSeen_ = 0;  // an 'R' reply arrived
-    int handshake_ = 0;    // reconnected; the version reply is awaited
     long long lastAttempt_ = 0;
     long long lastHeard_ = 0;  // the TNC last sent anything
-    int probing_ = 0;          // a version request went out because it was quiet
     long long probedAt_ = 0;
     long long upSince_ = 0;
     long long retryMs_;  // wait before the next attempt
     int faults_ = 0;     // faulty losses and attempts in a row
-    // The current episode of trouble: a loss was said and the connection
-    // has not been steady since.
-    int troubled_ = 0;
-    int returnSaid_ = 0;
+    AgwEpisode episode_ = AgwEpisode::Steady;
     long long saidAt_ = 0;
     long long unsaid_ = 0;  // losses and failed attempts since the last line
     std::string lastWhy_;

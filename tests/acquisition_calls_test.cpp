@@ -89,11 +89,11 @@ struct World {
     // returns channel 0's state after the minute tick ([0]) and each tick.
     std::vector<int> Run(int ticks, const std::function<void(int)>& script) {
         MinuteTick(state, port, 0);
-        std::vector<int> states = {C().CycleState};
+        std::vector<int> states = {static_cast<int>(C().CycleState)};
         for (int t = 1; t <= ticks; ++t) {
             script(t);
             CycleTick(state, port);
-            states.push_back(C().CycleState);
+            states.push_back(static_cast<int>(C().CycleState));
         }
         return states;
     }
@@ -246,7 +246,8 @@ TEST(ConnectCycle, OddFramesAreReadWithinBounds) {
         w.L().Frames = k.frames;
         w.L().NullFrames = k.nullFrames;
         CycleTick(w.state, w.port);
-        EXPECT_EQ((std::vector<int>{w.C().CycleState, w.L().Reads, w.L().Released}), k.want);
+        EXPECT_EQ((std::vector<int>{static_cast<int>(w.C().CycleState), w.L().Reads, w.L().Released}),
+                  k.want);
     }
 }
 
@@ -307,9 +308,10 @@ TEST(ConnectCycle, MinuteCountingAndSkippedSlots) {
         c.MinutenIntervall = k.interval;
         c.RufAktiv = static_cast<std::uint8_t>(k.rufAktiv);
         if (!k.mycall) w.state.Mycall[0] = '\0';
-        c.CycleState = static_cast<std::uint8_t>(k.busyState);
+        c.CycleState = static_cast<CycleState>(k.busyState);
         for (int m = 0; m < k.minutes; ++m) MinuteTick(w.state, w.port, k.immediate && m > 0);
-        EXPECT_EQ((std::vector<int>{c.CycleState, c.MinuteCount, c.MinutenIntervall}), k.want);
+        EXPECT_EQ((std::vector<int>{static_cast<int>(c.CycleState), c.MinuteCount, c.MinutenIntervall}),
+                  k.want);
     }
 }
 

@@ -87,7 +87,7 @@ TEST(HardenedCycle, NoGrantADroppedLinkOrNoConnectReportFailsTheCallWithinTheLim
                 if (call == 0) net.QueueText(c.L2Channel, line);  // the good call
             if (call == 1 && how == Dropped) link.State = 0;
             if (call == 1 && how == NoGrant) link.Grants.assign(1000, 0);
-            for (; c.CycleState != 0 && ticks < 1000; ++ticks) CycleTick(state, port);
+            for (; c.CycleState != CycleState::Idle && ticks < 1000; ++ticks) CycleTick(state, port);
         }
         const ScriptLink& link = net.Links[c.L2Channel];
         EXPECT_LE(ticks, (how == Unreported ? kConnectTickLimit : kReadingTickLimit) + 4) << how;

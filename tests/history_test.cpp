@@ -379,11 +379,6 @@ TEST_F(HistorySeries, SizePromptAfterLoading) {
               kCaption + std::string(" tells: The file has been renamed to ") + File("QX0TST2.hp0") + " !");
 }
 
-TEST(ScrollStep, FollowsTheRecordCount) {
-    const int cases[][2] = {{0, 24}, {1, 24}, {500, 24}, {501, 25}, {1000, 50}, {24000, 1200}};
-    for (const auto& k : cases) EXPECT_EQ(ScrollStepFor(k[0]), k[1]) << k[0];
-}
-
 struct HistoryMalformed : HistoryTest {
     // Loads `bytes`: `records` complete records stand. `fault` is empty for a
     // sound file, "*" for any fault, else the fault as the notice says it,

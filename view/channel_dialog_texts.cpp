@@ -24,9 +24,9 @@ int AppendReplyGroup(const ChannelRecord& channel, int first, int last, char* te
 
 }  // namespace
 
-int GridHeaderText(int channel, int cycleState, char* out, int size) {
+int GridHeaderText(int channel, CycleState cycleState, char* out, int size) {
     const char* format = nullptr;
-    switch (static_cast<CycleState>(cycleState)) {
+    switch (cycleState) {
         case CycleState::Idle:
             format = "Ch%d disc.";
             break;

@@ -14,7 +14,7 @@ constexpr int kReplyFirstGroupLines = 11;
 
 // The header text of channel index `channel` in `cycleState`; 0 (and `out`
 // untouched) for the states that leave the header as it was (6, 9, 10, 11).
-int GridHeaderText(int channel, int cycleState, char* out, int size);
+int GridHeaderText(int channel, CycleState cycleState, char* out, int size);
 
 struct GridTimes {
     char LastCall[kGridTextSize];    // "hh:mm"

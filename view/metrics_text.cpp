@@ -201,7 +201,8 @@ void AppendChannelFamilies(const AppState& state, const MetricsRows& m, std::str
             if (m.ChannelLabels[ch].empty()) continue;
             const ChannelRecord& c = state.ChannelTable[ch];
             const long long values[kChannelFamilies] = {state.CallsMade[ch], state.CallsFailed[ch],
-                                                        c.CycleState, c.RecordCount, state.LastCallDone[ch]};
+                                                        static_cast<int>(c.CycleState), c.RecordCount,
+                                                        state.LastCallDone[ch]};
             AppendSample(out, kChannelFamilies_[f].Name, m.ChannelLabels[ch], values[f]);
         }
     }

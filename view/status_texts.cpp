@@ -41,7 +41,7 @@ void FitStatusFields(int count, const int* needed, int* edges) {
 
 void ShowCycleStatus(const AppState& state, PlatformPort& port, int channel) {
     const char* text = nullptr;
-    switch (static_cast<CycleState>(state.ChannelTable[channel].CycleState)) {
+    switch (state.ChannelTable[channel].CycleState) {
         case CycleState::Idle:
             text = "Ready";
             break;

@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         ChannelRecord& c = state.ChannelTable[i];
         ResetHistory(state, i);
         ResetChannelCounters(c);
-        c.CycleState = 0;
+        c.CycleState = CycleState::Idle;
         c.RufAktiv = i == 0;
         c.MinutenIntervall = 1;
         std::strcpy(c.CallPath, "QX0FZZ");
@@ -77,7 +77,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 break;
         }
         const ChannelRecord& c = state.ChannelTable[0];
-        if (c.CycleState > 11 || c.ReplyLineCount < 0 || c.ReplyLineCount > kMaxReplyLines) std::abort();
+        if (c.CycleState > CycleState::AwaitDisconnect || c.ReplyLineCount < 0 ||
+            c.ReplyLineCount > kMaxReplyLines)
+            std::abort();
     }
     return 0;
 }

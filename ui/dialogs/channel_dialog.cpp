@@ -136,7 +136,7 @@ void ChannelDialog::refresh() {
     showGridStates();
     showGridTimes();
     const AppState& state = *context_.State;
-    const auto cycle = static_cast<CycleState>(state.ChannelTable[state.CurrentChannel].CycleState);
+    const CycleState cycle = state.ChannelTable[state.CurrentChannel].CycleState;
     if (cycle == CycleState::Disconnect || cycle == CycleState::AwaitDisconnect) showReplyText();
 }
 
