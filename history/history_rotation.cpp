@@ -34,18 +34,17 @@ int MoveNoReplace(const char* from, const char* to) {
         return 0;
     }
     if (errno != EINVAL && errno != ENOSYS) {
-        return -1;
+        return errno;
     }
     // File systems without RENAME_NOREPLACE: a hard link fails as well when
     // the target exists.
     if (link(from, to) != 0) {
-        return -1;
+        return errno;
     }
     if (unlink(from) != 0) {
         const int error = errno;
         unlink(to);
-        errno = error;
-        return -1;
+        return error;
     }
     return 0;
 }
@@ -62,27 +61,18 @@ const char* RotationFailureText(int error) {
     return std::strerror(error);
 }
 
-int RotateHistoryFile(const char* path, char* newPath, int newPathSize) {
+int RotateHistoryFile(const char* path, char* newPath, int newPathSize, int* error) {
     const std::size_t length = std::strlen(path);
-    if (length == 0) {
-        errno = EINVAL;
-        return 0;
-    }
-    for (int k = 0; k < kRotationAttemptLimit; ++k) {
+    int failure = length == 0 ? EINVAL : EEXIST;
+    for (int k = 0; k < kRotationAttemptLimit && failure == EEXIST; ++k) {
         const int n = std::snprintf(newPath, static_cast<std::size_t>(newPathSize), "%.*s%d",
                                     static_cast<int>(length - 1), path, k);
-        if (n < 0 || n >= newPathSize) {
-            errno = ENAMETOOLONG;
-            return 0;
-        }
-        if (MoveNoReplace(path, newPath) == 0) {
-            return 1;
-        }
-        if (errno != EEXIST) {
-            return 0;
-        }
+        failure = n < 0 || n >= newPathSize ? ENAMETOOLONG : MoveNoReplace(path, newPath);
     }
-    errno = EEXIST;
+    if (failure == 0) {
+        return 1;
+    }
+    if (error) *error = failure;
     return 0;
 }
 
@@ -97,8 +87,9 @@ int OfferFileRotation(AppState& state, PlatformPort& port, const char* path, int
         return 0;
     }
     char newPath[kHistoryPathSize];
-    if (!RotateHistoryFile(path, newPath, sizeof newPath)) {
-        std::snprintf(text, sizeof text, kNoRenameText, path, RotationFailureText(errno));
+    int error = 0;
+    if (!RotateHistoryFile(path, newPath, sizeof newPath, &error)) {
+        std::snprintf(text, sizeof text, kNoRenameText, path, RotationFailureText(error));
         port.tell(text, kHistoryCaption, BoxIcon::Warning);
         return 0;
     }
@@ -118,15 +109,15 @@ int ScanHistoryFile(AppState& state, PlatformPort& port, int channel) {
     }
     HistoryReader reader;
     long long count = 0;
-    const HistoryOpen opened = CountHistoryFile(path, reader, count);
+    int error = 0;
+    const HistoryOpen opened = CountHistoryFile(path, reader, count, &error);
     if (opened == HistoryOpen::Missing) {
         return 0;
     }
     if (opened == HistoryOpen::NotRegular) {
         // Said once here: the channel's appends fail the same way and
         // belong to the episode this starts.
-        const int error = errno;
-        NoteSaveResult(state, channel, 0, error);
+        NoteSaveResult(state, port, channel, 0, error);
         state.UnsavedCalls[channel] = 0;
         char notice[kNoticeSize];
         SaveFailedText(state, channel, error, notice, sizeof notice);

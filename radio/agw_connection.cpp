@@ -109,7 +109,7 @@ void AgwConnection::Say(const char* format, ...) {
     va_start(args, format);
     std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    std::fprintf(stderr, "hopwatch: TNC at %s:%d: %s\n", options_.Host.c_str(), options_.TcpPort, text);
+    LogLine(options_.Log, "hopwatch: TNC at %s:%d: %s", options_.Host.c_str(), options_.TcpPort, text);
 }
 
 void AgwConnection::SayOnce(AgwFault fault, const char* text) {
@@ -204,8 +204,8 @@ void AgwConnection::Reconnected() {
     handshake_ = 0;
     lastHeard_ = upSince_ = clock_.NowMs();
     if (!returnSaid_) {
-        std::fprintf(stderr, "hopwatch: connected to the TNC at %s:%d again\n", options_.Host.c_str(),
-                     options_.TcpPort);
+        LogLine(options_.Log, "hopwatch: connected to the TNC at %s:%d again", options_.Host.c_str(),
+                options_.TcpPort);
         returnSaid_ = 1;
     }
     owner_.OnAgwReconnected();
@@ -229,8 +229,8 @@ void AgwConnection::Drop(const char* why, int fault) {
     owner_.OnAgwLost();
     if (!opened_) return;
     if (!troubled_) {
-        std::fprintf(stderr, "hopwatch: lost the TNC at %s:%d (%s); reconnecting in the background\n",
-                     options_.Host.c_str(), options_.TcpPort, why);
+        LogLine(options_.Log, "hopwatch: lost the TNC at %s:%d (%s); reconnecting in the background",
+                options_.Host.c_str(), options_.TcpPort, why);
         troubled_ = 1;
         returnSaid_ = 0;
         saidAt_ = now;

@@ -210,7 +210,8 @@ TEST_F(HistoryWriter, NumberedNameSkipsTakenNamesAndIsBounded) {
 
     for (int k = 2; k <= 10; ++k) Write("x", "QX0TST2.hp" + std::to_string(k));
     char newPath[kHistoryPathSize];
-    ASSERT_EQ(RotateHistoryFile(File().c_str(), newPath, sizeof newPath), 1);
+    int error = 0;
+    ASSERT_EQ(RotateHistoryFile(File().c_str(), newPath, sizeof newPath, &error), 1);
     EXPECT_EQ(newPath, File("QX0TST2.hp11"));
 
     for (int k = 12; k < 1000; ++k) Write("", "QX0TST2.hp" + std::to_string(k));
@@ -223,8 +224,8 @@ TEST_F(HistoryWriter, NumberedNameSkipsTakenNamesAndIsBounded) {
               "The number or the name of links of the digipeater has changed,\nbut the file " + File() +
                   " could not be renamed: all numbered names from 0 to 999 are taken.\n"
                   "This connect has not been saved to the file.");
-    EXPECT_EQ(RotateHistoryFile(File().c_str(), newPath, 8), 0);  // no room for the new name
-    EXPECT_EQ(errno, ENAMETOOLONG);
+    EXPECT_EQ(RotateHistoryFile(File().c_str(), newPath, 8, &error), 0);  // no room for the new name
+    EXPECT_EQ(error, ENAMETOOLONG);
 }
 
 // A rename that fails for another reason than a taken name stops at once:

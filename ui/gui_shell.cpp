@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QTimer>
+#include <cstdio>
 #include <ctime>
 
 #include "app/tick_dispatch.h"
@@ -45,6 +46,10 @@ std::tm CurrentLocalTime() {
     return local;
 }
 
+LogSink StandardErrorLog() {
+    return {[](void*, const char* line) { std::fprintf(stderr, "%s\n", line); }, nullptr};
+}
+
 GuiShell::GuiShell(ShellSession& session, AppState& state, BaseUnits units)
     : session_(session), state_(state), units_(units), timers_(state, *this) {
     session_.BaseUnitX = units.X;
@@ -68,6 +73,10 @@ void GuiShell::tell(const char* text, const char* caption, BoxIcon icon) {
                                 QMessageBox::Ok, window_.get());
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
+}
+
+void GuiShell::log(const char* line) {
+    LogLine(StandardErrorLog(), "%s", line);
 }
 
 void GuiShell::repaint(bool erase) {

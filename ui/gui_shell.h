@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/session.h"
+#include "core/log_sink.h"
 #include "core/platform_port.h"
 #include "ui/base_units.h"
 #include "ui/tick_timers.h"
@@ -25,6 +26,7 @@ public:
     // PlatformPort
     BoxAnswer ask(const char* text, const char* caption, BoxIcon icon, BoxButtons buttons) override;
     void tell(const char* text, const char* caption, BoxIcon icon) override;
+    void log(const char* line) override;
     void repaint(bool erase) override;
     void setStatusText(int field, const char* text) override;
     int isButtonChecked(int commandId) override;
@@ -52,3 +54,5 @@ private:
 
 // Local broken-down time for the ports.
 std::tm CurrentLocalTime();
+// The ports' log: each line on standard error.
+LogSink StandardErrorLog();

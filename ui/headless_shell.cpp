@@ -38,6 +38,10 @@ void HeadlessShell::tell(const char* text, const char* caption, BoxIcon icon) {
     std::fflush(stderr);
 }
 
+void HeadlessShell::log(const char* line) {
+    LogLine(StandardErrorLog(), "%s", line);
+}
+
 void HeadlessShell::repaint(bool erase) {
     (void)erase;
 }

@@ -21,6 +21,7 @@ public:
     // PlatformPort
     BoxAnswer ask(const char* text, const char* caption, BoxIcon icon, BoxButtons buttons) override;
     void tell(const char* text, const char* caption, BoxIcon icon) override;
+    void log(const char* line) override;
     void repaint(bool erase) override;
     void setStatusText(int field, const char* text) override;
     int isButtonChecked(int commandId) override;
