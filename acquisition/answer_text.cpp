@@ -61,7 +61,9 @@ int SaveAnswerText(const AppState& state, PlatformPort& port, const char* text) 
     char path[kAnswerPathSize];
     AnswerFilePath(state, path, sizeof path);
     int failure = 0;
-    const int ok = ReplaceFileAtomically(path, text, std::strlen(text), 0644, 0, &failure);
+    AtomicWrite how;
+    how.Mode = 0644;
+    const int ok = WriteFileAtomically(path, text, std::strlen(text), how, &failure);
     if (!ok) {
         LogLine(PortLog(port), "hopwatch: the answer text %s was not saved: %s", path,
                 std::strerror(failure));

@@ -28,6 +28,6 @@ int LoadAnswerText(const AppState& state, char* text, int size);
 // 80 characters and at least one CR. Returns 1 with the text to save in
 // `text`, or 0 when the lines fail.
 int PrepareAnswerText(const char* edited, char* text, int size);
-// Replaces the answer file with `text` (ReplaceFileAtomically). 0 when it
+// Replaces the answer file with `text` (WriteFileAtomically). 0 when it
 // failed; the old file is then as it was and the reason has been logged.
 int SaveAnswerText(const AppState& state, PlatformPort& port, const char* text);

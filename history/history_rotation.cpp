@@ -2,7 +2,6 @@
 // moved to a name that is free, so no older file is ever replaced.
 #include "history/history_rotation.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/atomic_file.h"
 #include "core/platform_port.h"
 #include "core/program_names.h"
 #include "history/history_reader.h"
@@ -28,26 +28,6 @@ constexpr const char* kNoRenameText = "The file %s could not be renamed: %s.";
 constexpr int kNoticeSize = 3 * kHistoryPathSize + 1024;
 
 }  // namespace
-
-int MoveNoReplace(const char* from, const char* to) {
-    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) {
-        return 0;
-    }
-    if (errno != EINVAL && errno != ENOSYS) {
-        return errno;
-    }
-    // File systems without RENAME_NOREPLACE: a hard link fails as well when
-    // the target exists.
-    if (link(from, to) != 0) {
-        return errno;
-    }
-    if (unlink(from) != 0) {
-        const int error = errno;
-        unlink(to);
-        return error;
-    }
-    return 0;
-}
 
 int HistoryTempName(const char* path, char* out, int size) {
     const int n = std::snprintf(out, static_cast<std::size_t>(size), "%s.new", path);

@@ -18,9 +18,6 @@ constexpr int kRotationAttemptLimit = 1000;     // numbered names tried
 // `newPath` and returns 1. Returns 0 after 1000 taken names or at the first
 // error other than "exists"; `*error` (when not null) then says why.
 int RotateHistoryFile(const char* path, char* newPath, int newPathSize, int* error);
-// rename() that never replaces an existing target: 0 on success, else the
-// system's reason (EEXIST when the target exists).
-int MoveNoReplace(const char* from, const char* to);
 // The name a new history file is written under before it is moved into
 // place ("<path>.new"; never a history file's name); 0 when it does not fit.
 int HistoryTempName(const char* path, char* out, int size);

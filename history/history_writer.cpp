@@ -5,7 +5,8 @@
 // programs may read it between connects. A record (and, for a new file, the
 // header in front of it) is formatted into one buffer and handed to the
 // system with one write; a new file is written under a temporary name and
-// moved into place, so it appears only with its header and first record.
+// moved into place (WriteFileAtomically), so it appears only with its
+// header and first record.
 #include "history/history_writer.h"
 
 #include <fcntl.h>
@@ -163,20 +164,8 @@ int WriteWhole(int fd, const char* data, int size) {
         (errno == ENOSPC || errno == EDQUOT)) {
         return errno;
     }
-    int error = 0;
     std::size_t done = 0;
-    const std::size_t total = static_cast<std::size_t>(size);
-    while (done < total) {
-        const ssize_t n = write(fd, data + done, total - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            error = n < 0 ? errno : ENOSPC;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
+    int error = WriteAll(fd, data, static_cast<std::size_t>(size), &done);
     // A write cut short (disk full, size limit) would leave a torn record
     // that hides every later one from the reader: take back what was
     // written of it, so the file stays as it was.
@@ -206,37 +195,21 @@ int AppendBytes(const char* path, const char* data, int size) {
     return CloseWritten(fd, WriteWhole(fd, data, size));
 }
 
-// A new file appears only complete: its bytes go to a temporary of its own
-// and are then moved into place, never over an existing file unless
-// `replace` (a blank one). A crash leaves at most the temporary, whose name
-// is no history file's and which the start-up scan removes. 0 written, else
-// the reason (EEXIST when the file appeared meanwhile).
+// A new file appears only complete (WriteFileAtomically), never over an
+// existing file unless `replace` (a blank one). Its temporary is named
+// after it (HistoryTempName), a name that is no history file's and that the
+// start-up scan removes after a crash. 0 written, else the reason (EEXIST
+// when the file appeared meanwhile).
 int CreateBytes(const char* path, const char* data, int size, bool replace) {
     char temp[kHistoryPathSize + 8];
     if (!HistoryTempName(path, temp, sizeof temp)) {
         return ENAMETOOLONG;
     }
+    AtomicWrite how;
+    how.KeepExisting = !replace;
+    how.TempName = temp;
     int error = 0;
-    const int fd = OpenHistoryFile(temp, O_WRONLY | O_CREAT | O_TRUNC | O_APPEND, &error);
-    if (fd < 0) {
-        return error;
-    }
-    // On disk before it takes the name, so that after a power loss the name
-    // holds the whole first record, not an empty file.
-    error = WriteWhole(fd, data, size);
-    if (error == 0 && fsync(fd) != 0) {
-        error = errno;
-    }
-    error = CloseWritten(fd, error);
-    if (error == 0) {
-        error = replace ? (std::rename(temp, path) == 0 ? 0 : errno) : MoveNoReplace(temp, path);
-    }
-    if (error != 0) {
-        unlink(temp);
-    } else {
-        SyncDirectoryOf(path);  // the new name survives a power loss too
-    }
-    return error;
+    return WriteFileAtomically(path, data, static_cast<std::size_t>(size), how, &error) ? 0 : error;
 }
 
 // Header (for a new file) and record in one buffer, then one write. 0

@@ -270,6 +270,8 @@ int SaveProfileFile(const ProfileFile& profile, const char* path) {
     if (exists && access(target.c_str(), W_OK) != 0) return 0;
 
     const std::string text = ProfileText(profile);
-    return ReplaceFileAtomically(target.c_str(), text.data(), text.size(), exists ? st.st_mode & 07777 : 0666,
-                                 exists, nullptr);
+    AtomicWrite how;
+    how.Mode = exists ? st.st_mode & 07777 : 0666;
+    how.ExactMode = exists;
+    return WriteFileAtomically(target.c_str(), text.data(), text.size(), how, nullptr);
 }

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "core/atomic_file.h"
 #include "settings/profile_file.h"
 
 namespace {
@@ -46,8 +47,7 @@ int CopyNew(const char* from, const char* to) {
             error = n < 0 ? errno : 0;
             break;
         }
-        const ssize_t written = write(out, chunk, static_cast<std::size_t>(n));
-        if (written != n) error = written < 0 ? errno : ENOSPC;
+        error = WriteAll(out, chunk, static_cast<std::size_t>(n));
     }
     close(in);
     if (out >= 0 && close(out) != 0 && error == 0) error = errno;

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "core/atomic_file.h"
 #include "core/text_scan.h"
 #include "history/history_csv.h"
 #include "history_support.h"
@@ -187,6 +188,21 @@ TEST_F(HistoryWriter, WriteCutShortLeavesTheFileAsItWas) {
     EXPECT_FALSE(Exists("QX0NEW.hpw"));
     EXPECT_EQ(Channel.RecordCount, 3);
     EXPECT_TRUE(Port.Boxes.empty());
+}
+
+// A new file is moved into place only where no file appeared meanwhile; its
+// temporary goes either way.
+TEST_F(HistoryWriter, ANewFileNeverReplacesOneThatAppeared) {
+    Write("theirs");
+    const std::string temp = File() + ".new";
+    AtomicWrite how;
+    how.KeepExisting = 1;
+    how.TempName = temp.c_str();
+    int error = 0;
+    EXPECT_EQ(WriteFileAtomically(File().c_str(), "ours", 4, how, &error), 0);
+    EXPECT_EQ(error, EEXIST);
+    EXPECT_EQ(Read(), "theirs");
+    EXPECT_FALSE(FileExists(temp));
 }
 
 // "QX0TST2.hp0" already there: the next free number is taken, past one
