@@ -1,10 +1,6 @@
 #include "ui/gui_shell.h"
 
-#include <QCoreApplication>
 #include <QMessageBox>
-#include <QTimer>
-#include <cstdio>
-#include <ctime>
 
 #include "app/tick_dispatch.h"
 #include "ui/client_area.h"
@@ -39,19 +35,8 @@ QMessageBox::StandardButtons ToQtButtons(BoxButtons buttons) {
 
 }  // namespace
 
-std::tm CurrentLocalTime() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return local;
-}
-
-LogSink StandardErrorLog() {
-    return {[](void*, const char* line) { std::fprintf(stderr, "%s\n", line); }, nullptr};
-}
-
 GuiShell::GuiShell(ShellSession& session, AppState& state, BaseUnits units)
-    : session_(session), state_(state), units_(units), timers_(state, *this) {
+    : ShellPort(session, state), units_(units) {
     session_.BaseUnitX = units.X;
     session_.BaseUnitY = units.Y;
 }
@@ -75,10 +60,6 @@ void GuiShell::tell(const char* text, const char* caption, BoxIcon icon) {
     box->open();
 }
 
-void GuiShell::log(const char* line) {
-    LogLine(StandardErrorLog(), "%s", line);
-}
-
 void GuiShell::repaint(bool erase) {
     (void)erase;  // the client area always paints its whole background
     if (window_) window_->clientArea()->diagram()->update();
@@ -98,14 +79,6 @@ int GuiShell::isButtonEnabled(int commandId) {
 
 void GuiShell::enableButton(int commandId, int enable) {
     if (window_) window_->enableButton(commandId, enable);
-}
-
-std::tm GuiShell::localTime() {
-    return CurrentLocalTime();
-}
-
-Layer2& GuiShell::l2() {
-    return ActiveLayer2(session_);
 }
 
 void GuiShell::createWindow() {
@@ -130,17 +103,4 @@ void GuiShell::createStatusBar(const int* widths, int count) {
 
 void GuiShell::showWindow() {
     window_->show();
-}
-
-int GuiShell::startTimer(int id, int periodMs) {
-    return timers_.start(id, periodMs);
-}
-
-void GuiShell::stopTimer(int id) {
-    timers_.stop(id);
-}
-
-void GuiShell::postQuit(int code) {
-    // Queued, so that the loop ends after the handler that asked for it.
-    QTimer::singleShot(0, QCoreApplication::instance(), [code] { QCoreApplication::exit(code); });
 }
