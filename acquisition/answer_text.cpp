@@ -8,6 +8,7 @@
 
 #include "acquisition/answer_service.h"
 #include "core/atomic_file.h"
+#include "core/log_sink.h"
 #include "core/program_names.h"
 
 void AnswerGreetingLine(char* out, int size) {
@@ -56,14 +57,16 @@ int PrepareAnswerText(const char* edited, char* text, int size) {
     return 1;
 }
 
-int SaveAnswerText(const AppState& state, const char* text) {
+int SaveAnswerText(const AppState& state, PlatformPort& port, const char* text) {
     char path[kAnswerPathSize];
     AnswerFilePath(state, path, sizeof path);
     int failure = 0;
-    const int ok = ReplaceFileAtomically(path, text, std::strlen(text), 0644, 0, &failure);
+    AtomicWrite how;
+    how.Mode = 0644;
+    const int ok = WriteFileAtomically(path, text, std::strlen(text), how, &failure);
     if (!ok) {
-        std::fprintf(stderr, "hopwatch: the answer text %s was not saved: %s\n", path,
-                     std::strerror(failure));
+        LogLine(PortLog(port), "hopwatch: the answer text %s was not saved: %s", path,
+                std::strerror(failure));
     }
     return ok;
 }

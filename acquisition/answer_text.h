@@ -8,6 +8,8 @@
 
 #include "core/app_state.h"
 
+struct PlatformPort;
+
 constexpr int kAnswerLoadBytes = 999;  // the editor shows at most this much of the file
 constexpr int kAnswerSaveChars = 998;  // Accept takes at most this much of the editor
 constexpr int kAnswerLineChars = 80;   // longest line, line end not counted
@@ -26,7 +28,6 @@ int LoadAnswerText(const AppState& state, char* text, int size);
 // 80 characters and at least one CR. Returns 1 with the text to save in
 // `text`, or 0 when the lines fail.
 int PrepareAnswerText(const char* edited, char* text, int size);
-// Replaces the answer file with `text` (ReplaceFileAtomically). 0 when it
-// failed; the old file is then as it
-// was and the reason has been written to standard error.
-int SaveAnswerText(const AppState& state, const char* text);
+// Replaces the answer file with `text` (WriteFileAtomically). 0 when it
+// failed; the old file is then as it was and the reason has been logged.
+int SaveAnswerText(const AppState& state, PlatformPort& port, const char* text);

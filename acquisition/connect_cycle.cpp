@@ -23,7 +23,6 @@
 // stamped with the failed call's own start time.
 #include "acquisition/connect_cycle.h"
 
-#include <cerrno>
 #include <cstring>
 
 #include "acquisition/link_report.h"
@@ -48,10 +47,10 @@ std::uint8_t LinkStateOf(Layer2& l2, std::uint16_t handle) {
 // (CallFailed) or completed (Disconnect).
 void RecordCall(AppState& state, PlatformPort& port, int channel) {
     const int failed = state.ChannelTable[channel].CycleState == CycleState::CallFailed;
-    const int saved = RecordConnect(state, port, channel, failed);
+    int error = 0;
+    const int saved = RecordConnect(state, port, channel, failed, &error);
     // A failing file is said once per episode, not once per call.
-    const int error = saved ? 0 : errno;
-    if (NoteSaveResult(state, channel, saved, error)) {
+    if (NoteSaveResult(state, port, channel, saved, error)) {
         char text[kHistoryPathSize + 160];
         SaveFailedText(state, channel, error, text, sizeof text);
         port.tell(text, kMainCaption, BoxIcon::Warning);

@@ -14,6 +14,7 @@
 #include "acquisition/connect_cycle.h"
 #include "core/app_state.h"
 #include "core/cycle_state.h"
+#include "core/log_sink.h"
 #include "core/platform_port.h"
 #include "history/history_rotation.h"
 #include "history/history_series.h"
@@ -28,14 +29,16 @@ namespace {
 constexpr int kStepsPerCall = 2 * kReadingTickLimit + 64;
 
 // Nobody to ask while the demo is prepared: questions take their safe
-// answer, and the one notice that matters (a write that failed) is kept.
+// answer, the one notice that matters (a write that failed) is kept, and
+// the log goes where the program's goes.
 struct DemoPort final : PlatformPort {
-    explicit DemoPort(Layer2& net) : Net(net) {}
+    DemoPort(Layer2& net, const LogSink& log) : Net(net), Log(log) {}
     BoxAnswer ask(const char* text, const char*, BoxIcon, BoxButtons buttons) override {
         Keep(text);
         return buttons == BoxButtons::Ok ? BoxAnswer::Ok : BoxAnswer::Cancel;
     }
     void tell(const char* text, const char*, BoxIcon) override { Keep(text); }
+    void log(const char* line) override { LogLine(Log, "%s", line); }
     void repaint(bool) override {}
     void setStatusText(int, const char*) override {}
     int isButtonChecked(int) override { return 0; }
@@ -49,6 +52,7 @@ struct DemoPort final : PlatformPort {
     }
 
     Layer2& Net;
+    LogSink Log;
     std::tm Now{};
     char Notice[512] = "";
 };
@@ -83,7 +87,8 @@ void ApplyDemoOptions(const char* dir, ShellOptions& options) {
     if (!options.TimeScaleGiven) options.TimeScale = kDemoTimeScale;
 }
 
-int PrepareDemo(const char* dir, Layer2& l2, std::time_t now, char* error, int errorSize) {
+int PrepareDemo(const char* dir, Layer2& l2, std::time_t now, const LogSink& log, char* error,
+                int errorSize) {
     const std::size_t errSize = static_cast<std::size_t>(errorSize);
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);
@@ -110,7 +115,7 @@ int PrepareDemo(const char* dir, Layer2& l2, std::time_t now, char* error, int e
         return 0;
     }
 
-    DemoPort port(l2);
+    DemoPort port(l2, log);
     const std::time_t spacing = kDemoSpacingMinutes * 60;
     // A slot in forty or so is a call the network gives up, so the calls
     // start that much earlier than the records would need; they run up to

@@ -13,6 +13,7 @@
 #include <ctime>
 
 #include "app/options.h"
+#include "core/log_sink.h"
 
 struct Layer2;
 
@@ -33,6 +34,7 @@ void ApplyDemoOptions(const char* dir, ShellOptions& options);
 
 // Empties (or makes) `dir`, then records the history of the four channels
 // through `l2` (calls until `now`, one every kDemoSpacingMinutes) and
-// writes the settings file. 0 with a one-line reason in `error` when the
-// directory or a file cannot be written.
-int PrepareDemo(const char* dir, Layer2& l2, std::time_t now, char* error, int errorSize);
+// writes the settings file; what the calls log goes to `log`. 0 with a
+// one-line reason in `error` when the directory or a file cannot be
+// written.
+int PrepareDemo(const char* dir, Layer2& l2, std::time_t now, const LogSink& log, char* error, int errorSize);

@@ -5,7 +5,6 @@
 // then settings, then the timers.
 #include "app/session.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -13,6 +12,7 @@
 #include "acquisition/answer_service.h"
 #include "app/single_instance.h"
 #include "app/tick_dispatch.h"
+#include "core/log_sink.h"
 #include "core/platform_port.h"
 #include "core/reserved_area.h"
 #include "history/history_loader.h"
@@ -53,15 +53,16 @@ constexpr const char* kSettingsUnreadableText =
 int LoadSettings(ShellSession& session, AppState& state, PlatformPort& port) {
     ProfileFile profile;
     TakeSettingsStamp(session.SettingsPath, session.SettingsRead);
-    if (ReadProfileFile(profile, session.SettingsPath) == kProfileUnreadable) {
-        const char* reason = ProfileReadFailureText(errno);
+    int error = 0;
+    if (ReadProfileFile(profile, session.SettingsPath, &error) == kProfileUnreadable) {
+        const char* reason = ProfileReadFailureText(error);
         if (session.Headless) {
-            std::fprintf(stderr, "hopwatch: the settings file %s cannot be read (%s)\n", session.SettingsPath,
-                         reason);
+            LogLine(PortLog(port), "hopwatch: the settings file %s cannot be read (%s)", session.SettingsPath,
+                    reason);
             return 0;
         }
-        std::fprintf(stderr, "hopwatch: the settings file %s cannot be read (%s); it will not be replaced\n",
-                     session.SettingsPath, reason);
+        LogLine(PortLog(port), "hopwatch: the settings file %s cannot be read (%s); it will not be replaced",
+                session.SettingsPath, reason);
         char text[kPathSize + 256];
         std::snprintf(text, sizeof text, kSettingsUnreadableText, session.SettingsPath, reason);
         port.tell(text, kMainCaption, BoxIcon::Warning);
@@ -100,15 +101,16 @@ int KeepEditedSettingsFile(const ShellSession& session, PlatformPort& port) {
     TakeSettingsStamp(session.SettingsPath, now);
     if (!now.Exists || !SettingsChanged(session.SettingsRead, now)) return 1;
     char kept[kPathSize + 32];
-    if (!KeepEditedSettings(session.SettingsPath, port.localTime(), kept, sizeof kept)) {
-        std::fprintf(stderr,
-                     "hopwatch: the settings file %s was changed while hopwatch ran and cannot be kept (%s); "
-                     "it is not rewritten\n",
-                     session.SettingsPath, std::strerror(errno));
+    int error = 0;
+    if (!KeepEditedSettings(session.SettingsPath, port.localTime(), kept, sizeof kept, &error)) {
+        LogLine(PortLog(port),
+                "hopwatch: the settings file %s was changed while hopwatch ran and cannot be kept (%s); "
+                "it is not rewritten",
+                session.SettingsPath, std::strerror(error));
         return 0;
     }
-    std::fprintf(stderr, "hopwatch: the settings file %s was changed while hopwatch ran; it is kept as %s\n",
-                 session.SettingsPath, kept);
+    LogLine(PortLog(port), "hopwatch: the settings file %s was changed while hopwatch ran; it is kept as %s",
+            session.SettingsPath, kept);
     if (!session.Headless) {
         char text[2 * kPathSize + 128];
         std::snprintf(text, sizeof text, kSettingsEditedText, session.SettingsPath, kept);
@@ -123,7 +125,7 @@ void SaveSettings(const ShellSession& session, const AppState& state, PlatformPo
     // program does not know are kept while its own keys take the values in
     // memory; an unreadable file is left alone rather than replaced.
     if (!WriteSettingsFile(session.SettingsPath, state, session.BackendUri, session.MetricsListen)) {
-        std::fprintf(stderr, "hopwatch: the settings file %s was not written\n", session.SettingsPath);
+        LogLine(PortLog(port), "hopwatch: the settings file %s was not written", session.SettingsPath);
     }
 }
 
@@ -262,7 +264,7 @@ int ProgramEntry(ShellSession& session, AppState& state, PlatformPort& port, She
 
     char reason[256] = "";
     if (!session.Backend) {
-        session.Backend = CreateLayer2Backend(session.BackendUri, reason, sizeof reason);
+        session.Backend = CreateLayer2Backend(session.BackendUri, reason, sizeof reason, PortLog(port));
     }
     if (!session.Backend || !session.Backend->ax_init()) {
         // No tick may run against a stack that is not there while the box
@@ -270,11 +272,11 @@ int ProgramEntry(ShellSession& session, AppState& state, PlatformPort& port, She
         host.stopTimer(kSecondTimerId);
         host.stopTimer(kMinuteTimerId);
         if (reason[0] != '\0') {
-            std::fprintf(stderr, "hopwatch: %s\n", reason);
+            LogLine(PortLog(port), "hopwatch: %s", reason);
         }
         if (std::strncmp(session.BackendUri, "agw://", 6) == 0 ||
             std::strncmp(session.BackendUri, "kiss:", 5) == 0) {
-            std::fprintf(stderr, "%s\n", BackendStartHint(session.BackendUri));
+            port.log(BackendStartHint(session.BackendUri));
         }
         port.ask(kFlexNetNotActiveText, kMainCaption, BoxIcon::Error, BoxButtons::Ok);
         ReleaseSession(session, state);

@@ -94,7 +94,8 @@ struct AppState {
     int FileCheckedWhole[kChannelCount];
 
     // A history file that cannot be written is said once per episode: the
-    // episode's errno (0 = saving works) and the calls it left unsaved.
+    // episode's reason, an errno value (0 = saving works), and the calls it
+    // left unsaved.
     int SaveError[kChannelCount];
     int UnsavedCalls[kChannelCount];
 

@@ -11,20 +11,50 @@
 
 namespace {
 
-// All `size` bytes, going on after interrupted writes. 1 when all were
-// written.
-int WriteAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return 0;
-        data += n;
-        size -= static_cast<std::size_t>(n);
+// The temporary, created exclusively so that nothing already under its
+// name (a link, a FIFO) is written through. A fixed name is cleared first.
+int OpenTemporary(const char* path, const AtomicWrite& how, std::string& temp, int& error) {
+    static std::atomic<unsigned> serial{0};
+    const mode_t mode = static_cast<mode_t>(how.Mode);
+    if (how.TempName != nullptr) {
+        temp = how.TempName;
+        if (unlink(temp.c_str()) != 0 && errno != ENOENT) {
+            error = errno;
+            return -1;
+        }
+        const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        error = fd < 0 ? errno : 0;
+        return fd;
     }
-    return 1;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temp = std::string(path) + "." + std::to_string(getpid()) + "." + std::to_string(++serial) + ".tmp";
+        const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST) {
+            error = fd < 0 ? errno : 0;
+            return fd;
+        }
+    }
+    error = EEXIST;
+    return -1;
 }
 
 }  // namespace
+
+int WriteAll(int fd, const char* data, std::size_t size, std::size_t* done) {
+    std::size_t written = 0;
+    int error = 0;
+    while (written < size) {
+        const ssize_t n = write(fd, data + written, size - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : ENOSPC;
+            break;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    if (done) *done = written;
+    return error;
+}
 
 void SyncDirectoryOf(const char* path) {
     const std::string p = path;
@@ -37,34 +67,41 @@ void SyncDirectoryOf(const char* path) {
     }
 }
 
-int ReplaceFileAtomically(const char* path, const char* data, std::size_t size, unsigned mode, int exact,
-                          int* error) {
-    static std::atomic<unsigned> serial{0};
-    std::string temp;
-    int fd = -1;
-    int failure = 0;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = std::string(path) + "." + std::to_string(getpid()) + "." + std::to_string(++serial) + ".tmp";
-        fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
-        if (fd < 0 && errno != EEXIST) break;
+int MoveNoReplace(const char* from, const char* to) {
+    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    // File systems without RENAME_NOREPLACE: a hard link fails as well when
+    // the target exists.
+    if (link(from, to) != 0) return errno;
+    if (unlink(from) != 0) {
+        const int error = errno;
+        unlink(to);
+        return error;
     }
+    return 0;
+}
+
+int WriteFileAtomically(const char* path, const char* data, std::size_t size, const AtomicWrite& how,
+                        int* error) {
+    std::string temp;
+    int failure = 0;
+    const int fd = OpenTemporary(path, how, temp, failure);
     if (fd < 0) {
-        if (error) *error = errno;
+        if (error) *error = failure;
         return 0;
     }
-    int ok = WriteAll(fd, data, size);
-    if (ok && exact) ok = fchmod(fd, static_cast<mode_t>(mode)) == 0;
-    if (ok) ok = fsync(fd) == 0;
-    if (!ok) failure = errno;
-    if (close(fd) != 0 && ok) {
-        ok = 0;
-        failure = errno;
+    failure = WriteAll(fd, data, size);
+    if (failure == 0 && how.ExactMode && fchmod(fd, static_cast<mode_t>(how.Mode)) != 0) failure = errno;
+    if (failure == 0 && fsync(fd) != 0) failure = errno;
+    if (close(fd) != 0 && failure == 0) failure = errno;
+    if (failure == 0) {
+        if (how.KeepExisting) {
+            failure = MoveNoReplace(temp.c_str(), path);
+        } else if (rename(temp.c_str(), path) != 0) {
+            failure = errno;
+        }
     }
-    if (ok && rename(temp.c_str(), path) != 0) {
-        ok = 0;
-        failure = errno;
-    }
-    if (!ok) {
+    if (failure != 0) {
         unlink(temp.c_str());
         if (error) *error = failure;
         return 0;

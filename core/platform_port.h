@@ -1,7 +1,7 @@
-// Everything the core needs from outside: message boxes, repaint, the status
-// bar and toolbar, the local time and the layer-2 stack. Implemented by the
-// Qt window, by the headless service and by scriptable fakes in tests; the
-// core never includes a Qt header.
+// Everything the core needs from outside: message boxes, the log, repaint,
+// the status bar and toolbar, the local time and the layer-2 stack.
+// Implemented by the Qt window, by the headless service and by scriptable
+// fakes in tests; the core never includes a Qt header.
 //
 // Threading: GUI thread only. ask() runs a nested loop in which timer ticks
 // keep arriving (the connect cycle must tolerate re-entry); tell() never
@@ -29,6 +29,9 @@ struct PlatformPort {
     virtual BoxAnswer ask(const char* text, const char* caption, BoxIcon icon, BoxButtons buttons) = 0;
     // A modal notice that needs no answer and does not block the caller.
     virtual void tell(const char* text, const char* caption, BoxIcon icon) = 0;
+    // One line for the operator, without its line end (LogLine formats it):
+    // standard error for the window and the service.
+    virtual void log(const char* line) = 0;
 
     // Repaint the whole client area (erase = background erased first).
     virtual void repaint(bool erase) = 0;

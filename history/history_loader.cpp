@@ -3,7 +3,6 @@
 #include "history/history_loader.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -153,7 +152,7 @@ int LoadHistory(AppState& state, PlatformPort& port, int channel) {
     }
     if (opened == HistoryOpen::NotRegular) {
         char notice[kNoticeSize];
-        std::snprintf(notice, sizeof notice, kNotRegularText, path, HistoryErrorText(errno));
+        std::snprintf(notice, sizeof notice, kNotRegularText, path, HistoryErrorText(source.Error));
         ResetHistory(state, channel);
         port.tell(notice, kHistoryCaption, BoxIcon::Warning);
         return 1;

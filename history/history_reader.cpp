@@ -292,17 +292,19 @@ HistorySource::~HistorySource() {
     std::free(Buffer);
 }
 
-int OpenHistoryFile(const char* path, int flags) {
-    const int fd = open(path, flags | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd < 0) return -1;
+int OpenHistoryFile(const char* path, int flags, int* error) {
+    int failure = 0;
+    int fd = open(path, flags | O_NONBLOCK | O_CLOEXEC, 0666);
     struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const int error = errno;
+    if (fd < 0) {
+        failure = errno;
+    } else if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         const unsigned type = static_cast<unsigned>(st.st_mode & S_IFMT);
+        failure = type != 0 ? kNotRegularFile + static_cast<int>(type >> 12) : errno;
         close(fd);
-        errno = type != 0 ? kNotRegularFile + static_cast<int>(type >> 12) : error;
-        return -1;
+        fd = -1;
     }
+    if (fd < 0 && error) *error = failure;
     return fd;
 }
 
@@ -325,9 +327,11 @@ const char* HistoryErrorText(int error) {
 }
 
 HistoryOpen OpenHistorySource(const char* path, HistorySource& source) {
-    const int fd = OpenHistoryFile(path, O_RDONLY);
+    int error = 0;
+    const int fd = OpenHistoryFile(path, O_RDONLY, &error);
     if (fd < 0) {
-        return errno >= kNotRegularFile ? HistoryOpen::NotRegular : HistoryOpen::Missing;
+        source.Error = error;
+        return error >= kNotRegularFile ? HistoryOpen::NotRegular : HistoryOpen::Missing;
     }
     if (source.Fd >= 0) close(source.Fd);
     source.Fd = fd;
@@ -455,13 +459,12 @@ long long CountHistoryRecords(HistoryReader& reader) {
     return reader.Records;
 }
 
-HistoryOpen CountHistoryFile(const char* path, HistoryReader& reader, long long& records) {
+HistoryOpen CountHistoryFile(const char* path, HistoryReader& reader, long long& records, int* error) {
     HistoryOpen opened;
-    int error;
     {
         HistorySource source;
         opened = OpenHistorySource(path, source);
-        error = errno;
+        if (opened != HistoryOpen::Read && error) *error = source.Error;
         StartHistoryReader(reader, source);
         records = 0;
         if (opened != HistoryOpen::Read) {
@@ -473,7 +476,6 @@ HistoryOpen CountHistoryFile(const char* path, HistoryReader& reader, long long&
     // The window is gone: nothing may point into it.
     reader.Source = nullptr;
     reader.Begin = reader.Pos = reader.End = nullptr;
-    errno = error;
     return opened;
 }
 
@@ -513,7 +515,8 @@ void FormatHistoryFaultNotice(const char* path, const HistoryReader& reader, cha
 int OpenHistorySourceOrSay(const char* path, HistorySource& source, std::FILE* err) {
     const HistoryOpen opened = OpenHistorySource(path, source);
     if (opened == HistoryOpen::Missing || opened == HistoryOpen::NotRegular) {
-        std::fprintf(err, "hopwatch: cannot open the history file %s: %s\n", path, HistoryErrorText(errno));
+        std::fprintf(err, "hopwatch: cannot open the history file %s: %s\n", path,
+                     HistoryErrorText(source.Error));
         return 0;
     }
     if (opened == HistoryOpen::Unreadable) {

@@ -21,11 +21,12 @@
 // Opens a history file without blocking: a FIFO or a device under the name
 // would otherwise stop the program's one thread in open() or read(). Only a
 // regular file is taken. Returns the descriptor (close-on-exec), or -1 with
-// errno set: kNotRegularFile plus the file's type bits for a name that holds
-// something else (HistoryErrorText names it), the system's errno otherwise.
-int OpenHistoryFile(const char* path, int flags);
+// `*error` (when not null) set: kNotRegularFile plus the file's type bits for
+// a name that holds something else (HistoryErrorText names it), the
+// system's reason otherwise.
+int OpenHistoryFile(const char* path, int flags, int* error);
 constexpr int kNotRegularFile = 0x100000;  // above every errno
-// The system's reason for errno `error`, or the kind of a file that is not a
+// The system's reason `error`, or the kind of a file that is not a
 // regular file ("it is a FIFO, not a regular file").
 const char* HistoryErrorText(int error);
 
@@ -42,7 +43,7 @@ struct HistorySource {
     std::size_t Offset = 0;  // the file offset of Buffer[0]
     std::size_t Step = 0;    // bytes the next move reads at most: a short look first
     int AtEnd = 0;           // read() found the end, or failed (Error)
-    int Error = 0;
+    int Error = 0;           // why read() failed, or why the file could not be opened
 
     HistorySource() = default;
     HistorySource(const HistorySource&) = delete;
@@ -52,7 +53,8 @@ struct HistorySource {
 
 enum class HistoryOpen : int { Missing = 0, Read = 1, Unreadable = -1, NotRegular = -2 };
 // Missing when the name holds nothing that can be opened, NotRegular when it
-// holds something other than a regular file (errno says which, as above);
+// holds something other than a regular file (source.Error says which, as
+// above);
 // Unreadable when no buffer could be had. Read: the file is open.
 HistoryOpen OpenHistorySource(const char* path, HistorySource& source);
 // For a command-line tool: opens the file, or says on err why it cannot
@@ -133,8 +135,10 @@ int ReadHistoryRecordValues(HistoryReader& reader, int linkCount, HistoryRecordT
 // Header and every record, counting only (the start-up scan).
 long long CountHistoryRecords(HistoryReader& reader);
 // Opens `path` and counts its records in pieces; reader.Fault says how
-// reading ended (Unreadable when it could not be opened, or a read failed).
-HistoryOpen CountHistoryFile(const char* path, HistoryReader& reader, long long& records);
+// reading ended (Unreadable when it could not be opened, or a read failed),
+// `*error` (when not null) why it could not be opened.
+HistoryOpen CountHistoryFile(const char* path, HistoryReader& reader, long long& records,
+                             int* error = nullptr);
 
 // What went wrong, as the user is told.
 const char* HistoryFaultText(HistoryFault fault);

@@ -2,7 +2,6 @@
 // moved to a name that is free, so no older file is ever replaced.
 #include "history/history_rotation.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/atomic_file.h"
 #include "core/platform_port.h"
 #include "core/program_names.h"
 #include "history/history_reader.h"
@@ -29,27 +29,6 @@ constexpr int kNoticeSize = 3 * kHistoryPathSize + 1024;
 
 }  // namespace
 
-int MoveNoReplace(const char* from, const char* to) {
-    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) {
-        return 0;
-    }
-    if (errno != EINVAL && errno != ENOSYS) {
-        return -1;
-    }
-    // File systems without RENAME_NOREPLACE: a hard link fails as well when
-    // the target exists.
-    if (link(from, to) != 0) {
-        return -1;
-    }
-    if (unlink(from) != 0) {
-        const int error = errno;
-        unlink(to);
-        errno = error;
-        return -1;
-    }
-    return 0;
-}
-
 int HistoryTempName(const char* path, char* out, int size) {
     const int n = std::snprintf(out, static_cast<std::size_t>(size), "%s.new", path);
     return n > 0 && n < size;
@@ -62,27 +41,18 @@ const char* RotationFailureText(int error) {
     return std::strerror(error);
 }
 
-int RotateHistoryFile(const char* path, char* newPath, int newPathSize) {
+int RotateHistoryFile(const char* path, char* newPath, int newPathSize, int* error) {
     const std::size_t length = std::strlen(path);
-    if (length == 0) {
-        errno = EINVAL;
-        return 0;
-    }
-    for (int k = 0; k < kRotationAttemptLimit; ++k) {
+    int failure = length == 0 ? EINVAL : EEXIST;
+    for (int k = 0; k < kRotationAttemptLimit && failure == EEXIST; ++k) {
         const int n = std::snprintf(newPath, static_cast<std::size_t>(newPathSize), "%.*s%d",
                                     static_cast<int>(length - 1), path, k);
-        if (n < 0 || n >= newPathSize) {
-            errno = ENAMETOOLONG;
-            return 0;
-        }
-        if (MoveNoReplace(path, newPath) == 0) {
-            return 1;
-        }
-        if (errno != EEXIST) {
-            return 0;
-        }
+        failure = n < 0 || n >= newPathSize ? ENAMETOOLONG : MoveNoReplace(path, newPath);
     }
-    errno = EEXIST;
+    if (failure == 0) {
+        return 1;
+    }
+    if (error) *error = failure;
     return 0;
 }
 
@@ -97,8 +67,9 @@ int OfferFileRotation(AppState& state, PlatformPort& port, const char* path, int
         return 0;
     }
     char newPath[kHistoryPathSize];
-    if (!RotateHistoryFile(path, newPath, sizeof newPath)) {
-        std::snprintf(text, sizeof text, kNoRenameText, path, RotationFailureText(errno));
+    int error = 0;
+    if (!RotateHistoryFile(path, newPath, sizeof newPath, &error)) {
+        std::snprintf(text, sizeof text, kNoRenameText, path, RotationFailureText(error));
         port.tell(text, kHistoryCaption, BoxIcon::Warning);
         return 0;
     }
@@ -118,15 +89,15 @@ int ScanHistoryFile(AppState& state, PlatformPort& port, int channel) {
     }
     HistoryReader reader;
     long long count = 0;
-    const HistoryOpen opened = CountHistoryFile(path, reader, count);
+    int error = 0;
+    const HistoryOpen opened = CountHistoryFile(path, reader, count, &error);
     if (opened == HistoryOpen::Missing) {
         return 0;
     }
     if (opened == HistoryOpen::NotRegular) {
         // Said once here: the channel's appends fail the same way and
         // belong to the episode this starts.
-        const int error = errno;
-        NoteSaveResult(state, channel, 0, error);
+        NoteSaveResult(state, port, channel, 0, error);
         state.UnsavedCalls[channel] = 0;
         char notice[kNoticeSize];
         SaveFailedText(state, channel, error, notice, sizeof notice);

@@ -16,15 +16,12 @@ constexpr int kRotationAttemptLimit = 1000;     // numbered names tried
 // Renames `path` to the first free numbered name (".hpw" → ".hp0", ".hp1",
 // ...), never replacing an existing file; writes the new path into
 // `newPath` and returns 1. Returns 0 after 1000 taken names or at the first
-// error other than "exists"; errno then says why.
-int RotateHistoryFile(const char* path, char* newPath, int newPathSize);
-// rename() that never replaces an existing target: 0 on success, else -1
-// with errno (EEXIST when the target exists).
-int MoveNoReplace(const char* from, const char* to);
+// error other than "exists"; `*error` (when not null) then says why.
+int RotateHistoryFile(const char* path, char* newPath, int newPathSize, int* error);
 // The name a new history file is written under before it is moved into
 // place ("<path>.new"; never a history file's name); 0 when it does not fit.
 int HistoryTempName(const char* path, char* out, int size);
-// Why RotateHistoryFile failed (its errno), as the user is told.
+// Why RotateHistoryFile failed (its error), as the user is told.
 const char* RotationFailureText(int error);
 // The size prompt for a file of more than 1000 records; 1 when the user
 // agreed and the file was moved.

@@ -5,7 +5,8 @@
 // programs may read it between connects. A record (and, for a new file, the
 // header in front of it) is formatted into one buffer and handed to the
 // system with one write; a new file is written under a temporary name and
-// moved into place, so it appears only with its header and first record.
+// moved into place (WriteFileAtomically), so it appears only with its
+// header and first record.
 #include "history/history_writer.h"
 
 #include <fcntl.h>
@@ -18,6 +19,7 @@
 
 #include "core/atomic_file.h"
 #include "core/link_column.h"
+#include "core/log_sink.h"
 #include "core/platform_port.h"
 #include "core/text_scan.h"
 #include "history/history_format.h"
@@ -118,8 +120,9 @@ bool SameLinkList(const HistoryHeader& header, const ChannelRecord& c) {
 // before the last line, which the start-up scan reports, would hide every
 // record appended behind it just as a torn last record would. The file is
 // read in pieces and never blocks (see OpenHistoryFile); for an Unusable
-// one errno says why.
-Existing CheckExistingFile(const char* path, const ChannelRecord& c, int readAll, HistoryFault& fault) {
+// one `error` says why.
+Existing CheckExistingFile(const char* path, const ChannelRecord& c, int readAll, HistoryFault& fault,
+                           int& error) {
     fault = HistoryFault::None;
     HistorySource source;
     const HistoryOpen opened = OpenHistorySource(path, source);
@@ -127,7 +130,7 @@ Existing CheckExistingFile(const char* path, const ChannelRecord& c, int readAll
         return Existing::None;
     }
     if (opened != HistoryOpen::Read) {
-        if (opened == HistoryOpen::Unreadable) errno = ENOMEM;
+        error = opened == HistoryOpen::Unreadable ? ENOMEM : source.Error;
         return Existing::Unusable;
     }
     HistoryReader reader;
@@ -149,114 +152,80 @@ Existing CheckExistingFile(const char* path, const ChannelRecord& c, int readAll
 }
 
 // Writes all of `data` to the end of the open file fd (opened for
-// appending). 1 written, 0 failed; errno says why.
+// appending). 0 written, else the system's reason.
 int WriteWhole(int fd, const char* data, int size) {
     struct stat before {};
     const bool sized = fstat(fd, &before) == 0;
-    int ok = 1;
-    int error = 0;
-    std::size_t done = 0;
-    const std::size_t total = static_cast<std::size_t>(size);
     // The room is taken before any byte is written, so that on a full disk
     // the append fails whole: neither a program reading the file nor a
     // crash before the take-back below meets a torn record. Where room
     // cannot be reserved (not supported) the write goes ahead as before.
     if (sized && fallocate(fd, FALLOC_FL_KEEP_SIZE, before.st_size, size) != 0 &&
         (errno == ENOSPC || errno == EDQUOT)) {
-        ok = 0;
-        error = errno;
+        return errno;
     }
-    while (ok && done < total) {
-        const ssize_t n = write(fd, data + done, total - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            ok = 0;
-            error = n < 0 ? errno : ENOSPC;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
+    std::size_t done = 0;
+    int error = WriteAll(fd, data, static_cast<std::size_t>(size), &done);
     // A write cut short (disk full, size limit) would leave a torn record
     // that hides every later one from the reader: take back what was
     // written of it, so the file stays as it was.
-    if (!ok && done > 0 && sized) {
-        if (ftruncate(fd, before.st_size) != 0) {
-            error = errno;
-        }
+    if (error != 0 && done > 0 && sized && ftruncate(fd, before.st_size) != 0) {
+        error = errno;
     }
-    if (!ok) {
-        errno = error;
-    }
-    return ok;
+    return error;
 }
 
-// Closes fd; a failed close fails a write that had succeeded. Keeps errno
-// of a write that had failed.
-int CloseWritten(int fd, int ok) {
-    const int error = errno;
-    if (close(fd) != 0 && ok) {
-        return 0;
+// Closes fd; a failed close fails a write that had succeeded. Keeps the
+// reason of a write that had failed.
+int CloseWritten(int fd, int error) {
+    if (close(fd) != 0 && error == 0) {
+        return errno;
     }
-    errno = error;
-    return ok;
+    return error;
 }
 
-// Writes all of `data` to the end of the existing `path`. 1 written, 0
-// failed; errno says why.
+// Writes all of `data` to the end of the existing `path`. 0 written, else
+// the reason.
 int AppendBytes(const char* path, const char* data, int size) {
-    const int fd = OpenHistoryFile(path, O_WRONLY | O_APPEND);
+    int error = 0;
+    const int fd = OpenHistoryFile(path, O_WRONLY | O_APPEND, &error);
     if (fd < 0) {
-        return 0;
+        return error;
     }
     return CloseWritten(fd, WriteWhole(fd, data, size));
 }
 
-// A new file appears only complete: its bytes go to a temporary of its own
-// and are then moved into place, never over an existing file unless
-// `replace` (a blank one). A crash leaves at most the temporary, whose name
-// is no history file's and which the start-up scan removes. 1 written, 0
-// failed (errno says why; EEXIST when the file appeared meanwhile).
+// A new file appears only complete (WriteFileAtomically), never over an
+// existing file unless `replace` (a blank one). Its temporary is named
+// after it (HistoryTempName), a name that is no history file's and that the
+// start-up scan removes after a crash. 0 written, else the reason (EEXIST
+// when the file appeared meanwhile).
 int CreateBytes(const char* path, const char* data, int size, bool replace) {
     char temp[kHistoryPathSize + 8];
     if (!HistoryTempName(path, temp, sizeof temp)) {
-        errno = ENAMETOOLONG;
-        return 0;
+        return ENAMETOOLONG;
     }
-    const int fd = OpenHistoryFile(temp, O_WRONLY | O_CREAT | O_TRUNC | O_APPEND);
-    if (fd < 0) {
-        return 0;
-    }
-    // On disk before it takes the name, so that after a power loss the name
-    // holds the whole first record, not an empty file.
-    int ok = CloseWritten(fd, WriteWhole(fd, data, size) && fsync(fd) == 0);
-    if (ok) {
-        ok = (replace ? std::rename(temp, path) : MoveNoReplace(temp, path)) == 0;
-    }
-    if (!ok) {
-        const int error = errno;
-        unlink(temp);
-        errno = error;
-    } else {
-        SyncDirectoryOf(path);  // the new name survives a power loss too
-    }
-    return ok;
+    AtomicWrite how;
+    how.KeepExisting = !replace;
+    how.TempName = temp;
+    int error = 0;
+    return WriteFileAtomically(path, data, static_cast<std::size_t>(size), how, &error) ? 0 : error;
 }
 
-// Header (for a new file) and record in one buffer, then one write.
+// Header (for a new file) and record in one buffer, then one write. 0
+// written, else the reason.
 int WriteRecord(const char* path, const ChannelRecord& c, int failed, WriteMode mode) {
     char buffer[2 * kHistoryChunkMax];
     int length = 0;
     if (mode != WriteMode::Append) {
         length = FormatHistoryHeader(c, buffer, kHistoryChunkMax);
         if (length == 0) {
-            return 0;
+            return EIO;
         }
     }
     const int record = FormatHistoryRecord(c, failed, buffer + length, kHistoryChunkMax);
     if (record == 0) {
-        return 0;
+        return EIO;
     }
     if (mode == WriteMode::Append) {
         return AppendBytes(path, buffer, length + record);
@@ -266,37 +235,40 @@ int WriteRecord(const char* path, const ChannelRecord& c, int failed, WriteMode 
 
 }  // namespace
 
-int AppendHistoryRecord(AppState& state, PlatformPort& port, int channel, int failed) {
+namespace {
+
+// AppendHistoryRecord's work: 0 written, else the reason.
+int AppendRecord(AppState& state, PlatformPort& port, int channel, int failed) {
     ChannelRecord& c = state.ChannelTable[channel];
     char path[kHistoryPathSize];
     if (!HistoryFileName(state, channel, path, sizeof path)) {
-        errno = ENAMETOOLONG;
-        return 0;
+        return ENAMETOOLONG;
     }
     // Two rounds at most: the file may appear or vanish between the look at
     // its header and the append (another program); the second round sees
     // the new situation. A header is only ever written into a new file.
+    int error = 0;
     for (int round = 0; round < 2; ++round) {
         HistoryFault fault;
-        const Existing existing = CheckExistingFile(path, c, !state.FileCheckedWhole[channel], fault);
+        const Existing existing = CheckExistingFile(path, c, !state.FileCheckedWhole[channel], fault, error);
         if (existing == Existing::Unusable) {
-            return 0;  // errno names the kind of file, or why it could not be read
+            return error;  // the kind of file, or why it could not be read
         }
         state.FileCheckedWhole[channel] = 1;
         if (existing == Existing::Changed || existing == Existing::Damaged) {
             const bool damaged = existing == Existing::Damaged;
             char newPath[kHistoryPathSize];
             char notice[kNoticeSize];
-            if (!RotateHistoryFile(path, newPath, sizeof newPath)) {
+            if (!RotateHistoryFile(path, newPath, sizeof newPath, &error)) {
                 if (damaged) {
                     std::snprintf(notice, sizeof notice, kDamagedNoRenameText, path, HistoryFaultText(fault),
-                                  RotationFailureText(errno));
+                                  RotationFailureText(error));
                 } else {
                     std::snprintf(notice, sizeof notice, kLinksChangedNoRenameText, path,
-                                  RotationFailureText(errno));
+                                  RotationFailureText(error));
                 }
                 port.tell(notice, kHistoryCaption, BoxIcon::Warning);
-                return 1;
+                return 0;
             }
             // This connect becomes the first record of the new series and
             // of the new file. Discarding the series clears ReplyLineCount,
@@ -306,33 +278,37 @@ int AppendHistoryRecord(AppState& state, PlatformPort& port, int channel, int fa
             c.ReplyLineCount = replyLines;
             AddHistoryRecord(state, channel, 0, failed);
             state.NextRecordIndex[channel] = 1;
-            const int written = WriteRecord(path, c, failed, WriteMode::Create);
+            error = WriteRecord(path, c, failed, WriteMode::Create);
             if (damaged) {
                 std::snprintf(notice, sizeof notice, kDamagedText, path, HistoryFaultText(fault), newPath);
             } else {
                 std::snprintf(notice, sizeof notice, kLinksChangedText, path, newPath);
             }
-            const int error = errno;
             port.tell(notice, kHistoryCaption, BoxIcon::Warning);
-            errno = error;
-            return written;
+            return error;
         }
         const bool isNew = existing == Existing::None;
         const WriteMode mode = existing == Existing::Blank ? WriteMode::Replace
                                : isNew                     ? WriteMode::Create
                                                            : WriteMode::Append;
-        if (WriteRecord(path, c, failed, mode)) {
-            return 1;
-        }
-        const bool raced = (isNew && errno == EEXIST) || (!isNew && errno == ENOENT);
+        error = WriteRecord(path, c, failed, mode);
+        const bool raced = (isNew && error == EEXIST) || (!isNew && error == ENOENT);
         if (!raced) {
-            return 0;
+            return error;
         }
     }
-    return 0;
+    return error;
 }
 
-int NoteSaveResult(AppState& state, int channel, int saved, int error) {
+}  // namespace
+
+int AppendHistoryRecord(AppState& state, PlatformPort& port, int channel, int failed, int* error) {
+    const int failure = AppendRecord(state, port, channel, failed);
+    if (failure != 0 && error) *error = failure;
+    return failure == 0;
+}
+
+int NoteSaveResult(AppState& state, PlatformPort& port, int channel, int saved, int error) {
     int& episode = state.SaveError[channel];
     int& unsaved = state.UnsavedCalls[channel];
     char path[kHistoryPathSize];
@@ -341,8 +317,8 @@ int NoteSaveResult(AppState& state, int channel, int saved, int error) {
     }
     if (saved) {
         if (episode != 0) {
-            std::fprintf(stderr, "hopwatch: the history file %s is written again; %d calls were not saved\n",
-                         path, unsaved);
+            LogLine(PortLog(port), "hopwatch: the history file %s is written again; %d calls were not saved",
+                    path, unsaved);
         }
         episode = 0;
         unsaved = 0;
@@ -354,11 +330,11 @@ int NoteSaveResult(AppState& state, int channel, int saved, int error) {
     ++unsaved;
     const int starts = episode == 0;
     if (starts) {
-        std::fprintf(stderr, "hopwatch: cannot save to the history file %s: %s\n", path,
-                     HistoryErrorText(error));
+        LogLine(PortLog(port), "hopwatch: cannot save to the history file %s: %s", path,
+                HistoryErrorText(error));
     } else if (error != episode) {
-        std::fprintf(stderr, "hopwatch: cannot save to the history file %s: %s (%d calls not saved so far)\n",
-                     path, HistoryErrorText(error), unsaved);
+        LogLine(PortLog(port), "hopwatch: cannot save to the history file %s: %s (%d calls not saved so far)",
+                path, HistoryErrorText(error), unsaved);
     }
     episode = error;
     return starts;
@@ -390,12 +366,12 @@ void HoldMarker(AppState& state, PlatformPort& port, int channel, int before) {
 
 }  // namespace
 
-int RecordConnect(AppState& state, PlatformPort& port, int channel, int failed) {
+int RecordConnect(AppState& state, PlatformPort& port, int channel, int failed, int* error) {
     const int before = state.ChannelTable[channel].RecordCount;
     AddHistoryRecord(state, channel, state.NextRecordIndex[channel], failed);
     if (state.NextRecordIndex[channel] < kHistoryCapacity) {
         ++state.NextRecordIndex[channel];
     }
     HoldMarker(state, port, channel, before);
-    return AppendHistoryRecord(state, port, channel, failed);
+    return AppendHistoryRecord(state, port, channel, failed, error);
 }

@@ -30,21 +30,21 @@ constexpr const char* kSaveFailedText =
 
 // 1 = written (or the file rotated and the new one started), 0 = the file
 // could not be opened for appending, is no regular file, or the write failed
-// (errno says why, as HistoryErrorText words it);
-// the caller then says so through NoteSaveResult. Each record reaches the file with
-// one write, so a crash leaves at most this record incomplete. `failed`
-// marks the record of a failed call (LinkState 6).
-int AppendHistoryRecord(AppState& state, PlatformPort& port, int channel, int failed);
+// (`*error`, when not null, says why, as HistoryErrorText words it); the
+// caller then says so through NoteSaveResult. Each record reaches the file
+// with one write, so a crash leaves at most this record incomplete.
+// `failed` marks the record of a failed call (LinkState 6).
+int AppendHistoryRecord(AppState& state, PlatformPort& port, int channel, int failed, int* error);
 // The whole order above; AppendHistoryRecord's result. With the Hold Marker
 // button checked the marker stays on its record: it moves back by the number
 // of records the series grew by (at most to the oldest), so a window that was
 // not painted for many records finds it where it was left.
-int RecordConnect(AppState& state, PlatformPort& port, int channel, int failed);
-// Says a failing append on standard error once per episode: the file, the
-// system's reason (`error`, RecordConnect's errno) and, when the reason
-// changes or saving works again, how many calls went unsaved. Returns 1
-// when the episode starts, the one time the window's notice is due.
-int NoteSaveResult(AppState& state, int channel, int saved, int error);
+int RecordConnect(AppState& state, PlatformPort& port, int channel, int failed, int* error);
+// Logs a failing append once per episode: the file, the system's reason
+// (`error`, RecordConnect's) and, when the reason changes or saving works
+// again, how many calls went unsaved. Returns 1 when the episode starts,
+// the one time the window's notice is due.
+int NoteSaveResult(AppState& state, PlatformPort& port, int channel, int saved, int error);
 // The window's notice for a failed save: a fixed text where the file
 // is locked or in use (EBUSY, ETXTBSY, EAGAIN), otherwise "Impossible to save
 // data to NAME: REASON" with the file's name and the system's reason.

@@ -181,8 +181,7 @@ void AgwClient::OnAgwFrame(const AgwFrame& f) {
 void AgwClient::OnRegisterReply(const AgwFrame& f) {
     // Only the answer to our own registration means anything, and its
     // refusal is said once per registration; anything else on the port
-    // (forged or stray replies) must not reach standard error line by
-    // line.
+    // (forged or stray replies) must not reach the log line by line.
     if (registeredCall_.empty() || !SameCall(registeredCall_, f.CallFrom)) {
         connection_.SayOnce(AgwFault::StrayRegisterReply, "register reply for a call not registered ignored");
         return;
@@ -190,9 +189,9 @@ void AgwClient::OnRegisterReply(const AgwFrame& f) {
     if (f.DataLength >= 1 && f.Data[0] == 0 && !refusalSaid_) {
         refusalSaid_ = 1;
         char call[4 * kAgwCallBytes + 1];
-        std::fprintf(stderr, "hopwatch: the TNC at %s:%d refused to register the call %s\n",
-                     connection_.Options().Host.c_str(), connection_.Options().TcpPort,
-                     EscapeText(f.CallFrom, call, sizeof call));
+        LogLine(connection_.Options().Log, "hopwatch: the TNC at %s:%d refused to register the call %s",
+                connection_.Options().Host.c_str(), connection_.Options().TcpPort,
+                EscapeText(f.CallFrom, call, sizeof call));
     }
 }
 

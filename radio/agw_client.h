@@ -30,7 +30,7 @@
 // nothing but ax_init ever waits on the TNC. When the TNC goes away every
 // open handle drops to state 0 and the connection is made again in the
 // background, so that later calls work again. Faults in what the TNC sends
-// are said once each on standard error. Every time limit is read from the
+// are said once each in the log. Every time limit is read from the
 // AgwClock given to the client.
 //
 // Threading: GUI thread only; one instance per TNC connection.

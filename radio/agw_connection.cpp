@@ -109,7 +109,7 @@ void AgwConnection::Say(const char* format, ...) {
     va_start(args, format);
     std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    std::fprintf(stderr, "hopwatch: TNC at %s:%d: %s\n", options_.Host.c_str(), options_.TcpPort, text);
+    LogLine(options_.Log, "hopwatch: TNC at %s:%d: %s", options_.Host.c_str(), options_.TcpPort, text);
 }
 
 void AgwConnection::SayOnce(AgwFault fault, const char* text) {
@@ -197,8 +197,8 @@ void AgwConnection::AskVersion() {
 void AgwConnection::Reconnected() {
     lastHeard_ = upSince_ = clock_.NowMs();
     if (episode_ == AgwEpisode::Lost) {
-        std::fprintf(stderr, "hopwatch: connected to the TNC at %s:%d again\n", options_.Host.c_str(),
-                     options_.TcpPort);
+        LogLine(options_.Log, "hopwatch: connected to the TNC at %s:%d again", options_.Host.c_str(),
+                options_.TcpPort);
         episode_ = AgwEpisode::Back;
     }
     owner_.OnAgwReconnected();
@@ -221,8 +221,8 @@ void AgwConnection::Drop(const char* why, int fault) {
     owner_.OnAgwLost();
     if (!opened_) return;
     if (episode_ == AgwEpisode::Steady) {
-        std::fprintf(stderr, "hopwatch: lost the TNC at %s:%d (%s); reconnecting in the background\n",
-                     options_.Host.c_str(), options_.TcpPort, why);
+        LogLine(options_.Log, "hopwatch: lost the TNC at %s:%d (%s); reconnecting in the background",
+                options_.Host.c_str(), options_.TcpPort, why);
         episode_ = AgwEpisode::Lost;
         saidAt_ = now;
         unsaid_ = 0;

@@ -5,7 +5,7 @@
 // after the TNC went away. What the frames mean is the owner's business
 // (agw_client.h).
 //
-// A TNC in trouble must neither hang the calls nor flood standard error:
+// A TNC in trouble must neither hang the calls nor flood the log:
 // - one that has said nothing for ProbeIdleMs is asked for its version and
 //   dropped when it does not answer within ProbeReplyMs (a stopped process
 //   keeps its TCP connection open, and every call would wait for ever);
@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "core/log_sink.h"
 #include "radio/agw_frame.h"
 
 // Bytes waiting to be sent to a TNC that reads nothing before the
@@ -51,6 +52,7 @@ struct AgwOptions {
     int OutstandingReplyTimeoutMs = 10000;  // a TNC that never answers 'Y'
     int DisconnectTimeoutMs = 120000;       // draining before 'd', and 'd' unconfirmed, each
     int DrainAskIntervalMs = 200;           // 'Y' while waiting to disconnect
+    LogSink Log{};                          // where trouble with the TNC is said (null: nowhere)
 };
 
 // Parses agw://HOST:PORT[/RADIOPORT] (HOST may be [v6-address]). 0 with a
@@ -65,7 +67,7 @@ struct AgwClock {
 // std::chrono::steady_clock; shared by every client.
 AgwClock& SteadyAgwClock();
 
-// Faults in what the TNC does, each said once on standard error.
+// Faults in what the TNC does, each said once in the log.
 enum class AgwFault : unsigned {
     BadLength = 1,
     UnknownKind = 2,

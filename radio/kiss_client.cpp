@@ -166,8 +166,8 @@ KissClient::KissClient(const KissOptions& options, KissClock& clock)
 int KissClient::ax_init() {
     if (transport_.Opened() && transport_.IsUp()) return 1;
     if (transport_.Open(clock_.NowMs())) return 1;
-    std::fprintf(stderr, "hopwatch: cannot open the KISS TNC at %s: %s\n", transport_.Name().c_str(),
-                 transport_.OpenError().c_str());
+    LogLine(options_.Endpoint.Log, "hopwatch: cannot open the KISS TNC at %s: %s", transport_.Name().c_str(),
+            transport_.OpenError().c_str());
     return 0;
 }
 

@@ -173,7 +173,7 @@ void KissTransport::Back(long long now) {
     upSince_ = now;
     ++reopens_;
     if (!backSaid_) {
-        std::fprintf(stderr, "hopwatch: connected to the KISS TNC at %s again\n", name_.c_str());
+        LogLine(endpoint_.Log, "hopwatch: connected to the KISS TNC at %s again", name_.c_str());
         backSaid_ = 1;
     }
     owner_.OnKissBack();
@@ -193,8 +193,8 @@ void KissTransport::Drop(const char* why, long long now) {
     }
     owner_.OnKissLost();
     if (!troubled_) {
-        std::fprintf(stderr, "hopwatch: lost the KISS TNC at %s (%s); reopening in the background\n",
-                     name_.c_str(), why);
+        LogLine(endpoint_.Log, "hopwatch: lost the KISS TNC at %s (%s); reopening in the background",
+                name_.c_str(), why);
         troubled_ = 1;
         backSaid_ = 0;
         saidAt_ = now;
@@ -208,16 +208,16 @@ void KissTransport::Drop(const char* why, long long now) {
 void KissTransport::WatchTrouble(long long now) {
     if (IsUp() && now - upSince_ >= kSteadyMs) {
         if (troubled_ && unsaid_ > 0) {
-            std::fprintf(stderr, "hopwatch: KISS TNC at %s steady again after %lld more losses\n",
-                         name_.c_str(), unsaid_);
+            LogLine(endpoint_.Log, "hopwatch: KISS TNC at %s steady again after %lld more losses",
+                    name_.c_str(), unsaid_);
         }
         troubled_ = failures_ = 0;
         retryMs_ = endpoint_.ReconnectIntervalMs;
         unsaid_ = 0;
     }
     if (troubled_ && unsaid_ > 0 && now - saidAt_ >= kTroubleReportMs) {
-        std::fprintf(stderr, "hopwatch: KISS TNC at %s: %lld more losses or failed reopens (last: %s)\n",
-                     name_.c_str(), unsaid_, lastWhy_.c_str());
+        LogLine(endpoint_.Log, "hopwatch: KISS TNC at %s: %lld more losses or failed reopens (last: %s)",
+                name_.c_str(), unsaid_, lastWhy_.c_str());
         saidAt_ = now;
         unsaid_ = 0;
     }

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "core/log_sink.h"
+
 // Bytes waiting for a TNC that reads nothing before the stream is dropped.
 constexpr std::size_t kKissMaxSendBacklog = 64 * 1024;
 
@@ -32,6 +34,7 @@ struct KissEndpoint {
     int InitTimeoutMs = 3000;
     int ReconnectIntervalMs = 3000;
     int ReconnectMaxMs = 60000;
+    LogSink Log{};  // where trouble with the TNC is said (null: nowhere)
 };
 
 // What the stream tells its owner.

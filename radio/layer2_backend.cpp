@@ -8,7 +8,7 @@
 #include "radio/kiss_client.h"
 #include "radio/sim_network.h"
 
-std::unique_ptr<Layer2> CreateLayer2Backend(const char* uri, char* error, int errorSize) {
+std::unique_ptr<Layer2> CreateLayer2Backend(const char* uri, char* error, int errorSize, const LogSink& log) {
     if (std::strcmp(uri, "sim") == 0 || std::strncmp(uri, "sim:", 4) == 0) {
         SimOptions options;
         if (!ParseSimUri(uri, options, error, errorSize)) return nullptr;
@@ -17,11 +17,13 @@ std::unique_ptr<Layer2> CreateLayer2Backend(const char* uri, char* error, int er
     if (std::strncmp(uri, "agw://", 6) == 0) {
         AgwOptions options;
         if (!ParseAgwUri(uri, &options, error, errorSize)) return nullptr;
+        options.Log = log;
         return CreateAgwClient(options);
     }
     if (std::strncmp(uri, "kiss:", 5) == 0) {
         KissOptions options;
         if (!ParseKissUri(uri, &options, error, errorSize)) return nullptr;
+        options.Endpoint.Log = log;
         return CreateKissClient(options);
     }
     std::snprintf(error, static_cast<std::size_t>(errorSize),

@@ -13,13 +13,16 @@
 
 #include <memory>
 
+#include "core/log_sink.h"
 #include "radio/layer2.h"
 
 constexpr const char* kDefaultBackend = "agw://localhost:8000";
 
 // Null with a one-line reason in `error` when the URI is not understood.
-std::unique_ptr<Layer2> CreateLayer2Backend(const char* uri, char* error, int errorSize);
+// A TNC backend says its trouble to `log`.
+std::unique_ptr<Layer2> CreateLayer2Backend(const char* uri, char* error, int errorSize,
+                                            const LogSink& log = {});
 
-// One line for standard error when ax_init of the backend chosen by uri
+// One line for the log when ax_init of the backend chosen by uri
 // failed: what to do about it.
 const char* BackendStartHint(const char* uri);

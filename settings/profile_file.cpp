@@ -140,11 +140,14 @@ void ParseProfileText(ProfileFile& profile, const char* text, std::size_t size) 
     if (start < size) profile.Lines.emplace_back(text + start, size - start);
 }
 
-int ReadProfileFile(ProfileFile& profile, const char* path) {
+int ReadProfileFile(ProfileFile& profile, const char* path, int* why) {
     profile.Lines.clear();
     // Without blocking: a FIFO under the name must not stop the start.
     const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return errno == ENOENT ? kProfileMissing : kProfileUnreadable;
+    if (fd < 0) {
+        if (why) *why = errno;
+        return errno == ENOENT ? kProfileMissing : kProfileUnreadable;
+    }
     struct stat st {};
     std::string bytes;
     int result = kProfileUnreadable;
@@ -175,7 +178,7 @@ int ReadProfileFile(ProfileFile& profile, const char* path) {
     }
     close(fd);
     if (result == kProfileRead) ParseProfileText(profile, bytes.data(), bytes.size());
-    errno = error;
+    if (why && result != kProfileRead) *why = error;
     return result;
 }
 
@@ -267,6 +270,8 @@ int SaveProfileFile(const ProfileFile& profile, const char* path) {
     if (exists && access(target.c_str(), W_OK) != 0) return 0;
 
     const std::string text = ProfileText(profile);
-    return ReplaceFileAtomically(target.c_str(), text.data(), text.size(), exists ? st.st_mode & 07777 : 0666,
-                                 exists, nullptr);
+    AtomicWrite how;
+    how.Mode = exists ? st.st_mode & 07777 : 0666;
+    how.ExactMode = exists;
+    return WriteFileAtomically(target.c_str(), text.data(), text.size(), how, nullptr);
 }

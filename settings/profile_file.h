@@ -37,10 +37,11 @@ struct ProfileFile {
 // returns kProfileMissing; a file that exists but cannot be read (no access,
 // not a regular file, larger than kProfileMaxBytes) gives an empty profile
 // and returns kProfileUnreadable, and must then not be saved over.
-// errno then says why (EFBIG for a file over the size limit, EISDIR for a
-// directory, ENODEV for another kind of file that is not a regular one).
-int ReadProfileFile(ProfileFile& profile, const char* path);
-// Why ReadProfileFile found the file unreadable (its errno), as the user is
+// `*why` (when not null) then says why (EFBIG for a file over the size
+// limit, EISDIR for a directory, ENODEV for another kind of file that is not
+// a regular one).
+int ReadProfileFile(ProfileFile& profile, const char* path, int* why = nullptr);
+// Why ReadProfileFile found the file unreadable (its error), as the user is
 // told.
 const char* ProfileReadFailureText(int error);
 // Replaces the profile's lines with those of `text`.

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "core/atomic_file.h"
 #include "settings/profile_file.h"
 
 namespace {
@@ -32,27 +33,26 @@ std::uint64_t HashFile(int fd) {
 }
 
 // Copies the bytes of `from` into the new file `to` (made, never replaced).
+// 0 copied, else the system's reason.
 int CopyNew(const char* from, const char* to) {
     const int in = open(from, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (in < 0) return 0;
+    if (in < 0) return errno;
     const int out = open(to, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    int ok = out >= 0;
+    int error = out < 0 ? errno : 0;
     char chunk[8192];
-    while (ok) {
+    while (error == 0) {
         const ssize_t n = read(in, chunk, sizeof chunk);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
-            ok = n == 0;
+            error = n < 0 ? errno : 0;
             break;
         }
-        ok = write(out, chunk, static_cast<std::size_t>(n)) == n;
+        error = WriteAll(out, chunk, static_cast<std::size_t>(n));
     }
-    const int error = errno;
     close(in);
-    if (out >= 0 && close(out) != 0) ok = 0;
-    if (!ok && out >= 0) unlink(to);
-    errno = error;
-    return ok;
+    if (out >= 0 && close(out) != 0 && error == 0) error = errno;
+    if (error != 0 && out >= 0) unlink(to);
+    return error;
 }
 
 }  // namespace
@@ -77,17 +77,14 @@ int SettingsChanged(const SettingsStamp& was, const SettingsStamp& now) {
            was.Hash != now.Hash;
 }
 
-int KeepEditedSettings(const char* path, const std::tm& when, char* kept, int keptSize) {
+int KeepEditedSettings(const char* path, const std::tm& when, char* kept, int keptSize, int* error) {
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &when);
     const int n = std::snprintf(kept, static_cast<std::size_t>(keptSize), "%s.edited-%s", path, stamp);
-    if (n < 0 || n >= keptSize) {
-        errno = ENAMETOOLONG;
-        return 0;
-    }
     // A second name for the same file costs nothing and cannot tear; where
     // the file system has no links, a copy.
-    if (link(path, kept) == 0) return 1;
-    if (errno == EEXIST) return 0;
-    return CopyNew(path, kept);
+    int failure = n < 0 || n >= keptSize ? ENAMETOOLONG : link(path, kept) == 0 ? 0 : errno;
+    if (failure != 0 && failure != ENAMETOOLONG && failure != EEXIST) failure = CopyNew(path, kept);
+    if (failure != 0 && error) *error = failure;
+    return failure == 0;
 }

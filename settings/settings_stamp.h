@@ -22,5 +22,5 @@ void TakeSettingsStamp(const char* path, SettingsStamp& stamp);
 int SettingsChanged(const SettingsStamp& was, const SettingsStamp& now);
 // Keeps the file at `path` as "PATH.edited-YYYYMMDD-HHMMSS" (the local time
 // `when`) beside it, never over an existing file; the name goes into
-// `kept`. 1 kept, 0 failed (errno says why).
-int KeepEditedSettings(const char* path, const std::tm& when, char* kept, int keptSize);
+// `kept`. 1 kept, 0 failed (`*error`, when not null, says why).
+int KeepEditedSettings(const char* path, const std::tm& when, char* kept, int keptSize, int* error);

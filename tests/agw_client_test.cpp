@@ -14,6 +14,7 @@
 #include "agw_fake_server.h"
 #include "radio/agw_client.h"
 #include "radio/layer2_backend.h"
+#include "support/fake_port.h"
 
 namespace {
 
@@ -371,16 +372,19 @@ INSTANTIATE_TEST_SUITE_P(Agw, AgwTimeLimitTest, ::testing::ValuesIn(kTimeLimits)
 }  // namespace
 
 // A TNC in trouble: answering nothing, or garbage on every connection.
-// The clock moves in steps of 100 ms; what was said on standard error is
-// counted in lines.
+// The clock moves in steps of 100 ms; what was logged meanwhile is counted
+// in lines.
 struct TroubledTnc : AgwClientTest {
-    std::string Said;
-    void SetUp() override { options.ProbeIdleMs = AgwOptions{}.ProbeIdleMs, AgwClientTest::SetUp(); }
+    std::string Log, Said;
+    void SetUp() override {
+        options.ProbeIdleMs = AgwOptions{}.ProbeIdleMs, options.Log = CollectLog(Log);
+        AgwClientTest::SetUp();
+    }
     void Run(
         long long ms, const std::function<void()>& step = [] {}) {
-        testing::internal::CaptureStderr();
+        Log.clear();
         for (long long t = 0; t < ms; t += 100) server.Pump(), step(), Advance(100);
-        Said = testing::internal::GetCapturedStderr();
+        Said = Log;
     }
     long Lines() const { return std::count(Said.begin(), Said.end(), '\n'); }
 };

@@ -232,7 +232,7 @@ TEST_F(ShellRun, FailuresAtStartUpTellWhyAndWriteNothing) {
         const char* Stored;  // null: no file
         std::function<void()> Prepare;
         std::string Outcome;
-        const char* Says;  // on standard error
+        const char* Says;  // in the log
     } cases[] = {
         {kStoredSettings, secondCopy, once, ""},
         // The stack is tried once the settings are read; no timer runs while
@@ -253,9 +253,9 @@ TEST_F(ShellRun, FailuresAtStartUpTellWhyAndWriteNothing) {
         Start(c.Stored);
         c.Prepare();
         if (c.Stored) WriteAll(config, c.Stored);
-        testing::internal::CaptureStderr();
+        port.Log.clear();
         EXPECT_EQ(Entry(), c.Outcome);
-        const std::string err = testing::internal::GetCapturedStderr();
+        const std::string& err = port.Log;
         ReleaseInstanceLock(other);
         EXPECT_NE(err.find(c.Says), std::string::npos) << err;
         for (const FakeBox& b : port.Boxes) EXPECT_EQ(b.Caption, "hopwin");

@@ -146,28 +146,13 @@ TEST(HardenedStart, UnreadableSettingsAreSaidAtStartAndNeverReplaced) {
     }
 }
 
-// Standard error into a pipe: a file would itself meet the size limit.
-struct StderrPipe {
-    int Fds[2] = {-1, -1}, Saved = dup(2);
-    StderrPipe() { EXPECT_TRUE(pipe(Fds) == 0 && dup2(Fds[1], 2) == 2); }
-    std::string Take() {
-        std::fflush(stderr);
-        dup2(Saved, 2);
-        close(Fds[1]);
-        char text[4096];
-        const ssize_t n = read(Fds[0], text, sizeof text);
-        close(Fds[0]);
-        return std::string(text, n > 0 ? static_cast<std::size_t>(n) : 0);
-    }
-};
-
 // What the connect cycle does with each recorded call: the box is due only
 // when NoteSaveResult says an episode starts.
 int Boxes(HistoryTest& t, int calls, int& saved) {
     int boxes = 0;
     for (int i = 0; i < calls; ++i) {
         saved = t.Connect(14, 30);
-        boxes += NoteSaveResult(t.State, 0, saved, saved ? 0 : errno);
+        boxes += NoteSaveResult(t.State, t.Port, 0, saved, saved ? 0 : t.SaveError);
     }
     return boxes;
 }
@@ -176,7 +161,6 @@ TEST_F(HardenedFiles, AFullDiskLeavesNoFileAndIsSaidOncePerEpisode) {
     SetReport(Channel, ExampleLinks());
     const std::string dir = State.DataDir;
     int saved = 1;
-    StderrPipe err;
     EXPECT_EQ(WithFileSizeLimit(0, [&] { return Boxes(*this, 50, saved); }), 1);
     EXPECT_EQ(saved, 0);
     std::snprintf(State.DataDir, sizeof State.DataDir, "%s/gone", dir.c_str());
@@ -187,11 +171,11 @@ TEST_F(HardenedFiles, AFullDiskLeavesNoFileAndIsSaidOncePerEpisode) {
     EXPECT_EQ(Boxes(*this, 1, saved), 0);
     EXPECT_EQ(saved, 1);
     const std::string file = File();
-    EXPECT_EQ(err.Take(), "hopwatch: cannot save to the history file " + file + ": File too large\n" +
-                              "hopwatch: cannot save to the history file " + dir + "/gone/" + kFile +
-                              ": No such file or directory (51 calls not saved so far)\n" +
-                              "hopwatch: the history file " + file +
-                              " is written again; 55 calls were not saved\n");
+    EXPECT_EQ(Port.Log, "hopwatch: cannot save to the history file " + file + ": File too large\n" +
+                            "hopwatch: cannot save to the history file " + dir + "/gone/" + kFile +
+                            ": No such file or directory (51 calls not saved so far)\n" +
+                            "hopwatch: the history file " + file +
+                            " is written again; 55 calls were not saved\n");
     EXPECT_EQ(Read(), kHeader + kRecord1);
     // The box says the real reason, and keeps its old text for a file in use.
     char text[kHistoryPathSize + 160];
@@ -433,16 +417,16 @@ TEST(ForgedTnc, RegisterRepliesGiveAFewEscapedLines) {
     options.Host = "127.0.0.1";
     options.TcpPort = server.Port;
     options.ProbeIdleMs = 0;
+    std::string text;
+    options.Log = CollectLog(text);
     AgwClient client(options, clock);
     clock.Tnc = &server;
     ASSERT_EQ(client.ax_init(), 1);
     clock.Tnc = nullptr;
-    StderrPipe err;
     EXPECT_EQ(client.l2_get_sabm("Q1OWN"), 0);  // registers the call
     const char* const calls[] = {"Q1\nOWN", "\x1b[2J\x1b[31m", "Q9\rX\x07", "Q1OWN"};
     for (int i = 0; i < 200; ++i) server.Send('X', calls[i % 4], "", std::string(1, '\0'));
     for (int i = 0; i < 200; ++i, usleep(500)) server.Pump(), client.Poll();
-    const std::string text = err.Take();
     int lines = 0;
     for (const char c : text) {
         lines += c == '\n';

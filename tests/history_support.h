@@ -86,6 +86,7 @@ struct HistoryTest : ::testing::Test {
     AppState& State = *Owned;
     ChannelRecord& Channel = State.ChannelTable[0];
     FakePort Port;
+    int SaveError = 0;
     std::unique_ptr<ScratchDir> Dir;
 
     void SetUp() override {
@@ -109,11 +110,12 @@ struct HistoryTest : ::testing::Test {
     }
     bool Exists(const std::string& name) const { return FileExists(File(name)); }
 
-    // One recorded connect at 6.12.26 hh:mm, as the connect cycle stores it.
+    // One recorded connect at 6.12.26 hh:mm, as the connect cycle stores it;
+    // SaveError says why it was not saved.
     int Connect(int hour, int minute, int failed = 0) {
         Channel.LastConDay = 6, Channel.LastConMonth = 12, Channel.LastConYear = 26;
         Channel.LastHour = hour, Channel.LastMin = minute;
-        return RecordConnect(State, Port, 0, failed);
+        return RecordConnect(State, Port, 0, failed, &SaveError);
     }
 
     // Record `slot` of channel 0 read back: its time, and the numbers of one link.

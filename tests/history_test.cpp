@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "core/atomic_file.h"
 #include "core/text_scan.h"
 #include "history/history_csv.h"
 #include "history_support.h"
@@ -189,6 +190,21 @@ TEST_F(HistoryWriter, WriteCutShortLeavesTheFileAsItWas) {
     EXPECT_TRUE(Port.Boxes.empty());
 }
 
+// A new file is moved into place only where no file appeared meanwhile; its
+// temporary goes either way.
+TEST_F(HistoryWriter, ANewFileNeverReplacesOneThatAppeared) {
+    Write("theirs");
+    const std::string temp = File() + ".new";
+    AtomicWrite how;
+    how.KeepExisting = 1;
+    how.TempName = temp.c_str();
+    int error = 0;
+    EXPECT_EQ(WriteFileAtomically(File().c_str(), "ours", 4, how, &error), 0);
+    EXPECT_EQ(error, EEXIST);
+    EXPECT_EQ(Read(), "theirs");
+    EXPECT_FALSE(FileExists(temp));
+}
+
 // "QX0TST2.hp0" already there: the next free number is taken, past one
 // digit too; with all 1000 taken the rotation gives up and says so. A
 // connect stored while the rotation notice is open (nested loop) lands in
@@ -210,7 +226,8 @@ TEST_F(HistoryWriter, NumberedNameSkipsTakenNamesAndIsBounded) {
 
     for (int k = 2; k <= 10; ++k) Write("x", "QX0TST2.hp" + std::to_string(k));
     char newPath[kHistoryPathSize];
-    ASSERT_EQ(RotateHistoryFile(File().c_str(), newPath, sizeof newPath), 1);
+    int error = 0;
+    ASSERT_EQ(RotateHistoryFile(File().c_str(), newPath, sizeof newPath, &error), 1);
     EXPECT_EQ(newPath, File("QX0TST2.hp11"));
 
     for (int k = 12; k < 1000; ++k) Write("", "QX0TST2.hp" + std::to_string(k));
@@ -223,8 +240,8 @@ TEST_F(HistoryWriter, NumberedNameSkipsTakenNamesAndIsBounded) {
               "The number or the name of links of the digipeater has changed,\nbut the file " + File() +
                   " could not be renamed: all numbered names from 0 to 999 are taken.\n"
                   "This connect has not been saved to the file.");
-    EXPECT_EQ(RotateHistoryFile(File().c_str(), newPath, 8), 0);  // no room for the new name
-    EXPECT_EQ(errno, ENAMETOOLONG);
+    EXPECT_EQ(RotateHistoryFile(File().c_str(), newPath, 8, &error), 0);  // no room for the new name
+    EXPECT_EQ(error, ENAMETOOLONG);
 }
 
 // A rename that fails for another reason than a taken name stops at once:

@@ -1,9 +1,6 @@
 #include "ui/gui_shell.h"
 
-#include <QCoreApplication>
 #include <QMessageBox>
-#include <QTimer>
-#include <ctime>
 
 #include "app/tick_dispatch.h"
 #include "ui/client_area.h"
@@ -38,15 +35,8 @@ QMessageBox::StandardButtons ToQtButtons(BoxButtons buttons) {
 
 }  // namespace
 
-std::tm CurrentLocalTime() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return local;
-}
-
 GuiShell::GuiShell(ShellSession& session, AppState& state, BaseUnits units)
-    : session_(session), state_(state), units_(units), timers_(state, *this) {
+    : ShellPort(session, state), units_(units) {
     session_.BaseUnitX = units.X;
     session_.BaseUnitY = units.Y;
 }
@@ -91,14 +81,6 @@ void GuiShell::enableButton(int commandId, int enable) {
     if (window_) window_->enableButton(commandId, enable);
 }
 
-std::tm GuiShell::localTime() {
-    return CurrentLocalTime();
-}
-
-Layer2& GuiShell::l2() {
-    return ActiveLayer2(session_);
-}
-
 void GuiShell::createWindow() {
     window_ = std::make_unique<MainWindow>(state_, *this, units_);
     window_->onShutdown = [this] { ShutdownSequence(session_, state_, *this, *this); };
@@ -121,17 +103,4 @@ void GuiShell::createStatusBar(const int* widths, int count) {
 
 void GuiShell::showWindow() {
     window_->show();
-}
-
-int GuiShell::startTimer(int id, int periodMs) {
-    return timers_.start(id, periodMs);
-}
-
-void GuiShell::stopTimer(int id) {
-    timers_.stop(id);
-}
-
-void GuiShell::postQuit(int code) {
-    // Queued, so that the loop ends after the handler that asked for it.
-    QTimer::singleShot(0, QCoreApplication::instance(), [code] { QCoreApplication::exit(code); });
 }

@@ -10,40 +10,30 @@
 #include <map>
 #include <string>
 
-#include "app/session.h"
-#include "core/platform_port.h"
-#include "ui/tick_timers.h"
+#include "ui/shell_port.h"
 
-class HeadlessShell final : public PlatformPort, public ShellHost {
+class HeadlessShell final : public ShellPort {
 public:
     HeadlessShell(ShellSession& session, AppState& state);
 
     // PlatformPort
     BoxAnswer ask(const char* text, const char* caption, BoxIcon icon, BoxButtons buttons) override;
     void tell(const char* text, const char* caption, BoxIcon icon) override;
-    void repaint(bool erase) override;
+    void repaint(bool) override {}
     void setStatusText(int field, const char* text) override;
-    int isButtonChecked(int commandId) override;
+    int isButtonChecked(int) override { return 0; }
     int isButtonEnabled(int commandId) override;
     void enableButton(int commandId, int enable) override;
-    std::tm localTime() override;
-    Layer2& l2() override;
 
     // ShellHost
     void createWindow() override {}
     void createToolbar() override {}
     void createStatusBar(const int*, int) override {}
     void showWindow() override {}
-    int startTimer(int id, int periodMs) override;
-    void stopTimer(int id) override;
-    void postQuit(int code) override;
 
     const std::string& statusText(int field) const { return status_[field]; }
-    TickTimers& timers() { return timers_; }
 
 private:
-    ShellSession& session_;
-    TickTimers timers_;
     std::string status_[kStatusFieldCount];
     std::map<int, int> enabled_;
 };

@@ -151,7 +151,7 @@ int RunProgram(int argc, char** argv) {
     if (options.Backend[0] != '\0') {
         // A backend named on the command line is checked before anything
         // else, so that a typing error is not mistaken for a missing stack.
-        session.Backend = CreateLayer2Backend(options.Backend, error, sizeof error);
+        session.Backend = CreateLayer2Backend(options.Backend, error, sizeof error, StandardErrorLog());
         if (!session.Backend) {
             std::fprintf(stderr, "hopwatch: %s\n", error);
             return 2;
@@ -160,7 +160,8 @@ int RunProgram(int argc, char** argv) {
     if (options.Demo) {
         // The demo's history comes from the same simulated network the run
         // carries on with, so the live calls continue its curves.
-        if (!PrepareDemo(demoDir, *session.Backend, std::time(nullptr), error, sizeof error)) {
+        if (!PrepareDemo(demoDir, *session.Backend, std::time(nullptr), StandardErrorLog(), error,
+                         sizeof error)) {
             std::fprintf(stderr, "hopwatch: %s\n", error);
             return 1;
         }

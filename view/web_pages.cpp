@@ -30,10 +30,11 @@ constexpr const char* kCsv = "text/csv";
 constexpr const char* kPlain = "text/plain; charset=utf-8";
 
 // The toolbar commands run on the page's copy of the state: nothing is
-// shown, asked or repainted, and the hold-marker button is never checked.
+// shown, asked, logged or repainted, and the hold-marker button is never checked.
 struct QuietPort final : PlatformPort {
     BoxAnswer ask(const char*, const char*, BoxIcon, BoxButtons) override { return BoxAnswer::Cancel; }
     void tell(const char*, const char*, BoxIcon) override {}
+    void log(const char*) override {}
     void repaint(bool) override {}
     void setStatusText(int, const char*) override {}
     int isButtonChecked(int) override { return 0; }

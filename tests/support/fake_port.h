@@ -1,7 +1,7 @@
-// A scriptable platform port for core tests: records every box, answers
-// questions from a queue (Cancel when empty), keeps status texts and toolbar
-// states, gives a fixed local time, and can run a hook while a box is "open"
-// to imitate the nested loop of a real modal box.
+// A scriptable platform port for core tests: records every box and logged
+// line, answers questions from a queue (Cancel when empty), keeps status
+// texts and toolbar states, gives a fixed local time, and can run a hook
+// while a box is "open" to imitate the nested loop of a real modal box.
 #pragma once
 
 #include <ctime>
@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/log_sink.h"
 #include "core/platform_port.h"
 #include "radio/null_layer2.h"
 
@@ -36,6 +37,7 @@ struct FakePort : PlatformPort {
         Boxes.push_back({text, caption, icon, BoxButtons::Ok, false});
         if (WhileBoxOpen) WhileBoxOpen();
     }
+    void log(const char* line) override { (Log += line) += '\n'; }
     void repaint(bool erase) override { Repaints.push_back(erase); }
     void setStatusText(int field, const char* text) override { Status[field] = text; }
     int isButtonChecked(int id) override { return Checked[id]; }
@@ -58,6 +60,7 @@ struct FakePort : PlatformPort {
     }
 
     std::vector<FakeBox> Boxes;
+    std::string Log;  // every logged line with its line end, as standard error would have it
     std::deque<BoxAnswer> Answers;
     std::function<void()> WhileBoxOpen;
     std::vector<bool> Repaints;
@@ -71,3 +74,8 @@ struct FakePort : PlatformPort {
     // points into the port it was copied from).
     Layer2* Net = nullptr;
 };
+
+// A sink for the radio stack that collects its lines as FakePort::Log does.
+inline LogSink CollectLog(std::string& into) {
+    return {[](void* to, const char* line) { (*static_cast<std::string*>(to) += line) += '\n'; }, &into};
+}

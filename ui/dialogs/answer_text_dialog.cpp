@@ -50,8 +50,8 @@ void AnswerTextDialog::acceptText() {
         showNotice(this, message, QMessageBox::Critical);
         return;
     }
-    // A failed save closes the dialog as well; the reason went to standard
-    // error and the old file is as it was.
-    SaveAnswerText(*context_.State, text);
+    // A failed save closes the dialog as well; the reason went to the log
+    // and the old file is as it was.
+    SaveAnswerText(*context_.State, *context_.Port, text);
     accept();
 }
