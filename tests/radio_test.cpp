@@ -360,10 +360,10 @@ const char* const kStates[] = {"Disconnected", "AwaitingConnection", "AwaitingRe
 const char* const kEnds[] = {"None", "Refused", "RetriedOut", "ClosedByPeer", "Released", "Reset"};
 
 // Runs a script against Q1OWN's link with Q1DIG: "> FRAME" arrives from
-// Q1DIG, "+MS" lets time pass, "put TEXT", "connect", "disconnect", "got
-// TEXT" takes what was received in order, "state S E" shows the link's
-// state and end; "< FRAME" is what the link put on
-// the air after the step before. The transcript must be the script.
+// Q1DIG, "+MS" lets time pass, "put TEXT", "got TEXT" takes what was
+// received in order, "state S E" shows the link's state and end; "< FRAME"
+// is what the link put on the air after the step before. The transcript
+// must be the script.
 Strings RunScript(const Strings& script, Ax25Params params = {}) {
     Ax25Link link;
     link.Params = params, link.Own = Call("Q1OWN"), link.Remote = Call("Q1DIG");
@@ -377,8 +377,6 @@ Strings RunScript(const Strings& script, Ax25Params params = {}) {
         if (step[0] == '+') Advance(link, now, now + std::stoll(arg));
         if (step.rfind("put ", 0) == 0)
             Ax25Send(link, reinterpret_cast<const unsigned char*>(arg.data()), arg.size(), now);
-        if (step == "connect") Ax25Connect(link, now);
-        if (step == "disconnect") Ax25Disconnect(link, now);
         if (step.rfind("got ", 0) == 0) t.back() = "got " + TakeReceived(link);
         if (step.rfind("state ", 0) == 0) {
             t.back() = std::string("state ") + kStates[static_cast<int>(link.State)] + " " +
@@ -407,9 +405,6 @@ const Script kScripts[] = {
     {"a SABME caller gets FRMR and connects with SABM in version 2.0",
      {"> SABME C P", "< FRMR R F", "state Disconnected None", "> SABM C P", "< UA R F", "> I0,0 C hi",
       "+1000", "< RR1 R", "got hi", "state Connected None"}},
-    {"an unanswered connect is tried N2 times more, then given up",
-     {"connect", "< SABM C P", "+3000", "< SABM C P", "+60000", "< SABM C P", "+1000000", "put x",
-      "state Disconnected RetriedOut"}},
     {"a station that sets the link up again gets UA, and text it may hold already is not sent twice",
      {"> SABM C P", "< UA R F", "put abc", "< I0,0 C a", "< I1,0 C b", "< I2,0 C c", "> RR1 R", "> SABM C P",
       "< UA R F", "state Connected None", "put d", "< I0,0 C d"}},
