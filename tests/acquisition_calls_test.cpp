@@ -51,11 +51,9 @@ Lines Report(int links, int base = 0) {
 // before tick 3, the frames waiting for channel 0 at the first reading
 // tick (5), and its first transmit space answers.
 struct Plan {
-    Plan(int state = kL2Connected, Lines f = {}, std::deque<int> g = {})
-        : linkState(state), frames(f), grants(g) {}
-    int linkState;
-    Lines frames;
-    std::deque<int> grants;
+    int linkState = kL2Connected;
+    Lines frames{};
+    std::deque<int> grants{};
 };
 
 struct World {
