@@ -51,11 +51,9 @@ Lines Report(int links, int base = 0) {
 // before tick 3, the frames waiting for channel 0 at the first reading
 // tick (5), and its first transmit space answers.
 struct Plan {
-    Plan(int state = kL2Connected, Lines f = {}, std::deque<int> g = {})
-        : linkState(state), frames(f), grants(g) {}
-    int linkState;
-    Lines frames;
-    std::deque<int> grants;
+    int linkState = kL2Connected;
+    Lines frames{};
+    std::deque<int> grants{};
 };
 
 struct World {
@@ -193,27 +191,6 @@ TEST(ConnectCycle, FailedCallsRepeatTheLastGoodReplyWithCodeSix) {
     EXPECT_STREQ(SeriesLinkName(w.state, 0, 1), "QX1L01");
 }
 
-// A slot is not cleared before a frame is copied in: its old line (here
-// "ooo…" with CR LF at 50) shows through behind a short frame without CR.
-TEST(ConnectCycle, LongFramesAreCutToTheirSlot) {
-    const std::string x120(120, 'x');
-    auto crAt = [&](std::size_t at) { return std::string(x120).replace(at, 1, "\r"); };
-    const std::pair<std::string, std::string> cases[] = {
-        {crAt(97), std::string(97, 'x') + "\r\n"},  // the last CR kept
-        {crAt(98), std::string(98, 'x') + "\n"},    // beyond the cut
-        {"AB", "AB" + std::string(48, 'o') + "\r\n"},
-    };
-    for (const auto& [text, stored] : cases) {
-        SCOPED_TRACE(stored);
-        World w;
-        std::memset(w.C().ReplyLines[0], 'o', kReplySlotSize);
-        std::memcpy(w.C().ReplyLines[0] + 50, "\r\n", 3);
-        w.Call({5, {"=>\r", text, "=>\r"}}, 10);
-        EXPECT_EQ(std::string(w.C().ReplyLines[0]), stored);
-        EXPECT_EQ(w.C().ReplyLineCount, 2);
-    }
-}
-
 TEST(ConnectCycle, The180thReadingTickReadsAndThe181stFails) {
     World w;
     const std::vector<int> states = w.Run(185, [&](int t) {
@@ -226,28 +203,41 @@ TEST(ConnectCycle, The180thReadingTickReadsAndThe181stFails) {
     EXPECT_EQ(w.L().Frames.size(), 2u) << "the 181st tick reads nothing";
 }
 
-// Frames a stack should not send: each tick reads a bounded number, null
-// frames are not released, and frames too short for "=>" are no prompt.
+// Frames a stack should not send, read in one tick: a bounded number, null
+// frames not released, frames too short for "=>" no prompt, long frames cut
+// to their slot. A slot is not cleared before a frame is copied in: its old
+// line (here "ooo…" with CR LF at 50) shows through behind a short frame
+// without CR.
 TEST(ConnectCycle, OddFramesAreReadWithinBounds) {
+    const auto prompt = MakeFrame("=>\r");
+    auto crAt = [&](std::size_t at) { return MakeFrame(std::string(120, 'x').replace(at, 1, "\r")); };
+    const std::string behind = std::string(48, 'o') + "\r\n";
     const struct {
         const char* name;
         std::deque<std::vector<unsigned char>> frames;
         int nullFrames;
-        std::vector<int> want;  // state, reads, releases
+        std::vector<int> want;  // state, reads, releases, reply lines
+        std::string slot;       // the first reply line, if looked at
     } cases[] = {
-        {"flood", std::deque(200, MakeFrame("noise\r")), 0, {4, 64, 64}},
-        {"null frames first", {MakeFrame("=>\r")}, 3, {5, 4, 1}},
-        {"too short for a prompt", {MakeFrame("=>", 1), MakeFrame("", 0)}, 0, {4, 2, 2}},
+        {"flood", std::deque(200, MakeFrame("noise\r")), 0, {4, 64, 64, 0}, ""},
+        {"null frames first", {prompt}, 3, {5, 4, 1, 0}, ""},
+        {"too short for a prompt", {MakeFrame("=>", 1), MakeFrame("", 0)}, 0, {4, 2, 2, 0}, ""},
+        {"the last CR kept", {prompt, crAt(97), prompt}, 0, {6, 3, 3, 2}, std::string(97, 'x') + "\r\n"},
+        {"a CR beyond the cut", {prompt, crAt(98), prompt}, 0, {6, 3, 3, 2}, std::string(98, 'x') + "\n"},
+        {"a short line", {prompt, MakeFrame("AB"), prompt}, 0, {6, 3, 3, 2}, "AB" + behind},
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(k.name);
         World w;
+        std::memset(w.C().ReplyLines[0], 'o', kReplySlotSize);
+        std::memcpy(w.C().ReplyLines[0] + 50, "\r\n", 3);
         w.Call({5, {}}, 4);
         w.L().Frames = k.frames;
         w.L().NullFrames = k.nullFrames;
         CycleTick(w.state, w.port);
-        EXPECT_EQ((std::vector<int>{static_cast<int>(w.C().CycleState), w.L().Reads, w.L().Released}),
+        EXPECT_EQ((std::vector<int>{static_cast<int>(w.C().CycleState), w.L().Reads, w.L().Released, w.C().ReplyLineCount}),
                   k.want);
+        EXPECT_TRUE(k.slot.empty() || k.slot == w.C().ReplyLines[0]) << w.C().ReplyLines[0];
     }
 }
 
@@ -315,6 +305,9 @@ TEST(ConnectCycle, MinuteCountingAndSkippedSlots) {
     }
 }
 
+// Each shape of answer text, sent and the connection ended. A caller whose
+// link drops below 5 mid-text has gone, and the service stopping closes the
+// file: neither says another word to the stack; 6 and 7 are still up.
 TEST(AnswerService, SendsEachShapeOfAnswerTextAndEndsTheConnection) {
     const std::string& g = kGreeting;
     const std::string l150(150, 'x'), l97(97, 'y'), l98(98, 'z');
@@ -324,6 +317,8 @@ TEST(AnswerService, SendsEachShapeOfAnswerTextAndEndsTheConnection) {
         const char* file;  // nullptr: there is no answer file
         std::deque<int> grants;
         Lines sent;
+        int leave = 0;  // the link's state from the second tick on; -1: the service stops then
+        std::vector<int> commands = kEnded;
     } cases[] = {
         {"no file", nullptr, {}, {g}},
         {"empty file", "", {}, {g}},
@@ -336,44 +331,26 @@ TEST(AnswerService, SendsEachShapeOfAnswerTextAndEndsTheConnection) {
         {"a bare LF line end", "a\nb\n", {}, {g, "a\n", "b\n"}},
         {"greeting refused", "hello\r\n", {0}, {}},
         {"line space refused for two ticks", "one\r\ntwo\r\n", {1, 1, 0, 0, 1}, {g, "one\n", "two\n"}},
+        {"caller gone", "one\r\ntwo\r\n", {1, 1, 0}, {g, "one\n"}, 4, {kL2NewIncoming}},
+        {"service stopped", "one\r\ntwo\r\n", {1, 1, 0}, {g, "one\n"}, -1, {kL2NewIncoming}},
+        {"link state 6", "one\r\ntwo\r\n", {1, 1, 0}, {g, "one\n", "two\n"}, 6},
+        {"link state 7", "one\r\ntwo\r\n", {1, 1, 0}, {g, "one\n", "two\n"}, 7},
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(k.name);
         World w;
         if (k.file) WriteAll(w.dir.File("hopwansw.txt"), k.file);
-        const std::uint16_t h = w.net.AddIncoming();
-        w.net.Links[h].Grants = k.grants;
-        for (int tick = 0; tick < 3; ++tick) AnswerTick(w.state, w.port);
-        EXPECT_EQ(w.net.Links[h].Sent, k.sent);
-        EXPECT_EQ(w.net.Links[h].Commands, kEnded);
+        ScriptLink& link = w.net.Links[w.net.AddIncoming()];
+        link.Grants = k.grants;
+        for (int tick = 0; tick < 3; ++tick) {
+            if (tick == 1 && k.leave) link.State = k.leave;
+            tick == 1 && k.leave < 0 ? StopAnswerService(w.state) : AnswerTick(w.state, w.port);
+        }
+        EXPECT_EQ(link.Sent, k.sent);
+        EXPECT_EQ(link.Commands, k.commands);
         EXPECT_TRUE(w.state.Answer.AnswerActive == 0 && w.state.Answer.AnswerFile == nullptr);
         // A caller holds the service while served; then every tick looks for the next.
-        EXPECT_EQ(w.net.Calls.size(), k.grants.size() > 1 ? 1u : 3u);
-    }
-}
-
-// States below 5 mean the caller has gone: nothing more is said to the
-// stack; 6 and 7 are still up. Stopping the service closes the file without
-// a word to the stack either.
-TEST(AnswerService, CallerLeavingOrServiceStoppingMidText) {
-    for (const int linkState : {4, 6, 7, -1}) {  // -1: the service stops
-        SCOPED_TRACE(linkState);
-        World w;
-        WriteAll(w.dir.File("hopwansw.txt"), "one\r\ntwo\r\n");
-        const std::uint16_t h = w.net.AddIncoming();
-        w.net.Links[h].Grants = {1, 1, 0};
-        AnswerTick(w.state, w.port);
-        ASSERT_EQ(w.state.Answer.AnswerActive, 1);
-        ASSERT_NE(w.state.Answer.AnswerFile, nullptr);
-        w.net.Links[h].State = linkState;
-        linkState < 0 ? StopAnswerService(w.state) : AnswerTick(w.state, w.port);
-        if (linkState >= 5) {
-            EXPECT_EQ(w.net.Links[h].Sent, (Lines{kGreeting, "one\n", "two\n"}));
-            continue;
-        }
-        EXPECT_TRUE(w.state.Answer.AnswerActive == 0 && w.state.Answer.AnswerFile == nullptr);
-        EXPECT_EQ(w.net.Links[h].Commands, std::vector<int>{kL2NewIncoming});
-        EXPECT_EQ(w.net.Links[h].Sent, (Lines{kGreeting, "one\n"}));
+        EXPECT_TRUE(k.leave || w.net.Calls.size() == (k.grants.size() > 1 ? 1u : 3u)) << w.net.Calls.size();
     }
 }
 
@@ -590,7 +567,10 @@ TEST(LinkReport, ExtractorsNeverReadBeyondTheSlot) {
 
 using Bytes = std::vector<unsigned char>;
 
-TEST(AgwFrame, EncodesTheHeaderByteForByteAndCutsLongCalls) {
+// The header byte for byte, read back only when complete: long calls are
+// cut so that the field keeps a NUL; a full field or one that is not text is
+// read as far as it goes and marked; impossible lengths are refused.
+TEST(AgwFrame, EncodesByteForByteAndDecodesOnlyWhatIsComplete) {
     Bytes out;
     EncodeAgwFrame(1, 'D', 0xF0, "Q1OWN", "Q1DIG-2", reinterpret_cast<const unsigned char*>("p\r\r"), 3,
                    &out);
@@ -604,60 +584,46 @@ TEST(AgwFrame, EncodesTheHeaderByteForByteAndCutsLongCalls) {
                             0,   0,   0,   0,   0,   0,   0,    0, 0,   0,    0,
                             0,   0,   0,   0,   0,   0,   0};
     EXPECT_EQ(expected, out);
-}
 
-TEST(AgwFrame, DecodesOnlyWhatIsCompleteAndRejectsImpossibleLengths) {
-    Bytes stream;
-    EncodeAgwFrame(0, 'D', 0xF0, "Q1DIG", "Q1OWN", reinterpret_cast<const unsigned char*>("hello\r"), 6,
-                   &stream);
-    EncodeAgwFrame(0, 'd', 0, "", "Q\xE4", nullptr, 0, &stream);
-    for (int i = 0; i < kAgwCallBytes; ++i)
-        stream[42 + 8 + i] = static_cast<unsigned char>('A' + i);  // full field
+    out[39 + 17] = 'J', out[39 + 18] = 0xE4;  // a full field, and a call that is not text
     AgwFrame f{};
     std::size_t used = 0;
-    for (std::size_t n = 0; n < static_cast<std::size_t>(kAgwHeaderBytes) + 6; ++n) {
-        EXPECT_EQ(kAgwNeedMore, DecodeAgwFrame(stream.data(), n, &f, &used)) << n;  // every truncation
+    for (std::size_t n = 0; n < static_cast<std::size_t>(kAgwHeaderBytes) + 3; ++n) {
+        EXPECT_EQ(kAgwNeedMore, DecodeAgwFrame(out.data(), n, &f, &used)) << n;  // every truncation
     }
-    ASSERT_EQ(kAgwFrameReady, DecodeAgwFrame(stream.data(), stream.size(), &f, &used));
-    EXPECT_EQ(
-        (std::vector<std::string>{"D", "240", "Q1DIG", "Q1OWN", "hello\r", "1"}),
-        (std::vector<std::string>{std::string(1, f.Kind), std::to_string(f.Pid), f.CallFrom, f.CallTo,
-                                  std::string(f.Data, f.Data + f.DataLength), std::to_string(f.CallsClean)}));
-    ASSERT_EQ(kAgwFrameReady, DecodeAgwFrame(stream.data() + used, stream.size() - used, &f, &used));
-    EXPECT_EQ((std::vector<std::string>{"d", "ABCDEFGHIJ", "0"}),  // a call that is not text
+    ASSERT_EQ(kAgwFrameReady, DecodeAgwFrame(out.data(), out.size(), &f, &used));
+    EXPECT_EQ((std::vector<std::string>{"1", "D", "240", "Q1OWN", "Q1DIG-2", "p\r\r", "1"}),
+              (std::vector<std::string>{std::to_string(f.Port), std::string(1, f.Kind), std::to_string(f.Pid),
+                                        f.CallFrom, f.CallTo, std::string(f.Data, f.Data + f.DataLength),
+                                        std::to_string(f.CallsClean)}));
+    ASSERT_EQ(kAgwFrameReady, DecodeAgwFrame(out.data() + used, out.size() - used, &f, &used));
+    EXPECT_EQ((std::vector<std::string>{"X", "ABCDEFGHIJ", "0"}),
               (std::vector<std::string>{std::string(1, f.Kind), f.CallFrom, std::to_string(f.CallsClean)}));
 
     for (const std::uint32_t length : {kAgwMaxDataBytes, kAgwMaxDataBytes + 1, 0xFFFFFFFFu}) {
-        for (int i = 0; i < 4; ++i) stream[28 + i] = static_cast<unsigned char>(length >> (8 * i));
+        for (int i = 0; i < 4; ++i) out[28 + i] = static_cast<unsigned char>(length >> (8 * i));
         EXPECT_EQ(length > kAgwMaxDataBytes ? kAgwBadLength : kAgwNeedMore,
-                  DecodeAgwFrame(stream.data(), kAgwHeaderBytes, &f, &used))
+                  DecodeAgwFrame(out.data(), kAgwHeaderBytes, &f, &used))
             << length;
     }
 }
 
+// Each line a frame (16-bit little-endian count, a 0, the text, a NUL),
+// the remainder on its own, long lines cut.
 TEST(AgwLines, OneFramePerLineWithTheRemainderOnItsOwnAndLongLinesCut) {
-    const std::string longLine = std::string(kAgwMaxLineText + 10, 'x') + "\r";
-    const struct {
-        std::string data;
-        std::vector<std::string> lines;
-    } cases[] = {
-        {"", {}},
-        {"\r\rx", {"\r", "\r", "x"}},
-        {std::string("a\0b\n\r", 5), {std::string("a\0b\n\r", 5)}},
-        {longLine, {std::string(kAgwMaxLineText, 'x'), std::string(10, 'x') + "\r"}},
-    };
-    for (const auto& c : cases) {
+    const std::string x(kAgwMaxLineText, 'x'), nul("a\0b\n\r", 5);
+    const std::pair<std::string, Lines> cases[] = {
+        {"", {}}, {"\r\rx", {"\r", "\r", "x"}}, {nul, {nul}}, {x + "yz\r", {x, "yz\r"}}};
+    for (const auto& [data, want] : cases) {
         std::vector<Bytes> frames;
-        SplitAgwLines(reinterpret_cast<const unsigned char*>(c.data.data()), c.data.size(), &frames);
-        // Each frame: 16-bit little-endian count, a 0, the text, a NUL.
-        std::vector<std::string> lines;
+        SplitAgwLines(reinterpret_cast<const unsigned char*>(data.data()), data.size(), &frames);
+        Lines lines;
         for (const Bytes& fr : frames) {
-            const std::size_t n = fr[0] | (fr[1] << 8);
             EXPECT_EQ((Bytes{0, 0}), (Bytes{fr[2], fr.back()}));
-            EXPECT_EQ(n + kL2FrameHead + 1, fr.size());
+            EXPECT_EQ(static_cast<std::size_t>(fr[0] | (fr[1] << 8)) + kL2FrameHead + 1, fr.size());
             lines.emplace_back(fr.begin() + kL2FrameHead, fr.end() - 1);
         }
-        EXPECT_EQ(c.lines, lines) << c.data.substr(0, 20);
+        EXPECT_EQ(want, lines) << data.substr(0, 20);
     }
 }
 

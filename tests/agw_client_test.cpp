@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -59,9 +60,11 @@ struct AgwClientTest : ::testing::Test {
         ASSERT_EQ(1, client->ax_init());
         clock.Tnc = nullptr;
     }
-    // Pumps both ends until pred holds; false after about a second.
+    // Pumps both ends until pred holds; false after ten seconds, however
+    // slowly a loaded machine gets there.
     bool Until(const std::function<bool()>& pred) {
-        for (int i = 0; i < 1000; ++i, usleep(1000)) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        for (; std::chrono::steady_clock::now() < end; usleep(200)) {
             if (server.Pump(), client->Poll(), pred()) return true;
         }
         return false;
@@ -223,33 +226,18 @@ TEST_F(AgwClientTest, TransmitSpaceFollowsLinkAndOutstandingFrames) {
               Exchange());
 }
 
-TEST_F(AgwClientTest, DisconnectFromEitherSideAfterTheTextIsDelivered) {
-    // Ours, confirmed by the TNC: the link is down and nothing is left to end.
+// Ours, confirmed by the TNC: the link is down and nothing is left to end.
+// (After text, 'd' waits for the TNC: see the time limits.)
+TEST_F(AgwClientTest, ADisconnectConfirmedByTheTncIsOver) {
     const std::uint16_t h = Connected();
     client->l2_bef(kL2Disconnect, h);
     server.Send('d', "Q1DIG", "Q1OWN", Disconnect("Q1DIG"));
     EXPECT_TRUE(Until([&] { return State(h) == 0; }));
     client->l2_bef(kL2Disconnect, h);
     EXPECT_EQ(Strings{"d Q1OWN>Q1DIG"}, Exchange());
-    // A TNC drops frames still queued when told to disconnect, so after text
-    // 'd' waits until the TNC reports nothing outstanding on the link.
-    const std::uint16_t g = Connected("Q2DIG");
-    ASSERT_EQ(1, client->l2_ialloc(g, 256));
-    client->l2_puts(g, "Hopwatch V 2.34 link data acquisition!\n");
-    client->l2_bef(kL2AfterSend, g);
-    client->l2_bef(kL2Disconnect, g);
-    EXPECT_EQ((Strings{"stat 5", "grant 0", "Y Q1OWN>Q2DIG",
-                       "D Q1OWN>Q2DIG Hopwatch V 2.34 link data acquisition!\r"}),
-              Observe(g));
-    server.Send('Y', "Q1OWN", "Q2DIG", Count(1));
-    Advance(options.DrainAskIntervalMs);
-    EXPECT_EQ((Strings{"stat 5", "grant 0", "Y Q1OWN>Q2DIG"}), Observe(g));  // asked again
-    server.Send('Y', "Q1OWN", "Q2DIG", Count(0));
-    EXPECT_TRUE(Until([&] { return !server.Frames.empty(); }));
-    EXPECT_EQ(Strings{"d Q1OWN>Q2DIG"}, Exchange());
 }
 
-TEST_F(AgwClientTest, ATncThatVanishesDropsEveryLinkAndIsFoundAgain) {
+TEST_F(AgwClientTest, ATncThatVanishesDropsEveryLinkAndCallsFail) {
     const std::uint16_t up = Connected();
     const std::uint16_t pending = client->l2_connect("Q1OWN", "Q2DIG");
     server.Vanish();
@@ -260,14 +248,6 @@ TEST_F(AgwClientTest, ATncThatVanishesDropsEveryLinkAndIsFoundAgain) {
     client->l2_puts(up, "lost\n");
     EXPECT_EQ((Strings{"stat 0", "grant 0"}), Observe(up));
     EXPECT_EQ(0, client->l2_get_sabm("Q1OWN"));
-    // Back on the same port: asked for its version and given the own call again.
-    server.Take();
-    server.Listen(server.Port);
-    Advance(options.ReconnectIntervalMs);
-    ASSERT_TRUE(Until([&] { return client->IsConnected() && server.Frames.size() >= 2; }));
-    EXPECT_EQ((Strings{"R >", "X Q1OWN>"}), Exchange());
-    EXPECT_EQ(5, State(Connected()));
-    EXPECT_EQ(0, State(up));
 }
 
 TEST_F(AgwClientTest, IncomingConnectsToMycallAreHandedOutOnce) {
@@ -281,6 +261,14 @@ TEST_F(AgwClientTest, IncomingConnectsToMycallAreHandedOutOnce) {
     EXPECT_EQ(5, State(h));
     Advance(options.DrainAskIntervalMs);
     EXPECT_EQ(Strings{"d Q9OTHR>Q6CALL"}, Exchange());  // a caller of a call not ours is sent away, once
+    // A caller that floods is held to a bound and ended.
+    for (int i = 0; i < 40; ++i) server.Send('D', "Q5CALL", "Q1OWN", std::string(60000, 'x'));
+    Strings sent;
+    for (int i = 0; i < 50; ++i) sent = sent + Exchange();
+    std::size_t held = 0;
+    while (const unsigned char* f = client->l2_get_i(h)) held += LineText(f).size();
+    EXPECT_EQ(held, 60000u);
+    EXPECT_EQ(sent, Strings{"d Q1OWN>Q5CALL"});
     // A new Mycall replaces the registration, once; none leaves none.
     EXPECT_EQ(0, client->l2_get_sabm("Q7NEW") + client->l2_get_sabm("Q7NEW"));
     EXPECT_EQ((Strings{"x Q1OWN>", "X Q7NEW>"}), Exchange());
@@ -315,9 +303,10 @@ TEST_F(AgwClientTest, GarbageFromTheTncIsSurvived) {
 
 // Each time limit, read from the clock: nothing at a millisecond before it,
 // its effect when it is reached. Each case sets up a link to Q1DIG by steps:
-// c connect, C the TNC reports it, t one line sent (after asking for
-// space), 4 command 4, y the TNC answers 'Y' with 1, v the TNC goes away
-// and listens again.
+// c connect, C the TNC reports it, t one line sent (after asking for space,
+// then command 7 as the connect cycle gives it), 4 command 4, y the TNC
+// answers 'Y' with 1, + the drain's interval passes, z the TNC answers 'Y'
+// with 0 (and 'd' goes out), v the TNC goes away and listens again.
 struct TimeLimit {
     const char* steps;
     int AgwOptions::*limit;
@@ -332,8 +321,11 @@ const TimeLimit kTimeLimits[] = {
     // A 'd' never confirmed; also one sent at once on a pending connect.
     {"cC4", &AgwOptions::DisconnectTimeoutMs, kUp + Strings{kd}, kClosed},
     {"c4", &AgwOptions::DisconnectTimeoutMs, kPending + Strings{kd}, kClosed},
-    // Draining asks again, and ends with 'd' however many frames stay outstanding.
+    // A TNC drops frames still queued when told to disconnect, so after text
+    // 'd' waits until the TNC reports nothing outstanding: it asks again, and
+    // ends with 'd' however many frames stay outstanding.
     {"cCt4y", &AgwOptions::DrainAskIntervalMs, kUp + Strings{kY, kD}, {"stat 5", "grant 0", kY}},
+    {"cCt4y+z", &AgwOptions::DisconnectTimeoutMs, kUp + Strings{kY, kD, kY, kd}, kClosed},
     {"cCt4y", &AgwOptions::DisconnectTimeoutMs, kUp + Strings{kY, kD, kY}, {"stat 5", "grant 0", kd}},
     // A TNC that never answers 'Y' is not asked again: space follows the link.
     {"cCtttt",
@@ -353,9 +345,13 @@ TEST_P(AgwTimeLimitTest, NothingBeforeTheLimitAndItsEffectAtIt) {
         if (*step == 'c') h = client->l2_connect("Q1OWN", "Q1DIG");
         if (*step == 'C') server.Send('C', "Q1DIG", "Q1OWN", Connect("Q1DIG"));
         if (*step == 'C' && !Until([&] { return State(h) == 5; })) ADD_FAILURE() << "not connected";
-        if (*step == 't' && client->l2_ialloc(h, 9)) client->l2_puts(h, "x\n");
+        if (*step == 't' && client->l2_ialloc(h, 9))
+            client->l2_puts(h, "x\n"), client->l2_bef(kL2AfterSend, h);
         if (*step == '4') client->l2_bef(kL2Disconnect, h);
-        if (*step == 'y') server.Send('Y', "Q1OWN", "Q1DIG", Count(1));
+        if (*step == 'y' || *step == 'z') server.Send('Y', "Q1OWN", "Q1DIG", Count(*step == 'y'));
+        if (*step == '+') Advance(options.DrainAskIntervalMs);
+        if (*step == 'z' && !Until([&] { return !server.Frames.empty() && server.Frames.back() == kd; }))
+            ADD_FAILURE() << "no 'd'";
         if (*step == 'v') server.Vanish(), server.StopListening();
         if (*step == 'v' && !Until([&] { return !client->IsConnected(); }))
             ADD_FAILURE() << "still connected";
@@ -420,17 +416,4 @@ TEST_F(TroubledTnc, GarbageIsSaidAtARateAndTheReconnectsBackOff) {
     EXPECT_TRUE(client->IsConnected());
     EXPECT_EQ(Lines(), 2) << Said;
     EXPECT_NE(Said.find(" again\n"), std::string::npos) << Said;
-}
-
-TEST_F(AgwClientTest, AFloodingCallerIsHeldToABoundAndEnded) {
-    server.Send('C', "Q5CALL", "Q1OWN", "*** CONNECTED To Station Q5CALL\r");
-    std::uint16_t h = 0;
-    ASSERT_TRUE(Until([&] { return (h = client->l2_get_sabm("Q1OWN")) != 0; }));
-    Strings sent = Exchange();
-    for (int i = 0; i < 40; ++i) server.Send('D', "Q5CALL", "Q1OWN", std::string(60000, 'x'));
-    for (int i = 0; i < 50; ++i) sent = sent + Exchange();
-    std::size_t held = 0;
-    while (const unsigned char* f = client->l2_get_i(h)) held += LineText(f).size();
-    EXPECT_EQ(held, 60000u);
-    EXPECT_EQ(sent, (Strings{"X Q1OWN>", "d Q1OWN>Q5CALL"}));
 }
