@@ -56,7 +56,10 @@ KissTransport::~KissTransport() {
 // anything else is set up with its own tools before.
 int KissTransport::OpenSerial() {
     const int fd = open(endpoint_.Device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return -1;
+    if (fd < 0) {
+        openError_ = std::strerror(errno);
+        return -1;
+    }
     termios t{};
     if (tcgetattr(fd, &t) == 0) {
         cfmakeraw(&t);
@@ -76,6 +79,7 @@ int KissTransport::OpenSerial() {
         }
         tcsetattr(fd, TCSANOW, &t);  // a pseudo-terminal takes what it can
     } else if (errno != ENOTTY) {
+        openError_ = std::strerror(errno);
         close(fd);
         return -1;
     }
@@ -88,7 +92,6 @@ int KissTransport::Open(long long now) {
     connecting_ = 0;
     out_.clear();
     openError_.clear();
-    errno = 0;
     if (!endpoint_.Device.empty()) {
         fd_ = OpenSerial();
     } else {
@@ -121,7 +124,7 @@ int KissTransport::Open(long long now) {
         freeaddrinfo(found);
     }
     if (fd_ < 0) {
-        if (openError_.empty()) openError_ = std::strerror(errno != 0 ? errno : ETIMEDOUT);
+        if (openError_.empty()) openError_ = std::strerror(ETIMEDOUT);  // no address answered
         return 0;
     }
     opened_ = 1;
@@ -134,7 +137,10 @@ void KissTransport::StartConnect(long long now) {
     if (address_.empty()) return;
     const auto* addr = reinterpret_cast<const sockaddr*>(address_.data());
     const int fd = socket(addr->sa_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) return;
+    if (fd < 0) {
+        openError_ = std::strerror(errno);
+        return;
+    }
     // Frames are small and an acknowledgement must not wait for Nagle.
     int one = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);

@@ -235,7 +235,8 @@ TEST(ConnectCycle, OddFramesAreReadWithinBounds) {
         w.L().Frames = k.frames;
         w.L().NullFrames = k.nullFrames;
         CycleTick(w.state, w.port);
-        EXPECT_EQ((std::vector<int>{static_cast<int>(w.C().CycleState), w.L().Reads, w.L().Released, w.C().ReplyLineCount}),
+        EXPECT_EQ((std::vector<int>{static_cast<int>(w.C().CycleState), w.L().Reads, w.L().Released,
+                                    w.C().ReplyLineCount}),
                   k.want);
         EXPECT_TRUE(k.slot.empty() || k.slot == w.C().ReplyLines[0]) << w.C().ReplyLines[0];
     }
