@@ -15,6 +15,7 @@
 #include "support/diagram_history.h"
 #include "support/fake_port.h"
 #include "support/scratch.h"
+#include "support/wait_for.h"
 #include "ui/client_area.h"
 #include "ui/dialogs/about_box.h"
 #include "ui/dialogs/answer_text_dialog.h"
@@ -37,9 +38,8 @@ namespace {
 
 // Runs the event loop until `done` holds or `ms` have passed.
 template <class Done>
-bool WaitFor(Done done, int ms) {
-    for (QDeadlineTimer end(ms); !done() && !end.hasExpired();) QTest::qWait(20);
-    return done();
+bool Await(Done done, int ms) {
+    return WaitFor(done, ms, [] { QTest::qWait(10); });
 }
 
 class DialogTest : public ::testing::Test {
@@ -190,7 +190,7 @@ TEST_F(DialogTest, RightHoldScrollsUntilReleaseAndHoldsTheTicksBack) {
     shell->timers().start(kSecondTimerId, 5);
     Window().setStatusText(kFieldCycle, "held");
     QTest::mousePress(&d, Qt::RightButton, {}, right);
-    WaitFor([&] { return state.ChannelTable[0].ScrollOffset >= 12; }, 3000);
+    ASSERT_TRUE(Await([&] { return state.ChannelTable[0].ScrollOffset >= 12; }, 10000));
     EXPECT_EQ(state.ChannelTable[0].ScrollStep, 4);
     EXPECT_EQ(Bar().field(kFieldCycle)->text(), "held");  // no second tick ran
     QTest::mouseRelease(&d, Qt::RightButton, {}, right);
@@ -199,12 +199,11 @@ TEST_F(DialogTest, RightHoldScrollsUntilReleaseAndHoldsTheTicksBack) {
     EXPECT_EQ(during % 4, 0);
     EXPECT_EQ(Bar().field(kFieldCycle)->text(), "Ready");  // the held tick ran at release
     EXPECT_EQ(state.ChannelTable[0].ScrollStep, 24);
-    QTest::qWait(60);
-    EXPECT_EQ(state.ChannelTable[0].ScrollOffset, during);
+    // A bound: twelve ticks' time, and no further step.
+    EXPECT_FALSE(Await([&] { return state.ChannelTable[0].ScrollOffset != during; }, 60));
     QTest::mousePress(&d, Qt::RightButton, {}, QPoint(100, d.height() / 2));  // left half: older
-    QTest::qWait(60);
+    EXPECT_TRUE(Await([&] { return state.ChannelTable[0].ScrollOffset < during; }, 3000));
     QTest::mouseRelease(&d, Qt::RightButton, {}, QPoint(100, d.height() / 2));
-    EXPECT_LT(state.ChannelTable[0].ScrollOffset, during);
 }
 
 TEST(HeadlessBoxes, OneLinePerBoxAndSafeAnswers) {
@@ -278,12 +277,12 @@ TEST_F(DialogTest, ConnectWarnsThenCallsAndTheGridFollows) {
     const QString before = clock();
     Click(dialog, 22);
     EXPECT_EQ(Notices(dialog), Texts());
-    ASSERT_TRUE(WaitFor([&] { return Item<QLabel>(dialog, 23)->text() != "Ch1 disc."; }, 4000));
+    ASSERT_TRUE(Await([&] { return Item<QLabel>(dialog, 23)->text() != "Ch1 disc."; }, 4000));
     const QString called = Item<QLabel>(dialog, 27)->text();
     EXPECT_TRUE(called == before || called == clock()) << called.toStdString();
     // The report shows once the call is being ended, without the prompt.
     auto* reply = Item<QPlainTextEdit>(dialog, 43);
-    ASSERT_TRUE(WaitFor([&] { return !reply->toPlainText().isEmpty(); }, 20000));
+    ASSERT_TRUE(Await([&] { return !reply->toPlainText().isEmpty(); }, 20000));
     EXPECT_FALSE(reply->toPlainText().contains(QStringLiteral("=>")));
 }
 
