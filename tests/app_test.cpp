@@ -308,7 +308,8 @@ TEST(ProgramRun, OnTheSimulatedNetwork) {
     const std::string files[] = {dirs.Data + "/QX0TST2.hpw", dirs.Data + "/QX0ABC.hpw"};
     // A minute every 100 ms.
     const pid_t pid = StartProgram(Service(dirs, "sim:seed=4,callers=3", "600"), dirs.Runtime, dirs.Errors);
-    EXPECT_TRUE(WaitFor([&] { return HistoryRecords(files[0]) >= 5 && HistoryRecords(files[1]) >= 5; }, 60000));
+    EXPECT_TRUE(
+        WaitFor([&] { return HistoryRecords(files[0]) >= 5 && HistoryRecords(files[1]) >= 5; }, 60000));
     ASSERT_TRUE(WaitRunning(pid));
 
     // Stopped meanwhile, the first program cannot change the directory.
@@ -320,7 +321,8 @@ TEST(ProgramRun, OnTheSimulatedNetwork) {
     EXPECT_EQ(WaitProgram(StartProgram(args, other.Runtime, other.Errors)), 1);
     EXPECT_EQ(Listing(dirs.Data), before);
     kill(pid, SIGCONT);
-    EXPECT_EQ(ReadAll(other.Errors), "hopwin: Another Hopwatch uses the data directory " + dirs.Data + " !\n");
+    EXPECT_EQ(ReadAll(other.Errors),
+              "hopwin: Another Hopwatch uses the data directory " + dirs.Data + " !\n");
     EXPECT_EQ(ReadAll(other.Config), "[Mycall]\r\nDestination Call=QX0TWO\r\n");
 
     const std::string edited = ReadAll(dirs.Config) + "[Mine]\r\nNote=by hand\r\n";
