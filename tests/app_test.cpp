@@ -18,7 +18,6 @@
 #include "app/demo.h"
 #include "app/options.h"
 #include "app/session.h"
-#include "app/single_instance.h"
 #include "app/tick_dispatch.h"
 #include "core/reserved_area.h"
 #include "history/history_reader.h"
@@ -210,8 +209,6 @@ TEST_F(ShellRun, FirstExitWritesEveryKeyAndTheDefaultBackendOnce) {
 }
 
 TEST_F(ShellRun, FailuresAtStartUpTellWhyAndWriteNothing) {
-    int other = -1;
-    const auto secondCopy = [&] { ASSERT_EQ(AcquireInstanceLock(scratch.Path.c_str(), other), 1); };
     const auto backend = [this](const char* uri, int given) {
         return [=, this] { Start(nullptr, uri, given); };
     };
@@ -221,9 +218,6 @@ TEST_F(ShellRun, FailuresAtStartUpTellWhyAndWriteNothing) {
         host.SecondTimerFailures = 2;
         port.Answers = {BoxAnswer::Retry, BoxAnswer::Cancel};
     };
-    const std::string once =
-        "exit 1 | Hopwatch may run only once at the same time! (error, 0 running) | 0 reserved | "
-        "Mycall \"\"";
     const std::string inactive = "exit 1 | FlexNet not active! (error, 0 running) | 10 reserved | Mycall ";
     const std::string noMemory = "exit 1 | Not enough memory free to run Hopwatch! (warning, 0 running) | ";
     const std::string retry = " | Too many timers! (warning, Retry/Cancel, 1 running)";
@@ -235,7 +229,6 @@ TEST_F(ShellRun, FailuresAtStartUpTellWhyAndWriteNothing) {
         std::string Outcome;
         const char* Says;  // in the log
     } cases[] = {
-        {kStoredSettings, secondCopy, once, ""},
         // The stack is tried once the settings are read; no timer runs while
         // the box is open. Nobody listens on port 1: a TNC not running.
         {kStoredSettings, backend("sim:fail", 1), inactive + "\"DL1ABC\"", ""},
@@ -257,7 +250,6 @@ TEST_F(ShellRun, FailuresAtStartUpTellWhyAndWriteNothing) {
         port.Log.clear();
         EXPECT_EQ(Entry(), c.Outcome);
         const std::string& err = port.Log;
-        ReleaseInstanceLock(other);
         EXPECT_NE(err.find(c.Says), std::string::npos) << err;
         for (const FakeBox& b : port.Boxes) EXPECT_EQ(b.Caption, "hopwin");
         EXPECT_EQ(session.Layer2Active, host.Shown);

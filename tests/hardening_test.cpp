@@ -228,19 +228,6 @@ TEST_F(HardenedFiles, EmptyAndHeaderOnlyFilesAreCompletedNotMovedAway) {
     }
 }
 
-TEST_F(HardenedFiles, AHugeTokenIsRejectedWithoutReadingTheWholeFile) {
-    const std::string digits(50 << 20, '7');
-    for (const std::string& front : {std::string(), kHeader + kRecord1 + "\r\n"}) {
-        Write(front + digits);
-        HistoryReader reader;
-        long long records = -1;
-        ASSERT_EQ(CountHistoryFile(File().c_str(), reader, records), HistoryOpen::Read);
-        EXPECT_EQ(records, front.empty() ? 0 : 1);
-        EXPECT_EQ(reader.Fault, front.empty() ? HistoryFault::BadCount : HistoryFault::BadTimestamp);
-        EXPECT_EQ(reader.FaultOffset, front.size());
-    }
-}
-
 // The files in dir but the program's lock on it.
 std::set<std::string> Names(const std::string& dir) {
     std::set<std::string> names;
