@@ -368,24 +368,6 @@ TEST_F(DialogTest, AboutBoxShowsTheVersionLineWholeAndClosesOnlyWithOk) {
     EXPECT_TRUE(Closed(about));
 }
 
-TEST_F(DialogTest, ContextHelpOpensTheTopicInTheChosenLanguage) {
-    Command(kCmdHelpGerman)->trigger();  // opens the index
-    HelpWindow::current()->close();
-    auto* dialog = Open<ChannelDialog>(kCmdDigipeaterConnects);
-    QTest::keyClick(Item<QPushButton>(dialog, 22), Qt::Key_F1);
-    auto* help = HelpWindow::current();
-    EXPECT_TRUE(help->isVisible());
-    EXPECT_EQ(help->browser()->source().toString(), "qrc:/help/de/channel.html#t103");
-    Click(dialog, 2);
-
-    Command(kCmdHelpEnglish)->trigger();
-    QWidget* box = Item<QCheckBox>(Open<GraphicsDialog>(kCmdGraphicsSettings), 92);
-    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(4, 4), box->mapToGlobal(QPoint(4, 4)));
-    QApplication::sendEvent(box, &rightClick);
-    EXPECT_EQ(help->browser()->source().toString(), "qrc:/help/en/graphics.html#t116");
-    EXPECT_TRUE(help->browser()->toPlainText().contains(QStringLiteral("TxTIM")));
-}
-
 // Every link between the help pages and every topic the dialogs can ask for
 // lands on a page, and on its anchor, in both languages; both have the same
 // pages.
@@ -428,10 +410,17 @@ TEST(HelpPages, EveryLinkAndTopicResolvesInBothLanguages) {
 // From the dialogs to the settings file: Mycall and a destination (an
 // invalid entry refused and left in its field, Cancel keeping what Accept
 // took), an interval, display switches (copies that apply only on Ok, with
-// one Y zoom for all channels) and the help language, then the exit item,
-// which closes the window as the frame's close button does.
+// one Y zoom for all channels) and the help language, which context help
+// (F1, a right click) follows, then the exit item, which closes the window
+// as the frame's close button does.
 TEST_F(DialogTest, ChangesThroughTheDialogsReachTheSettingsFile) {
+    Command(kCmdHelpGerman)->trigger();  // opens the index
+    HelpWindow::current()->close();
     auto* channels = Open<ChannelDialog>(kCmdDigipeaterConnects);
+    QTest::keyClick(Item<QPushButton>(channels, 22), Qt::Key_F1);
+    auto* help = HelpWindow::current();
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_EQ(help->browser()->source().toString(), "qrc:/help/de/channel.html#t103");
     Type(channels, 46, "QX0 ME");
     Click(channels, 222);
     EXPECT_EQ(Notices(channels), Texts({kInvalidMycallText}));
@@ -450,7 +439,13 @@ TEST_F(DialogTest, ChangesThroughTheDialogsReachTheSettingsFile) {
     state.CurrentChannel = 1;
     state.ChannelTable[1].YZoomStep = 2;
     state.ChannelTable[1].YScale = 10;
+    Command(kCmdHelpEnglish)->trigger();
     auto* graphics = Open<GraphicsDialog>(kCmdGraphicsSettings);
+    QWidget* txTim = Item<QCheckBox>(graphics, 92);
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(4, 4), txTim->mapToGlobal(QPoint(4, 4)));
+    QApplication::sendEvent(txTim, &rightClick);
+    EXPECT_EQ(help->browser()->source().toString(), "qrc:/help/en/graphics.html#t116");
+    EXPECT_TRUE(help->browser()->toPlainText().contains(QStringLiteral("TxTIM")));
     for (int box : {79, 80, 80, 81, 95}) QTest::mouseClick(Item<QCheckBox>(graphics, box), Qt::LeftButton);
     QTest::keyClick(graphics, Qt::Key_Escape);
     ASSERT_FALSE(Closed(graphics));
