@@ -228,6 +228,21 @@ TEST_F(HardenedFiles, EmptyAndHeaderOnlyFilesAreCompletedNotMovedAway) {
     }
 }
 
+// A count or a time stamp millions of characters long: rejected at its
+// start, although it reaches far past the reader's window.
+TEST_F(HardenedFiles, AHugeTokenIsRejectedWithoutReadingTheWholeFile) {
+    const std::string digits(50 << 20, '7');
+    for (const std::string& front : {std::string(), kHeader + kRecord1 + "\r\n"}) {
+        Write(front + digits);
+        HistoryReader reader;
+        long long records = -1;
+        ASSERT_EQ(CountHistoryFile(File().c_str(), reader, records), HistoryOpen::Read);
+        EXPECT_EQ(records, front.empty() ? 0 : 1);
+        EXPECT_EQ(reader.Fault, front.empty() ? HistoryFault::BadCount : HistoryFault::BadTimestamp);
+        EXPECT_EQ(reader.FaultOffset, front.size());
+    }
+}
+
 // The files in dir but the program's lock on it.
 std::set<std::string> Names(const std::string& dir) {
     std::set<std::string> names;
@@ -443,11 +458,11 @@ TEST(FifoHistoryFile, AtStartAndDuringARunNeitherFreezesNorFloods) {
     }
 }
 
-// Peak memory of a program run, in KiB: started, ended by SIGTERM once its
-// first channel's history file reads whole, waited for.
+// Peak memory of a program run, in KiB: started, ended by SIGTERM once it
+// has appended to a file of its own (which it reads whole first), waited for.
 long PeakKib(const ProgramDirs& dirs, const std::vector<std::string>& args) {
     const pid_t pid = StartProgram(args, dirs.Runtime, dirs.Errors);
-    EXPECT_TRUE(WaitFor([&] { return HistoryRecords(dirs.Data + "/QX0DB.hpw") >= 1; }, 30000));
+    EXPECT_TRUE(WaitFor([&] { return HistoryRecords(dirs.Data + "/QX0DB.hpw") >= 2; }, 30000));
     kill(pid, SIGTERM);
     rusage usage{};
     int status = 0;
