@@ -338,31 +338,60 @@ TEST(ProgramRun, OnTheSimulatedNetwork) {
     }
 }
 
-TEST(ProgramRun, EarlyExitsWriteNothing) {
+// Starts that cannot come up say why and write nothing: a stack that is not
+// there, a wrong command line, a settings file that cannot be read (which
+// the window says too, runs on, and never replaces at exit).
+TEST(ProgramRun, EarlyExitsSayWhyAndWriteNothing) {
     const ProgramDirs dirs;
-    const std::string stored = "[Mycall]\r\nDestination Call=DL1ABC\r\n";
-    WriteAll(dirs.Config, stored);
+    const std::string stored = "[Mycall]\r\nDestination Call=DL1ABC\r\n", big(2 << 20, '#');
+    const std::string unreadable = "hopwatch: the settings file " + dirs.Config + " cannot be read (";
     const struct {
         std::vector<std::string> Args;
+        std::string Settings;  // empty: a directory in its place
         int Code;
-        const char* Says;
+        std::string Says;
+        mode_t Mode = 0600;
     } cases[] = {
-        {Service(dirs, "sim:fail"), 1, "hopwin: FlexNet not active!\n"},
-        {{"--no-such-option"}, 2, "hopwatch: unknown option \"--no-such-option\" (try --help)\n"},
+        {Service(dirs, "sim:fail"), stored, 1, "hopwin: FlexNet not active!\n"},
+        {{"--no-such-option"}, stored, 2, "hopwatch: unknown option \"--no-such-option\" (try --help)\n"},
         {{"--l2", "nonsense"},
+         stored,
          2,
          "hopwatch: unknown layer-2 backend \"nonsense\" (use sim, sim:seed=N, agw://HOST:PORT[/RADIOPORT], "
          "kiss://HOST:PORT[/N] or kiss:/dev/DEVICE)\n"},
         {{"--l2", "kiss://tnc:8001?k=9"},
+         stored,
          2,
          "hopwatch: bad KISS backend \"kiss://tnc:8001?k=9\": k must be 1..7\n"},
-        {{"--version"}, 0, ""},
+        {{"--version"}, stored, 0, ""},
+        {Service(dirs, "sim"), "", 1, unreadable + "it is a directory)\n"},
+        {Service(dirs, "sim"), stored, 1, unreadable + "Permission denied)\n", 0200},
+        {Service(dirs, "sim"), big, 1, unreadable + "it is larger than 1 MiB)\n"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(WaitProgram(StartProgram(c.Args, dirs.Runtime, dirs.Errors)), c.Code) << c.Args[0];
+        SCOPED_TRACE(c.Says);
+        std::remove(dirs.Config.c_str());  // a file or an empty directory
+        if (c.Settings.empty()) {
+            ASSERT_EQ(mkdir(dirs.Config.c_str(), 0700), 0);
+        } else {
+            WriteAll(dirs.Config, c.Settings);
+        }
+        if (c.Mode == 0200 && geteuid() == 0) continue;  // root reads it anyway
+        chmod(dirs.Config.c_str(), c.Mode);
+        EXPECT_EQ(WaitProgram(StartProgram(c.Args, dirs.Runtime, dirs.Errors)), c.Code);
         EXPECT_EQ(ReadAll(dirs.Errors), c.Says);
+        chmod(dirs.Config.c_str(), 0700);
+        EXPECT_EQ(c.Settings.empty() ? "" : ReadAll(dirs.Config), c.Settings);
     }
-    EXPECT_EQ(ReadAll(dirs.Config), stored);
+    std::vector<std::string> window = Service(dirs, "sim");
+    window.erase(window.begin());  // not --headless
+    const pid_t pid = StartProgram(window, dirs.Runtime, dirs.Errors);
+    ASSERT_TRUE(WaitRunning(pid));
+    ASSERT_EQ(kill(pid, SIGTERM), 0);
+    EXPECT_EQ(WaitProgram(pid), 0);
+    const std::string said = unreadable + "it is larger than 1 MiB); it will not be replaced\n";
+    EXPECT_EQ(ReadAll(dirs.Errors).substr(0, said.size()), said);
+    EXPECT_EQ(ReadAll(dirs.Config), big);
 }
 
 TEST(DemoProcess, RecordsItsOwnHistoryAndKeepsCalling) {

@@ -1,10 +1,9 @@
 // The program under faults from outside, each bounded in time: a link or
 // stack that stops answering fails the call within a limit counted in ticks;
-// unreadable settings are said and never replaced; a full disk (a file-size
-// limit, and a real one) is said once per episode and leaves no torn or
-// stray file; kills at any moment leave files that load whole and grow only
-// by whole records; a FIFO, forged TNC replies or a huge damaged file freeze
-// nothing and fill neither the memory nor the log.
+// a full disk (a file-size limit, and a real one) is said once per episode
+// and leaves no torn or stray file; kills at any moment leave files that
+// load whole and grow only by whole records; a FIFO, forged TNC replies or a
+// huge damaged file freeze nothing and fill neither the memory nor the log.
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -90,44 +89,6 @@ TEST(HardenedCycle, NoGrantADroppedLinkOrNoConnectReportFailsTheCallWithinTheLim
             << how;
         ReleaseHistoryMemory(state);
     }
-}
-
-// A settings file that cannot be read: the service ends, saying why; the
-// window says so and runs on, and never replaces the file at exit.
-TEST(HardenedStart, UnreadableSettingsAreSaidAtStartAndNeverReplaced) {
-    const ProgramDirs dirs;
-    const std::string big(2 * 1024 * 1024, '#');
-    const struct {
-        const char* Name;
-        const char* Reason;
-    } cases[] = {{"directory", "it is a directory"},
-                 {"no permission", "Permission denied"},
-                 {"too big", "it is larger than 1 MiB"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.Name);
-        rmdir(dirs.Config.c_str());
-        if (c.Name[0] == 'd') {
-            ASSERT_EQ(mkdir(dirs.Config.c_str(), 0700), 0);
-        } else {
-            WriteAll(dirs.Config, big);
-        }
-        if (c.Name[0] == 'n' && geteuid() == 0) continue;  // root reads it anyway
-        chmod(dirs.Config.c_str(), c.Name[0] == 'n' ? 0200 : 0600);
-        const std::string line =
-            "hopwatch: the settings file " + dirs.Config + " cannot be read (" + c.Reason + ")";
-        EXPECT_EQ(WaitProgram(StartProgram(Service(dirs, "sim"), dirs.Runtime, dirs.Errors)), 1);
-        EXPECT_EQ(ReadAll(dirs.Errors), line + "\n");
-    }
-    std::vector<std::string> window = Service(dirs, "sim");
-    window.erase(window.begin());
-    const pid_t pid = StartProgram(window, dirs.Runtime, dirs.Errors);
-    ASSERT_TRUE(WaitRunning(pid));
-    ASSERT_EQ(kill(pid, SIGTERM), 0);
-    EXPECT_EQ(WaitProgram(pid), 0);
-    const std::string said = "hopwatch: the settings file " + dirs.Config +
-                             " cannot be read (it is larger than 1 MiB); it will not be replaced\n";
-    EXPECT_EQ(ReadAll(dirs.Errors).substr(0, said.size()), said);
-    EXPECT_EQ(ReadAll(dirs.Config), big);
 }
 
 // What the connect cycle does with each recorded call: the box is due only
