@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
@@ -17,7 +18,6 @@
 #include "app/demo.h"
 #include "app/options.h"
 #include "app/session.h"
-#include "app/single_instance.h"
 #include "app/tick_dispatch.h"
 #include "core/reserved_area.h"
 #include "history/history_reader.h"
@@ -209,8 +209,6 @@ TEST_F(ShellRun, FirstExitWritesEveryKeyAndTheDefaultBackendOnce) {
 }
 
 TEST_F(ShellRun, FailuresAtStartUpTellWhyAndWriteNothing) {
-    int other = -1;
-    const auto secondCopy = [&] { ASSERT_EQ(AcquireInstanceLock(scratch.Path.c_str(), other), 1); };
     const auto backend = [this](const char* uri, int given) {
         return [=, this] { Start(nullptr, uri, given); };
     };
@@ -220,9 +218,6 @@ TEST_F(ShellRun, FailuresAtStartUpTellWhyAndWriteNothing) {
         host.SecondTimerFailures = 2;
         port.Answers = {BoxAnswer::Retry, BoxAnswer::Cancel};
     };
-    const std::string once =
-        "exit 1 | Hopwatch may run only once at the same time! (error, 0 running) | 0 reserved | "
-        "Mycall \"\"";
     const std::string inactive = "exit 1 | FlexNet not active! (error, 0 running) | 10 reserved | Mycall ";
     const std::string noMemory = "exit 1 | Not enough memory free to run Hopwatch! (warning, 0 running) | ";
     const std::string retry = " | Too many timers! (warning, Retry/Cancel, 1 running)";
@@ -234,7 +229,6 @@ TEST_F(ShellRun, FailuresAtStartUpTellWhyAndWriteNothing) {
         std::string Outcome;
         const char* Says;  // in the log
     } cases[] = {
-        {kStoredSettings, secondCopy, once, ""},
         // The stack is tried once the settings are read; no timer runs while
         // the box is open. Nobody listens on port 1: a TNC not running.
         {kStoredSettings, backend("sim:fail", 1), inactive + "\"DL1ABC\"", ""},
@@ -256,7 +250,6 @@ TEST_F(ShellRun, FailuresAtStartUpTellWhyAndWriteNothing) {
         port.Log.clear();
         EXPECT_EQ(Entry(), c.Outcome);
         const std::string& err = port.Log;
-        ReleaseInstanceLock(other);
         EXPECT_NE(err.find(c.Says), std::string::npos) << err;
         for (const FakeBox& b : port.Boxes) EXPECT_EQ(b.Caption, "hopwin");
         EXPECT_EQ(session.Layer2Active, host.Shown);
@@ -274,77 +267,131 @@ TEST_F(ShellRun, FailuresAtStartUpTellWhyAndWriteNothing) {
     }
 }
 
-std::vector<std::string> Service(const ProgramDirs& dirs, const char* backend, const char* scale = "60") {
-    return {"--headless", "--l2",    backend,        "--config", dirs.Config,
-            "--data-dir", dirs.Data, "--time-scale", scale};
+// Each file in `dir` with its size, a line each.
+std::string Listing(const std::string& dir) {
+    std::string list;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        list += entry.path().filename().string() + " " + std::to_string(entry.file_size()) + "\n";
+    return list;
 }
 
-TEST(ProgramRun, SecondCopyRefusedThenASignalShutsDownAndWritesTheSettings) {
-    const ProgramDirs dirs;
-    const std::string secondErrors = dirs.Scratch.File("second.txt");
-    for (int sig : {SIGTERM, SIGINT}) {
-        std::remove(dirs.Config.c_str());
-        const pid_t first = StartProgram(Service(dirs, "sim"), dirs.Runtime, dirs.Errors);
-        std::this_thread::sleep_for(std::chrono::seconds(2));
-        EXPECT_EQ(WaitProgram(StartProgram(Service(dirs, "sim"), dirs.Runtime, secondErrors)), 1);
-        EXPECT_EQ(ReadAll(secondErrors), "hopwin: Hopwatch may run only once at the same time!\n");
-        EXPECT_FALSE(FileExists(dirs.Config));  // the first copy has not written yet
-        ASSERT_EQ(kill(first, sig), 0);
-        EXPECT_EQ(WaitProgram(first), 0) << ReadAll(dirs.Errors);
-        EXPECT_EQ(ReadAll(dirs.Config), FirstExitSettings("sim"))
-            << "signal " << sig << ": " << ReadAll(dirs.Errors);
-    }
-}
+// The service as an operator runs it on the simulated network. A first run
+// without a settings file, ended by SIGINT, writes every key once; a second
+// copy meanwhile is refused before it touches the file. A second run records
+// calls, refuses a program on its data directory from another runtime
+// directory (which touches nothing there), keeps a settings file edited by
+// hand beside the one it writes at SIGTERM, and says nothing else.
+TEST(ProgramRun, OnTheSimulatedNetwork) {
+    const ProgramDirs dirs, other;
+    const pid_t first = StartProgram(Service(dirs, "sim"), dirs.Runtime, dirs.Errors);
+    ASSERT_TRUE(WaitRunning(first)) << ReadAll(dirs.Errors);
+    EXPECT_EQ(WaitProgram(StartProgram(Service(dirs, "sim"), dirs.Runtime, other.Errors)), 1);
+    EXPECT_EQ(ReadAll(other.Errors), "hopwin: Hopwatch may run only once at the same time!\n");
+    EXPECT_FALSE(FileExists(dirs.Config));  // the first copy has not written yet
+    ASSERT_EQ(kill(first, SIGINT), 0);
+    EXPECT_EQ(WaitProgram(first), 0) << ReadAll(dirs.Errors);
+    EXPECT_EQ(ReadAll(dirs.Config), FirstExitSettings("sim"));
 
-TEST(ProgramRun, EarlyExitsWriteNothing) {
-    const ProgramDirs dirs;
-    const std::string stored = "[Mycall]\r\nDestination Call=DL1ABC\r\n";
-    WriteAll(dirs.Config, stored);
-    const struct {
-        std::vector<std::string> Args;
-        int Code;
-        const char* Says;
-    } cases[] = {
-        {Service(dirs, "sim:fail"), 1, "hopwin: FlexNet not active!\n"},
-        {{"--no-such-option"}, 2, "hopwatch: unknown option \"--no-such-option\" (try --help)\n"},
-        {{"--l2", "nonsense"},
-         2,
-         "hopwatch: unknown layer-2 backend \"nonsense\" (use sim, sim:seed=N, agw://HOST:PORT[/RADIOPORT], "
-         "kiss://HOST:PORT[/N] or kiss:/dev/DEVICE)\n"},
-        {{"--l2", "kiss://tnc:8001?k=9"},
-         2,
-         "hopwatch: bad KISS backend \"kiss://tnc:8001?k=9\": k must be 1..7\n"},
-        {{"--version"}, 0, ""},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(WaitProgram(StartProgram(c.Args, dirs.Runtime, dirs.Errors)), c.Code) << c.Args[0];
-        EXPECT_EQ(ReadAll(dirs.Errors), c.Says);
-    }
-    EXPECT_EQ(ReadAll(dirs.Config), stored);
-}
-
-TEST(ProgramOnSimulatedNetwork, RecordsCallsEndToEnd) {
-    const ProgramDirs dirs;
     WriteAll(dirs.Config,
              "[Mycall]\r\nDestination Call=QX0OWN\r\n"
              "[Channel1]\r\nCallPath=QX0TST-2 QX0VIA\r\nRufAktiv=1\r\nMinutenIntervall=1\r\n"
              "[Channel2]\r\nCallPath=QX0ABC\r\nRufAktiv=1\r\nMinutenIntervall=1\r\n");
     WriteAll(dirs.Data + "/hopwansw.txt", "Back soon.\r\n");
-
-    // A minute every 100 ms: about forty calls per channel in four seconds.
+    const std::string files[] = {dirs.Data + "/QX0TST2.hpw", dirs.Data + "/QX0ABC.hpw"};
+    // A minute every 100 ms.
     const pid_t pid = StartProgram(Service(dirs, "sim:seed=4,callers=3", "600"), dirs.Runtime, dirs.Errors);
-    std::this_thread::sleep_for(std::chrono::seconds(4));
+    EXPECT_TRUE(
+        WaitFor([&] { return HistoryRecords(files[0]) >= 5 && HistoryRecords(files[1]) >= 5; }, 60000));
+    ASSERT_TRUE(WaitRunning(pid));
+
+    // Stopped meanwhile, the first program cannot change the directory.
+    WriteAll(other.Config, "[Mycall]\r\nDestination Call=QX0TWO\r\n");
+    std::vector<std::string> args = Service(other, "sim");
+    args[6] = dirs.Data;
+    kill(pid, SIGSTOP);
+    const std::string before = Listing(dirs.Data);
+    EXPECT_EQ(WaitProgram(StartProgram(args, other.Runtime, other.Errors)), 1);
+    EXPECT_EQ(Listing(dirs.Data), before);
+    kill(pid, SIGCONT);
+    EXPECT_EQ(ReadAll(other.Errors),
+              "hopwin: Another Hopwatch uses the data directory " + dirs.Data + " !\n");
+    EXPECT_EQ(ReadAll(other.Config), "[Mycall]\r\nDestination Call=QX0TWO\r\n");
+
+    const std::string edited = ReadAll(dirs.Config) + "[Mine]\r\nNote=by hand\r\n";
+    WriteAll(dirs.Config, edited);
     ASSERT_EQ(kill(pid, SIGTERM), 0);
     EXPECT_EQ(WaitProgram(pid), 0);
-    EXPECT_EQ(ReadAll(dirs.Errors), "");
-
-    for (const char* name : {"QX0TST2.hpw", "QX0ABC.hpw"}) {
-        SCOPED_TRACE(name);
-        const std::string file = ReadAll(dirs.Data + "/" + name);
-        EXPECT_GE(HistoryRecords(dirs.Data + "/" + name), 5) << file.substr(0, 400);  // -1: a fault
-        EXPECT_EQ(file.find("???"), std::string::npos) << "every link name is found at its column";
+    std::vector<std::string> kept;
+    for (const auto& entry : std::filesystem::directory_iterator(dirs.Scratch.Path))
+        if (entry.path().filename().string().rfind("hopw.ini.edited-", 0) == 0) kept.push_back(entry.path());
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].size(), dirs.Config.size() + 23);  // .edited-YYYYMMDD-HHMMSS
+    EXPECT_EQ(ReadAll(kept[0]), edited);
+    EXPECT_EQ(ReadAll(dirs.Errors), "hopwatch: the settings file " + dirs.Config +
+                                        " was changed while hopwatch ran; it is kept as " + kept[0] + "\n");
+    const std::string settings = ReadAll(dirs.Config);
+    EXPECT_NE(settings.find("Note=by hand"), std::string::npos);
+    EXPECT_NE(settings.find("Backend=sim:seed=4,callers=3\r\n"), std::string::npos);
+    for (const std::string& file : files) {
+        EXPECT_GE(HistoryRecords(file), 5) << ReadAll(file).substr(0, 400);  // -1: a fault
+        EXPECT_EQ(ReadAll(file).find("???"), std::string::npos) << "every link name is found at its column";
     }
-    EXPECT_NE(ReadAll(dirs.Config).find("Backend=sim:seed=4,callers=3\r\n"), std::string::npos);
+}
+
+// Starts that cannot come up say why and write nothing: a stack that is not
+// there, a wrong command line, a settings file that cannot be read (which
+// the window says too, runs on, and never replaces at exit).
+TEST(ProgramRun, EarlyExitsSayWhyAndWriteNothing) {
+    const ProgramDirs dirs;
+    const std::string stored = "[Mycall]\r\nDestination Call=DL1ABC\r\n", big(2 << 20, '#');
+    const std::string unreadable = "hopwatch: the settings file " + dirs.Config + " cannot be read (";
+    const struct {
+        std::vector<std::string> Args;
+        std::string Settings;  // empty: a directory in its place
+        int Code;
+        std::string Says;
+        mode_t Mode = 0600;
+    } cases[] = {
+        {Service(dirs, "sim:fail"), stored, 1, "hopwin: FlexNet not active!\n"},
+        {{"--no-such-option"}, stored, 2, "hopwatch: unknown option \"--no-such-option\" (try --help)\n"},
+        {{"--l2", "nonsense"},
+         stored,
+         2,
+         "hopwatch: unknown layer-2 backend \"nonsense\" (use sim, sim:seed=N, agw://HOST:PORT[/RADIOPORT], "
+         "kiss://HOST:PORT[/N] or kiss:/dev/DEVICE)\n"},
+        {{"--l2", "kiss://tnc:8001?k=9"},
+         stored,
+         2,
+         "hopwatch: bad KISS backend \"kiss://tnc:8001?k=9\": k must be 1..7\n"},
+        {{"--version"}, stored, 0, ""},
+        {Service(dirs, "sim"), "", 1, unreadable + "it is a directory)\n"},
+        {Service(dirs, "sim"), stored, 1, unreadable + "Permission denied)\n", 0200},
+        {Service(dirs, "sim"), big, 1, unreadable + "it is larger than 1 MiB)\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Says);
+        std::remove(dirs.Config.c_str());  // a file or an empty directory
+        if (c.Settings.empty()) {
+            ASSERT_EQ(mkdir(dirs.Config.c_str(), 0700), 0);
+        } else {
+            WriteAll(dirs.Config, c.Settings);
+        }
+        if (c.Mode == 0200 && geteuid() == 0) continue;  // root reads it anyway
+        chmod(dirs.Config.c_str(), c.Mode);
+        EXPECT_EQ(WaitProgram(StartProgram(c.Args, dirs.Runtime, dirs.Errors)), c.Code);
+        EXPECT_EQ(ReadAll(dirs.Errors), c.Says);
+        chmod(dirs.Config.c_str(), 0700);
+        EXPECT_EQ(c.Settings.empty() ? "" : ReadAll(dirs.Config), c.Settings);
+    }
+    std::vector<std::string> window = Service(dirs, "sim");
+    window.erase(window.begin());  // not --headless
+    const pid_t pid = StartProgram(window, dirs.Runtime, dirs.Errors);
+    ASSERT_TRUE(WaitRunning(pid));
+    ASSERT_EQ(kill(pid, SIGTERM), 0);
+    EXPECT_EQ(WaitProgram(pid), 0);
+    const std::string said = unreadable + "it is larger than 1 MiB); it will not be replaced\n";
+    EXPECT_EQ(ReadAll(dirs.Errors).substr(0, said.size()), said);
+    EXPECT_EQ(ReadAll(dirs.Config), big);
 }
 
 TEST(DemoProcess, RecordsItsOwnHistoryAndKeepsCalling) {
@@ -356,42 +403,31 @@ TEST(DemoProcess, RecordsItsOwnHistoryAndKeepsCalling) {
     const pid_t pid = StartProgram({"--demo", "--headless", "--time-scale", "60"}, dirs.Runtime, dirs.Errors);
 
     // The settings file is the last thing the preparation writes.
-    for (int i = 0; i < 200 && !FileExists(demo + "/hopw.ini"); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    ASSERT_TRUE(WaitFor([&] { return FileExists(demo + "/hopw.ini"); }, 30000)) << ReadAll(dirs.Errors);
     long long before[4];
+    const auto records = [&](int i) { return HistoryRecords(demo + "/" + kDemoDigipeaters[i] + ".hpw"); };
     for (int i = 0; i < 4; ++i) {
-        before[i] = HistoryRecords(demo + "/" + kDemoDigipeaters[i] + ".hpw");
+        before[i] = records(i);
         EXPECT_GE(before[i], kDemoRecords - 20) << kDemoDigipeaters[i];
         EXPECT_LE(before[i], kDemoRecords + 20) << kDemoDigipeaters[i];
     }
-    // A minute passes every second: each channel calls a few times.
-    std::this_thread::sleep_for(std::chrono::seconds(4));
+    // A minute passes every second: the channels call.
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            int grown = 0;
+            for (int i = 0; i < 4; ++i) grown += records(i) > before[i];
+            return grown >= 3;
+        },
+        60000));
     kill(pid, SIGTERM);
     EXPECT_EQ(0, WaitProgram(pid));
-
-    int grown = 0;
-    for (int i = 0; i < 4; ++i)
-        grown += HistoryRecords(demo + "/" + kDemoDigipeaters[i] + ".hpw") > before[i];
-    EXPECT_GE(grown, 3);
     const std::string errors = ReadAll(dirs.Errors);
     EXPECT_EQ(std::string::npos, errors.find("Congratulations")) << errors;  // no size prompt
     EXPECT_NE(std::string::npos, ReadAll(demo + "/hopw.ini").find("CallPath=QX0HOF"));
-    EXPECT_FALSE(FileExists(config + "/hopwatch/hopw.ini"));
     EXPECT_FALSE(FileExists(config));
 }
 
 constexpr const char* kPrometheus = "/usr/bin/prometheus";
-using Clock = std::chrono::steady_clock;
-
-// Started processes, stopped and reaped however the test ends.
-struct Processes {
-    std::vector<pid_t> Pids;
-    ~Processes() {
-        for (pid_t pid : Pids) kill(pid, SIGTERM);
-        for (pid_t pid : Pids) WaitProgram(pid, 10);
-    }
-};
 
 pid_t StartCollector(ProgramDirs& dirs, int port) {
     WriteAll(dirs.Config,
@@ -439,13 +475,15 @@ TEST(MetricsScrapedByPrometheus, AgreesWithTheHistoryFile) {
     // little in the past gives one consistent picture of the first `records`.
     double records = -1, qty = -1, failed = -1;
     std::string link;
-    for (auto deadline = Clock::now() + std::chrono::seconds(45); Clock::now() < deadline && records < 8;) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
-        const double at = static_cast<double>(std::time(nullptr)) - 2;
-        records = Query(webPort, "hopwatch_records_in_memory", at);
-        qty = Query(webPort, "topk(1,hopwatch_link_qty)", at, &link);
-        failed = Query(webPort, "hopwatch_calls_failed_total", at);
-    }
+    WaitFor(
+        [&] {
+            const double at = static_cast<double>(std::time(nullptr)) - 2;
+            records = Query(webPort, "hopwatch_records_in_memory", at);
+            qty = Query(webPort, "topk(1,hopwatch_link_qty)", at, &link);
+            failed = Query(webPort, "hopwatch_calls_failed_total", at);
+            return records >= 8;
+        },
+        45000, [] { std::this_thread::sleep_for(std::chrono::milliseconds(500)); });
     ASSERT_GE(records, 8) << ReadAll(dirs.Errors).substr(0, 2000);
     EXPECT_EQ(HttpRequest(-1, metricsPort, "/metrics/../"), "") << "only /metrics is served";
 
@@ -506,10 +544,7 @@ TEST(WebListener, AnswersAndClosesAsAsked) {
     args.insert(args.end(), {"--metrics", std::to_string(port)});
     running.Pids.push_back(StartProgram(args, dirs.Runtime, dirs.Errors));
     std::string overview;
-    for (int i = 0; i < 100 && overview.empty(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        overview = HttpRequest(-1, port, "/");
-    }
+    WaitFor([&] { return !(overview = HttpRequest(-1, port, "/")).empty(); }, 30000);
     ASSERT_NE(overview.find("Channel 1: QX1TST"), std::string::npos) << ReadAll(dirs.Errors);
     EXPECT_EQ(HttpRequest(-1, port, "/channel/1/history.csv"),
               ReadAll(HOPWATCH_TEST_DATA "/worked_example.csv"))

@@ -15,6 +15,7 @@
 #include "support/diagram_history.h"
 #include "support/fake_port.h"
 #include "support/scratch.h"
+#include "support/wait_for.h"
 #include "ui/client_area.h"
 #include "ui/dialogs/about_box.h"
 #include "ui/dialogs/answer_text_dialog.h"
@@ -37,9 +38,8 @@ namespace {
 
 // Runs the event loop until `done` holds or `ms` have passed.
 template <class Done>
-bool WaitFor(Done done, int ms) {
-    for (QDeadlineTimer end(ms); !done() && !end.hasExpired();) QTest::qWait(20);
-    return done();
+bool Await(Done done, int ms) {
+    return WaitFor(done, ms, [] { QTest::qWait(10); });
 }
 
 class DialogTest : public ::testing::Test {
@@ -116,32 +116,6 @@ protected:
     std::unique_ptr<GuiShell> shell;
 };
 
-TEST_F(DialogTest, ControlsInTheClientAreaAndOnlyFieldZeroResizes) {
-    EXPECT_EQ(Window().windowTitle().toStdString(), "Linkscope");
-    EXPECT_EQ(Window().size(), QSize(81 * 8, 32 * 16));
-    ClientArea* client = Window().clientArea();
-    QToolBar* bar = client->toolBar();
-    EXPECT_TRUE(bar->parentWidget() == client && Bar().parentWidget() == client);
-    EXPECT_EQ(bar->geometry().top(), 0);
-    EXPECT_EQ(client->height(), Window().height() - Window().menuBar()->height());
-    for (int width : {648, 1000, 300}) {
-        SCOPED_TRACE(width);
-        Window().resize(width, 512);
-        QApplication::processEvents();
-        EXPECT_EQ(bar->width(), client->width());
-        EXPECT_EQ(Bar().geometry(),
-                  QRect(0, client->height() - Bar().height(), client->width(), Bar().height()));
-        std::vector<int> widths;
-        for (int k = 0; k < kStatusFieldCount; ++k) {
-            widths.push_back(Bar().field(k)->isVisible() ? Bar().field(k)->width() : 0);
-        }
-        const int rest = client->width() - 65 * 8;
-        EXPECT_EQ(widths,
-                  (std::vector<int>{rest > 0 ? rest : 0, 15 * 8, 9 * 8, 9 * 8, 13 * 8, 6 * 8, 13 * 8}));
-        EXPECT_EQ(Bar().field(6)->geometry().right(), client->width() - 1);
-    }
-}
-
 TEST_F(DialogTest, ToolbarButtonsShowImagesAndLiveTooltipsAndFollowTheChannelOnRepaint) {
     QToolBar* bar = Window().clientArea()->toolBar();
     EXPECT_EQ(bar->iconSize(), QSize(24, 23));
@@ -190,7 +164,7 @@ TEST_F(DialogTest, RightHoldScrollsUntilReleaseAndHoldsTheTicksBack) {
     shell->timers().start(kSecondTimerId, 5);
     Window().setStatusText(kFieldCycle, "held");
     QTest::mousePress(&d, Qt::RightButton, {}, right);
-    WaitFor([&] { return state.ChannelTable[0].ScrollOffset >= 12; }, 3000);
+    ASSERT_TRUE(Await([&] { return state.ChannelTable[0].ScrollOffset >= 12; }, 10000));
     EXPECT_EQ(state.ChannelTable[0].ScrollStep, 4);
     EXPECT_EQ(Bar().field(kFieldCycle)->text(), "held");  // no second tick ran
     QTest::mouseRelease(&d, Qt::RightButton, {}, right);
@@ -199,12 +173,11 @@ TEST_F(DialogTest, RightHoldScrollsUntilReleaseAndHoldsTheTicksBack) {
     EXPECT_EQ(during % 4, 0);
     EXPECT_EQ(Bar().field(kFieldCycle)->text(), "Ready");  // the held tick ran at release
     EXPECT_EQ(state.ChannelTable[0].ScrollStep, 24);
-    QTest::qWait(60);
-    EXPECT_EQ(state.ChannelTable[0].ScrollOffset, during);
+    // A bound: twelve ticks' time, and no further step.
+    EXPECT_FALSE(Await([&] { return state.ChannelTable[0].ScrollOffset != during; }, 60));
     QTest::mousePress(&d, Qt::RightButton, {}, QPoint(100, d.height() / 2));  // left half: older
-    QTest::qWait(60);
+    EXPECT_TRUE(Await([&] { return state.ChannelTable[0].ScrollOffset < during; }, 3000));
     QTest::mouseRelease(&d, Qt::RightButton, {}, QPoint(100, d.height() / 2));
-    EXPECT_LT(state.ChannelTable[0].ScrollOffset, during);
 }
 
 TEST(HeadlessBoxes, OneLinePerBoxAndSafeAnswers) {
@@ -222,12 +195,42 @@ TEST(HeadlessBoxes, OneLinePerBoxAndSafeAnswers) {
     EXPECT_EQ(shell.statusText(0), "Bereit");
 }
 
-// The longest readouts fit their status-bar fields at the default font.
+// At the default font: the controls fill the client area below the menu;
+// of the status bar's fields only field 0 follows the window's width, and
+// it lends six-digit byte counters the room they need and takes it back; the
+// longest readouts fit their fields.
 struct DefaultFontWindow : DialogTest {
     void SetUp() override { Start(MeasureBaseUnits(QApplication::font())); }
 };
 
-TEST_F(DefaultFontWindow, ReadoutsFitTheirFields) {
+TEST_F(DefaultFontWindow, ControlsFillTheClientAreaAndReadoutsFitTheirFields) {
+    const BaseUnits u = MeasureBaseUnits(QApplication::font());
+    EXPECT_EQ(Window().windowTitle().toStdString(), "Linkscope");
+    EXPECT_EQ(Window().size(), QSize(81 * u.X, 32 * u.Y));
+    ClientArea* client = Window().clientArea();
+    QToolBar* bar = client->toolBar();
+    EXPECT_TRUE(bar->parentWidget() == client && Bar().parentWidget() == client);
+    EXPECT_EQ(bar->geometry().top(), 0);
+    EXPECT_EQ(client->height(), Window().height() - Window().menuBar()->height());
+    const auto widths = [&] {
+        std::vector<int> w;
+        for (int k = 0; k < kStatusFieldCount; ++k)
+            w.push_back(Bar().field(k)->isVisible() ? Bar().field(k)->width() : 0);
+        return w;
+    };
+    for (int width : {1000, 300, 81 * u.X}) {
+        SCOPED_TRACE(width);
+        Window().resize(width, 32 * u.Y);
+        QApplication::processEvents();
+        EXPECT_EQ(bar->width(), client->width());
+        EXPECT_EQ(Bar().geometry(),
+                  QRect(0, client->height() - Bar().height(), client->width(), Bar().height()));
+        const int rest = std::max(client->width() - 65 * u.X, 0);
+        EXPECT_EQ(widths(),
+                  (std::vector<int>{rest, 15 * u.X, 9 * u.X, 9 * u.X, 13 * u.X, 6 * u.X, 13 * u.X}));
+        EXPECT_EQ(Bar().field(6)->geometry().right(), client->width() - 1);
+    }
+
     const std::pair<int, const char*> rows[] = {{kFieldMarkerTime, "X-Pos: 23:59/31.12.26"},
                                                 {kFieldXZoom, "XZoom: 20"},
                                                 {kFieldYZoom, "YZoom: 0,6"},
@@ -239,14 +242,6 @@ TEST_F(DefaultFontWindow, ReadoutsFitTheirFields) {
                label->contentsRect().width() - label->indent();
     };
     for (const auto& [field, text] : rows) EXPECT_TRUE(fits(field, text)) << text;
-
-    // Six-digit byte counters take the room they need from field 0 alone,
-    // and give it back.
-    const auto widths = [&] {
-        std::vector<int> w;
-        for (int k = 0; k < kStatusFieldCount; ++k) w.push_back(Bar().field(k)->width());
-        return w;
-    };
     const std::vector<int> before = widths();
     const char* wide = "T/Rkby: 999999/999999 ";
     Window().setStatusText(kFieldKbytes, wide);
@@ -278,12 +273,12 @@ TEST_F(DialogTest, ConnectWarnsThenCallsAndTheGridFollows) {
     const QString before = clock();
     Click(dialog, 22);
     EXPECT_EQ(Notices(dialog), Texts());
-    ASSERT_TRUE(WaitFor([&] { return Item<QLabel>(dialog, 23)->text() != "Ch1 disc."; }, 4000));
+    ASSERT_TRUE(Await([&] { return Item<QLabel>(dialog, 23)->text() != "Ch1 disc."; }, 10000));
     const QString called = Item<QLabel>(dialog, 27)->text();
     EXPECT_TRUE(called == before || called == clock()) << called.toStdString();
     // The report shows once the call is being ended, without the prompt.
     auto* reply = Item<QPlainTextEdit>(dialog, 43);
-    ASSERT_TRUE(WaitFor([&] { return !reply->toPlainText().isEmpty(); }, 20000));
+    ASSERT_TRUE(Await([&] { return !reply->toPlainText().isEmpty(); }, 30000));
     EXPECT_FALSE(reply->toPlainText().contains(QStringLiteral("=>")));
 }
 
@@ -373,24 +368,6 @@ TEST_F(DialogTest, AboutBoxShowsTheVersionLineWholeAndClosesOnlyWithOk) {
     EXPECT_TRUE(Closed(about));
 }
 
-TEST_F(DialogTest, ContextHelpOpensTheTopicInTheChosenLanguage) {
-    Command(kCmdHelpGerman)->trigger();  // opens the index
-    HelpWindow::current()->close();
-    auto* dialog = Open<ChannelDialog>(kCmdDigipeaterConnects);
-    QTest::keyClick(Item<QPushButton>(dialog, 22), Qt::Key_F1);
-    auto* help = HelpWindow::current();
-    EXPECT_TRUE(help->isVisible());
-    EXPECT_EQ(help->browser()->source().toString(), "qrc:/help/de/channel.html#t103");
-    Click(dialog, 2);
-
-    Command(kCmdHelpEnglish)->trigger();
-    QWidget* box = Item<QCheckBox>(Open<GraphicsDialog>(kCmdGraphicsSettings), 92);
-    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(4, 4), box->mapToGlobal(QPoint(4, 4)));
-    QApplication::sendEvent(box, &rightClick);
-    EXPECT_EQ(help->browser()->source().toString(), "qrc:/help/en/graphics.html#t116");
-    EXPECT_TRUE(help->browser()->toPlainText().contains(QStringLiteral("TxTIM")));
-}
-
 // Every link between the help pages and every topic the dialogs can ask for
 // lands on a page, and on its anchor, in both languages; both have the same
 // pages.
@@ -433,10 +410,17 @@ TEST(HelpPages, EveryLinkAndTopicResolvesInBothLanguages) {
 // From the dialogs to the settings file: Mycall and a destination (an
 // invalid entry refused and left in its field, Cancel keeping what Accept
 // took), an interval, display switches (copies that apply only on Ok, with
-// one Y zoom for all channels) and the help language, then the exit item,
-// which closes the window as the frame's close button does.
+// one Y zoom for all channels) and the help language, which context help
+// (F1, a right click) follows, then the exit item, which closes the window
+// as the frame's close button does.
 TEST_F(DialogTest, ChangesThroughTheDialogsReachTheSettingsFile) {
+    Command(kCmdHelpGerman)->trigger();  // opens the index
+    HelpWindow::current()->close();
     auto* channels = Open<ChannelDialog>(kCmdDigipeaterConnects);
+    QTest::keyClick(Item<QPushButton>(channels, 22), Qt::Key_F1);
+    auto* help = HelpWindow::current();
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_EQ(help->browser()->source().toString(), "qrc:/help/de/channel.html#t103");
     Type(channels, 46, "QX0 ME");
     Click(channels, 222);
     EXPECT_EQ(Notices(channels), Texts({kInvalidMycallText}));
@@ -455,7 +439,13 @@ TEST_F(DialogTest, ChangesThroughTheDialogsReachTheSettingsFile) {
     state.CurrentChannel = 1;
     state.ChannelTable[1].YZoomStep = 2;
     state.ChannelTable[1].YScale = 10;
+    Command(kCmdHelpEnglish)->trigger();
     auto* graphics = Open<GraphicsDialog>(kCmdGraphicsSettings);
+    QWidget* txTim = Item<QCheckBox>(graphics, 92);
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(4, 4), txTim->mapToGlobal(QPoint(4, 4)));
+    QApplication::sendEvent(txTim, &rightClick);
+    EXPECT_EQ(help->browser()->source().toString(), "qrc:/help/en/graphics.html#t116");
+    EXPECT_TRUE(help->browser()->toPlainText().contains(QStringLiteral("TxTIM")));
     for (int box : {79, 80, 80, 81, 95}) QTest::mouseClick(Item<QCheckBox>(graphics, box), Qt::LeftButton);
     QTest::keyClick(graphics, Qt::Key_Escape);
     ASSERT_FALSE(Closed(graphics));
@@ -494,12 +484,13 @@ protected:
         widget.resize(648, 480);
     }
     void TearDown() override { ReleaseDiagramMemory(state); }
-    QImage Paint(bool reduce = true) {
-        QImage image(648, 480, QImage::Format_RGB32);
+    QImage Paint(bool reduce = true) { return PaintOn(widget, 648, 480, reduce); }
+    static QImage PaintOn(DiagramWidget& diagram, int w, int h, bool reduce = true) {
+        QImage image(w, h, QImage::Format_RGB32);
         image.fill(qRgb(192, 192, 192));
-        widget.setReduceColumns(reduce);
+        diagram.setReduceColumns(reduce);
         QPainter painter(&image);
-        widget.paintDiagram(painter);
+        diagram.paintDiagram(painter);
         return image;
     }
     // Level curves at 50, 150, 250, 350, 450; link states by record.
@@ -517,10 +508,10 @@ protected:
     DiagramMapping m = SetupDiagramMapping(648, 480, 8, 16);
 };
 
-TEST_F(DiagramPixels, FrameCurvesMarkerNewestLineAndLabel) {
+TEST_F(DiagramPixels, FrameCurvesMarkerNewestLineLabelUsageStripAndGrid) {
     Level(40, {1});
     state.ChannelTable[0].MarkerOffset = 30;  // record 9, at logical x 90
-    const QImage image = Paint();
+    QImage image = Paint();
     EXPECT_EQ((std::vector<QRgb>{image.pixel(30, 60), image.pixel(648 - 24, 480 - 41), image.pixel(29, 200),
                                  image.pixel(X(55), Y(100))}),  // frame corners, outside, plot
               (std::vector<QRgb>{qRgb(0, 0, 0), qRgb(0, 0, 0), qRgb(192, 192, 192), qRgb(255, 255, 255)}));
@@ -533,13 +524,12 @@ TEST_F(DiagramPixels, FrameCurvesMarkerNewestLineAndLabel) {
         for (int x = X(90) + 2; x < X(90) + 20; ++x) ink += image.pixel(x, y) == qRgb(0, 0, 0);
     }
     EXPECT_GT(ink, 5);
-}
 
-TEST_F(DiagramPixels, UsageStripColoursAndGridOnLabelledRows) {
     Level(6, {0, 1, 2, 5, 6, 6});
     state.XZoom = 20;
+    state.ChannelTable[0].MarkerOffset = 0;
     port.Checked[kCmdGrid] = 1;
-    const QImage image = Paint();
+    image = Paint();
     const int classes[] = {2, 1, 0, 3, 4};  // a failed connect (6) is blue
     for (int k = 0; k < 5; ++k) {
         EXPECT_EQ(image.pixel(X(20 * k + 10), Y(806 - 7)), Rgb(kUsageColours[classes[k]])) << k;
@@ -571,11 +561,7 @@ TEST_F(DiagramPixels, YLabelsTouchNeitherTheTicksNorEachOther) {
                              << units.X << "x" << units.Y << " zoom " << step << "/" << scale);
                 state.ChannelTable[0].YZoomStep = step;
                 state.ChannelTable[0].YScale = scale;
-                QImage image(w, h, QImage::Format_RGB32);
-                image.fill(qRgb(192, 192, 192));
-                QPainter painter(&image);
-                diagram.paintDiagram(painter);
-                painter.end();
+                const QImage image = PaintOn(diagram, w, h);
                 // Rows inked left of the ticks, as runs: one run per label.
                 int runs = 0, touching = 0;
                 bool inRun = false;

@@ -8,13 +8,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "history/history_reader.h"
 #include "support/scratch.h"
+#include "support/wait_for.h"
 
 // A scratch directory laid out for program runs: the runtime directory, a
 // data directory, the settings file and a file for standard error.
@@ -51,17 +51,48 @@ inline pid_t StartProgram(const std::vector<std::string>& args, const std::strin
     return pid;
 }
 
+// The command line of the headless service on `backend`, a minute lasting
+// 60 / `scale` seconds.
+inline std::vector<std::string> Service(const ProgramDirs& dirs, const std::string& backend,
+                                        const std::string& scale = "60") {
+    return {"--headless", "--l2",    backend,        "--config", dirs.Config,
+            "--data-dir", dirs.Data, "--time-scale", scale};
+}
+
 // Exit code, or 128 + signal when it was killed; -1 (and killed) when it
 // has not ended within `seconds`.
 inline int WaitProgram(pid_t pid, int seconds = 30) {
-    for (int i = 0; i < seconds * 20; ++i) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid) {
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    int status = 0;
+    if (WaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, seconds * 1000))
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
     return -1;
 }
+
+// Whether `pid` catches SIGTERM and SIGINT. The program sets its handlers
+// once it has started (its locks held, its settings read): from then on a
+// stop signal ends it in order, and what it started with can be checked.
+inline bool CatchesStopSignals(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("SigCgt:", 0) != 0) continue;
+        const unsigned long long caught = std::stoull(line.substr(7), nullptr, 16);
+        const unsigned long long both = (1ull << (SIGTERM - 1)) | (1ull << (SIGINT - 1));
+        return (caught & both) == both;
+    }
+    return false;
+}
+
+inline bool WaitRunning(pid_t pid) {
+    return WaitFor([&] { return CatchesStopSignals(pid); }, 30000);
+}
+
+// Started programs, ended and reaped however the test ends.
+struct Processes {
+    std::vector<pid_t> Pids;
+    ~Processes() {
+        for (pid_t pid : Pids) kill(pid, SIGTERM);
+        for (pid_t pid : Pids) WaitProgram(pid, 10);
+    }
+};
