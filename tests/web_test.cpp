@@ -113,14 +113,10 @@ TEST(DiagramSvg, ViewsOfAHistoryAndTheLinksUnderThem) {
         const PaintPlan& plan = w.scratch->Plan;
         std::string svg;
         AppendPlanSvg(plan, kWebDiagramWidth, kWebDiagramHeight, svg);
-        EXPECT_GE(plan.ItemCount, 20);
-        int polylines = 0;
         for (int i = 0; i < plan.ItemCount; ++i) {
             if (plan.Items[i].Op != PlanOp::Polyline) continue;
-            ++polylines;
             EXPECT_LE(plan.Items[i].Count, 4 * (plan.Plot.right - plan.Plot.left));
         }
-        EXPECT_EQ(polylines, 5);
         int drawn = 0;
         for (std::size_t at = 0; (at = svg.find("<polyline", at + 1)) != std::string::npos;) ++drawn;
         EXPECT_EQ(drawn, 5);
@@ -183,7 +179,7 @@ TEST(Availability, EveryClassAcrossARangeBoundary) {
         std::vector<long long> Calls;  // brackets, figure, none, down, failed
         std::string Outages;           // start-end/calls, newest first; + = ongoing
     } cases[] = {
-        {kNoLimit, kNoLimit, {1, 4, 4, 1, 2}, "10-11/2+ 6-9/3 3-5/2 "},
+        // The whole history is counted as the command line prints it, below.
         // From minute 4: the outage of minutes 3 and 4 is cut at the boundary.
         {start + 4, kNoLimit, {0, 2, 4, 0, 2}, "10-11/2+ 6-9/3 4-5/1 "},
         // Up to minute 7: the outage under way at the end is ongoing there.

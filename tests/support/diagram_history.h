@@ -39,14 +39,9 @@ inline void FillHistory(AppState& state, int channel, int count, int links,
                         const std::function<void(int, FilledRecord&)>& fill) {
     FilledRecord r{};
     for (int i = 0; i < count; ++i) {
-        r = FilledRecord{};
+        r = FilledRecord{{}, i / 60 % 24, i % 60, 6, 12, 26};  // 6.12.26, a record a minute
         for (int l = 0; l < links; ++l)
             std::snprintf(r.Links[l].Name, sizeof r.Links[l].Name, "QX0L%d", l + 1);
-        r.Hour = i / 60 % 24;
-        r.Minute = i % 60;
-        r.Day = 6;
-        r.Month = 12;
-        r.Year = 26;
         fill(i, r);
         LinkSample samples[kSeriesLinks];
         for (int l = 0; l < kSeriesLinks; ++l) {
