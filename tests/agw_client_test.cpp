@@ -297,6 +297,8 @@ const TimeLimit kTimeLimits[] = {
      {"stat 5", "grant 1"}},
     // A TNC that went away is looked for again at a limited rate.
     {"cCv", &AgwOptions::ReconnectIntervalMs, kClosed + kSetUp, kClosed + Strings{"R >", "X Q1OWN>"}},
+    // So is one with a connect still pending, that the TNC had not read.
+    {"cCcv", &AgwOptions::ReconnectIntervalMs, kClosed + kSetUp, kClosed + Strings{"R >", "X Q1OWN>"}},
 };
 
 struct AgwTimeLimitTest : AgwClientTest, ::testing::WithParamInterface<TimeLimit> {};
