@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -14,7 +13,6 @@
 
 #include "agw_fake_server.h"
 #include "radio/agw_client.h"
-#include "radio/layer2_backend.h"
 #include "support/fake_port.h"
 
 namespace {
@@ -38,18 +36,11 @@ Strings operator+(Strings a, const Strings& b) {
     return a;
 }
 
-AgwOptions Local(int port) {
-    AgwOptions o;
-    o.Host = "127.0.0.1";
-    o.TcpPort = port;
-    o.ProbeIdleMs = 0;  // the probe of a quiet TNC would show in every exchange; see TroubledTnc
-    return o;
-}
-
 struct AgwClientTest : ::testing::Test {
     FakeAgwClock clock;
     FakeAgwServer server;
-    AgwOptions options = Local(server.Port);
+    // The probe of a quiet TNC would show in every exchange; see TroubledTnc.
+    AgwOptions options{.Host = "127.0.0.1", .TcpPort = server.Port, .ProbeIdleMs = 0};
     std::unique_ptr<AgwClient> client;
 
     void SetUp() override { Open(0), server.Take(); }
@@ -112,13 +103,6 @@ TEST(AgwUri, ParsesHostPortAndRadioPortOrSaysWhy) {
                   ok ? o.Host + " " + std::to_string(o.TcpPort) + " " + std::to_string(o.RadioPort) : "");
         EXPECT_EQ(ok, error[0] == '\0') << uri;
     }
-    // The hints show in the program's own messages (process tests).
-    char e[200] = "";
-    EXPECT_NE(nullptr, CreateLayer2Backend("agw://127.0.0.1:8000/1", e, sizeof e));
-    EXPECT_EQ(nullptr, CreateLayer2Backend("ax25://tnc", e, sizeof e));
-    EXPECT_NE(nullptr, std::strstr(e, "unknown layer-2 backend \"ax25://tnc\"")) << e;
-    EXPECT_EQ(nullptr, CreateLayer2Backend("agw://127.0.0.1:0", e, sizeof e));
-    EXPECT_NE(nullptr, std::strstr(e, "agw://127.0.0.1:0")) << e;
 }
 
 TEST_F(AgwClientTest, ConnectGoesOutAsCOrVWithTheViaListAndBadPathsFailAtOnce) {
@@ -226,30 +210,6 @@ TEST_F(AgwClientTest, TransmitSpaceFollowsLinkAndOutstandingFrames) {
               Exchange());
 }
 
-// Ours, confirmed by the TNC: the link is down and nothing is left to end.
-// (After text, 'd' waits for the TNC: see the time limits.)
-TEST_F(AgwClientTest, ADisconnectConfirmedByTheTncIsOver) {
-    const std::uint16_t h = Connected();
-    client->l2_bef(kL2Disconnect, h);
-    server.Send('d', "Q1DIG", "Q1OWN", Disconnect("Q1DIG"));
-    EXPECT_TRUE(Until([&] { return State(h) == 0; }));
-    client->l2_bef(kL2Disconnect, h);
-    EXPECT_EQ(Strings{"d Q1OWN>Q1DIG"}, Exchange());
-}
-
-TEST_F(AgwClientTest, ATncThatVanishesDropsEveryLinkAndCallsFail) {
-    const std::uint16_t up = Connected();
-    const std::uint16_t pending = client->l2_connect("Q1OWN", "Q2DIG");
-    server.Vanish();
-    server.StopListening();
-    EXPECT_TRUE(Until([&] { return State(up) == 0 && State(pending) == 0 && !client->IsConnected(); }));
-    // Meanwhile calls fail at once.
-    EXPECT_EQ(0, State(client->l2_connect("Q1OWN", "Q1DIG")));
-    client->l2_puts(up, "lost\n");
-    EXPECT_EQ((Strings{"stat 0", "grant 0"}), Observe(up));
-    EXPECT_EQ(0, client->l2_get_sabm("Q1OWN"));
-}
-
 TEST_F(AgwClientTest, IncomingConnectsToMycallAreHandedOutOnce) {
     EXPECT_EQ(0, client->l2_get_sabm("q1own"));
     EXPECT_EQ(Strings{"X Q1OWN>"}, Exchange());
@@ -306,7 +266,8 @@ TEST_F(AgwClientTest, GarbageFromTheTncIsSurvived) {
 // c connect, C the TNC reports it, t one line sent (after asking for space,
 // then command 7 as the connect cycle gives it), 4 command 4, y the TNC
 // answers 'Y' with 1, + the drain's interval passes, z the TNC answers 'Y'
-// with 0 (and 'd' goes out), v the TNC goes away and listens again.
+// with 0 (and 'd' goes out), D the TNC confirms a 'd', v the TNC goes away
+// and listens again.
 struct TimeLimit {
     const char* steps;
     int AgwOptions::*limit;
@@ -321,6 +282,8 @@ const TimeLimit kTimeLimits[] = {
     // A 'd' never confirmed; also one sent at once on a pending connect.
     {"cC4", &AgwOptions::DisconnectTimeoutMs, kUp + Strings{kd}, kClosed},
     {"c4", &AgwOptions::DisconnectTimeoutMs, kPending + Strings{kd}, kClosed},
+    // One the TNC confirms is over: nothing is left to end.
+    {"cC4D", &AgwOptions::DisconnectTimeoutMs, kClosed + kSetUp + Strings{kd}, kClosed},
     // A TNC drops frames still queued when told to disconnect, so after text
     // 'd' waits until the TNC reports nothing outstanding: it asks again, and
     // ends with 'd' however many frames stay outstanding.
@@ -334,6 +297,8 @@ const TimeLimit kTimeLimits[] = {
      {"stat 5", "grant 1"}},
     // A TNC that went away is looked for again at a limited rate.
     {"cCv", &AgwOptions::ReconnectIntervalMs, kClosed + kSetUp, kClosed + Strings{"R >", "X Q1OWN>"}},
+    // So is one with a connect still pending, that the TNC had not read.
+    {"cCcv", &AgwOptions::ReconnectIntervalMs, kClosed + kSetUp, kClosed + Strings{"R >", "X Q1OWN>"}},
 };
 
 struct AgwTimeLimitTest : AgwClientTest, ::testing::WithParamInterface<TimeLimit> {};
@@ -350,6 +315,8 @@ TEST_P(AgwTimeLimitTest, NothingBeforeTheLimitAndItsEffectAtIt) {
         if (*step == '4') client->l2_bef(kL2Disconnect, h);
         if (*step == 'y' || *step == 'z') server.Send('Y', "Q1OWN", "Q1DIG", Count(*step == 'y'));
         if (*step == '+') Advance(options.DrainAskIntervalMs);
+        if (*step == 'D') server.Send('d', "Q1DIG", "Q1OWN", Disconnect("Q1DIG"));
+        if (*step == 'D' && !Until([&] { return State(h) == 0; })) ADD_FAILURE() << "not closed";
         if (*step == 'z' && !Until([&] { return !server.Frames.empty() && server.Frames.back() == kd; }))
             ADD_FAILURE() << "no 'd'";
         if (*step == 'v') server.Vanish(), server.StopListening();

@@ -2,7 +2,7 @@
 // on 127.0.0.1 that the test pumps. It answers the version request and
 // registrations by itself, keeps every frame it receives as text, and sends
 // what the test scripts. It speaks through the project's own codec, whose
-// bytes tests/agw_frame_test.cpp pins.
+// bytes the acquisition tests pin.
 #pragma once
 
 #include <arpa/inet.h>
