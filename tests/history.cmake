@@ -8,4 +8,3 @@ if(TARGET history_reader_fuzz)
   # Its scratch directory comes from the test support, which reports through GoogleTest.
   target_link_libraries(history_reader_fuzz PRIVATE GTest::gtest)
 endif()
-hopwatch_add_fuzzer(NAME link_report_fuzz SOURCES fuzz/link_report_fuzz.cpp)
