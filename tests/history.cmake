@@ -2,16 +2,9 @@
 # damaged files, the CSV export, memory use.
 hopwatch_add_test(NAME history_test SOURCES history_test.cpp)
 target_compile_definitions(history_test PRIVATE HOPWATCH_TEST_DATA="${CMAKE_CURRENT_SOURCE_DIR}/data")
-# Its own program: resident memory is measured for the whole process.
-hopwatch_add_test(NAME history_memory_test SOURCES history_memory_test.cpp)
 
 hopwatch_add_fuzzer(NAME history_reader_fuzz SOURCES fuzz/history_reader_fuzz.cpp)
 if(TARGET history_reader_fuzz)
   # Its scratch directory comes from the test support, which reports through GoogleTest.
   target_link_libraries(history_reader_fuzz PRIVATE GTest::gtest)
-endif()
-hopwatch_add_fuzzer(NAME link_report_fuzz SOURCES fuzz/link_report_fuzz.cpp)
-hopwatch_add_fuzzer(NAME history_check_fuzz SOURCES fuzz/history_check_fuzz.cpp)
-if(TARGET history_check_fuzz)
-  target_link_libraries(history_check_fuzz PRIVATE GTest::gtest)
 endif()

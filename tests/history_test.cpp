@@ -2,7 +2,9 @@
 // appends or starts a new file with and when it moves a file away, the
 // series the loader builds, damaged files (each named for what it breaks:
 // the records before the fault load and the user is told where reading
-// stopped), and the CSV export.
+// stopped), the CSV export, and the memory the series takes.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -73,34 +75,22 @@ TEST(ScanDecimal, DecimalWithSignAndSaturation) {
 
 // Header and record of a parsed reply, or the refusal of a short buffer.
 TEST_F(HistoryWriter, HeaderAndRecordBytes) {
-    const struct {
-        std::vector<Link> links;
-        int replyLines;  // set after parsing when not -1
-        const char* header;
-        const char* record;
-    } cases[] = {
-        {{}, 1, "0  ", "\r\n06.01.07 09:05 "},  // the prompt alone must not give a count of -1
-        // Whitespace inside a cell never splits a token; an empty cell is '?'.
-        {{{"7", "1\t2", "340", "12", "\tQX0", "p1", "3/5"}},
-         -1,
-         "1  ?QX0 ?      ",
-         "\r\n06.01.07 09:05 7 1?2 340 12 3 5 1 "},
+    // Whitespace inside a cell never splits a token; an empty cell is '?'.
+    SetReport(Channel, {{"7", "1\t2", "340", "12", "\tQX0", "p1", "3/5"}});
+    std::memset(Channel.LinkTable[kColIdent][1], 0, kCellSize);
+    Channel.LastConDay = 6, Channel.LastConMonth = 1, Channel.LastConYear = 7;
+    Channel.LastHour = 9, Channel.LastMin = 5;
+    char out[kHistoryChunkMax];
+    const auto text = [&](int n) {
+        return n > 0 ? std::string(out, static_cast<std::size_t>(n)) : "refused";
     };
-    for (const auto& k : cases) {
-        SetReport(Channel, k.links);
-        if (k.replyLines >= 0) Channel.ReplyLineCount = k.replyLines;
-        if (k.links.size() == 1) std::memset(Channel.LinkTable[kColIdent][1], 0, kCellSize);  // an empty cell
-        Channel.LastConDay = 6, Channel.LastConMonth = 1, Channel.LastConYear = 7;
-        Channel.LastHour = 9, Channel.LastMin = 5;
-        char out[kHistoryChunkMax];
-        const int header = FormatHistoryHeader(Channel, out, sizeof out);
-        ASSERT_GT(header, 0);
-        EXPECT_EQ(std::string(out, header), k.header);
-        const int record = FormatHistoryRecord(Channel, 0, out, sizeof out);
-        ASSERT_GT(record, 0);
-        EXPECT_EQ(std::string(out, record), k.record);
-        EXPECT_EQ(FormatHistoryRecord(Channel, 0, out, 16), 0);  // too small: refused
-    }
+    EXPECT_EQ(text(FormatHistoryHeader(Channel, out, sizeof out)), "1  ?QX0 ?      ");
+    EXPECT_EQ(text(FormatHistoryRecord(Channel, 0, out, sizeof out)),
+              "\r\n06.01.07 09:05 7 1?2 340 12 3 5 1 ");
+    EXPECT_EQ(text(FormatHistoryRecord(Channel, 0, out, 16)), "refused");
+    Channel.ReplyLineCount = 1;  // the prompt alone must not give a count of -1
+    EXPECT_EQ(text(FormatHistoryHeader(Channel, out, sizeof out)), "0  ");
+    EXPECT_EQ(text(FormatHistoryRecord(Channel, 0, out, sizeof out)), "\r\n06.01.07 09:05 ");
 }
 
 std::string MovedText(const std::string& path, const std::string& moved, const char* fault = nullptr) {
@@ -174,19 +164,16 @@ TEST_F(HistoryWriter, FileMovedAwayUnlessItReadsToItsEndWithTheSameLinks) {
     }
 }
 
-// A write cut short (here by a file size limit, as by a full disk) is taken
-// back: the file keeps only whole records, a new file is not left behind,
-// and the caller is told; the records in memory stay.
+// An append cut short (here by a file size limit, as by a full disk) is
+// taken back: the file keeps only whole records, and the caller is told; the
+// records in memory stay. (A new file cut short: HardenedFiles.)
 TEST_F(HistoryWriter, WriteCutShortLeavesTheFileAsItWas) {
     SetReport(Channel, ExampleLinks());
     ASSERT_EQ(Connect(14, 30), 1);
     const std::string before = Read();
     EXPECT_EQ(WithFileSizeLimit(before.size() + 10, [&] { return Connect(14, 40); }), 0);
     EXPECT_EQ(Read(), before);
-    std::snprintf(Channel.CallPath, kCallPathSize, "QX0NEW");
-    EXPECT_EQ(WithFileSizeLimit(10, [&] { return Connect(14, 50); }), 0);
-    EXPECT_FALSE(Exists("QX0NEW.hpw"));
-    EXPECT_EQ(Channel.RecordCount, 3);
+    EXPECT_EQ(Channel.RecordCount, 2);
     EXPECT_TRUE(Port.Boxes.empty());
 }
 
@@ -339,6 +326,20 @@ TEST_F(HistorySeries, EveryNumberReadsBackWhateverItsSize) {
     EXPECT_EQ(Text(State, 23998, 1), "04.12.26 14:59 QX0AAA 12 120 340 3 5 1");
 }
 
+// The newest 24000 of a longer file load (the order: above); a further
+// connect replaces the newest record only.
+TEST_F(HistorySeries, AFullSeriesReplacesItsNewestRecord) {
+    Write(ManyRecords(30000));
+    LoadHistory(State, Port, 0);  // Cancel
+    const int minute = Stamp(23998).Minute;
+    Connect(9, 59);
+    EXPECT_EQ(std::vector<int>({Channel.RecordCount, State.NextRecordIndex[0]}), std::vector<int>(2, 24000));
+    EXPECT_EQ(Stamp(23998).Minute, minute);
+    EXPECT_EQ(Stamp(23999).Hour, 9);
+    RecordStamp none;
+    EXPECT_EQ(ReadRecordStamp(State, 0, 24000, none), 0);
+}
+
 // A missing file: the start-up scan says nothing, the loader tells and
 // changes nothing. Load File for a channel without a destination empties
 // the series.
@@ -367,7 +368,8 @@ TEST_F(HistorySeries, MissingFileOrNoDestination) {
 
 // None for 1000 records. For 1001, Cancel keeps the loaded series, and a
 // connect stored while the prompt is open goes behind the loaded records;
-// OK moves the file away, says so and discards the series.
+// the start-up scan asks the same and leaves the series alone; OK moves the
+// file away, says so and discards the series.
 TEST_F(HistorySeries, SizePromptAfterLoading) {
     Write(ManyRecords(1000));
     LoadFileSequence(State, Port, 0);
@@ -378,6 +380,7 @@ TEST_F(HistorySeries, SizePromptAfterLoading) {
         Connect(9, 0);
     };
     LoadFileSequence(State, Port, 0);  // Cancel
+    EXPECT_EQ(ScanHistoryFile(State, Port, 0), 1);
     EXPECT_EQ(std::vector<int>({Channel.RecordCount, State.NextRecordIndex[0], Channel.ScrollStep}),
               std::vector<int>({1002, 1002, 50}));
     EXPECT_EQ(Sample(1000, 0).TxTim, 3);
@@ -387,13 +390,48 @@ TEST_F(HistorySeries, SizePromptAfterLoading) {
     EXPECT_EQ(std::vector<int>({Channel.RecordCount, State.NextRecordIndex[0], Exists(kFile)}),
               std::vector<int>({0, 0, 0}));
     EXPECT_EQ(Read("QX0TST2.hp0").substr(0, ManyRecords(1001).size()), ManyRecords(1001));
-    ASSERT_EQ(Port.Boxes.size(), 3u);
-    for (int i : {0, 1}) {
+    ASSERT_EQ(Port.Boxes.size(), 4u);
+    for (int i : {0, 1, 2}) {
         EXPECT_EQ(Port.Boxes[i].Line(), kCaption + std::string(" asks: ") + SizePrompt(1, File()));
         EXPECT_TRUE(Port.Boxes[i].Buttons == BoxButtons::OkCancel && Port.Boxes[i].Icon == BoxIcon::Warning);
     }
-    EXPECT_EQ(Port.Boxes[2].Line(),
+    EXPECT_EQ(Port.Boxes[3].Line(),
               kCaption + std::string(" tells: The file has been renamed to ") + File("QX0TST2.hp0") + " !");
+}
+
+long ResidentBytes() {
+    long size = 0, resident = 0;
+    std::FILE* f = std::fopen("/proc/self/statm", "r");
+    const int read = f ? std::fscanf(f, "%ld %ld", &size, &resident) : 0;
+    if (f) std::fclose(f);
+    return read == 2 ? resident * sysconf(_SC_PAGESIZE) : -1;
+}
+
+// Resident memory follows the records stored, not the 24000 reserved per
+// channel, and drops back when the series is discarded (each test runs as
+// its own process under ctest).
+TEST_F(HistorySeries, ResidentMemoryFollowsTheRecordsStored) {
+    SetReport(Channel, ExampleLinks());
+    const long start = ResidentBytes();
+    ASSERT_GT(start, 0);
+    constexpr int kRecords = 6000;
+    for (int slot = 0; slot < kRecords; ++slot) AddHistoryRecord(State, 0, slot, 0);
+    const long stored = ResidentBytes();
+    // A record of the narrow layout: time, and 18 links of 16 bytes.
+    const long expected = kRecords * 296L;
+    EXPECT_GT(stored - start, expected * 8 / 10);
+    EXPECT_LT(stored - start, expected * 3 / 2 + (1 << 20));
+    EXPECT_LT(stored - start, static_cast<long>(kHistoryAreaBytes / 2));
+    EXPECT_TRUE(IsRecordPresent(State, 0, kRecords - 1));
+
+    ResetHistory(State, 0);
+    EXPECT_GT(stored - ResidentBytes(), expected * 8 / 10);
+    EXPECT_FALSE(IsRecordPresent(State, 0, 0));
+    EXPECT_NE(State.HistoryArea[0].Base, nullptr);  // the range stays reserved
+    // The area is usable again after the reset; fresh memory reads as zero.
+    AddHistoryRecord(State, 0, 0, 0);
+    EXPECT_EQ(Channel.RecordCount, 1);
+    EXPECT_EQ(Sample(0, 5).Qty, 0);
 }
 
 struct HistoryMalformed : HistoryTest {
@@ -490,35 +528,11 @@ TEST_F(HistoryMalformed, history_bad_timestamp) {
            "a time stamp is not of the form dd.mm.yy hh:mm", 2);
 }
 
-TEST_F(HistoryMalformed, history_30000_records) {
-    // Valid but long: the newest 24000 load in order (file record i carries
-    // i as its first token; the time stamp cycles), the scan counts all.
-    Write(ManyRecords(30000));
-    LoadHistory(State, Port, 0);  // Cancel
-    EXPECT_EQ(std::vector<int>({Channel.RecordCount, State.NextRecordIndex[0]}), std::vector<int>(2, 24000));
-    for (int slot : {0, 1, 12345, 23999}) {
-        EXPECT_EQ(Stamp(slot).Minute, (6000 + slot) % 60) << slot;
-        EXPECT_EQ(Stamp(slot).Day, (6000 + slot) % 28 + 1) << slot;
-    }
-    EXPECT_EQ(Cell(Channel, kColPort, 1), "29999");
-    // A further connect replaces the newest record only.
-    const int minute = Stamp(23998).Minute;
-    Connect(9, 59);
-    EXPECT_EQ(std::vector<int>({Channel.RecordCount, State.NextRecordIndex[0]}), std::vector<int>(2, 24000));
-    EXPECT_EQ(Stamp(23998).Minute, minute);
-    EXPECT_EQ(Stamp(23999).Hour, 9);
-    RecordStamp none;
-    EXPECT_EQ(ReadRecordStamp(State, 0, 24000, none), 0);
-    // The load and the start-up scan offer the same prompt.
-    EXPECT_EQ(ScanHistoryFile(State, Port, 0), 1);
-    ASSERT_EQ(Port.Boxes.size(), 2u);
-    for (const FakeBox& box : Port.Boxes) EXPECT_EQ(box.Text, SizePrompt(1, File()));
-    EXPECT_EQ(Channel.RecordCount, 24000);
-}
-
+// Exports `bytes` as a file (or the file at `path` when given): the status,
+// what standard output and standard error got, and the file's path.
 struct Exported {
     int Status;
-    std::string Out, Err;
+    std::string Out, Err, Path;
 };
 
 std::string Drain(std::FILE* f) {
@@ -530,17 +544,12 @@ std::string Drain(std::FILE* f) {
     return text;
 }
 
-Exported Export(const std::string& path, int link = kCsvAllLinks) {
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    const int status = ExportHistoryFileCsv(path.c_str(), link, out, err);
-    return {status, Drain(out), Drain(err)};
-}
-
-Exported ExportBytes(const std::string& bytes, int link = kCsvAllLinks) {
+Exported Export(const std::string& bytes, int link = kCsvAllLinks, std::string path = "") {
     ScratchDir dir;
-    WriteAll(dir.File("X.hpw"), bytes);
-    return Export(dir.File("X.hpw"), link);
+    if (path.empty()) WriteAll(path = dir.File("X.hpw"), bytes);
+    std::FILE *out = std::tmpfile(), *err = std::tmpfile();
+    const int status = ExportHistoryFileCsv(path.c_str(), link, out, err);
+    return {status, Drain(out), Drain(err), path};
 }
 
 const std::string kCsvHeader = kCsvHeaderRow;
@@ -565,23 +574,21 @@ TEST(CsvExport, OneLinkQuotingAndWhatCannotBeExported) {
         {"no such link", kExample, 3, 2, "", "has no link 3"},
     };
     for (const auto& c : cases) {
-        const Exported run = ExportBytes(c.File, c.Link);
+        const Exported run = Export(c.File, c.Link);
         EXPECT_EQ(c.Status, run.Status) << c.Name;
         EXPECT_EQ(c.Status < 2 ? kCsvHeader + c.Rows : run.Out, run.Out) << c.Name;
         EXPECT_TRUE(*c.Err ? run.Err.find(c.Err) != std::string::npos : run.Err.empty()) << c.Name << run.Err;
     }
-    EXPECT_EQ(2, Export("/nonexistent/X.hpw").Status);
+    EXPECT_EQ(2, Export("", kCsvAllLinks, "/nonexistent/X.hpw").Status);
 }
 
 TEST(CsvExport, DamagedFileExportsWhatReadsAndSaysWhereItStopped) {
     // The third record is cut off inside its second link.
     const std::string torn = kExample + "\r\n06.12.26 14:50 7 120 340 12 3 5 1 2 15";
-    ScratchDir dir;
-    WriteAll(dir.File("X.hpw"), torn);
-    const Exported run = Export(dir.File("X.hpw"));
+    const Exported run = Export(torn);
     EXPECT_EQ(1, run.Status);
     EXPECT_EQ(ReadAll(HOPWATCH_TEST_DATA "/worked_example.csv"), run.Out);
-    EXPECT_EQ("hopwatch: " + dir.File("X.hpw") +
+    EXPECT_EQ("hopwatch: " + run.Path +
                   " is damaged (the last record is cut short): reading stopped at record 3, byte offset " +
                   std::to_string(torn.size()) + "; the 2 complete records before it were exported\n",
               run.Err);
@@ -590,7 +597,7 @@ TEST(CsvExport, DamagedFileExportsWhatReadsAndSaysWhereItStopped) {
 TEST(CsvExport, LargeFileGivesOneRowPerRecordAndLink) {
     std::string file = "3  A a      B b      C c      ";
     for (int i = 0; i < 24000; ++i) file += "\r\n07.12.26 05:40 1 2 3 4 5 6 1 1 2 3 4 5 6 1 1 2 3 4 5 6 1 ";
-    const Exported run = ExportBytes(file);
+    const Exported run = Export(file);
     EXPECT_EQ(0, run.Status);
     EXPECT_EQ(1 + 24000 * 3, std::count(run.Out.begin(), run.Out.end(), '\n'));
 }

@@ -1,6 +1,7 @@
-// Any bytes as the settings file on disk: every text read stays inside its
-// buffer, the interval is never 0, and saving then loading again gives the
-// values loaded. The format cannot carry a text that begins or ends with a
+// Any bytes as the settings file: rewritten once it reads back line for
+// line, and a value written is the value read, whatever surrounds it. On
+// disk: every text read stays inside its buffer, the interval is never 0,
+// and saving then loading again gives the values loaded. The format cannot carry a text that begins or ends with a
 // blank or sits in a pair of quotes (reading drops them), so such texts
 // (only a cut or a NUL can make them) are left out of the comparison.
 #include <unistd.h>
@@ -49,6 +50,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const std::string path = dir.File(kSettingsFileName);
     static Loaded& first = *new Loaded;
     static Loaded& again = *new Loaded;
+    ProfileFile profile, reread;
+    ParseProfileText(profile, reinterpret_cast<const char*>(data), size);
+    const std::string text = ProfileText(profile);
+    ParseProfileText(reread, text.data(), text.size());
+    if (reread.Lines != profile.Lines) std::abort();
+    WriteProfileString(profile, "Channel1", "CallPath", "DB0ABC");
+    WriteProfileInt(profile, "Curvset", "qty", -7);
+    char out[kCallPathReadSize];
+    GetProfileString(profile, "Channel1", "CallPath", "", out, sizeof out);
+    if (std::strcmp(out, "DB0ABC") != 0 || GetProfileInt(profile, "Curvset", "qty", 0) != -7) std::abort();
+
     WriteAll(path, std::string(reinterpret_cast<const char*>(data), size));
     Load(path.c_str(), first);
     if (!WriteSettingsFile(path.c_str(), first.State, first.Backend, first.Listen)) std::abort();
