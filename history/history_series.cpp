@@ -241,9 +241,9 @@ int StoreHistoryRecord(AppState& state, int channel, int slot, const RecordStamp
     if (!CommitArea(area, kHeaderBytes)) return 0;
     links = std::clamp(links, 0, kSeriesLinks);
     int wide = Header(area)->Wide;
-    bool fits = wide || FitsNarrow(stamp);
+    bool fits = FitsNarrow(stamp);
     for (int l = 0; fits && l < links; ++l) fits = FitsNarrow(samples[l]);
-    if (!fits) {
+    if (!wide && !fits) {
         if (!Widen(area)) return 0;
         wide = 1;
     }

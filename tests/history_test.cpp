@@ -324,6 +324,11 @@ TEST_F(HistorySeries, EveryNumberReadsBackWhateverItsSize) {
     EXPECT_EQ(Text(State, 23999, 2), bigText);
     EXPECT_EQ(Text(State, 0, 1), "02.12.26 14:01 QX0AAA 12 120 340 3 5 1");
     EXPECT_EQ(Text(State, 23998, 1), "04.12.26 14:59 QX0AAA 12 120 340 3 5 1");
+    // A further record too big for the packed layout (the link table holds
+    // the loaded one) leaves the records already widened as they were.
+    AddHistoryRecord(State, 0, 24000, 0);
+    EXPECT_EQ(Text(State, 1, 1), "03.12.26 14:02 QX0AAA 12 120 340 3 5 1");
+    EXPECT_EQ(Text(State, 23998, 1), "04.12.26 14:59 QX0AAA 12 120 340 3 5 1");
 }
 
 // The newest 24000 of a longer file load (the order: above); a further
