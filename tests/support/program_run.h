@@ -59,6 +59,20 @@ inline std::vector<std::string> Service(const ProgramDirs& dirs, const std::stri
             "--data-dir", dirs.Data, "--time-scale", scale};
 }
 
+// `channels` digipeaters called every `interval` minutes; every call
+// succeeds and no station calls in, so the link lists never change and
+// nothing rotates.
+inline std::vector<std::string> Calling(const ProgramDirs& dirs, int channels, const char* timeScale,
+                                        int interval = 1) {
+    std::string ini = "[Mycall]\r\nDestination Call=QX0ME\r\n";
+    for (int i = 1; i <= channels; ++i) {
+        ini += "[Channel" + std::to_string(i) + "]\r\nCallPath=QX0D" + std::string(1, char('A' + i)) +
+               "\r\nRufAktiv=1\r\nMinutenIntervall=" + std::to_string(interval) + "\r\n";
+    }
+    WriteAll(dirs.Config, ini);
+    return Service(dirs, "sim:faults=0,callers=0", timeScale);
+}
+
 // Exit code, or 128 + signal when it was killed; -1 (and killed) when it
 // has not ended within `seconds`.
 inline int WaitProgram(pid_t pid, int seconds = 30) {
@@ -70,22 +84,26 @@ inline int WaitProgram(pid_t pid, int seconds = 30) {
     return -1;
 }
 
-// Whether `pid` catches SIGTERM and SIGINT. The program sets its handlers
-// once it has started (its locks held, its settings read): from then on a
-// stop signal ends it in order, and what it started with can be checked.
-inline bool CatchesStopSignals(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind("SigCgt:", 0) != 0) continue;
-        const unsigned long long caught = std::stoull(line.substr(7), nullptr, 16);
-        const unsigned long long both = (1ull << (SIGTERM - 1)) | (1ull << (SIGINT - 1));
-        return (caught & both) == both;
-    }
-    return false;
+// Waits until `pid` catches SIGTERM and SIGINT. The program sets its
+// handlers once it has started (its locks held, its settings read): from
+// then on a stop signal ends it in order, and what it started with can be
+// checked. No file it writes marks that moment, so /proc is read.
+inline bool WaitRunning(pid_t pid) {
+    const unsigned long long both = (1ull << (SIGTERM - 1)) | (1ull << (SIGINT - 1));
+    return WaitFor(
+        [&] {
+            std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+            std::string line;
+            while (std::getline(status, line) && line.rfind("SigCgt:", 0) != 0) {}
+            return !line.empty() && (std::stoull(line.substr(7), nullptr, 16) & both) == both;
+        },
+        30000);
 }
 
-inline bool WaitRunning(pid_t pid) {
-    return WaitFor([&] { return CatchesStopSignals(pid); }, 30000);
+// Sends `signal` and waits as WaitProgram does.
+inline int EndProgram(pid_t pid, int signal = SIGTERM, int seconds = 30) {
+    kill(pid, signal);
+    return WaitProgram(pid, seconds);
 }
 
 // Started programs, ended and reaped however the test ends.

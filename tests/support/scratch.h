@@ -57,20 +57,13 @@ inline void WriteAll(const std::string& path, const std::string& bytes) {
 template <typename Write>
 int WithFileSizeLimit(rlim_t bytes, Write write) {
     rlimit saved{};
-    if (getrlimit(RLIMIT_FSIZE, &saved) != 0) {
-        ADD_FAILURE() << "getrlimit";
-        return -1;
-    }
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &saved);
     rlimit small = saved;
     small.rlim_cur = bytes;
-    int result = -1;
-    if (setrlimit(RLIMIT_FSIZE, &small) == 0) {
-        result = write();
-        setrlimit(RLIMIT_FSIZE, &saved);
-    } else {
-        ADD_FAILURE() << "setrlimit";
-    }
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const int result = write();
+    setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     return result;
 }

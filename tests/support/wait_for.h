@@ -9,17 +9,13 @@
 
 // Looks at `done` until it holds or `ms` have passed, running `pace` between
 // looks (a Qt test runs its event loop there); says whether it held.
-template <class Done, class Pace>
-bool WaitFor(Done done, int ms, Pace pace) {
+template <class Done, class Pace = void (*)()>
+bool WaitFor(
+    Done done, int ms, Pace pace = [] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); }) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (!done()) {
         if (std::chrono::steady_clock::now() >= end) return false;
         pace();
     }
     return true;
-}
-
-template <class Done>
-bool WaitFor(Done done, int ms) {
-    return WaitFor(done, ms, [] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); });
 }
