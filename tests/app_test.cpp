@@ -304,7 +304,6 @@ TEST(ProgramRun, OnTheSimulatedNetwork) {
     for (const auto& entry : std::filesystem::directory_iterator(dirs.Scratch.Path))
         if (entry.path().filename().string().rfind("hopw.ini.edited-", 0) == 0) kept.push_back(entry.path());
     ASSERT_EQ(kept.size(), 1u);
-    EXPECT_EQ(kept[0].size(), dirs.Config.size() + 23);  // .edited-YYYYMMDD-HHMMSS
     EXPECT_EQ(ReadAll(kept[0]), edited);
     EXPECT_EQ(ReadAll(dirs.Errors), "hopwatch: the settings file " + dirs.Config +
                                         " was changed while hopwatch ran; it is kept as " + kept[0] + "\n");

@@ -22,6 +22,7 @@
 
 #include "acquisition/connect_cycle.h"
 #include "agw_fake_server.h"
+#include "core/escaped_text.h"
 #include "core/link_column.h"
 #include "history/history_loader.h"
 #include "history/history_reader.h"
@@ -348,6 +349,10 @@ TEST(ForgedTnc, RegisterRepliesGiveAFewEscapedLines) {
     }
     EXPECT_LE(lines, 3) << text;
     EXPECT_NE(text.find("refused to register the call Q1OWN\n"), std::string::npos) << text;
+    // Quoted: printable ASCII as it is, the rest as \xNN, an escape that does not fit left out.
+    char quoted[16];
+    EXPECT_STREQ(EscapeText("Q1\n\x1b[\xff", quoted, sizeof quoted), "Q1\\x0a\\x1b[\\xff");
+    EXPECT_STREQ(EscapeText("Q1\x7f", quoted, 6), "Q1");
 }
 
 // A FIFO where a channel's history file should be: said once with its path
