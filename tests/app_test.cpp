@@ -436,6 +436,13 @@ TEST(WebListener, AnswersAndClosesAsAsked) {
     EXPECT_EQ(HttpRequest(-1, port, "/channel/1/history.csv"),
               ReadAll(HOPWATCH_TEST_DATA "/worked_example.csv"))
         << "the same bytes as --export-csv";
+    // Prometheus's own tool reads the metrics as a scrape would, and lints them.
+    if (FileExists("/usr/bin/promtool")) {
+        const std::string metrics = dirs.Scratch.File("metrics.txt");
+        WriteAll(metrics, HttpRequest(-1, port, "/metrics"));
+        const std::string check = "/usr/bin/promtool check metrics < " + metrics + " >&2";
+        EXPECT_EQ(std::system(check.c_str()), 0) << ReadAll(metrics);
+    }
 
     struct Case {
         const char* Request;
