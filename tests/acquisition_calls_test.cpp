@@ -108,7 +108,6 @@ struct World {
 // A reply ends at its closing prompt; prompts after that change nothing.
 TEST(ConnectCycle, GoodCallStoresAllNineteenLinesAndDisconnects) {
     World w;
-    w.net.StatHighBits = 0x18;  // status bits above data and link state mean nothing
     Lines frames = Report(17);
     frames.insert(frames.end(), {"=>\r", "=> more\r", "text after\r"});
     EXPECT_EQ(w.Call({5, frames}).back(), 0);
@@ -353,17 +352,14 @@ TEST(AnswerService, SendsEachShapeOfAnswerTextAndEndsTheConnection) {
     }
 }
 
-// A simulated network built from its URI, the way the program builds it.
-std::unique_ptr<Layer2> Sim(const std::string& uri) {
-    char error[200] = "";
-    return CreateLayer2Backend(uri.c_str(), error, sizeof error);
-}
-
 // 300 minutes of calls by the connect cycle, the answering service beside
 // it, on a troubled network with frequent callers: the history file, and how
 // many records hold a good reply and how many repeat one (code 6).
 std::string TroubledRun(std::uint32_t seed, int (&records)[2]) {
-    const auto sim = Sim("sim:faults=60,callers=5,seed=" + std::to_string(seed));
+    char error[200] = "";
+    const auto sim =
+        CreateLayer2Backend(("sim:faults=60,callers=5,seed=" + std::to_string(seed)).c_str(), error,
+                            sizeof error);  // the way the program builds it
     World w;
     w.port.Net = sim.get();
     for (int minute = 0; minute < 300; ++minute) w.Run(60, [&](int) { AnswerTick(w.state, w.port); });
@@ -382,25 +378,13 @@ TEST(SimNetwork, SameSeedGivesTheSameHistoryAndCallsFail) {
     EXPECT_GT(records[1], 30) << "repeats of the last good reply";
 }
 
-TEST(SimNetwork, UriOptions) {
-    const int f = kSimDefaultFaultPercent, c = kSimDefaultCallerSeconds;
-    const std::pair<const char*, std::vector<int>> cases[] = {
-        // seed, fail, faults, callers; {} refused
-        {"sim", {1, 0, f, c}},
-        {"sim:seed=5,faults=0,callers=60", {5, 0, 0, 60}},
-        {"sim:faults=100,fail", {1, 1, 100, c}},
-        {"sim:seed=", {}},
-        {"sim:seed=99999999999", {}},
-        {"simulator", {}},
-    };
-    for (const auto& [uri, want] : cases) {
-        SCOPED_TRACE(uri);
+// The options the runs use are read as they say; these are refused.
+TEST(SimNetwork, BadUrisAreRefusedWithAReason) {
+    for (const char* uri : {"sim:seed=", "sim:seed=99999999999", "sim:faults=101", "simulator"}) {
         SimOptions o;
         char error[200] = "";
-        const int ok = ParseSimUri(uri, o, error, sizeof error);
-        const std::vector<int> got = {static_cast<int>(o.Seed), o.FailInit, o.FaultPercent, o.CallerSeconds};
-        EXPECT_EQ(ok ? got : std::vector<int>{}, want);
-        EXPECT_EQ(error[0] != '\0', !ok);
+        EXPECT_EQ(ParseSimUri(uri, o, error, sizeof error), 0) << uri;
+        EXPECT_NE(error[0], '\0') << uri;
     }
 }
 
