@@ -28,7 +28,6 @@ using Lines = std::vector<std::string>;
 const std::string kHeading = " Nr  Port  Mode         TKBY RKBY QTY   Loss      Link   SSID Time\r";
 const std::vector<int> kDisconnected = {kL2BeforeSend, kL2AfterSend, kL2Disconnect};
 const std::string kGreeting = "Hopwatch V 2.34 link data acquisition!\n";
-const std::vector<int> kEnded = {kL2NewIncoming, kL2AfterSend, kL2Disconnect};
 
 // Banner, prompt, heading, `links` link lines and the closing prompt. Link
 // i has port i, TKBY 100+base+i, RKBY 200+base+i, QTY 10+i, name QX<i%10>L<i>
@@ -311,7 +310,7 @@ TEST(AnswerService, SendsEachShapeOfAnswerTextAndEndsTheConnection) {
         std::deque<int> grants;
         Lines sent;
         int leave = 0;  // the link's state from the second tick on; -1: the service stops then
-        std::vector<int> commands = kEnded;
+        std::vector<int> commands = {kL2NewIncoming, kL2AfterSend, kL2Disconnect};
     } cases[] = {
         {"no file", nullptr, {}, {g}},
         {"dialog-written lines", "first\r\nsecond\r\n", {}, {g, "first\n", "second\n"}},
@@ -381,19 +380,6 @@ TEST(SimNetwork, BadUrisAreRefusedWithAReason) {
     }
 }
 
-struct Record {
-    std::unique_ptr<ChannelRecord> Owned = std::make_unique<ChannelRecord>();
-    ChannelRecord& C = *Owned;
-    Record() { std::memset(&C, 0, sizeof C); }
-    // Stores `line` as row 1 and parses the rows below 2, the way a failed
-    // call parses its stored lines again.
-    void Parse(const std::string& line) {
-        std::memcpy(C.ReplyLines[1], line.data(), std::min<std::size_t>(line.size(), kReplySlotSize - 1));
-        ParseLinkRows(C, 2);
-    }
-    std::string Cell(int column, int row = 1) const { return C.LinkTable[column][row]; }
-};
-
 // `text` at `column`, blanks before it and up to `length`.
 std::string At(std::size_t column, const std::string& text, std::size_t length = 0) {
     std::string line = std::string(column, ' ') + text;
@@ -428,10 +414,14 @@ TEST(LinkReport, ColumnRulesOnHandMadeLines) {
         {"a number 5 blanks in", At(42, "12", 80) + "\r\n", kColQty, "0"},
     };
     for (const auto& k : cases) {
-        Record r;
-        r.Parse(k.line);
-        EXPECT_EQ(r.Cell(k.column), k.cell) << k.what;
-        EXPECT_EQ(r.Cell(k.column, 2), "") << k.what << ": nothing spills into the next row";
+        // Row 1, parsed the way a failed call parses its stored lines again.
+        const auto c = std::make_unique<ChannelRecord>();
+        std::memcpy(c->ReplyLines[1], k.line.data(),
+                    std::min<std::size_t>(k.line.size(), kReplySlotSize - 1));
+        ParseLinkRows(*c, 2);
+        EXPECT_EQ(std::string(c->LinkTable[k.column][1]), k.cell) << k.what;
+        EXPECT_EQ(std::string(c->LinkTable[k.column][2]), "")
+            << k.what << ": nothing spills into the next row";
     }
 }
 
