@@ -370,9 +370,9 @@ TEST(SimNetwork, SameSeedGivesTheSameHistoryAndCallsFail) {
     EXPECT_GT(records[1], 30) << "repeats of the last good reply";
 }
 
-// The options the runs use are read as they say; these are refused.
+// Refused with a reason, the last after an option that is understood.
 TEST(SimNetwork, BadUrisAreRefusedWithAReason) {
-    for (const char* uri : {"sim:seed=", "sim:seed=99999999999", "sim:faults=101", "simulator"}) {
+    for (const char* uri : {"sim:seed=99999999999", "sim:faults=101", "simulator", "sim:fail,x"}) {
         SimOptions o;
         char error[200] = "";
         EXPECT_EQ(ParseSimUri(uri, o, error, sizeof error), 0) << uri;
