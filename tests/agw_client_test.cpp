@@ -93,7 +93,6 @@ TEST(AgwUri, ParsesHostPortAndRadioPortOrSaysWhy) {
         {"agw://h:0", ""},
         {"agw://h:70000", ""},
         {"agw://h:8000/256", ""},
-        {"kiss://h:8001", ""},
     };
     for (const auto& [uri, parsed] : cases) {
         AgwOptions o;

@@ -63,7 +63,7 @@ struct ScriptNetwork final : Layer2 {
         if (it == Links.end()) return 0;
         const ScriptLink& l = it->second;
         const int data = !l.Frames.empty() || l.NullFrames > 0;
-        return (l.State & kL2StateMask) | (data ? kL2DataWaiting : 0) | StatHighBits;
+        return (l.State & kL2StateMask) | (data ? kL2DataWaiting : 0);
     }
     const unsigned char* l2_get_i(std::uint16_t handle) override {
         ScriptLink& l = Links[handle];
@@ -103,7 +103,6 @@ struct ScriptNetwork final : Layer2 {
     std::uint16_t AddIncoming() { return Incoming.emplace_back(Add(kL2Connected)); }
     void QueueText(std::uint16_t h, const std::string& text) { Links[h].Frames.push_back(MakeFrame(text)); }
 
-    int StatHighBits = 0;  // extra bits above the low byte's meaning
     std::uint16_t NextHandle = 1;
     std::map<std::uint16_t, ScriptLink> Links;
     std::deque<std::uint16_t> Incoming;
