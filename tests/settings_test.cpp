@@ -66,7 +66,6 @@ TEST(SettingsProfile, ReadsAndWritesInPlaceAndEverythingElseStaysAsItWas) {
     // Any line end reads, every line is saved with CR LF, and a value cannot
     // start a line of its own.
     EXPECT_EQ(ProfileText(Parse("[S]\nk=1\r\nj=2\rl=3")), "[S]\r\nk=1\r\nj=2\r\nl=3\r\n");
-    EXPECT_EQ(ProfileText(Parse("\n\n")), "\r\n\r\n");
     p = Parse("");
     WriteProfileString(p, "S", "k", "a\r\n[Evil]\nx=1");
     EXPECT_EQ(ProfileText(p), "[S]\r\nk=a  [Evil] x=1\r\n");

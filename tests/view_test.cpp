@@ -233,8 +233,6 @@ TEST_F(DiagramPlan, CurvePointsPileAtTheRightEdgeAndStopAtTheTop) {
               (std::vector<int>{60, 18, 806, 1186, 6}));
     C().ScrollOffset = 190;
     EXPECT_EQ(BuildCurvePoints(state, 0, m, plot), 10);
-    FinishDiagramPaint(state);
-    EXPECT_FALSE(IsCommitted(state.CurvePoints[0], 0));
 }
 
 TEST_F(DiagramPlan, UsageStripAndLinkUsageLabel) {
@@ -382,7 +380,6 @@ TEST(NavigationCommands, EachRuleAtItsEdgesAndTheButtonsAfter) {
         {kCmdShrinkYAxis, "", "0 0 1 10 6/10 0 e 10 10 11 10 11 10"},
         {kCmdShrinkYAxis, "y=2 scale=10", "0 0 1 10 1/10 0 e 10 10 10 10 11 10"},
         // Marker: needs a record on either side within the shown part.
-        {kCmdShiftMarkerLeft, "", "0 1 1 10 1/1 0 n 10 10 11 11 11 10"},
         {kCmdShiftMarkerLeft, "scroll=24 marker=4", "24 5 1 10 1/1 0 n 10 10 11 01 11 01"},
         {kCmdShiftMarkerLeft, "scroll=24 marker=5", "24 5 1 10 1/1 0 - 10 10 11 01 11 01"},
         {kCmdShiftMarkerRight, "scroll=24 marker=5", "24 4 1 10 1/1 0 n 10 10 11 11 11 01"},
