@@ -392,8 +392,8 @@ TEST_F(HistorySeries, SizePromptAfterLoading) {
 
 struct HistoryMalformed : HistoryTest {
     // Loads `bytes`: `records` complete records stand. `fault` is empty for a
-    // sound file, else the fault as the notice says it,
-    // found in record `atRecord` (at byte `atByte` unless -1).
+    // sound file, else the fault as the notice says it, found in record
+    // `atRecord` (at byte `atByte` unless -1).
     void Expect(const std::string& bytes, int records, const std::string& fault, int atRecord = 0,
                 long long atByte = -1) {
         Write(bytes);
@@ -403,12 +403,12 @@ struct HistoryMalformed : HistoryTest {
                   std::vector<int>(2, records));
         ASSERT_EQ(Port.Boxes.size(), fault.empty() ? 0u : 1u);
         if (!fault.empty()) {
-            std::string notice =
-                std::string(kCaption) + " tells: The history file " + File() + " is damaged: ";
-            notice += fault + ".\nReading stopped at record " + std::to_string(atRecord) + " (";
+            std::string notice = std::string(kCaption) + " tells: The history file " + File() +
+                                 " is damaged: " + fault + ".\nReading stopped at record " +
+                                 std::to_string(atRecord) + " (";
             if (atByte >= 0)
-                notice += "byte offset " + std::to_string(atByte) + ");\nthe " + std::to_string(records);
-            if (atByte >= 0) notice += " complete records before it are used.";
+                notice += "byte offset " + std::to_string(atByte) + ");\nthe " + std::to_string(records) +
+                          " complete records before it are used.";
             const std::string said = Port.Boxes[0].Line();
             EXPECT_EQ(atByte >= 0 ? said : said.substr(0, notice.size()), notice);
         }
@@ -488,21 +488,15 @@ struct Exported {
     std::string Out, Err, Path;
 };
 
-std::string Drain(std::FILE* f) {
-    std::rewind(f);
-    std::string text;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) text.append(buffer, n);
-    std::fclose(f);
-    return text;
-}
-
 Exported Export(const std::string& bytes, int link = kCsvAllLinks, std::string path = "") {
     ScratchDir dir;
     if (path.empty()) WriteAll(path = dir.File("X.hpw"), bytes);
-    std::FILE *out = std::tmpfile(), *err = std::tmpfile();
+    std::FILE *out = std::fopen(dir.File("out").c_str(), "w"),
+              *err = std::fopen(dir.File("err").c_str(), "w");
     const int status = ExportHistoryFileCsv(path.c_str(), link, out, err);
-    return {status, Drain(out), Drain(err), path};
+    std::fclose(out);
+    std::fclose(err);
+    return {status, ReadAll(dir.File("out")), ReadAll(dir.File("err")), path};
 }
 
 const std::string kCsvHeader = kCsvHeaderRow;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/options.h"
+#include "app/tick_dispatch.h"
 #include "core/app_state.h"
 #include "core/link_column.h"
 #include "history/history_series.h"
@@ -450,7 +451,7 @@ TEST(NavigationCommands, EachRuleAtItsEdgesAndTheButtonsAfter) {
     }
 }
 
-TEST(StatusTexts, EachCycleStateAndAFieldThatNeedsMore) {
+TEST(StatusTexts, EachCycleStateTheSecondTickAndAFieldThatNeedsMore) {
     AppState state;
     InitAppState(state);
     FakePort port;
@@ -470,6 +471,11 @@ TEST(StatusTexts, EachCycleStateAndAFieldThatNeedsMore) {
               "General Error|-|-|-|");
     EXPECT_EQ(headers, "Ch3 disc.|Ch3 Call|Ch3 Call|Ch3 con.|Ch3 con.|Ch3 Data|-|Ch3 Tout|Ch3 Err.|-|-|-|");
     EXPECT_EQ(port.Status.size(), 1u);  // field 0 only
+    // The second tick shows the current channel's state.
+    state.CurrentChannel = 2;
+    state.ChannelTable[2].CycleState = CycleState::CollectReply;
+    OnSecondTimer(state, port);
+    EXPECT_EQ(port.Status[0], "Get Data...");
 
     // A field that needs more takes it from field 0, never more than field 0 has.
     const int needed[3] = {0, 80, 60};
@@ -502,6 +508,7 @@ TEST(MetricsText, NewestRecordPerLinkChannelTotalsAndStableFamilies) {
     std::strcpy(c.LinkTable[kColName][1], "DB0\"X\xFC");
     std::strcpy(c.LinkTable[kColIdent][1], "Berg\\1");
     std::strcpy(c.LinkTable[kColTime][1], "  12/  34   ");
+    std::strcpy(c.LinkTable[kColQty][1], " 7");  // right-aligned in its column
     c.ReplyLineCount = c.RestoreLineCount = 3;
     c.LastHour = 10, c.LastMin = 5, c.LastConDay = 7, c.LastConMonth = 12, c.LastConYear = 26;
     AddHistoryRecord(state, 0, 0, 0);
@@ -515,8 +522,8 @@ TEST(MetricsText, NewestRecordPerLinkChannelTotalsAndStableFamilies) {
     const std::string link = R"({channel="1",digipeater="QX0TST-2",link="DB0\"X\\xFC",ident="Berg\\1"} )";
     const std::string ch1 = "{channel=\"1\",digipeater=\"QX0TST-2\"} ";
     for (const std::string& line :
-         {"hopwatch_link_txtim" + link + "12", "hopwatch_link_record_age_seconds" + link + "90",
-          "hopwatch_calls_made_total" + ch1 + "5",
+         {"hopwatch_link_qty" + link + "7", "hopwatch_link_txtim" + link + "12",
+          "hopwatch_link_record_age_seconds" + link + "90", "hopwatch_calls_made_total" + ch1 + "5",
           std::string("hopwatch_records_in_memory{channel=\"2\",digipeater=\"QX0ABC\"} 0"),
           std::string("hopwatch_answer_callers_served_total 4"),
           std::string("hopwatch_layer2_reconnects_total 3"),
