@@ -346,7 +346,6 @@ TEST_F(HistorySeries, MissingFileOrNoDestination) {
     EXPECT_EQ(Port.Boxes[0].Line(),
               "hopwin tells: A data file for the DESTINATION CALL of\nthis channel does not exist! Please "
               "start connect.");
-    EXPECT_EQ(Port.Boxes[0].Icon, BoxIcon::Warning);
     EXPECT_EQ(std::vector<int>({Channel.RecordCount, Channel.ReplyLineCount}), std::vector<int>({1, 4}));
 
     Channel.RufAktiv = 0;

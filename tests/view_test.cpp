@@ -276,7 +276,6 @@ TEST_F(DiagramPlan, TheClampRunsBeforeThePaintWhichMovesNoMarker) {
     Fill(12);
     C().RestoreLineCount = 4;
     Plan();
-    Plan();
     EXPECT_EQ(C().MarkerOffset, 2);
 }
 

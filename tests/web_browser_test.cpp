@@ -21,6 +21,7 @@
 #include "support/fake_port.h"
 #include "support/loopback_http.h"
 #include "support/program_run.h"
+#include "support/wait_for.h"
 #include "ui/base_units.h"
 #include "ui/program.h"
 #include "ui/view/diagram_widget.h"
@@ -110,12 +111,10 @@ TEST(WebPagesInChromium, DiagramMatchesTheWindowAndNextLinkMovesOn) {
     const Running program{StartProgram(
         {"--demo", "--headless", "--time-scale", "1", "--metrics", "127.0.0.1:" + std::to_string(port)},
         dirs.Runtime, dirs.Errors)};
-    std::string page;
-    for (int i = 0; i < 300 && page.find("id=\"next-link\"") == std::string::npos; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        page = HttpRequest(-1, port, "/channel/1");
-    }
-    ASSERT_NE(page.find("<svg"), std::string::npos) << ReadAll(dirs.Errors);
+    const auto served = [&] {
+        return HttpRequest(-1, port, "/channel/1").find("id=\"next-link\"") != std::string::npos;
+    };
+    ASSERT_TRUE(WaitFor(served, 15000)) << ReadAll(dirs.Errors);
 
     // The program's history of channel 1, loaded as the window loads it.
     auto state = std::make_unique<AppState>();
