@@ -98,8 +98,6 @@ TEST(SettingsProfileOnDisk, SaveReplacesTheFileWholeOrNotAtAll) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("a/b")), {}), 1);
 }
 
-const std::string kFirstExit = FirstExitSettings("agw://localhost:8000");
-
 // The start-up half: what the shell does between its history-file scans.
 void LoadAll(const std::string& path, AppState& state, char* backend = nullptr) {
     ProfileFile profile;
@@ -139,10 +137,10 @@ TEST_F(SettingsFile, StoredValuesRoundTrip) {
     } channels[] = {{"256", "abc", 0, 1}, {"-1", "  7 min", 255, 7}, {"\"1\"", "", 1, 10}, {"", "-5", 0, -5}};
     const std::string call =
         "DB0ABC-1 DB0ABC-2 DB0ABC-3 DB0ABC-4 DB0ABC-5 DB0ABC-6 DB0ABC-7 DB0ABC-8 DB0ABC-9 X";
-    std::string stored = Edit(kFirstExit, {{"[Channel3]\r\nCallPath=", "[Channel3]\r\nCallPath=" + call},
-                                           {"german=0", "german=1"},
-                                           {"Destination Call=", "Destination Call=" + std::string(40, 'M')},
-                                           {"Backend=agw://localhost:8000", "Backend=sim"}});
+    std::string stored =
+        Edit(FirstExitSettings("sim"), {{"[Channel3]\r\nCallPath=", "[Channel3]\r\nCallPath=" + call},
+                                        {"german=0", "german=1"},
+                                        {"Destination Call=", "Destination Call=" + std::string(40, 'M')}});
     // Texts are cut to their fields; the user switches to the English help.
     std::string expected = Edit(
         stored,
