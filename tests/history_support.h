@@ -118,13 +118,12 @@ struct HistoryTest : ::testing::Test {
         return RecordConnect(State, Port, 0, failed, &SaveError);
     }
 
-    // Record `slot` of channel 0 read back: its time, and the numbers of one link.
+    // Record `slot` of channel 0 read back: its time.
     RecordStamp Stamp(int slot) const {
         RecordStamp stamp;
         ReadRecordStamp(State, 0, slot, stamp);
         return stamp;
     }
-    LinkSample Sample(int slot, int link) const { return ReadLinkSample(State, 0, slot, link); }
 
     // A file of `records` records with the example's two links; record i
     // carries i as its first token.

@@ -1,10 +1,10 @@
 // The web pages in Chromium: the program runs headless as the demo (the
 // simulated network, six days of history loaded, and at the real time scale
-// no call due for a minute, so nothing changes meanwhile); Chromium loads the overview and the first
-// channel's diagram; the diagram's plot rectangle must match the window's
-// own paint of the same history and view at the same size (fonts aside:
-// within 1% of its pixels). The page the "next link" link leads to must
-// show the next link's picture, matched the same way.
+// no call due for a minute, so nothing changes meanwhile); Chromium loads the
+// first channel's diagram, whose plot rectangle must match the window's own
+// paint of the same history and view at the same size (fonts aside: within
+// 1% of its pixels). The page the "next link" link leads to must show the
+// next link's picture, matched the same way.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -21,6 +21,7 @@
 #include "support/fake_port.h"
 #include "support/loopback_http.h"
 #include "support/program_run.h"
+#include "support/wait_for.h"
 #include "ui/base_units.h"
 #include "ui/program.h"
 #include "ui/view/diagram_widget.h"
@@ -110,12 +111,10 @@ TEST(WebPagesInChromium, DiagramMatchesTheWindowAndNextLinkMovesOn) {
     const Running program{StartProgram(
         {"--demo", "--headless", "--time-scale", "1", "--metrics", "127.0.0.1:" + std::to_string(port)},
         dirs.Runtime, dirs.Errors)};
-    std::string page;
-    for (int i = 0; i < 300 && page.find("id=\"next-link\"") == std::string::npos; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        page = HttpRequest(-1, port, "/channel/1");
-    }
-    ASSERT_NE(page.find("<svg"), std::string::npos) << ReadAll(dirs.Errors);
+    const auto served = [&] {
+        return HttpRequest(-1, port, "/channel/1").find("id=\"next-link\"") != std::string::npos;
+    };
+    ASSERT_TRUE(WaitFor(served, 15000)) << ReadAll(dirs.Errors);
 
     // The program's history of channel 1, loaded as the window loads it.
     auto state = std::make_unique<AppState>();
@@ -127,13 +126,6 @@ TEST(WebPagesInChromium, DiagramMatchesTheWindowAndNextLinkMovesOn) {
     FakePort loading;
     ASSERT_EQ(LoadHistory(*state, loading, 0), 1);
     ASSERT_GT(state->ChannelTable[0].RecordCount, 500);
-
-    // The overview: a row per link, each with its strip colour swatch.
-    const QImage overview = Screenshot(dirs, port, "/");
-    int swatches = 0;
-    for (int y = 0; y < overview.height(); ++y)
-        for (int x = 0; x < overview.width(); ++x) swatches += overview.pixelColor(x, y) == QColor(1, 230, 1);
-    EXPECT_GT(swatches, 50) << "green swatches of links with a figure";
 
     // The same view the page shows by default, painted as the window paints.
     auto scratch = std::make_unique<WebScratch>();

@@ -23,11 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         return s;
     }();
-    static WebScratch* const kScratch = [] {
-        auto* w = new WebScratch;
-        ReserveWebScratch(*w);
-        return w;
-    }();
+    static WebScratch& scratch = *new WebScratch;
+    [[maybe_unused]] static const int reserved = ReserveWebScratch(scratch);
     static WebAnswer answer;
     const char* bytes = reinterpret_cast<const char*>(data);
     const void* newline = std::memchr(bytes, '\n', size);
@@ -39,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SetSeriesLinks(*kState, 0, 3, names, idents);
     const std::size_t skip = newline ? nameSize + 1 : 0;
     const WebInputs inputs{1796601600, MetricsInputs{1796601600, 1796600000, Layer2Health{1, 0}}};
-    AnswerWebRequest(*kState, *kScratch, inputs, bytes + skip, size - skip, answer);
+    AnswerWebRequest(*kState, scratch, inputs, bytes + skip, size - skip, answer);
     if (answer.Status != 200 && answer.Status != 404 && answer.Status != 414) std::abort();
     if (std::strcmp(answer.ContentType, "text/html; charset=utf-8") == 0 &&
         answer.Body.find("<zq") != std::string::npos)
