@@ -285,13 +285,13 @@ TEST_F(HistorySeries, WorkedExampleWrittenByteForByteAndReadBack) {
 
 // Records are packed in memory, but every number reads back as the file or
 // the reply had it: values past the packed sizes (negative, over 65535, a
-// state over 255) turn the series into full-width records without changing
+// state over 255; one past 32 bits is held at the largest) turn the series into full-width records without changing
 // what earlier records read, in a loaded series, its ring and after a connect.
 TEST_F(HistorySeries, EveryNumberReadsBackWhateverItsSize) {
     const std::string big =
-        "\r\n06.12.26 14:35 7 -120 2147483647 70000 65535 -1 255 2 15 22 65536 40 60 256 ";
+        "\r\n06.12.26 14:35 7 -120 2147483647 70000 65535 -1 255 2 99999999999 22 65536 40 60 256 ";
     const std::string bigText =
-        "06.12.26 14:35 QX0AAA 70000 -120 2147483647 65535 -1 255 QX0BBB 65536 15 22 40 60 256";
+        "06.12.26 14:35 QX0AAA 70000 -120 2147483647 65535 -1 255 QX0BBB 65536 2147483647 22 40 60 256";
     Write(kHeader + kRecord1 + big + kRecord2);
     LoadHistory(State, Port, 0);
     ASSERT_EQ(Channel.RecordCount, 3);
