@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -14,6 +13,7 @@
 #include "agw_fake_server.h"
 #include "radio/agw_client.h"
 #include "support/fake_port.h"
+#include "support/wait_for.h"
 
 namespace {
 
@@ -54,11 +54,7 @@ struct AgwClientTest : ::testing::Test {
     // Pumps both ends until pred holds; false after ten seconds, however
     // slowly a loaded machine gets there.
     bool Until(const std::function<bool()>& pred) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        for (; std::chrono::steady_clock::now() < end; usleep(200)) {
-            if (server.Pump(), client->Poll(), pred()) return true;
-        }
-        return false;
+        return WaitFor([&] { return server.Pump(), client->Poll(), pred(); }, 10000, [] { usleep(200); });
     }
     // The frames the TNC received since the last look, once the loopback
     // connection has carried what is in flight.

@@ -91,15 +91,6 @@ QImage WindowPaint(AppState& state) {
     return image;
 }
 
-// The program, stopped and reaped however the test ends.
-struct Running {
-    pid_t Pid;
-    ~Running() {
-        kill(Pid, SIGTERM);
-        WaitProgram(Pid, 10);
-    }
-};
-
 TEST(WebPagesInChromium, DiagramMatchesTheWindowAndNextLinkMovesOn) {
     if (access(kChromium, X_OK) != 0) GTEST_SKIP() << "chromium is not installed (apt-get install chromium)";
     ProgramDirs dirs;
@@ -108,9 +99,10 @@ TEST(WebPagesInChromium, DiagramMatchesTheWindowAndNextLinkMovesOn) {
     const std::string demo = cache + "/hopwatch/demo";
     const int port = FreeLoopbackPort();
     // At the real time scale the demo's next call is a minute away.
-    const Running program{StartProgram(
+    Processes running;
+    running.Pids.push_back(StartProgram(
         {"--demo", "--headless", "--time-scale", "1", "--metrics", "127.0.0.1:" + std::to_string(port)},
-        dirs.Runtime, dirs.Errors)};
+        dirs.Runtime, dirs.Errors));
     const auto served = [&] {
         return HttpRequest(-1, port, "/channel/1").find("id=\"next-link\"") != std::string::npos;
     };

@@ -66,20 +66,13 @@ struct DigipeaterStandIn {
     }
     // Serves until pred holds (true) or `seconds` have passed (false).
     bool Until(const std::function<bool()>& pred, int seconds) {
-        for (const std::time_t end = std::time(nullptr) + seconds; std::time(nullptr) < end; usleep(5000)) {
-            Serve();
-            if (pred()) return true;
-        }
-        return false;
+        return WaitFor([&] { return Serve(), pred(); }, seconds * 1000, [] { usleep(5000); });
     }
 };
 
 // The program on its own files in a scratch directory, stopped at the end.
 struct ProgramRun : ProgramDirs {
-    pid_t Pid = -1;
-    ~ProgramRun() {
-        if (Pid > 0 && kill(Pid, SIGTERM) == 0) WaitProgram(Pid, 10);
-    }
+    Processes Running;
     // Starts it on the backend `l2`, calling Q2DIG on channel 1 every
     // minute as Q1MON, a minute lasting 60 / timeScale seconds.
     void Start(const std::string& l2, int timeScale) {
@@ -87,9 +80,7 @@ struct ProgramRun : ProgramDirs {
                  "[Mycall]\r\nDestination Call=Q1MON\r\n[Channel1]\r\nCallPath=Q2DIG\r\nRufAktiv=1\r\n"
                  "MinutenIntervall=1\r\n");
         WriteAll(Data + "/hopwansw.txt", "Link monitor of Q1MON\r\nReports hourly\r\n");
-        Pid = StartProgram({"--headless", "--l2", l2, "--config", Config, "--data-dir", Data, "--time-scale",
-                            std::to_string(timeScale)},
-                           Runtime, Errors);
+        Running.Pids.push_back(StartProgram(Service(*this, l2, std::to_string(timeScale)), Runtime, Errors));
     }
 };
 
