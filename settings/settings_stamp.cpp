@@ -83,8 +83,12 @@ int KeepEditedSettings(const char* path, const std::tm& when, char* kept, int ke
     const int n = std::snprintf(kept, static_cast<std::size_t>(keptSize), "%s.edited-%s", path, stamp);
     // A second name for the same file costs nothing and cannot tear; where
     // the file system has no links, a copy.
-    int failure = n < 0 || n >= keptSize ? ENAMETOOLONG : link(path, kept) == 0 ? 0 : errno;
-    if (failure != 0 && failure != ENAMETOOLONG && failure != EEXIST) failure = CopyNew(path, kept);
+    int failure = 0;
+    if (n < 0 || n >= keptSize) {
+        failure = ENAMETOOLONG;
+    } else if (link(path, kept) != 0) {
+        failure = errno == EEXIST ? EEXIST : CopyNew(path, kept);
+    }
     if (failure != 0 && error) *error = failure;
     return failure == 0;
 }
